@@ -1,0 +1,45 @@
+#include "app/FrameInterface.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace kelvor::app {
+namespace {
+IMainFrame* theFrame = nullptr;
+IMessageBoxes* replacementBoxes = nullptr;
+
+QMessageBox::Icon qtIcon(MessageIcon icon) {
+    switch (icon) {
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::Warning:
+        return QMessageBox::Warning;
+    case MessageIcon::Question:
+        return QMessageBox::Question;
+    case MessageIcon::Critical:
+        return QMessageBox::Critical;
+    case MessageIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+} // namespace
+
+IMainFrame* mainFrame() { return theFrame; }
+void setMainFrame(IMainFrame* frame) { theFrame = frame; }
+void setMessageBoxes(IMessageBoxes* boxes) { replacementBoxes = boxes; }
+
+int messageBox(const std::string& text, const std::string& caption, MessageIcon icon, MessageButtons buttons) {
+    if (replacementBoxes)
+        return replacementBoxes->show(text, caption, icon, buttons);
+    QMessageBox box(qtIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
+                    buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    if (buttons == MessageButtons::OkCancel)
+        box.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
+    return box.exec() == QMessageBox::Ok ? kIdOk : kIdCancel;
+}
+
+} // namespace kelvor::app

@@ -1,0 +1,40 @@
+// One queued or running download of a channel.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+namespace kelvor::feeds {
+
+// Kinds: what the tree does with the result when the download completes.
+enum DownloadKind : int {
+    kKindUpdate = 2,         // an expired copy is shown; the new one comes in as an update
+    kKindFirstLoad = 3,      // first load or refresh: replaces the loading placeholder
+    kKindHeadline = 4,       // headline of a channel in a "hot" tree
+    kKindHeadlineSave = 5,   // the same, then the file holding the channel is saved
+};
+
+struct DownloadTask {
+    // The tree item the result belongs to (opaque to the core); null once
+    // detached, and then the result is not applied. Only the owner's thread
+    // reads or writes it, under the queue's lock.
+    void* item = nullptr;
+    // Set when the task was started (a worker runs or ran for it).
+    bool started = false;
+
+    // Read by the worker; title, href and feedUrl are escaped in place by the
+    // conversions, errorText is written by the worker.
+    std::string title;
+    std::string href;
+    std::string sourceUrl;
+    std::string cacheFile;
+    std::string feedUrl;
+    std::string errorText;
+    int kind = kKindFirstLoad;
+
+    // Turned true to stop the transfer (shutdown).
+    std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
+};
+
+} // namespace kelvor::feeds

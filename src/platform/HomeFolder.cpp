@@ -1,0 +1,116 @@
+#include "platform/HomeFolder.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace kelvor::platform {
+namespace {
+std::string& folderStorage() {
+    static std::string folder;
+    return folder;
+}
+
+bool hasIndex(const std::string& folder) {
+    std::error_code ec;
+    return !folder.empty() && fs::is_regular_file(fs::path(folder) / "index.xml", ec);
+}
+
+std::string absolute(const std::string& path) {
+    std::error_code ec;
+    fs::path p = fs::absolute(path, ec);
+    std::string result = (ec ? fs::path(path) : p.lexically_normal()).string();
+    while (result.size() > 1 && result.back() == '/')
+        result.pop_back();
+    return result;
+}
+} // namespace
+
+const std::string& programFolder() { return folderStorage(); }
+
+void setProgramFolder(const std::string& folder) { folderStorage() = absolute(folder); }
+
+std::string folderOf(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string chooseHomeFolder(const std::optional<std::string>& homeArgument, const char* homeEnvironment,
+                             const std::string& executableFolder, const std::string& userDataFolder) {
+    if (homeArgument && !homeArgument->empty())
+        return absolute(*homeArgument);
+    if (homeEnvironment && *homeEnvironment)
+        return absolute(homeEnvironment);
+    if (hasIndex(executableFolder))
+        return absolute(executableFolder);
+    return absolute(userDataFolder);
+}
+
+std::string defaultUserDataFolder() {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg && *xdg)
+        return std::string(xdg) + "/Kelvor";
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : ".") + "/.local/share/Kelvor";
+}
+
+std::string starterCollectionFolder(const std::string& executableFolder) {
+    std::error_code ec;
+    // An installed program finds its data beside bin/ (prefix/share/kelvor/data).
+    fs::path installed = fs::path(executableFolder) / ".." / "share" / "kelvor" / "data";
+    if (fs::is_regular_file(installed / "index.xml", ec))
+        return absolute(installed.string());
+    if (hasIndex(KELVOR_INSTALL_DATA_DIR))
+        return KELVOR_INSTALL_DATA_DIR;
+    return KELVOR_SOURCE_DATA_DIR;
+}
+
+bool prepareHomeFolder(const std::string& home, const std::string& starterFolder, std::string* error) {
+    std::error_code ec;
+    fs::create_directories(home, ec);
+    if (ec) {
+        if (error)
+            *error = "无法创建文件夹 " + home + ": " + ec.message();
+        return false;
+    }
+    if (!hasIndex(home) && hasIndex(starterFolder)) {
+        // Existing files win: a user's own fav/ is never overwritten.
+        fs::copy(starterFolder, home, fs::copy_options::recursive | fs::copy_options::skip_existing, ec);
+        if (ec) {
+            if (error)
+                *error = "无法复制初始收藏到 " + home + ": " + ec.message();
+            return false;
+        }
+    }
+    for (const char* sub : {"fav", "rss", "url"}) {
+        fs::create_directories(fs::path(home) / sub, ec);
+        if (ec) {
+            if (error)
+                *error = "无法创建文件夹 " + (fs::path(home) / sub).string() + ": " + ec.message();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool enterHomeFolder(const std::optional<std::string>& homeArgument, const std::string& executablePath,
+                     std::string* error) {
+    std::string exeFolder = folderOf(absolute(executablePath));
+    std::string home =
+        chooseHomeFolder(homeArgument, std::getenv("KELVOR_HOME"), exeFolder, defaultUserDataFolder());
+    if (!prepareHomeFolder(home, starterCollectionFolder(exeFolder), error))
+        return false;
+    setProgramFolder(home);
+    std::error_code ec;
+    // "index.xml" is opened from the current directory; a start from a desktop
+    // menu (or with --home) must find the home folder's.
+    if (homeArgument || !hasIndex(fs::current_path(ec).string()))
+        fs::current_path(home, ec);
+    if (ec && error)
+        *error = "无法进入文件夹 " + home + ": " + ec.message();
+    return !ec;
+}
+
+} // namespace kelvor::platform

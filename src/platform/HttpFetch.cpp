@@ -1,0 +1,150 @@
+#include "platform/HttpFetch.h"
+
+#include <curl/curl.h>
+
+#include <cstring>
+#include <mutex>
+
+namespace kelvor::net {
+namespace {
+
+struct Transfer {
+    std::string* body;
+    size_t maxBytes;
+    bool tooLarge = false;
+    const std::atomic<bool>* cancel;
+};
+
+size_t onData(char* data, size_t size, size_t count, void* user) {
+    auto* transfer = static_cast<Transfer*>(user);
+    size_t bytes = size * count;
+    if (transfer->body->size() + bytes > transfer->maxBytes) {
+        transfer->tooLarge = true;
+        return 0; // makes curl stop with a write error
+    }
+    transfer->body->append(data, bytes);
+    return bytes;
+}
+
+int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* transfer = static_cast<Transfer*>(user);
+    return transfer->cancel && transfer->cancel->load() ? 1 : 0;
+}
+
+std::string charsetOf(const char* contentType) {
+    if (!contentType)
+        return {};
+    std::string type = contentType;
+    for (auto& c : type)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    auto pos = type.find("charset=");
+    if (pos == std::string::npos)
+        return {};
+    std::string value = std::string(contentType).substr(pos + 8);
+    auto end = value.find_first_of("; \t");
+    if (end != std::string::npos)
+        value.resize(end);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        value = value.substr(1, value.size() - 2);
+    return value;
+}
+
+std::string reasonFor(CURLcode code, const char* detail) {
+    std::string text;
+    switch (code) {
+    case CURLE_OPERATION_TIMEDOUT:
+        text = "连接或下载超时";
+        break;
+    case CURLE_COULDNT_CONNECT:
+        text = "无法连接到服务器";
+        break;
+    case CURLE_COULDNT_RESOLVE_HOST:
+        text = "无法解析服务器地址";
+        break;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        text = "不支持的地址类型";
+        break;
+    case CURLE_ABORTED_BY_CALLBACK:
+        text = "下载已取消";
+        break;
+    default:
+        text = "网络错误";
+        break;
+    }
+    if (detail && *detail)
+        text += std::string(" (") + detail + ")";
+    return text;
+}
+
+} // namespace
+
+bool isWebAddress(const std::string& address) {
+    return address.compare(0, 7, "http://") == 0 || address.compare(0, 8, "https://") == 0;
+}
+
+FetchResult fetch(const std::string& url, const xml::LoadOptions& options) {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+
+    FetchResult result;
+    CURL* curl = curl_easy_init();
+    if (!curl) {
+        result.errorCode = xml::kErrOutOfMemory;
+        result.reason = "无法创建网络连接";
+        return result;
+    }
+    Transfer transfer{&result.body, options.maxBytes, false, options.cancel};
+    char errorBuffer[CURL_ERROR_SIZE] = {0};
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, "Kelvor/1.70 (feed reader)");
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, options.connectTimeoutMs);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, options.totalTimeoutMs);
+    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBytes));
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onData);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+    if (options.cancel) {
+        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
+        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    }
+
+    CURLcode code = curl_easy_perform(curl);
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.httpStatus);
+    char* contentType = nullptr;
+    curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType);
+    result.charset = charsetOf(contentType);
+    char* effective = nullptr;
+    curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &effective);
+    result.effectiveUrl = effective ? effective : url;
+    curl_easy_cleanup(curl);
+
+    if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
+        result.errorCode = xml::kErrNetworkBase + CURLE_FILESIZE_EXCEEDED;
+        result.reason = "下载内容超过大小上限 (" + std::to_string(options.maxBytes / (1024 * 1024)) + " MB)";
+        result.body.clear();
+        return result;
+    }
+    if (code != CURLE_OK) {
+        result.errorCode = xml::kErrNetworkBase + static_cast<uint32_t>(code);
+        result.reason = reasonFor(code, errorBuffer[0] ? errorBuffer : curl_easy_strerror(code));
+        result.body.clear();
+        return result;
+    }
+    if (result.httpStatus >= 400) {
+        result.errorCode = xml::kErrHttpBase + static_cast<uint32_t>(result.httpStatus);
+        result.reason = "服务器返回 HTTP " + std::to_string(result.httpStatus);
+        result.body.clear();
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+} // namespace kelvor::net

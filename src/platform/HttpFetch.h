@@ -1,0 +1,25 @@
+// Web fetches for the DOM service's load(): libcurl with redirects, gzip,
+// timeouts, a size cap and only http/https, also after a redirect.
+#pragma once
+
+#include "platform/XmlDom.h"
+
+#include <string>
+
+namespace kelvor::net {
+
+struct FetchResult {
+    bool ok = false;
+    long httpStatus = 0;
+    std::string body;
+    std::string charset;   // from the Content-Type header, may be empty
+    std::string effectiveUrl;
+    uint32_t errorCode = 0; // kErrHttpBase + status, or kErrNetworkBase + curl code
+    std::string reason;     // readable, for the parse error fields
+};
+
+bool isWebAddress(const std::string& address);
+
+FetchResult fetch(const std::string& url, const xml::LoadOptions& options);
+
+} // namespace kelvor::net

@@ -1,0 +1,595 @@
+#include "platform/XmlDom.h"
+
+#include "platform/AtomicFile.h"
+#include "platform/HttpFetch.h"
+
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/tree.h>
+#include <libxml/xmlsave.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <unordered_set>
+
+#include <unistd.h>
+
+namespace kelvor::xml {
+
+DomError::DomError(uint32_t code, const std::string& what) : std::runtime_error(what), code_(code) {}
+
+struct DocImpl {
+    xmlDocPtr doc = nullptr;
+    std::string url;
+    ParseError parseError;
+    // Roots of subtrees that belong to the document but hang nowhere (removed
+    // or never attached); freed with the document.
+    std::unordered_set<xmlNodePtr> detached;
+
+    ~DocImpl() { reset(); }
+
+    void reset() {
+        for (xmlNodePtr node : detached)
+            xmlFreeNode(node);
+        detached.clear();
+        if (doc)
+            xmlFreeDoc(doc);
+        doc = nullptr;
+    }
+
+    void attach(xmlNodePtr node) { detached.erase(node); }
+};
+
+namespace {
+
+xmlNodePtr asNode(void* p) { return static_cast<xmlNodePtr>(p); }
+
+// External entities and DTDs are never fetched: a feed must not be able to
+// read local files or reach the network through the parser.
+xmlParserInputPtr refuseExternalEntity(const char*, const char*, xmlParserCtxtPtr) { return nullptr; }
+
+// No NOENT, no DTDLOAD, no HUGE: entities are not expanded from outside and
+// libxml2's amplification limits stay on.
+constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+
+bool isBlank(const xmlChar* text) {
+    if (!text)
+        return true;
+    for (; *text; ++text) {
+        if (*text != ' ' && *text != '\t' && *text != '\r' && *text != '\n')
+            return false;
+    }
+    return true;
+}
+
+// Whitespace-only text between elements is not part of the content, so a
+// pretty-printed file behaves like the same file written on one line.
+void dropBlankText(xmlNodePtr node) {
+    while (node) {
+        xmlNodePtr next = node->next;
+        if (node->type == XML_TEXT_NODE && isBlank(node->content)) {
+            xmlUnlinkNode(node);
+            xmlFreeNode(node);
+        } else if (node->children && node->type == XML_ELEMENT_NODE) {
+            dropBlankText(node->children);
+        }
+        node = next;
+    }
+}
+
+std::string lowerAscii(std::string text) {
+    for (auto& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool hasByteOrderMark(const std::string& bytes) {
+    auto b = reinterpret_cast<const unsigned char*>(bytes.data());
+    size_t n = bytes.size();
+    return (n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) ||
+           (n >= 2 && ((b[0] == 0xFE && b[1] == 0xFF) || (b[0] == 0xFF && b[1] == 0xFE)));
+}
+
+// The encoding named by an XML declaration at the very start, or empty.
+std::string declaredEncoding(const std::string& bytes) {
+    if (bytes.compare(0, 5, "<?xml") != 0)
+        return {};
+    auto end = bytes.find("?>");
+    if (end == std::string::npos || end > 1024)
+        return {};
+    std::string decl = bytes.substr(0, end);
+    auto pos = decl.find("encoding");
+    if (pos == std::string::npos)
+        return {};
+    pos = decl.find_first_of("\"'", pos);
+    if (pos == std::string::npos)
+        return {};
+    auto close = decl.find(decl[pos], pos + 1);
+    if (close == std::string::npos)
+        return {};
+    return decl.substr(pos + 1, close - pos - 1);
+}
+
+// Real feeds declared GB2312 or GBK often hold characters of the larger set;
+// GB18030 reads them all.
+std::string decoderFor(const std::string& name) {
+    std::string lower = lowerAscii(name);
+    if (lower == "gb2312" || lower == "gbk" || lower == "x-gbk" || lower == "gb_2312-80" || lower == "cp936")
+        return "GB18030";
+    return {};
+}
+
+void setParseError(ParseError& error, uint32_t code, const std::string& reason, int line = 0, int column = 0) {
+    error.errorCode = code;
+    error.reason = reason;
+    error.line = line;
+    error.linepos = column;
+}
+
+// The first error is the one that explains a broken file; libxml2 keeps
+// only the last one in the context.
+struct FirstError {
+    bool seen = false;
+    int code = 0;
+    int line = 0;
+    int column = 0;
+    std::string message;
+};
+
+void captureFirstError(void* userData, xmlErrorPtr error) {
+    auto ctxt = static_cast<xmlParserCtxtPtr>(userData);
+    auto* first = static_cast<FirstError*>(ctxt ? ctxt->_private : nullptr);
+    if (!first || first->seen || !error || error->level < XML_ERR_ERROR)
+        return;
+    first->seen = true;
+    first->code = error->code;
+    first->line = error->line;
+    first->column = error->int2;
+    first->message = error->message ? error->message : "";
+}
+
+std::string trimTrailingNewline(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
+
+bool readFile(const std::string& path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    bytes = std::move(buffer).str();
+    return !in.bad();
+}
+
+std::string absoluteFileUrl(const std::string& path) {
+    if (!path.empty() && path[0] == '/')
+        return "file://" + path;
+    char cwd[4096];
+    if (!getcwd(cwd, sizeof cwd))
+        return "file:///" + path;
+    std::string base = cwd;
+    std::string rel = path;
+    while (rel.compare(0, 2, "./") == 0)
+        rel = rel.substr(2);
+    return "file://" + base + (base == "/" ? "" : "/") + rel;
+}
+
+} // namespace
+
+void initialize() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        xmlInitParser();
+        xmlSetExternalEntityLoader(refuseExternalEntity);
+    });
+}
+
+// ---- Node -----------------------------------------------------------------
+
+void* Node::require() const {
+    if (!node_)
+        throw DomError(kErrPointer, "null node");
+    return node_;
+}
+
+NodeType Node::type() const {
+    if (!node_)
+        return NodeType::Null;
+    switch (asNode(node_)->type) {
+    case XML_ELEMENT_NODE:
+        return NodeType::Element;
+    case XML_ATTRIBUTE_NODE:
+        return NodeType::Attribute;
+    case XML_TEXT_NODE:
+        return NodeType::Text;
+    case XML_CDATA_SECTION_NODE:
+        return NodeType::CData;
+    case XML_COMMENT_NODE:
+        return NodeType::Comment;
+    case XML_PI_NODE:
+        return NodeType::ProcessingInstruction;
+    case XML_DOCUMENT_NODE:
+        return NodeType::Document;
+    default:
+        return NodeType::Other;
+    }
+}
+
+std::string Node::nodeName() const {
+    xmlNodePtr node = asNode(require());
+    switch (node->type) {
+    case XML_TEXT_NODE:
+        return "#text";
+    case XML_CDATA_SECTION_NODE:
+        return "#cdata-section";
+    case XML_COMMENT_NODE:
+        return "#comment";
+    case XML_DOCUMENT_NODE:
+        return "#document";
+    default:
+        break;
+    }
+    std::string name = node->name ? reinterpret_cast<const char*>(node->name) : "";
+    if ((node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE) && node->ns && node->ns->prefix)
+        return reinterpret_cast<const char*>(node->ns->prefix) + (":" + name);
+    return name;
+}
+
+bool Node::nameIs(const char* name) const {
+    xmlNodePtr node = asNode(require());
+    if (node->type != XML_ELEMENT_NODE)
+        return false;
+    if (node->ns && node->ns->prefix)
+        return nodeName() == name;
+    return node->name && std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;
+}
+
+Node Node::firstChild() const {
+    xmlNodePtr node = asNode(require());
+    if (node->type == XML_ATTRIBUTE_NODE || node->type == XML_ENTITY_REF_NODE)
+        return {};
+    return node->children ? Node(doc_, node->children) : Node();
+}
+
+Node Node::nextSibling() const {
+    xmlNodePtr node = asNode(require());
+    if (node->type == XML_ATTRIBUTE_NODE)
+        return {};
+    return node->next ? Node(doc_, node->next) : Node();
+}
+
+Node Node::parentNode() const {
+    xmlNodePtr node = asNode(require());
+    if (node->type == XML_ATTRIBUTE_NODE || !node->parent)
+        return {};
+    if (node->parent->type == XML_DOCUMENT_NODE)
+        return Node(doc_, node->parent);
+    return Node(doc_, node->parent);
+}
+
+bool Node::hasChildNodes() const {
+    xmlNodePtr node = asNode(require());
+    return node->type != XML_ATTRIBUTE_NODE && node->type != XML_ENTITY_REF_NODE && node->children != nullptr;
+}
+
+Document Node::ownerDocument() const {
+    require();
+    return Document(doc_);
+}
+
+std::string Node::text() const {
+    xmlNodePtr node = asNode(require());
+    xmlChar* content = xmlNodeGetContent(node);
+    if (!content)
+        return {};
+    std::string result(reinterpret_cast<const char*>(content));
+    xmlFree(content);
+    return result;
+}
+
+void Node::setText(const std::string& value) const {
+    xmlNodePtr node = asNode(require());
+    if (node->type == XML_ELEMENT_NODE) {
+        // Drop the old content; detached children may still be held by handles.
+        while (xmlNodePtr child = node->children) {
+            xmlUnlinkNode(child);
+            doc_->detached.insert(child);
+        }
+        xmlNodePtr textNode = xmlNewDocTextLen(node->doc, reinterpret_cast<const xmlChar*>(value.data()),
+                                               static_cast<int>(value.size()));
+        if (!textNode)
+            throw DomError(kErrOutOfMemory, "out of memory");
+        xmlAddChild(node, textNode);
+        return;
+    }
+    xmlNodeSetContentLen(node, nullptr, 0);
+    xmlNodeAddContentLen(node, reinterpret_cast<const xmlChar*>(value.data()), static_cast<int>(value.size()));
+}
+
+namespace {
+xmlAttrPtr findAttribute(xmlNodePtr node, const char* name) {
+    if (node->type != XML_ELEMENT_NODE)
+        return nullptr;
+    for (xmlAttrPtr attr = node->properties; attr; attr = attr->next) {
+        if (!attr->ns && std::strcmp(reinterpret_cast<const char*>(attr->name), name) == 0)
+            return attr;
+    }
+    return nullptr;
+}
+} // namespace
+
+bool Node::hasAttribute(const char* name) const { return findAttribute(asNode(require()), name) != nullptr; }
+
+std::optional<std::string> Node::attribute(const char* name) const {
+    xmlAttrPtr attr = findAttribute(asNode(require()), name);
+    if (!attr)
+        return std::nullopt;
+    // The common case is a single text child: read it without an allocation.
+    if (attr->children && !attr->children->next && attr->children->type == XML_TEXT_NODE)
+        return std::string(reinterpret_cast<const char*>(attr->children->content));
+    xmlChar* value = xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(attr));
+    std::string result = value ? reinterpret_cast<const char*>(value) : "";
+    xmlFree(value);
+    return result;
+}
+
+std::string Node::attributeOr(const char* name, const std::string& fallback) const {
+    auto value = attribute(name);
+    return value ? *value : fallback;
+}
+
+void Node::setAttribute(const char* name, const std::string& value) const {
+    xmlNodePtr node = asNode(require());
+    if (node->type != XML_ELEMENT_NODE)
+        throw DomError(kErrInvalidArg, "attributes belong to elements");
+    // xmlSetNsProp stores the value as text (it does not parse entity
+    // references), so any value survives a save and a reload unchanged.
+    if (!xmlSetNsProp(node, nullptr, reinterpret_cast<const xmlChar*>(name),
+                      reinterpret_cast<const xmlChar*>(value.c_str())))
+        throw DomError(kErrOutOfMemory, "cannot set attribute");
+}
+
+void Node::removeAttribute(const char* name) const {
+    xmlAttrPtr attr = findAttribute(asNode(require()), name);
+    if (attr)
+        xmlRemoveProp(attr);
+}
+
+namespace {
+void checkSameDocument(const Node& parent, const Node& child, xmlNodePtr p, xmlNodePtr c) {
+    (void)parent;
+    (void)child;
+    if (p->doc != c->doc)
+        throw DomError(kErrInvalidArg, "node belongs to another document");
+    for (xmlNodePtr up = p; up; up = up->parent) {
+        if (up == c)
+            throw DomError(kErrInvalidArg, "a node cannot contain itself");
+    }
+}
+} // namespace
+
+Node Node::appendChild(const Node& child) const { return insertBefore(child, Node()); }
+
+Node Node::insertBefore(const Node& child, const Node& ref) const {
+    xmlNodePtr parent = asNode(require());
+    xmlNodePtr newChild = asNode(child.require());
+    checkSameDocument(*this, child, parent, newChild);
+    if (ref && asNode(ref.node_)->parent != parent)
+        throw DomError(kErrInvalidArg, "reference node is not a child");
+    if (newChild->parent)
+        xmlUnlinkNode(newChild);
+    doc_->attach(newChild);
+    xmlNodePtr added = ref ? xmlAddPrevSibling(asNode(ref.node_), newChild) : xmlAddChild(parent, newChild);
+    // libxml2 merges adjacent text nodes and frees the added one; keep the
+    // handle meaningful by returning the node that now holds the text.
+    return Node(doc_, added ? added : newChild);
+}
+
+Node Node::removeChild(const Node& child) const {
+    xmlNodePtr parent = asNode(require());
+    xmlNodePtr old = asNode(child.require());
+    if (old->parent != parent)
+        throw DomError(kErrInvalidArg, "not a child of this node");
+    xmlUnlinkNode(old);
+    doc_->detached.insert(old);
+    return child;
+}
+
+// ---- Document -------------------------------------------------------------
+
+DocImpl& Document::impl() const {
+    if (!impl_)
+        throw DomError(kErrPointer, "null document");
+    return *impl_;
+}
+
+Document Document::create() {
+    initialize();
+    return Document(std::make_shared<DocImpl>());
+}
+
+bool Document::load(const std::string& address) { return load(address, LoadOptions{}); }
+
+bool Document::load(const std::string& address, const LoadOptions& options) {
+    DocImpl& d = impl();
+    d.reset();
+    d.url.clear();
+    d.parseError = {};
+    if (net::isWebAddress(address)) {
+        net::FetchResult fetched = net::fetch(address, options);
+        if (!fetched.ok) {
+            setParseError(d.parseError, fetched.errorCode, fetched.reason);
+            return false;
+        }
+        return loadBytes(fetched.body, address, fetched.charset);
+    }
+    std::string path = address;
+    if (path.compare(0, 8, "file:///") == 0)
+        path = path.substr(7);
+    else if (path.compare(0, 7, "file://") == 0)
+        path = path.substr(7);
+    std::string bytes;
+    if (!readFile(path, bytes)) {
+        setParseError(d.parseError, kErrFileNotFound, "系统找不到指定的文件: " + path);
+        return false;
+    }
+    return loadBytes(bytes, absoluteFileUrl(path));
+}
+
+bool Document::loadXML(const std::string& text) {
+    if (!loadBytes(text, std::string()))
+        return false;
+    impl().url.clear();
+    return true;
+}
+
+bool Document::loadBytes(const std::string& bytes, const std::string& url, const std::string& httpCharset) {
+    initialize();
+    DocImpl& d = impl();
+    d.reset();
+    d.url.clear();
+    d.parseError = {};
+
+    std::string declared;
+    std::string forced;
+    if (!hasByteOrderMark(bytes)) {
+        declared = declaredEncoding(bytes);
+        if (!declared.empty())
+            forced = decoderFor(declared);
+        else if (!httpCharset.empty())
+            forced = decoderFor(httpCharset).empty() ? httpCharset : decoderFor(httpCharset);
+    }
+
+    xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+    if (!ctxt) {
+        setParseError(d.parseError, kErrOutOfMemory, "out of memory");
+        return false;
+    }
+    FirstError firstError;
+    ctxt->_private = &firstError;
+    if (ctxt->sax)
+        ctxt->sax->serror = captureFirstError;
+    xmlDocPtr doc = xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()),
+                                      url.empty() ? nullptr : url.c_str(),
+                                      forced.empty() ? nullptr : forced.c_str(), kParseOptions);
+    if (!doc || !ctxt->wellFormed) {
+        if (!firstError.seen) {
+            const xmlError& err = ctxt->lastError;
+            firstError = {true, err.code, err.line, err.int2, err.message ? err.message : ""};
+        }
+        std::string reason = firstError.message.empty() ? "文档格式错误" : trimTrailingNewline(firstError.message);
+        setParseError(d.parseError, kErrParseBase + static_cast<uint32_t>(firstError.code & 0xFFF), reason,
+                      firstError.line, firstError.column);
+        if (doc)
+            xmlFreeDoc(doc);
+        xmlFreeParserCtxt(ctxt);
+        return false;
+    }
+    xmlFreeParserCtxt(ctxt);
+    if (bytes.size() > static_cast<size_t>(INT32_MAX)) {
+        xmlFreeDoc(doc);
+        setParseError(d.parseError, kErrOutOfMemory, "文件太大");
+        return false;
+    }
+    if (!forced.empty() && !declared.empty()) {
+        // Save back under the name the file declared.
+        if (doc->encoding)
+            xmlFree(const_cast<xmlChar*>(doc->encoding));
+        doc->encoding = xmlStrdup(reinterpret_cast<const xmlChar*>(declared.c_str()));
+    }
+    dropBlankText(doc->children);
+    d.doc = doc;
+    d.url = url;
+    return true;
+}
+
+const ParseError& Document::parseError() const { return impl().parseError; }
+
+Node Document::documentElement() const {
+    DocImpl& d = impl();
+    if (!d.doc)
+        return {};
+    xmlNodePtr root = xmlDocGetRootElement(d.doc);
+    return root ? Node(impl_, root) : Node();
+}
+
+std::string Document::url() const { return impl().url; }
+
+std::string Document::xml() const {
+    DocImpl& d = impl();
+    if (!d.doc)
+        throw DomError(kErrFail, "empty document");
+    xmlChar* memory = nullptr;
+    int size = 0;
+    const char* encoding = d.doc->encoding ? reinterpret_cast<const char*>(d.doc->encoding) : "utf-8";
+    xmlDocDumpFormatMemoryEnc(d.doc, &memory, &size, encoding, 1);
+    if (!memory)
+        throw DomError(kErrFail, std::string("cannot write the encoding ") + encoding);
+    std::string result(reinterpret_cast<const char*>(memory), static_cast<size_t>(size));
+    xmlFree(memory);
+    return result;
+}
+
+void Document::save(const std::string& path) const {
+    std::string target = path;
+    if (target.compare(0, 8, "file:///") == 0)
+        target = target.substr(7);
+    std::string error;
+    if (!platform::writeFileAtomically(target, xml(), &error))
+        throw DomError(kErrFail, error);
+}
+
+Node Document::createElement(const std::string& name) {
+    DocImpl& d = impl();
+    if (!d.doc) {
+        d.doc = xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0"));
+        if (!d.doc)
+            throw DomError(kErrOutOfMemory, "out of memory");
+    }
+    xmlNodePtr node = xmlNewDocNode(d.doc, nullptr, reinterpret_cast<const xmlChar*>(name.c_str()), nullptr);
+    if (!node)
+        throw DomError(kErrOutOfMemory, "out of memory");
+    d.detached.insert(node);
+    return Node(impl_, node);
+}
+
+std::vector<Node> Document::getElementsByTagName(const char* name) const {
+    std::vector<Node> found;
+    Node root = documentElement();
+    if (!root)
+        return found;
+    // Iterative pre-order walk: deep documents must not exhaust the stack.
+    xmlNodePtr node = asNode(root.node_);
+    xmlNodePtr top = node;
+    while (node) {
+        if (node->type == XML_ELEMENT_NODE) {
+            Node handle(impl_, node);
+            if (handle.nameIs(name))
+                found.push_back(std::move(handle));
+        }
+        if (node->type == XML_ELEMENT_NODE && node->children) {
+            node = node->children;
+            continue;
+        }
+        while (node && node != top && !node->next)
+            node = node->parent;
+        if (!node || node == top)
+            break;
+        node = node->next;
+    }
+    return found;
+}
+
+std::string formatParseError(const ParseError& error) {
+    char head[96];
+    std::snprintf(head, sizeof head, "错误代码 0x%.8X 行:%d,列:%d,原因:", error.errorCode, error.line, error.linepos);
+    return head + error.reason;
+}
+
+} // namespace kelvor::xml

@@ -1,0 +1,177 @@
+// The navigation tree: items built lazily from tree files, channels loaded
+// on expansion, and in-place editing of the user's categories.
+//
+// One class, one file per concern:
+//   CLeftView.cpp          loading, population, expansion, item lifetime
+//   CLeftViewChannels.cpp  channel expansion, refresh, downloads, headlines
+//   CLeftViewOpen.cpp      clicks, Enter and the open/view/copy-link commands
+//   CLeftViewEdit.cpp      creation from the clipboard, set fields, delete
+//   CLeftViewNewItem.cpp   the properties and new-item commands
+//   CLeftViewPaste.cpp     context menu, copy, paste, send to
+//   CLeftViewCommands.cpp  command ids routed to the handlers
+#pragma once
+
+#include "platform/XmlDom.h"
+
+#include <QTreeWidget>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kelvor::feeds {
+class DownloadQueue;
+struct DownloadTask;
+} // namespace kelvor::feeds
+
+class CLeftView;
+
+// A tree item and the TreeNode element it stands for. Placeholders have a
+// null node. Deleting the item releases the node (and with the last item of a
+// file, the file's document).
+class CTreeItem : public QTreeWidgetItem {
+public:
+    explicit CTreeItem(CLeftView* view);
+    ~CTreeItem() override;
+
+    kelvor::xml::Node node;
+    bool expandedOnce = false;
+
+private:
+    CLeftView* view_;
+};
+
+struct CategoryEntry {
+    QTreeWidgetItem* item = nullptr; // the item the category file was loaded into
+    std::string path;                // as given to LoadTreeFile
+    std::string title;               // the item's label at load time
+};
+
+class CLeftView : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit CLeftView(QWidget* parent = nullptr);
+    ~CLeftView() override;
+
+    // ---- loading and expansion (CLeftView.cpp)
+    void OnInitialUpdate();
+    bool LoadTreeFile(const std::string& path, QTreeWidgetItem* parent, int mode);
+    bool PopulateItems(const kelvor::xml::Node& first, QTreeWidgetItem* parent);
+    // Each output is assigned only when its attribute is present.
+    bool ReadTreeRootAttributes(const std::string& path, std::string* home, std::string* index,
+                                std::string* about);
+    void OnItemExpanding(QTreeWidgetItem* item);
+    void DeleteFirstChild(QTreeWidgetItem* item);
+    void DeleteChildItems(QTreeWidgetItem* item);
+    // Saves the file holding the first top-level item's children (at close).
+    void DestroyWindow();
+
+    static kelvor::xml::Node nodeOf(QTreeWidgetItem* item);
+    static std::string GetNodeAttribute(const kelvor::xml::Node& node, const char* name);
+    static std::string GetNodeDescription(const kelvor::xml::Node& node);
+    static QIcon treeIcon(int index);
+    // One icon for both states: `icon` normally, `selectedIcon` when selected.
+    static QIcon itemIcon(int icon, int selectedIcon);
+    static void setItemIcons(QTreeWidgetItem* item, int icon, int selectedIcon);
+    static int iconOf(QTreeWidgetItem* item);
+    static int selectedIconOf(QTreeWidgetItem* item);
+    static constexpr int kIconRole = Qt::UserRole;
+    static constexpr int kSelectedIconRole = Qt::UserRole + 1;
+    QTreeWidgetItem* rootItem() const { return invisibleRootItem(); }
+    // A placeholder child "正在加载中..." with the given selected icon.
+    QTreeWidgetItem* addPlaceholder(QTreeWidgetItem* parent, int selectedIcon);
+    QTreeWidgetItem* makePlaceholder(int selectedIcon);
+
+    // ---- channels (CLeftViewChannels.cpp)
+    void ExpandChannel(QTreeWidgetItem* item, const kelvor::xml::Node& node);
+    void UpdateHeadline(QTreeWidgetItem* item, const kelvor::xml::Node& node);
+    void OnRefresh();
+    void OnDownloadComplete(kelvor::feeds::DownloadTask* task);
+    static bool ReadFirstItem(const std::string& path, std::string& title, std::string& href, std::string& desc,
+                              std::string& date);
+    int QueueDownload(QTreeWidgetItem* item, const std::string& title, const std::string& href,
+                      const std::string& sourceUrl, const std::string& cacheFile, const std::string& feedUrl,
+                      int kind);
+    int QueueDownloadFirst(QTreeWidgetItem* item, const std::string& title, const std::string& href,
+                           const std::string& sourceUrl, const std::string& cacheFile,
+                           const std::string& feedUrl, int kind);
+    kelvor::feeds::DownloadQueue* downloads() const { return downloads_.get(); }
+
+    // ---- opening (CLeftViewOpen.cpp)
+    void OnItemClick(QTreeWidgetItem* item);
+    void OnItemDblClick(QTreeWidgetItem* item);
+    void OnOpenItem();
+    void OnViewItem();
+    void OnOpenInNewWindow();
+    void OnCopyLink();
+    // True when the point (viewport coordinates) lies on an item's label text.
+    QTreeWidgetItem* labelItemAt(const QPoint& point) const;
+
+    // ---- editing (CLeftViewEdit.cpp)
+    kelvor::xml::Node CreateItemNode(const kelvor::xml::Node& reference, const std::string& title,
+                                     const std::string& href, const std::string& nodeSrc, const std::string& rss,
+                                     const std::string& desc, bool asChild);
+    bool ApplyItemFields(const kelvor::xml::Node& node, const std::string& title, const std::string& href,
+                         const std::string& nodeSrc, const std::string& rss, const std::string& desc);
+    bool StoreHeadline(const kelvor::xml::Node& node, const std::string& title, const std::string& href,
+                       const std::string& nodeSrc, const std::string& descText, const std::string& date);
+    QTreeWidgetItem* InsertNodeItem(const kelvor::xml::Node& node, const std::string& title, int image,
+                                    int selectedImage, QTreeWidgetItem* parent, QTreeWidgetItem* after);
+    bool GetOwnerTreeInfo(const kelvor::xml::Node& node, std::string& type, std::string& baseUrl);
+    bool IsEditableNode(const kelvor::xml::Node& node);
+    std::string GetClipboardText();
+    void OnNewTextItem();
+    void OnNewLinkItem();
+    void OnNewChannelItem();
+    void OnNewTextChild();
+    void OnSetDescFromClipboard();
+    void OnSetLinkFromClipboard();
+    void OnSetChannelFromClipboard();
+    void OnDeleteItem();
+    // Saves the node's document; on failure shows the save-failure message.
+    void SaveOwnerDocument(const kelvor::xml::Node& node);
+
+    // ---- properties and new item (CLeftViewNewItem.cpp)
+    void OnProperties();
+    void OnNewItem();
+    bool CreateCategoryFile(const std::string& path, const std::string& title, bool isHot);
+
+    // ---- context menu, copy and paste (CLeftViewPaste.cpp)
+    void OnItemRightClick(const QPoint& viewportPos);
+    void OnCopyItem();
+    QTreeWidgetItem* PasteItem(QTreeWidgetItem* source, QTreeWidgetItem* destination, bool asChild);
+    void OnPasteItem();
+    void OnPasteChildren();
+    void OnSendTo(int commandId);
+    // Menu 131 as it would be shown for the selected item (tests look at it).
+    class QMenu* BuildContextMenu(QTreeWidgetItem* item);
+
+    // ---- command routing (CLeftViewCommands.cpp)
+    // Runs a command id the tree handles; false when it is not the tree's.
+    bool handleCommand(int id);
+
+    // ---- state shared by the concerns
+    std::vector<CategoryEntry> categories;
+    QTreeWidgetItem* copiedItem = nullptr;
+    int hotUpdateCounter = 0;
+    int hotUpdateMode = 0; // 0 off, 1 update expired channels, 2 update all
+
+    // Called by CTreeItem's destructor: nothing may keep pointing at it.
+    void forgetItem(QTreeWidgetItem* item);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void initDownloads();     // CLeftViewChannels.cpp
+    void shutdownDownloads(); // CLeftViewChannels.cpp
+    void forgetItemInDownloads(QTreeWidgetItem* item); // CLeftViewChannels.cpp
+    void onExpanded(QTreeWidgetItem* item);
+
+    std::unique_ptr<kelvor::feeds::DownloadQueue> downloads_;
+    bool tearingDown_ = false;
+};

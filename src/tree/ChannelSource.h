@@ -1,0 +1,29 @@
+// Where a channel's content comes from, which cache file holds its copy and
+// whether that copy is still fresh.
+#pragma once
+
+#include "platform/XmlDom.h"
+
+#include <ctime>
+#include <string>
+
+namespace kelvor::tree {
+
+enum ChannelResult : int {
+    kNotChannel = -1,   // neither NodeSrc nor Rss has a value
+    kLocalFile = 0,     // source is a local tree file; nothing to download
+    kCacheFresh = 1,    // cacheFile holds a fresh copy
+    kCacheExpired = 2,  // cacheFile holds an expired copy
+    kMustDownload = 3,  // no copy yet (or lifetime 0); cacheFile is where it goes
+};
+
+// source: the resolved NodeSrc (local path or web address), cacheFile: the
+// copy's path, feed: the node's Rss value. `now` is for tests.
+int ResolveChannelSource(const xml::Node& node, std::string& source, std::string& cacheFile, std::string& feed,
+                         std::time_t now = std::time(nullptr));
+
+// The BaseURL of the file's root ("" when unreadable); expires from the
+// root's Expires, or -1 when it has none. Reads only the root's start tag.
+std::string ReadCacheHeader(const std::string& path, int& expires);
+
+} // namespace kelvor::tree
