@@ -1,19 +1,202 @@
+// Channel source resolution. Stored values may come from files written with
+// backslash separators; local results always use "/". A cache file's root
+// BaseURL, not its name, ties it to its channel, so channels that share a
+// title get numbered names side by side.
 #include "tree/ChannelSource.h"
 
-// Placeholder until channel resolution lands.
-namespace kelvor::tree {
+#include "platform/HomeFolder.h"
+#include "tree/TreeFormat.h"
 
-int ResolveChannelSource(const xml::Node& node, std::string& source, std::string& cacheFile, std::string& feed,
-                         std::time_t) {
-    source.clear();
-    cacheFile.clear();
-    feed = node.attributeOr("Rss");
-    return node.attributeOr("NodeSrc").empty() && feed.empty() ? kNotChannel : kMustDownload;
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+namespace kelvor::tree {
+namespace {
+
+constexpr const char* kFileScheme = "file:///";
+constexpr size_t kMaxTitleBytes = 200; // leaves room for "[n].xml" within 255
+
+bool startsWith(const std::string& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
 }
 
-std::string ReadCacheHeader(const std::string&, int& expires) {
-    expires = -1;
-    return {};
+std::string forwardSlashes(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+// "scheme:..." with a short alphabetic scheme. "https" has five letters, so
+// the colon may be the sixth character; a Windows drive ("C:") counts too.
+bool hasScheme(const std::string& value) {
+    size_t colon = value.find(':');
+    if (colon == std::string::npos || colon == 0 || colon > 5)
+        return false;
+    return std::all_of(value.begin(), value.begin() + static_cast<long>(colon),
+                       [](unsigned char c) { return std::isalpha(c) != 0; });
+}
+
+bool isWebBase(const std::string& value) {
+    return hasScheme(value) && !startsWith(value, "file:");
+}
+
+std::string localPathOf(const std::string& value) {
+    std::string path = forwardSlashes(value);
+    if (startsWith(path, kFileScheme))
+        return path.substr(7); // keeps the leading "/"
+    return path;
+}
+
+// Up to, not including, the last "/".
+std::string folderPart(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// The folder of the owning file: "/a/b" for "file:///a/b/c.xml".
+std::string documentFolder(const std::string& url) {
+    return folderPart(isWebBase(url) ? url : localPathOf(url));
+}
+
+// "http://host:port" of a web address (the whole value when it has no path).
+std::string schemeAndHost(const std::string& url) {
+    size_t start = url.find("://");
+    start = start == std::string::npos ? 0 : start + 3;
+    size_t slash = url.find('/', start);
+    return slash == std::string::npos ? url : url.substr(0, slash);
+}
+
+struct Resolved {
+    std::string source;
+    int result = kLocalFile;
+};
+
+Resolved resolveNodeSrc(const std::string& nodeSrc, const std::string& baseUrl,
+                        const std::string& docFolder) {
+    if (nodeSrc.empty())
+        return {};
+    if (nodeSrc[0] == '/' || nodeSrc[0] == '\\') {
+        if (isWebBase(baseUrl))
+            return {schemeAndHost(baseUrl) + forwardSlashes(nodeSrc), kMustDownload};
+        return {platform::programFolder() + forwardSlashes(nodeSrc), kLocalFile};
+    }
+    if (hasScheme(nodeSrc)) {
+        bool web = !startsWith(nodeSrc, "file:") && nodeSrc.find('/', 1) != std::string::npos;
+        return {web ? nodeSrc : forwardSlashes(nodeSrc), web ? kMustDownload : kLocalFile};
+    }
+    if (isWebBase(baseUrl))
+        return {folderPart(baseUrl) + "/" + nodeSrc, kMustDownload};
+    if (!baseUrl.empty())
+        return {folderPart(localPathOf(baseUrl)) + "/" + forwardSlashes(nodeSrc), kLocalFile};
+    // A file that was itself loaded from the web has a web folder.
+    if (isWebBase(docFolder))
+        return {docFolder + "/" + nodeSrc, kMustDownload};
+    return {docFolder + "/" + forwardSlashes(nodeSrc), kLocalFile};
+}
+
+bool fileExists(const std::string& path, std::time_t* modified) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    *modified = st.st_mtime;
+    return true;
+}
+
+int defaultLimitHours(const std::string& type) {
+    if (type == "hot")
+        return 3;
+    if (type == "url")
+        return 168;
+    return 6;
+}
+
+int freshness(std::time_t age, int cacheExpires, const std::string& nodeExpires,
+              const std::string& type) {
+    bool hasLifetime = cacheExpires != -1 || !nodeExpires.empty();
+    long long lifetime = cacheExpires != -1 ? cacheExpires : std::atoi(nodeExpires.c_str());
+    if (hasLifetime && lifetime == 0)
+        return kMustDownload;
+    if (age < 0)
+        return kCacheFresh; // dated in the future: a clock change, not an old copy
+    if (hasLifetime)
+        return age > lifetime ? kCacheExpired : kCacheFresh;
+    return age / 3600 > defaultLimitHours(type) ? kCacheExpired : kCacheFresh;
+}
+
+std::string numberedName(const std::string& base, int n) {
+    return base + "[" + std::to_string(n) + "].xml";
+}
+
+} // namespace
+
+std::string cacheFileTitle(const std::string& title) {
+    std::string safe;
+    safe.reserve(title.size());
+    for (unsigned char c : title)
+        safe += (c == '/' || c == '\\' || c < 0x20 || c == 0x7F) ? '_' : static_cast<char>(c);
+    if (safe.size() > kMaxTitleBytes) {
+        size_t cut = kMaxTitleBytes;
+        while (cut > 0 && (static_cast<unsigned char>(safe[cut]) & 0xC0) == 0x80)
+            --cut; // never split a UTF-8 sequence
+        safe.resize(cut);
+    }
+    if (safe == "." || safe == "..")
+        safe = "_";
+    return safe;
+}
+
+int ResolveChannelSource(const xml::Node& node, std::string& source, std::string& cacheFile,
+                         std::string& feed, std::time_t now) {
+    xml::Document doc = node.ownerDocument();
+    xml::Node root = doc.documentElement();
+    std::string docFolder = documentFolder(doc.url());
+
+    std::string nodeSrc = GetNodeAttribute(node, "NodeSrc");
+    std::string baseUrl = root ? GetNodeAttribute(root, "BaseURL") : std::string();
+    feed = GetNodeAttribute(node, "Rss");
+    source.clear();
+    cacheFile.clear();
+    if (nodeSrc.empty() && feed.empty())
+        return kNotChannel;
+
+    Resolved resolved = resolveNodeSrc(nodeSrc, baseUrl, docFolder);
+    source = resolved.source;
+    int result = resolved.result;
+
+    std::string title = cacheFileTitle(GetNodeAttribute(node, "Title"));
+    std::string rootType = root ? GetNodeAttribute(root, "Type") : std::string();
+    const std::string& home = platform::programFolder();
+    cacheFile = docFolder + "/" + title + ".xml";
+    std::string type = rootType;
+    std::string address;
+    if (!feed.empty()) {
+        // A feed with a local NodeSrc is converted into that file.
+        cacheFile =
+            !source.empty() && result != kMustDownload ? source : home + "/rss/" + title + ".xml";
+        result = kMustDownload;
+        type = rootType == "hot" ? "hot" : "rss";
+        address = feed;
+    } else {
+        if (result == kMustDownload && rootType != "url")
+            cacheFile = home + "/url/" + title + ".xml";
+        type = "url";
+        address = source;
+        if (result == kLocalFile)
+            return kLocalFile;
+    }
+
+    std::string base =
+        cacheFile.size() >= 4 ? cacheFile.substr(0, cacheFile.size() - 4) : cacheFile;
+    std::time_t modified = 0;
+    for (int n = 1; fileExists(cacheFile, &modified); ++n) {
+        int expires = -1;
+        if (ReadCacheHeader(cacheFile, expires) == address)
+            return freshness(now - modified, expires, GetNodeAttribute(node, "Expires"), type);
+        cacheFile = numberedName(base, n);
+    }
+    return result;
 }
 
 } // namespace kelvor::tree

@@ -10,20 +10,25 @@
 namespace kelvor::tree {
 
 enum ChannelResult : int {
-    kNotChannel = -1,   // neither NodeSrc nor Rss has a value
-    kLocalFile = 0,     // source is a local tree file; nothing to download
-    kCacheFresh = 1,    // cacheFile holds a fresh copy
-    kCacheExpired = 2,  // cacheFile holds an expired copy
-    kMustDownload = 3,  // no copy yet (or lifetime 0); cacheFile is where it goes
+    kNotChannel = -1,  // neither NodeSrc nor Rss has a value
+    kLocalFile = 0,    // source is a local tree file; nothing to download
+    kCacheFresh = 1,   // cacheFile holds a fresh copy
+    kCacheExpired = 2, // cacheFile holds an expired copy
+    kMustDownload = 3, // no copy yet (or lifetime 0); cacheFile is where it goes
 };
 
 // source: the resolved NodeSrc (local path or web address), cacheFile: the
 // copy's path, feed: the node's Rss value. `now` is for tests.
-int ResolveChannelSource(const xml::Node& node, std::string& source, std::string& cacheFile, std::string& feed,
-                         std::time_t now = std::time(nullptr));
+int ResolveChannelSource(const xml::Node& node, std::string& source, std::string& cacheFile,
+                         std::string& feed, std::time_t now = std::time(nullptr));
 
 // The BaseURL of the file's root ("" when unreadable); expires from the
 // root's Expires, or -1 when it has none. Reads only the root's start tag.
 std::string ReadCacheHeader(const std::string& path, int& expires);
+
+// A channel title made safe as the base of a cache file name: no folder
+// separators or control characters, never "." or "..", and short enough for
+// any file system.
+std::string cacheFileTitle(const std::string& title);
 
 } // namespace kelvor::tree

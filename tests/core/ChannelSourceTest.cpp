@@ -1,0 +1,247 @@
+#include "tree/ChannelSource.h"
+#include "platform/HomeFolder.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <utime.h>
+
+using kelvor::test::TempDir;
+namespace tree = kelvor::tree;
+namespace xml = kelvor::xml;
+
+namespace {
+
+constexpr std::time_t kNow = 1'700'000'000;
+
+class ChannelSource : public ::testing::Test {
+  protected:
+    ChannelSource() { kelvor::platform::setProgramFolder(home.path()); }
+
+    // The first TreeNode of a tree file written under the home folder.
+    xml::Node nodeIn(const std::string& name, const std::string& rootAttributes,
+                     const std::string& nodeAttributes) {
+        std::string path = home.write(name, "<Tree " + rootAttributes + "><TreeNode " +
+                                                nodeAttributes + "/></Tree>");
+        doc = xml::Document::create();
+        EXPECT_TRUE(doc.load(path));
+        return doc.documentElement().firstChild();
+    }
+
+    struct Answer {
+        int result;
+        std::string source, cacheFile, feed;
+    };
+    Answer resolve(const xml::Node& node, std::time_t now = kNow) {
+        Answer a;
+        a.result = tree::ResolveChannelSource(node, a.source, a.cacheFile, a.feed, now);
+        return a;
+    }
+
+    // A cache file carrying `baseUrl`, last modified `age` seconds before kNow.
+    void cache(const std::string& name, const std::string& baseUrl, long age,
+               const std::string& extra = "") {
+        std::string path = home.write(
+            name, "<?xml version=\"1.0\" encoding=\"utf-8\"?><Tree Type=\"rss\" BaseURL=\"" +
+                      baseUrl + "\" " + extra + "/>");
+        struct utimbuf times {
+            kNow - age, kNow - age
+        };
+        ASSERT_EQ(::utime(path.c_str(), &times), 0);
+    }
+
+    TempDir home;
+    xml::Document doc;
+};
+
+} // namespace
+
+TEST_F(ChannelSource, NotAChannelWithoutNodeSrcAndRss) {
+    EXPECT_EQ(resolve(nodeIn("a.xml", "", "Title=\"x\" NodeSrc=\"\" Rss=\"\"")).result,
+              tree::kNotChannel);
+}
+
+TEST_F(ChannelSource, EveryNodeSrcFormResolves) {
+    const std::string h = home.path();
+    struct Row {
+        const char* rootAttributes;
+        const char* nodeSrc;
+        std::string source;
+        int result;
+    } rows[] = {
+        // rooted at the home folder, or at the web host of the file's BaseURL
+        {"", "/fav/x.xml", h + "/fav/x.xml", 0},
+        {"BaseURL=\"file:///elsewhere/a.xml\"", "/fav/x.xml", h + "/fav/x.xml", 0},
+        {"BaseURL=\"http://example.com/dir/list.xml\"", "/fav/x.xml",
+         "http://example.com/fav/x.xml", 3},
+        {"BaseURL=\"https://example.com\"", "/x.xml", "https://example.com/x.xml", 3},
+        // absolute addresses
+        {"", "http://example.com/t.xml", "http://example.com/t.xml", 3},
+        {"", "https://example.com/t.xml", "https://example.com/t.xml", 3},
+        {"", "file:///srv/t.xml", "file:///srv/t.xml", 0},
+        // relative to a web BaseURL, a local BaseURL, or the owning file's folder
+        {"BaseURL=\"http://example.com/dir/list.xml\"", "sub/t.xml",
+         "http://example.com/dir/sub/t.xml", 3},
+        {"BaseURL=\"/srv/data\\fav\\list.xml\"", "sub\\t.xml", "/srv/data/fav/sub/t.xml", 0},
+        {"", "sub\\t.xml", h + "/sub/t.xml", 0},
+    };
+    for (const Row& row : rows) {
+        Answer a = resolve(nodeIn("owner.xml", row.rootAttributes,
+                                  std::string("Title=\"T\" NodeSrc=\"") + row.nodeSrc + "\""));
+        EXPECT_EQ(a.source, row.source) << row.nodeSrc << " " << row.rootAttributes;
+        EXPECT_EQ(a.result, row.result) << row.nodeSrc << " " << row.rootAttributes;
+        if (row.result == 3) {
+            EXPECT_EQ(a.cacheFile, h + "/url/T.xml") << row.nodeSrc;
+        }
+    }
+}
+
+TEST_F(ChannelSource, FetchedTreeFilesAreCachedUnderUrlUnlessTheOwnerIsACopyItself) {
+    Answer a =
+        resolve(nodeIn("url/list.xml", "Type=\"url\" BaseURL=\"http://example.com/d/list.xml\"",
+                       "Title=\"Sub\" NodeSrc=\"sub.xml\""));
+    EXPECT_EQ(a.result, 3);
+    EXPECT_EQ(a.source, "http://example.com/d/sub.xml");
+    EXPECT_EQ(a.cacheFile, home.path() + "/url/Sub.xml");
+
+    cache("url/Sub.xml", "http://example.com/d/sub.xml", 167 * 3600 + 3599);
+    EXPECT_EQ(resolve(doc.documentElement().firstChild()).result, 1);
+    cache("url/Sub.xml", "http://example.com/d/sub.xml", 169 * 3600);
+    EXPECT_EQ(resolve(doc.documentElement().firstChild()).result, 2);
+}
+
+TEST_F(ChannelSource, FeedsWithTheSameTitleGetNumberedCacheFiles) {
+    const std::string rss = home.path() + "/rss/";
+    cache("rss/News.xml", "http://a.example/feed", 60);
+    cache("rss/News[1].xml", "http://b.example/feed", 60);
+    EXPECT_EQ(
+        resolve(nodeIn("o.xml", "", "Title=\"News\" Rss=\"http://a.example/feed\"")).cacheFile,
+        rss + "News.xml");
+    Answer b = resolve(nodeIn("o.xml", "", "Title=\"News\" Rss=\"http://b.example/feed\""));
+    EXPECT_EQ(b.cacheFile, rss + "News[1].xml");
+    EXPECT_EQ(b.result, 1);
+    EXPECT_EQ(b.feed, "http://b.example/feed");
+    Answer c = resolve(nodeIn("o.xml", "", "Title=\"News\" Rss=\"http://c.example/feed\""));
+    EXPECT_EQ(c.cacheFile, rss + "News[2].xml");
+    EXPECT_EQ(c.result, 3);
+}
+
+TEST_F(ChannelSource, UnreadableCacheFileIsSkippedLikeAForeignOne) {
+    home.write("rss/News.xml", "<Tree BaseURL=\"http://a.example/feed\"");
+    home.write("rss/News[1].xml", "not xml at all");
+    Answer a = resolve(nodeIn("o.xml", "", "Title=\"News\" Rss=\"http://a.example/feed\""));
+    EXPECT_EQ(a.cacheFile, home.path() + "/rss/News[2].xml");
+    EXPECT_EQ(a.result, 3);
+}
+
+TEST_F(ChannelSource, FeedWithLocalNodeSrcIsConvertedIntoThatFile) {
+    Answer a = resolve(
+        nodeIn("o.xml", "", "Title=\"N\" NodeSrc=\"/fav/n.xml\" Rss=\"http://a.example/feed\""));
+    EXPECT_EQ(a.cacheFile, home.path() + "/fav/n.xml");
+    EXPECT_EQ(a.result, 3);
+    // A web NodeSrc does not redirect the cache.
+    a = resolve(
+        nodeIn("o.xml", "",
+               "Title=\"N\" NodeSrc=\"http://x.example/n.xml\" Rss=\"http://a.example/feed\""));
+    EXPECT_EQ(a.cacheFile, home.path() + "/rss/N.xml");
+}
+
+TEST_F(ChannelSource, DefaultLifetimesByType) {
+    struct Row {
+        const char* rootType;
+        long age;
+        int result;
+    } rows[] = {
+        {"rss", 6 * 3600 + 59 * 60, 1}, {"rss", 7 * 3600, 2}, {"fav", 7 * 3600, 2},
+        {"hot", 3 * 3600 + 3599, 1},    {"hot", 4 * 3600, 2}, {"rss", -5000, 1},
+    };
+    for (const Row& row : rows) {
+        cache("rss/F.xml", "http://f.example/rss", row.age);
+        xml::Node node = nodeIn("o.xml", std::string("Type=\"") + row.rootType + "\"",
+                                "Title=\"F\" Rss=\"http://f.example/rss\"");
+        EXPECT_EQ(resolve(node).result, row.result) << row.rootType << " age " << row.age;
+    }
+}
+
+TEST_F(ChannelSource, ExpiresOfTheCacheWinsOverTheNodes) {
+    const char* feed = "Title=\"F\" Rss=\"http://f.example/rss\"";
+    cache("rss/F.xml", "http://f.example/rss", 100);
+    EXPECT_EQ(resolve(nodeIn("o.xml", "", std::string(feed) + " Expires=\"0\"")).result, 3)
+        << "0 always downloads";
+    EXPECT_EQ(resolve(nodeIn("o.xml", "", std::string(feed) + " Expires=\"99\"")).result, 2);
+    EXPECT_EQ(resolve(nodeIn("o.xml", "", std::string(feed) + " Expires=\"100\"")).result, 1);
+    cache("rss/F.xml", "http://f.example/rss", 100, "Expires=\"1000\"");
+    EXPECT_EQ(resolve(nodeIn("o.xml", "", std::string(feed) + " Expires=\"99\"")).result, 1);
+    cache("rss/F.xml", "http://f.example/rss", 100, "Expires=\"0\"");
+    EXPECT_EQ(resolve(nodeIn("o.xml", "", std::string(feed) + " Expires=\"1000\"")).result, 3);
+}
+
+TEST_F(ChannelSource, HostileTitlesStayInsideTheCacheFolder) {
+    for (const char* title : {"../../x", "a/b", "..", ".", "a\\..\\b", "line\nbreak"}) {
+        xml::Node node = nodeIn("o.xml", "", "Title=\"\" Rss=\"http://f.example/rss\"");
+        node.setAttribute("Title", title);
+        Answer a = resolve(node);
+        ASSERT_EQ(a.cacheFile.rfind(home.path() + "/rss/", 0), 0u) << title;
+        std::string name = a.cacheFile.substr(home.path().size() + 5);
+        EXPECT_EQ(name.find('/'), std::string::npos) << title;
+        EXPECT_NE(name, "..xml");
+        EXPECT_NE(name, "...xml");
+    }
+    EXPECT_EQ(tree::cacheFileTitle("a/b\\c"), "a_b_c");
+    std::string longTitle(300, 'x');
+    EXPECT_LE(tree::cacheFileTitle(longTitle).size(), 200u);
+    std::string chinese;
+    for (int i = 0; i < 100; ++i)
+        chinese += "频"; // 3 bytes each: a cut must not split one
+    std::string cut = tree::cacheFileTitle(chinese);
+    EXPECT_EQ(cut.size() % 3, 0u);
+}
+
+TEST_F(ChannelSource, LocalTreeFileResolvesWithoutLookingAtCaches) {
+    Answer a = resolve(nodeIn("fav/o.xml", "", "Title=\"Sub\" NodeSrc=\"links.xml\""));
+    EXPECT_EQ(a.result, 0);
+    EXPECT_EQ(a.source, home.path() + "/fav/links.xml");
+    EXPECT_EQ(a.feed, "");
+}
+
+// ---- ReadCacheHeader
+
+TEST(CacheHeader, ReadsBaseUrlAndExpiresWithEntitiesDecoded) {
+    TempDir dir;
+    int expires = 7;
+    EXPECT_EQ(
+        tree::ReadCacheHeader(
+            dir.write("a.xml", "<Tree BaseURL=\"http://x/?a=1&amp;b=&#x32;\" Expires=\"3600\"/>"),
+            expires),
+        "http://x/?a=1&b=2");
+    EXPECT_EQ(expires, 3600);
+    EXPECT_EQ(
+        tree::ReadCacheHeader(
+            dir.write("b.xml", "<?xml version=\"1.0\"?>\n<!-- c --><Tree BaseURL='u'/>"), expires),
+        "u");
+    EXPECT_EQ(expires, -1);
+    EXPECT_EQ(tree::ReadCacheHeader(dir.file("missing.xml"), expires), "");
+    EXPECT_EQ(expires, -1);
+}
+
+TEST(CacheHeader, HonoursTheDeclaredEncoding) {
+    TempDir dir;
+    // "新闻" in GB18030
+    std::string bytes =
+        "<?xml version=\"1.0\" encoding=\"GB2312\"?><Tree BaseURL=\"http://x/\xD0\xC2\xCE\xC5\"/>";
+    int expires = 0;
+    EXPECT_EQ(tree::ReadCacheHeader(dir.write("gb.xml", bytes), expires), "http://x/新闻");
+}
+
+TEST(CacheHeader, StopsAtTheRootStartTag) {
+    TempDir dir;
+    // The body is broken far below the root's start tag; a full parse would
+    // fail, the header read must not notice.
+    std::string body = "<Tree BaseURL=\"http://x/feed\" Expires=\"5\">";
+    for (int i = 0; i < 200000; ++i)
+        body += "<TreeNode Title=\"item\"/>";
+    body += "<broken";
+    int expires = 0;
+    EXPECT_EQ(tree::ReadCacheHeader(dir.write("big.xml", body), expires), "http://x/feed");
+    EXPECT_EQ(expires, 5);
+}
