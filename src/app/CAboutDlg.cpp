@@ -31,8 +31,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     // The master file names the maker's home page and a first line of its own;
     // a missing file or empty attribute leaves the defaults.
     std::string home, index, about;
-    CLeftView reader;
-    reader.ReadTreeRootAttributes("index.xml", &home, &index, &about);
+    CLeftView::ReadTreeRootAttributes("index.xml", &home, &index, &about);
     if (!home.empty())
         makerLabel_->setText(QString::fromStdString(home));
     if (!about.empty())

@@ -58,7 +58,7 @@ public:
     bool LoadTreeFile(const std::string& path, QTreeWidgetItem* parent, int mode);
     bool PopulateItems(const kelvor::xml::Node& first, QTreeWidgetItem* parent);
     // Each output is assigned only when its attribute is present.
-    bool ReadTreeRootAttributes(const std::string& path, std::string* home, std::string* index,
+    static bool ReadTreeRootAttributes(const std::string& path, std::string* home, std::string* index,
                                 std::string* about);
     void OnItemExpanding(QTreeWidgetItem* item);
     void DeleteFirstChild(QTreeWidgetItem* item);

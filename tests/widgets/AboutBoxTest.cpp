@@ -1,0 +1,45 @@
+#include "app/CAboutDlg.h"
+#include "support/Recorders.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using kelvor::test::TempDir;
+
+namespace {
+// The About box reads "index.xml" of the current directory.
+struct InFolder {
+    explicit InFolder(const std::string& path) : old(std::filesystem::current_path()) {
+        std::filesystem::current_path(path);
+    }
+    ~InFolder() { std::filesystem::current_path(old); }
+    std::filesystem::path old;
+};
+} // namespace
+
+TEST(AboutBox, LinesComeFromIndexAttributesWhenPresentAndNotEmpty) {
+    kelvor::test::RecordingMessageBoxes boxes;
+    TempDir dir;
+    InFolder here(dir.path());
+    CAboutDlg defaults;
+    const QString product = defaults.productLine();
+    const QString maker = defaults.makerLine();
+
+    dir.write("index.xml", "<Tree About=\"自定义第一行\"/>");
+    CAboutDlg onlyAbout;
+    EXPECT_EQ(onlyAbout.productLine(), QStringLiteral("自定义第一行"));
+    EXPECT_EQ(onlyAbout.makerLine(), maker);
+
+    dir.write("index.xml", "<Tree Home=\"\" About=\"\"/>");
+    CAboutDlg empty;
+    EXPECT_EQ(empty.productLine(), product);
+    EXPECT_EQ(empty.makerLine(), maker);
+
+    dir.write("index.xml", "<Tree Home=\"https://example.org/\"/>");
+    CAboutDlg onlyHome;
+    EXPECT_EQ(onlyHome.productLine(), product);
+    EXPECT_EQ(onlyHome.makerLine(), QStringLiteral("https://example.org/"));
+    EXPECT_TRUE(boxes.messages.empty()) << "a missing or odd index.xml is no error here";
+}
