@@ -130,6 +130,13 @@ public:
     void OnDeleteItem();
     // Saves the node's document; on failure shows the save-failure message.
     void SaveOwnerDocument(const kelvor::xml::Node& node);
+    // `after` values of InsertNodeItem besides a sibling: first or last place.
+    static QTreeWidgetItem* const kInsertFirst;
+    static QTreeWidgetItem* const kInsertLast;
+    // The tree item for a node just created before `at` (or as its last
+    // child), put at the same place in the tree. The icon follows the node's
+    // kind, as a reload would show it.
+    QTreeWidgetItem* InsertBeside(QTreeWidgetItem* at, const kelvor::xml::Node& node, bool asChild);
 
     // ---- properties and new item (CLeftViewNewItem.cpp)
     void OnProperties();
@@ -173,5 +180,7 @@ private:
     void onExpanded(QTreeWidgetItem* item);
 
     std::unique_ptr<kelvor::feeds::DownloadQueue> downloads_;
+    // The release that ends a double click is not another click.
+    bool releaseEndsDoubleClick_ = false; // CLeftViewOpen.cpp
     bool tearingDown_ = false;
 };

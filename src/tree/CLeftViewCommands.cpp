@@ -1,69 +1,81 @@
 #include "app/CommandIds.h"
 #include "tree/CLeftView.h"
+#include "tree/CommandGuard.h"
 
 namespace cmd = kelvor::cmd;
 
-bool CLeftView::handleCommand(int id) {
+namespace {
+
+bool dispatch(CLeftView& view, int id) {
     if (id >= cmd::kSendToFirst && id <= cmd::kSendToLast) {
-        OnSendTo(id);
+        view.OnSendTo(id);
         return true;
     }
     switch (id) {
     case cmd::kNewItem:
-        OnNewItem();
+        view.OnNewItem();
         return true;
     case cmd::kProperties:
-        OnProperties();
+        view.OnProperties();
         return true;
     case cmd::kDeleteItem:
-        OnDeleteItem();
+        view.OnDeleteItem();
         return true;
     case cmd::kPasteItem:
-        OnPasteItem();
+        view.OnPasteItem();
         return true;
     case cmd::kCopyItem:
-        OnCopyItem();
+        view.OnCopyItem();
         return true;
     case cmd::kRefresh:
-        OnRefresh();
+        view.OnRefresh();
         return true;
     case cmd::kNewTextItem:
-        OnNewTextItem();
+        view.OnNewTextItem();
         return true;
     case cmd::kNewLinkItem:
-        OnNewLinkItem();
+        view.OnNewLinkItem();
         return true;
     case cmd::kNewChannelItem:
-        OnNewChannelItem();
+        view.OnNewChannelItem();
         return true;
     case cmd::kSetDescFromClipboard:
-        OnSetDescFromClipboard();
+        view.OnSetDescFromClipboard();
         return true;
     case cmd::kSetLinkFromClipboard:
-        OnSetLinkFromClipboard();
+        view.OnSetLinkFromClipboard();
         return true;
     case cmd::kSetChannelFromClipboard:
-        OnSetChannelFromClipboard();
+        view.OnSetChannelFromClipboard();
         return true;
     case cmd::kOpenItem:
-        OnOpenItem();
+        view.OnOpenItem();
         return true;
     case cmd::kViewItem:
-        OnViewItem();
+        view.OnViewItem();
         return true;
     case cmd::kCopyLink:
-        OnCopyLink();
+        view.OnCopyLink();
         return true;
     case cmd::kPasteChildren:
-        OnPasteChildren();
+        view.OnPasteChildren();
         return true;
     case cmd::kNewTextChild:
-        OnNewTextChild();
+        view.OnNewTextChild();
         return true;
     case cmd::kOpenInNewWindow:
-        OnOpenInNewWindow();
+        view.OnOpenInNewWindow();
         return true;
     default:
         return false;
     }
+}
+
+} // namespace
+
+bool CLeftView::handleCommand(int id) {
+    // A command that fails half-way still was the tree's command.
+    bool handled = true;
+    kelvor::tree::runGuarded([&] { handled = dispatch(*this, id); });
+    return handled;
 }

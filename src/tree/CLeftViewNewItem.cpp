@@ -1,5 +1,103 @@
-// Placeholder: the properties dialog lands with the editing work.
+// The properties command and the new-item command, both through CDlgTreePro,
+// and the new category files the new-item command makes.
+#include "app/FrameInterface.h"
+#include "tree/CDlgTreePro.h"
 #include "tree/CLeftView.h"
+#include "tree/ChannelSource.h"
+#include "tree/Strings.h"
 
-void CLeftView::OnProperties() {}
-void CLeftView::OnNewItem() {}
+#include <QTreeWidgetItemIterator>
+
+#include <filesystem>
+
+using kelvor::xml::Node;
+namespace tree = kelvor::tree;
+namespace str = kelvor::str;
+
+namespace {
+
+enum SaveMode { kCurrentItem = 1, kChildItem = 2, kFavorites = 3, kHot = 4 };
+
+// The item that shows the node now. While a modal dialog runs, downloads
+// completing in the background may rebuild parts of the tree.
+QTreeWidgetItem* itemShowing(CLeftView& view, const Node& node) {
+    for (QTreeWidgetItemIterator it(&view); *it; ++it)
+        if (CLeftView::nodeOf(*it) == node)
+            return *it;
+    return nullptr;
+}
+
+std::string localPath(const std::string& location) {
+    return location.rfind("file:///", 0) == 0 ? location.substr(7) : location;
+}
+
+} // namespace
+
+void CLeftView::OnProperties() {
+    QTreeWidgetItem* item = currentItem();
+    Node node = nodeOf(item);
+    if (!node)
+        return;
+    CDlgTreePro dialog(window());
+    dialog.title = GetNodeAttribute(node, "Title");
+    dialog.href = GetNodeAttribute(node, "Href");
+    dialog.rss = GetNodeAttribute(node, "Rss");
+    dialog.fileName = GetNodeAttribute(node, "NodeSrc");
+    dialog.desc = GetNodeDescription(node);
+    dialog.okEnabled = GetOwnerTreeInfo(node, dialog.treeType, dialog.baseUrl);
+    if (dialog.DoModal() != CDlgTreePro::kIdOk)
+        return;
+    ApplyItemFields(node, dialog.title, dialog.href, dialog.fileName, dialog.rss, dialog.desc);
+    if (QTreeWidgetItem* shown = itemShowing(*this, node))
+        shown->setText(0, QString::fromStdString(dialog.title));
+}
+
+void CLeftView::OnNewItem() {
+    Node node = nodeOf(currentItem());
+    CDlgTreePro dialog(window());
+    if (!node || !GetOwnerTreeInfo(node, dialog.treeType, dialog.baseUrl)) {
+        kelvor::app::messageBox(str::kNotEditable);
+        return;
+    }
+    if (dialog.DoModal() != CDlgTreePro::kIdOk)
+        return;
+    QTreeWidgetItem* selected = itemShowing(*this, node);
+    if (!selected)
+        return;
+    int mode = dialog.saveMode;
+    bool asChild = mode == kChildItem;
+    Node created =
+        CreateItemNode(node, dialog.title, dialog.href, dialog.fileName, dialog.rss, dialog.desc, asChild);
+    if (!created)
+        return;
+    InsertBeside(selected, created, asChild);
+    if (mode != kFavorites && mode != kHot)
+        return;
+    std::string source, cacheFile, feed;
+    if (tree::ResolveChannelSource(created, source, cacheFile, feed) != tree::kLocalFile)
+        return;
+    // A category of that name may exist already: the new item then simply
+    // shows it, and the user's items in it stay.
+    std::error_code error;
+    if (std::filesystem::exists(localPath(source), error))
+        return;
+    if (!CreateCategoryFile(source, dialog.title, mode == kHot))
+        kelvor::app::messageBox(str::kCreateFileFailed);
+}
+
+bool CLeftView::CreateCategoryFile(const std::string& path, const std::string& title, bool isHot) {
+    std::error_code error;
+    if (std::filesystem::exists(localPath(path), error))
+        return false; // never written over: it may hold the user's items
+    kelvor::xml::Document doc = kelvor::xml::Document::create();
+    if (!doc.loadXML(isHot ? str::kHotTemplate : str::kFavTemplate))
+        return false;
+    // Set through the DOM, so "&", "<" or a quote in the title stay text.
+    doc.documentElement().setAttribute("Title", title);
+    try {
+        doc.save(path);
+    } catch (const kelvor::xml::DomError&) {
+        return false;
+    }
+    return true;
+}

@@ -17,6 +17,10 @@ void applyOrRemove(const xml::Node& node, const char* name, const std::string& v
         node.setAttribute(name, value);
 }
 
+bool isWebAddress(const std::string& url) {
+    return url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0;
+}
+
 xml::Node newDesc(xml::Document& doc, const std::string& text) {
     xml::Node desc = doc.createElement("Desc");
     desc.setText(text);
@@ -98,6 +102,10 @@ bool saveOwnerDocument(const xml::Node& node, std::string* url) {
         *url = location;
     if (location.empty())
         return true;
+    // A document read from the web has no local file to write back to; a
+    // save to its address would create a stray local path instead.
+    if (isWebAddress(location))
+        return false;
     try {
         doc.save(location);
         return true;

@@ -1,0 +1,80 @@
+// The item properties dialog (also the new-item dialog): title, address,
+// feed, description, and where a new item goes. It only collects text; the
+// tree view writes the node afterwards.
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+#include <string>
+
+class QButtonGroup;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+class CDlgTreePro : public QDialog {
+    Q_OBJECT
+public:
+    // Control ids, as the rest of the program knows them.
+    enum ControlId {
+        kTitleBox = 1000,
+        kHrefBox = 1001,
+        kFileNameBox = 1002,
+        kRssBox = 1003,
+        kDescBox = 1004,
+        kCurrentItemRadio = 1005, // saveMode 1
+        kChildItemRadio = 1006,   // 2
+        kFavoritesRadio = 1007,   // 3
+        kHotRadio = 1008,         // 4
+    };
+    enum Result { kIdOk = 1, kIdCancel = 2 };
+
+    explicit CDlgTreePro(QWidget* parent = nullptr);
+
+    // Filled by the caller before DoModal, read back after kIdOk.
+    std::string title;
+    std::string href;
+    std::string fileName;
+    std::string rss;
+    std::string desc;
+    int saveMode = 1;
+    bool okEnabled = true;
+    std::string treeType;
+    std::string baseUrl;
+
+    // Shows the members in the controls, then runs the dialog modally.
+    int DoModal();
+    // Puts the members into the controls (DoModal does this first).
+    void OnInitDialog();
+    // OK: refuses an empty title, otherwise reads the boxes and closes.
+    void OnOK();
+    void OnRadio(int id);
+
+    // The controls, for whoever drives the dialog without a modal loop.
+    QLineEdit* titleBox() const { return titleBox_; }
+    QLineEdit* hrefBox() const { return hrefBox_; }
+    QLineEdit* fileNameBox() const { return fileNameBox_; }
+    QLineEdit* rssBox() const { return rssBox_; }
+    QPlainTextEdit* descBox() const { return descBox_; }
+    QRadioButton* radio(int id) const;
+    QPushButton* okButton() const { return okButton_; }
+
+    // Replaces the modal loop (tests drive the dialog through it); an empty
+    // function restores exec().
+    using ModalRunner = std::function<int(CDlgTreePro&)>;
+    static void setModalRunner(ModalRunner runner);
+
+private:
+    void buildControls();
+    void proposeFileName();
+
+    QLineEdit* titleBox_ = nullptr;
+    QLineEdit* hrefBox_ = nullptr;
+    QLineEdit* fileNameBox_ = nullptr;
+    QLineEdit* rssBox_ = nullptr;
+    QPlainTextEdit* descBox_ = nullptr;
+    QButtonGroup* saveModes_ = nullptr;
+    QPushButton* okButton_ = nullptr;
+};

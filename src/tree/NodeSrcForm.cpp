@@ -1,0 +1,21 @@
+#include "tree/NodeSrcForm.h"
+
+#include <algorithm>
+
+namespace kelvor::tree {
+
+std::string storedNodeSrc(const std::string& resolved, const std::string& programFolder) {
+    std::string path = resolved;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    if (path.rfind("file:///", 0) == 0)
+        path.erase(0, 7);
+    if (path.empty() || path[0] != '/')
+        return resolved;
+    // A whole folder name must match: "/home/k2/x.xml" is not inside "/home/k".
+    if (!programFolder.empty() && path.size() > programFolder.size() &&
+        path.compare(0, programFolder.size(), programFolder) == 0 && path[programFolder.size()] == '/')
+        return path.substr(programFolder.size());
+    return "file://" + path;
+}
+
+} // namespace kelvor::tree
