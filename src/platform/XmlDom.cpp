@@ -122,6 +122,16 @@ std::string decoderFor(const std::string& name) {
     return {};
 }
 
+bool isKnownEncoding(const std::string& name) {
+    if (name.empty())
+        return false;
+    xmlCharEncodingHandlerPtr handler = xmlFindCharEncodingHandler(name.c_str());
+    if (!handler)
+        return false;
+    xmlCharEncCloseFunc(handler);
+    return true;
+}
+
 void setParseError(ParseError& error, uint32_t code, const std::string& reason, int line = 0, int column = 0) {
     error.errorCode = code;
     error.reason = reason;
@@ -464,6 +474,11 @@ bool Document::loadBytes(const std::string& bytes, const std::string& url, const
             forced = decoderFor(declared);
         else if (!httpCharset.empty())
             forced = decoderFor(httpCharset).empty() ? httpCharset : decoderFor(httpCharset);
+        // A charset the server made up is no reason to refuse the bytes; and
+        // libxml2 would record the unknown name as the document's encoding,
+        // which no save could then write.
+        if (declared.empty() && !isKnownEncoding(forced))
+            forced.clear();
     }
 
     xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
