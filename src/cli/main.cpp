@@ -1,6 +1,46 @@
-#include <cstdio>
+// kelvor-tool: the reader's core from the command line. Converts feeds into
+// tree files, refreshes a collection's channel caches the way the reader
+// does, and prints tree files as outlines.
+#include "cli/Commands.h"
+#include "platform/XmlDom.h"
 
-int main(int, char**) {
-    std::puts("kelvor-tool: convert, refresh and dump tree files (coming soon)");
-    return 0;
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kUsage =
+    "usage: kelvor-tool COMMAND [ARGS]\n"
+    "\n"
+    "commands:\n"
+    "  convert ADDRESS [--title T] [--href H]   convert a feed or OPML list, print the tree file\n"
+    "  refresh TREEFILE [--all] [--home DIR]    download missing or expired channel copies\n"
+    "  dump TREEFILE                            print a tree file as an outline\n"
+    "\n"
+    "kelvor-tool COMMAND --help describes a command.\n";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    kelvor::xml::initialize();
+    if (argc < 2) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    std::string command = argv[1];
+    std::vector<std::string> args(argv + 2, argv + argc);
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (command == "convert")
+        return kelvor::cli::runConvert(args);
+    if (command == "refresh")
+        return kelvor::cli::runRefresh(args);
+    if (command == "dump")
+        return kelvor::cli::runDump(args);
+    std::fprintf(stderr, "kelvor-tool: unknown command '%s'\n\n%s", command.c_str(), kUsage);
+    return 2;
 }

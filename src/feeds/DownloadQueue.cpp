@@ -1,12 +1,302 @@
-// Placeholder: the download queue lands with the channel work.
 #include "feeds/DownloadQueue.h"
 
+#include "feeds/DownloadWorker.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <list>
+#include <system_error>
+#include <thread>
+
 namespace kelvor::feeds {
+namespace {
 
-struct DownloadQueue::Impl {};
+// The meeting point of the workers and the owner. Workers keep it alive, so
+// a worker that outlives its queue (shutdown did not wait for it) still has
+// somewhere to find out that nobody takes its task any more.
+struct HandBack : std::enable_shared_from_this<HandBack> {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool closed = false;
+    int liveWorkers = 0;
+    std::deque<std::function<void()>> mailbox; // used when there is no poster
+    DownloadQueue::Poster post;
 
-DownloadQueue::DownloadQueue(Completion, Dispatcher, int maxDownloads)
-    : impl_(std::make_unique<Impl>()), maxDownloads_(maxDownloads) {}
-DownloadQueue::~DownloadQueue() = default;
+    // Worker side: has `apply` run on the owner's thread and waits until it
+    // ran, or until the owner has gone.
+    void deliver(std::function<void()> apply) {
+        auto done = std::make_shared<bool>(false);
+        auto self = shared_from_this();
+        std::function<void()> onOwner = [self, apply = std::move(apply), done] {
+            {
+                std::lock_guard<std::mutex> lock(self->mutex);
+                if (self->closed)
+                    return;
+            }
+            apply();
+            {
+                std::lock_guard<std::mutex> lock(self->mutex);
+                *done = true;
+            }
+            self->changed.notify_all();
+        };
+        std::unique_lock<std::mutex> lock(mutex);
+        if (closed)
+            return;
+        // Posting under the lock: once the owner has closed, nothing may
+        // reach into it any more.
+        if (post)
+            post(std::move(onOwner));
+        else
+            mailbox.push_back(std::move(onOwner));
+        changed.notify_all();
+        changed.wait(lock, [&] { return *done || closed; });
+    }
+
+    void workerExited() {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            --liveWorkers;
+        }
+        changed.notify_all();
+    }
+};
+
+bool spawnDetachedThread(std::function<void()> run) {
+    try {
+        std::thread(std::move(run)).detach();
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
+} // namespace
+
+struct DownloadQueue::Impl : std::enable_shared_from_this<DownloadQueue::Impl> {
+    Completion complete;
+    TaskNotice startNotice;
+    TaskNotice startFailureNotice;
+    WorkBody body = [](DownloadTask& task, const xml::LoadOptions& options) {
+        return RunDownloadTask(task, options);
+    };
+    Spawner spawn = spawnDetachedThread;
+    xml::LoadOptions loadOptions;
+    int maxDownloads = 5;
+
+    std::recursive_mutex lock;
+    std::list<std::shared_ptr<DownloadTask>> queue;
+    int running = 0;
+    std::shared_ptr<HandBack> handBack = std::make_shared<HandBack>();
+
+    std::shared_ptr<DownloadTask> makeTask(void* item, const std::string& title,
+                                           const std::string& href, const std::string& sourceUrl,
+                                           const std::string& cacheFile, const std::string& feedUrl,
+                                           int kind) {
+        auto task = std::make_shared<DownloadTask>();
+        task->item = item;
+        task->title = title;
+        task->href = href;
+        task->sourceUrl = sourceUrl;
+        task->cacheFile = cacheFile;
+        task->feedUrl = feedUrl;
+        task->kind = kind;
+        return task;
+    }
+
+    static void work(std::shared_ptr<HandBack> handBack, std::weak_ptr<Impl> owner,
+                     std::shared_ptr<DownloadTask> task, WorkBody body, xml::LoadOptions options) {
+        options.cancel = task->cancel.get();
+        try {
+            body(*task, options);
+        } catch (...) {
+            // The body reports its failures in errorText; anything else
+            // (out of memory) must not take the program down.
+        }
+        handBack->deliver([owner, task] {
+            if (auto impl = owner.lock())
+                impl->finish(task);
+        });
+        handBack->workerExited();
+    }
+
+    // Called with the lock held.
+    bool StartDownload(const std::shared_ptr<DownloadTask>& task) {
+        if (!task)
+            return false;
+        if (startNotice)
+            startNotice(*task);
+        task->started = true;
+        {
+            std::lock_guard<std::mutex> guard(handBack->mutex);
+            ++handBack->liveWorkers;
+        }
+        std::weak_ptr<Impl> owner = shared_from_this();
+        if (spawn([hb = handBack, owner, task, b = body, o = loadOptions] {
+                work(hb, owner, task, b, o);
+            })) {
+            ++running;
+            return true;
+        }
+        handBack->workerExited();
+        task->started = false;
+        if (startFailureNotice)
+            startFailureNotice(*task);
+        queue.remove(task);
+        return false;
+    }
+
+    void startNextQueued() {
+        if (running >= maxDownloads)
+            return;
+        auto next = std::find_if(queue.begin(), queue.end(),
+                                 [](const auto& task) { return !task->started; });
+        if (next != queue.end())
+            StartDownload(*next);
+    }
+
+    // On the owner's thread, once the worker has handed the task back.
+    void finish(const std::shared_ptr<DownloadTask>& task) {
+        std::lock_guard<std::recursive_mutex> guard(lock);
+        try {
+            if (task->item && complete)
+                complete(*task);
+        } catch (...) {
+            // A result that cannot be applied must not stop the queue.
+        }
+        running = std::max(0, running - 1);
+        queue.remove(task);
+        startNextQueued();
+    }
+};
+
+DownloadQueue::DownloadQueue(Completion complete, Poster post, int maxDownloads)
+    : impl_(std::make_shared<Impl>()), maxDownloads_(maxDownloads) {
+    impl_->complete = std::move(complete);
+    impl_->maxDownloads = maxDownloads;
+    impl_->handBack->post = std::move(post);
+}
+
+DownloadQueue::~DownloadQueue() {
+    shutdown();
+}
+
+void DownloadQueue::setStartNotice(TaskNotice notice) {
+    impl_->startNotice = std::move(notice);
+}
+void DownloadQueue::setStartFailureNotice(TaskNotice notice) {
+    impl_->startFailureNotice = std::move(notice);
+}
+void DownloadQueue::setLoadOptions(const xml::LoadOptions& options) {
+    impl_->loadOptions = options;
+}
+void DownloadQueue::setWorkBody(WorkBody body) {
+    impl_->body = std::move(body);
+}
+void DownloadQueue::setSpawner(Spawner spawner) {
+    impl_->spawn = std::move(spawner);
+}
+
+int DownloadQueue::QueueDownload(void* item, const std::string& title, const std::string& href,
+                                 const std::string& sourceUrl, const std::string& cacheFile,
+                                 const std::string& feedUrl, int kind) {
+    std::lock_guard<std::recursive_mutex> guard(impl_->lock);
+    auto task = impl_->makeTask(item, title, href, sourceUrl, cacheFile, feedUrl, kind);
+    impl_->queue.push_back(task);
+    if (impl_->running < impl_->maxDownloads)
+        impl_->StartDownload(task);
+    return 1;
+}
+
+int DownloadQueue::QueueDownloadFirst(void* item, const std::string& title, const std::string& href,
+                                      const std::string& sourceUrl, const std::string& cacheFile,
+                                      const std::string& feedUrl, int kind) {
+    std::lock_guard<std::recursive_mutex> guard(impl_->lock);
+    auto task = impl_->makeTask(item, title, href, sourceUrl, cacheFile, feedUrl, kind);
+    impl_->queue.push_front(task);
+    impl_->StartDownload(task);
+    return 1;
+}
+
+void DownloadQueue::detachIf(const std::function<bool(void* item)>& matches) {
+    std::lock_guard<std::recursive_mutex> guard(impl_->lock);
+    for (auto& task : impl_->queue) {
+        if (task->item && matches(task->item))
+            task->item = nullptr;
+    }
+}
+
+void DownloadQueue::detachFirst(void* item) {
+    std::lock_guard<std::recursive_mutex> guard(impl_->lock);
+    for (auto& task : impl_->queue) {
+        if (task->item == item) {
+            task->item = nullptr;
+            return;
+        }
+    }
+}
+
+int DownloadQueue::runningDownloads() const {
+    std::lock_guard<std::recursive_mutex> guard(impl_->lock);
+    return impl_->running;
+}
+
+size_t DownloadQueue::size() const {
+    std::lock_guard<std::recursive_mutex> guard(impl_->lock);
+    return impl_->queue.size();
+}
+
+std::vector<std::shared_ptr<const DownloadTask>> DownloadQueue::tasks() const {
+    std::lock_guard<std::recursive_mutex> guard(impl_->lock);
+    return {impl_->queue.begin(), impl_->queue.end()};
+}
+
+std::recursive_mutex& DownloadQueue::downloadLock() {
+    return impl_->lock;
+}
+
+int DownloadQueue::pumpCompletions(std::chrono::milliseconds wait) {
+    HandBack& handBack = *impl_->handBack;
+    std::deque<std::function<void()>> arrived;
+    {
+        std::unique_lock<std::mutex> lock(handBack.mutex);
+        handBack.changed.wait_for(lock, wait,
+                                  [&] { return !handBack.mailbox.empty() || handBack.closed; });
+        arrived.swap(handBack.mailbox);
+    }
+    for (auto& apply : arrived)
+        apply();
+    return static_cast<int>(arrived.size());
+}
+
+void DownloadQueue::runUntilEmpty() {
+    if (impl_->handBack->post)
+        return; // completions arrive through the owner's event loop
+    while (size() > 0)
+        pumpCompletions(std::chrono::milliseconds(200));
+}
+
+void DownloadQueue::shutdown(std::chrono::milliseconds grace) {
+    HandBack& handBack = *impl_->handBack;
+    std::deque<std::function<void()>> dropped;
+    {
+        std::lock_guard<std::mutex> lock(handBack.mutex);
+        if (handBack.closed)
+            return;
+        handBack.closed = true;
+        dropped.swap(handBack.mailbox);
+    }
+    handBack.changed.notify_all();
+    {
+        std::lock_guard<std::recursive_mutex> guard(impl_->lock);
+        for (auto& task : impl_->queue)
+            task->cancel->store(true);
+        impl_->queue.clear();
+        impl_->running = 0;
+    }
+    std::unique_lock<std::mutex> lock(handBack.mutex);
+    handBack.changed.wait_for(lock, grace, [&] { return handBack.liveWorkers == 0; });
+}
 
 } // namespace kelvor::feeds

@@ -1,46 +1,62 @@
 // The download queue: at most maxDownloads tasks started from the queue run
 // at once, each on its own worker thread; a task queued "first" starts at
-// once. Completions are handed back, one at a time, on the owner's thread.
+// once. Finished tasks are handed back one at a time on the owner's thread,
+// where the completion is applied and the next queued task is started.
+//
+// All members are called on the owner's thread. Workers touch only their own
+// task; the owner reads a task's results only once it has been handed back.
 #pragma once
 
 #include "feeds/DownloadTask.h"
+#include "platform/XmlDom.h"
 
+#include <chrono>
 #include <functional>
-#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace kelvor::feeds {
 
 class DownloadQueue {
-public:
+  public:
     // Applies a finished task on the owner's thread (the tree's completion
-    // handler). The queue frees the task afterwards.
+    // handler), with downloadLock held. The queue frees the task afterwards.
     using Completion = std::function<void(DownloadTask&)>;
-    // Runs a function on the owner's thread and waits for it (the blocking
-    // hand-back). Called from worker threads. Returns false when the owner is
-    // gone and the function did not run.
-    using Dispatcher = std::function<bool(const std::function<void()>&)>;
-    // Told when a task starts (status bar text), on the owner's thread.
-    using StartNotice = std::function<void(const DownloadTask&)>;
+    // Arranges for a function to run on the owner's thread soon, without
+    // waiting for it (a queued call into the owner's event loop). Called from
+    // worker threads, never after shutdown has begun. Without a poster the
+    // functions wait in a mailbox that pumpCompletions() empties.
+    using Poster = std::function<void(std::function<void()>)>;
+    // Told on the owner's thread when a task starts, or cannot be started.
+    using TaskNotice = std::function<void(const DownloadTask&)>;
+    // The worker's body (RunDownloadTask unless a test replaces it).
+    using WorkBody = std::function<int(DownloadTask&, const xml::LoadOptions&)>;
+    // Runs a function on a new thread; false when no thread could be made.
+    using Spawner = std::function<bool(std::function<void()>)>;
 
-    DownloadQueue(Completion complete, Dispatcher dispatch, int maxDownloads = 5);
-    // Cancels running transfers and waits a bounded time for the workers;
-    // no completion runs after the destructor has begun.
+    explicit DownloadQueue(Completion complete, Poster post = nullptr, int maxDownloads = 5);
+    // shutdown() with the default grace.
     ~DownloadQueue();
     DownloadQueue(const DownloadQueue&) = delete;
     DownloadQueue& operator=(const DownloadQueue&) = delete;
 
-    void setStartNotice(StartNotice notice);
+    void setStartNotice(TaskNotice notice);
+    void setStartFailureNotice(TaskNotice notice);
+    // Time-outs and size cap of every load (the cancel flag is the task's).
+    void setLoadOptions(const xml::LoadOptions& options);
+    void setWorkBody(WorkBody body);
+    void setSpawner(Spawner spawner);
 
     // Appends a task; starts it while fewer than maxDownloads run. Returns 1.
-    int QueueDownload(void* item, const std::string& title, const std::string& href, const std::string& sourceUrl,
-                      const std::string& cacheFile, const std::string& feedUrl, int kind);
+    int QueueDownload(void* item, const std::string& title, const std::string& href,
+                      const std::string& sourceUrl, const std::string& cacheFile,
+                      const std::string& feedUrl, int kind);
     // Puts a task at the head and starts it at once. Returns 1.
     int QueueDownloadFirst(void* item, const std::string& title, const std::string& href,
-                           const std::string& sourceUrl, const std::string& cacheFile, const std::string& feedUrl,
-                           int kind);
+                           const std::string& sourceUrl, const std::string& cacheFile,
+                           const std::string& feedUrl, int kind);
 
     // Detaches (item = null) every task whose item matches; their results
     // will not be applied.
@@ -51,21 +67,29 @@ public:
     int runningDownloads() const;
     int maxDownloads() const { return maxDownloads_; }
     size_t size() const; // queued + running tasks
+    // The tasks in queue order (for tests and the command line's progress).
+    std::vector<std::shared_ptr<const DownloadTask>> tasks() const;
 
-    // Blocks the calling (owner's) thread until the queue is empty, running
-    // completions as they arrive. For kelvor-tool and tests. Needs a
-    // Dispatcher that runs functions handed to it by pumpCompletions.
+    // Guards the queue, the running count and the tasks' items. Recursive:
+    // a completion may queue further downloads.
+    std::recursive_mutex& downloadLock();
+
+    // Without a poster: runs the hand-backs that have arrived, waiting up to
+    // `wait` for the first. Returns how many ran.
+    int pumpCompletions(std::chrono::milliseconds wait);
+    // Without a poster: pumps until no task is queued or running.
+    void runUntilEmpty();
+
+    // Cancels running transfers, drops queued tasks and waits up to `grace`
+    // for the workers. No completion runs afterwards; a worker still busy is
+    // left to finish on its own and touches nothing of the owner's.
+    void shutdown(std::chrono::milliseconds grace = std::chrono::milliseconds(3000));
+
     struct Impl;
 
-private:
-    std::unique_ptr<Impl> impl_;
+  private:
+    std::shared_ptr<Impl> impl_;
     int maxDownloads_;
 };
-
-// Runs one task's download and conversion (the worker's body), on the
-// calling thread: loads feedUrl (else sourceUrl), converts a feed (OPML
-// first, then RSS) or stamps a tree file, and saves the cache file
-// atomically. Errors go to task.errorText. Returns 1 when it went through.
-int RunDownloadTask(DownloadTask& task);
 
 } // namespace kelvor::feeds

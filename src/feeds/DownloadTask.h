@@ -9,10 +9,10 @@ namespace kelvor::feeds {
 
 // Kinds: what the tree does with the result when the download completes.
 enum DownloadKind : int {
-    kKindUpdate = 2,         // an expired copy is shown; the new one comes in as an update
-    kKindFirstLoad = 3,      // first load or refresh: replaces the loading placeholder
-    kKindHeadline = 4,       // headline of a channel in a "hot" tree
-    kKindHeadlineSave = 5,   // the same, then the file holding the channel is saved
+    kKindUpdate = 2,       // an expired copy is shown; the new one comes in as an update
+    kKindFirstLoad = 3,    // first load or refresh: replaces the loading placeholder
+    kKindHeadline = 4,     // headline of a channel in a "hot" tree
+    kKindHeadlineSave = 5, // the same, then the file holding the channel is saved
 };
 
 struct DownloadTask {
@@ -20,11 +20,13 @@ struct DownloadTask {
     // detached, and then the result is not applied. Only the owner's thread
     // reads or writes it, under the queue's lock.
     void* item = nullptr;
-    // Set when the task was started (a worker runs or ran for it).
+    // Set when the task was started (a worker runs or ran for it). Owner's
+    // thread only.
     bool started = false;
 
     // Read by the worker; title, href and feedUrl are escaped in place by the
-    // conversions, errorText is written by the worker.
+    // conversions, errorText is written by the worker. The owner reads them
+    // only once the worker has handed the task back.
     std::string title;
     std::string href;
     std::string sourceUrl;

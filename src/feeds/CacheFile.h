@@ -1,0 +1,32 @@
+// Writing the cache files under rss/ and url/ (and a feed converted into a
+// channel's own NodeSrc file). Every write goes to a temporary file in the
+// same folder and is renamed over the target, so two downloads of the same
+// channel, or a crash mid-write, never leave a half-written file.
+#pragma once
+
+#include "platform/XmlDom.h"
+
+#include <string>
+
+namespace kelvor::feeds {
+
+// Saves the document to path atomically. Throws xml::DomError when the file
+// cannot be written; the old file is then left as it was.
+void saveCacheFile(const xml::Document& doc, const std::string& path);
+
+// A cache copy can be downloaded again, so by default it is not flushed to
+// the disk before the rename (the rename alone keeps it whole); turn this on
+// to flush every cache file as the editing commands flush the user's files.
+void setSyncCacheFiles(bool sync);
+
+// Creates the folder of a cache file inside the home folder's rss/ or url/
+// when missing, and copies the style sheets the cache files name (rss.xsl,
+// fav.xsl, hot.xsl) from the home folder beside them, so an opened copy is
+// always readable. Other folders are left alone.
+void prepareCacheFolder(const std::string& cacheFile);
+
+// Writes bytes to path through a temporary file and a rename; flushes first
+// when sync is true. False with *error on failure (nothing replaced).
+bool replaceFile(const std::string& path, const std::string& bytes, bool sync, std::string* error);
+
+} // namespace kelvor::feeds

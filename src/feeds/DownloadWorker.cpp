@@ -1,0 +1,82 @@
+#include "feeds/DownloadWorker.h"
+
+#include "feeds/CacheFile.h"
+#include "feeds/FavoritesImport.h"
+#include "feeds/OpmlConversion.h"
+#include "feeds/RssConversion.h"
+#include "tree/Strings.h"
+
+namespace kelvor::feeds {
+namespace {
+
+void saveToCache(DownloadTask& task, const xml::Document& doc) {
+    prepareCacheFolder(task.cacheFile);
+    saveCacheFile(doc, task.cacheFile);
+}
+
+void convertAndSave(DownloadTask& task, const xml::Document& source) {
+    try {
+        xml::Document converted = convertFeed(source, task);
+        if (!converted.isNull())
+            saveToCache(task, converted);
+    } catch (...) {
+        task.errorText = str::kSaveFailed + task.cacheFile;
+    }
+}
+
+void stampAndSave(DownloadTask& task, xml::Document& source) {
+    try {
+        StampTreeSource(source, task.sourceUrl, "url");
+        saveToCache(task, source);
+    } catch (...) {
+        task.errorText = str::kSaveFailed + task.cacheFile;
+    }
+}
+
+} // namespace
+
+xml::Document convertFeed(const xml::Document& source, DownloadTask& task) {
+    xml::Document converted = ConvertOpmlToTree(source, task);
+    return converted.isNull() ? ConvertRssToTree(source, task) : converted;
+}
+
+std::string loadErrorText(const xml::ParseError& error, const std::string& sourceUrl) {
+    return str::kLoadErrorPrefix + xml::formatParseError(error) + sourceUrl;
+}
+
+bool StampTreeSource(xml::Document& doc, const std::string& baseUrl, const std::string& type) {
+    xml::Node root = doc.documentElement();
+    if (!root || !root.nameIs("Tree"))
+        return false;
+    if (!baseUrl.empty())
+        root.setAttribute("BaseURL", baseUrl);
+    if (!type.empty())
+        root.setAttribute("Type", type);
+    return true;
+}
+
+int RunDownloadTask(DownloadTask& task, const xml::LoadOptions& options) {
+    if (isFavoritesFeed(task.feedUrl)) {
+        try {
+            ImportFavorites(task);
+        } catch (...) {
+            // A folder that vanished mid-way leaves the old copy in place.
+        }
+        return 1;
+    }
+    xml::Document doc = xml::Document::create();
+    const std::string& address = task.feedUrl.empty() ? task.sourceUrl : task.feedUrl;
+    if (!doc.load(address, options)) {
+        task.errorText = loadErrorText(doc.parseError(), task.sourceUrl);
+        return 0;
+    }
+    if (task.cacheFile.empty())
+        return 1;
+    if (!task.feedUrl.empty())
+        convertAndSave(task, doc);
+    else
+        stampAndSave(task, doc);
+    return 1;
+}
+
+} // namespace kelvor::feeds

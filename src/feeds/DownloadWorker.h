@@ -1,0 +1,29 @@
+// The body of a download worker: load, convert, save. Runs on any thread;
+// it touches nothing but its own task and its own documents.
+#pragma once
+
+#include "feeds/DownloadTask.h"
+#include "platform/XmlDom.h"
+
+#include <string>
+
+namespace kelvor::feeds {
+
+// Loads feedUrl (else sourceUrl), converts a feed (OPML first, then RSS) or
+// stamps a tree-format file, and saves the result to cacheFile. Errors go to
+// task.errorText. Returns 1 when it went through, 0 when the source did not
+// load. A "$FAVORITES" feed imports the Favorites folder instead.
+int RunDownloadTask(DownloadTask& task, const xml::LoadOptions& options = {});
+
+// The worker's conversion of a loaded feed: OPML when the root is "opml",
+// else RSS. Throws xml::DomError when the result cannot be built.
+xml::Document convertFeed(const xml::Document& source, DownloadTask& task);
+
+// Marks a fetched tree file with the address it came from and its type;
+// false (and nothing changed) when the root is not a Tree element.
+bool StampTreeSource(xml::Document& doc, const std::string& baseUrl, const std::string& type);
+
+// "加载错误:" + the formatted parse error + sourceUrl.
+std::string loadErrorText(const xml::ParseError& error, const std::string& sourceUrl);
+
+} // namespace kelvor::feeds

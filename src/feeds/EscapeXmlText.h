@@ -1,0 +1,13 @@
+// Escaping of texts spliced into the literal root element of a converted
+// document.
+#pragma once
+
+#include <string>
+
+namespace kelvor::feeds {
+
+// "&" first (so the later replacements are not escaped again), then ">",
+// "<", the double quote and the apostrophe. Changes the string in place.
+void EscapeXmlText(std::string& text);
+
+} // namespace kelvor::feeds

@@ -1,0 +1,39 @@
+// The user's Favorites folder (a folder tree of NAME.url shortcut files)
+// as a tree document, for channels whose feed address ends with
+// "$FAVORITES".
+#pragma once
+
+#include "feeds/DownloadTask.h"
+#include "platform/XmlDom.h"
+
+#include <string>
+
+namespace kelvor::feeds {
+
+// Where the Favorites folder is. The core reads no settings: the reader sets
+// it from its "Favorites" setting at start-up, kelvor-tool from --favorites.
+// Empty (the default) means there is none, and the import writes nothing.
+void setFavoritesFolder(const std::string& folder);
+std::string favoritesFolder();
+
+// Expands $NAME and ${NAME} from the environment (unset names give "") and
+// a leading "~/" to $HOME/.
+std::string expandEnvironment(const std::string& text);
+
+// True when the feed address asks for the Favorites folder.
+bool isFavoritesFeed(const std::string& feedUrl);
+
+// Builds the document (type "$FAVORITES", the task's title, its feedUrl as
+// BaseURL) and saves it to the task's cacheFile. A failed save sets the
+// task's errorText; every other failure writes nothing and is not reported.
+// Escapes the task's feedUrl and title in place.
+void ImportFavorites(DownloadTask& task);
+
+// The document ImportFavorites saves; null when no Favorites folder is set.
+xml::Document buildFavoritesDocument(DownloadTask& task);
+
+// Adds the folder's shortcuts, then its subfolders (each with its content)
+// under parent. Throws xml::DomError for an empty path.
+void AddFavoritesFolder(const std::string& path, xml::Document& doc, const xml::Node& parent);
+
+} // namespace kelvor::feeds

@@ -1,0 +1,15 @@
+// RSS (0.9x, 1.0 and 2.0 alike): every "item" element of the loaded feed
+// becomes a TreeNode with the item's title, link, date and descriptions.
+#pragma once
+
+#include "feeds/DownloadTask.h"
+#include "platform/XmlDom.h"
+
+namespace kelvor::feeds {
+
+// A new tree document of type "rss", or a null document for a null source.
+// Escapes the task's feedUrl, title and href in place (an empty href takes
+// the escaped feedUrl). Throws xml::DomError when the result cannot be built.
+xml::Document ConvertRssToTree(const xml::Document& source, DownloadTask& task);
+
+} // namespace kelvor::feeds
