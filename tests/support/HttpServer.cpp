@@ -87,6 +87,12 @@ void HttpServer::serve(const std::string& path, HttpResponse response) {
     routes_[path] = std::move(response);
 }
 
+void HttpServer::serve(const std::string& path, const std::string& body) {
+    HttpResponse response;
+    response.body = body;
+    serve(path, response);
+}
+
 void HttpServer::setDefaultDelay(int delayMs) {
     std::lock_guard<std::mutex> lock(mutex_);
     defaultDelayMs_ = delayMs;
@@ -152,7 +158,9 @@ bool HttpServer::waitUntilStopped(int ms) {
 
 void HttpServer::handle(int client) {
     std::string path = readRequestPath(client);
-    HttpResponse response{404, "not found"};
+    HttpResponse response;
+    response.status = 404;
+    response.body = "not found";
     int delay = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -33,9 +33,7 @@ class HttpServer {
     HttpServer& operator=(const HttpServer&) = delete;
 
     void serve(const std::string& path, HttpResponse response);
-    void serve(const std::string& path, const std::string& body) {
-        serve(path, HttpResponse{200, body});
-    }
+    void serve(const std::string& path, const std::string& body);
     // Applied to every path that has none of its own (e.g. a delay for all).
     void setDefaultDelay(int delayMs);
 
