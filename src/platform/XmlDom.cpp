@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/HttpFetch.h"
+#include "platform/XmlChars.h"
 
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
@@ -303,8 +304,10 @@ std::string Node::text() const {
     return result;
 }
 
-void Node::setText(const std::string& value) const {
+void Node::setText(const std::string& rawValue) const {
     xmlNodePtr node = asNode(require());
+    std::string cleaned;
+    const std::string& value = isXmlText(rawValue) ? rawValue : (cleaned = toXmlText(rawValue));
     if (node->type == XML_ELEMENT_NODE) {
         // Drop the old content; detached children may still be held by handles.
         while (xmlNodePtr child = node->children) {
@@ -354,10 +357,12 @@ std::string Node::attributeOr(const char* name, const std::string& fallback) con
     return value ? *value : fallback;
 }
 
-void Node::setAttribute(const char* name, const std::string& value) const {
+void Node::setAttribute(const char* name, const std::string& rawValue) const {
     xmlNodePtr node = asNode(require());
     if (node->type != XML_ELEMENT_NODE)
         throw DomError(kErrInvalidArg, "attributes belong to elements");
+    std::string cleaned;
+    const std::string& value = isXmlText(rawValue) ? rawValue : (cleaned = toXmlText(rawValue));
     // xmlSetNsProp stores the value as text (it does not parse entity
     // references), so any value survives a save and a reload unchanged.
     if (!xmlSetNsProp(node, nullptr, reinterpret_cast<const xmlChar*>(name),
@@ -536,18 +541,37 @@ Node Document::documentElement() const {
 
 std::string Document::url() const { return impl().url; }
 
-std::string Document::xml() const {
-    DocImpl& d = impl();
-    if (!d.doc)
-        throw DomError(kErrFail, "empty document");
+namespace {
+
+std::string serialise(xmlDocPtr doc, const char* encoding) {
     xmlChar* memory = nullptr;
     int size = 0;
-    const char* encoding = d.doc->encoding ? reinterpret_cast<const char*>(d.doc->encoding) : "utf-8";
-    xmlDocDumpFormatMemoryEnc(d.doc, &memory, &size, encoding, 1);
+    xmlDocDumpFormatMemoryEnc(doc, &memory, &size, encoding, 1);
     if (!memory)
         throw DomError(kErrFail, std::string("cannot write the encoding ") + encoding);
     std::string result(reinterpret_cast<const char*>(memory), static_cast<size_t>(size));
     xmlFree(memory);
+    return result;
+}
+
+// A parser must be able to read a file's declaration before it knows the
+// encoding; in UTF-7, say, it cannot, and the saved file would never load.
+bool declarationIsReadable(const std::string& bytes) {
+    if (bytes.size() < 4)
+        return false;
+    return xmlDetectCharEncoding(reinterpret_cast<const unsigned char*>(bytes.data()), 4) != XML_CHAR_ENCODING_NONE;
+}
+
+} // namespace
+
+std::string Document::xml() const {
+    DocImpl& d = impl();
+    if (!d.doc)
+        throw DomError(kErrFail, "empty document");
+    const char* encoding = d.doc->encoding ? reinterpret_cast<const char*>(d.doc->encoding) : "utf-8";
+    std::string result = serialise(d.doc, encoding);
+    if (!declarationIsReadable(result))
+        result = serialise(d.doc, "utf-8");
     return result;
 }
 

@@ -91,6 +91,8 @@ public:
     // the value for an attribute.
     std::string text() const;
     // Replaces the content by one text node; stored as is, escaped on save.
+    // Characters XML cannot hold are cleaned first (see XmlChars.h), so the
+    // saved document always reads back.
     void setText(const std::string& value) const;
 
     // Attributes without namespace, looked up by exact name.
@@ -98,7 +100,8 @@ public:
     std::optional<std::string> attribute(const char* name) const;
     // Empty string when the attribute is absent.
     std::string attributeOr(const char* name, const std::string& fallback = {}) const;
-    // Adds the attribute at the end, or replaces the value in place.
+    // Adds the attribute at the end, or replaces the value in place. The
+    // value is cleaned like setText's.
     void setAttribute(const char* name, const std::string& value) const;
     // No error when the attribute is absent.
     void removeAttribute(const char* name) const;

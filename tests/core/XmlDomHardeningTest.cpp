@@ -1,4 +1,5 @@
 // Inputs the fuzzers turned up against the DOM service, kept as tests.
+#include "platform/XmlChars.h"
 #include "platform/XmlDom.h"
 #include "support/TempDir.h"
 
@@ -27,4 +28,54 @@ TEST(XmlDomHardening, ServerCharsetDecidesOnlyWhenItIsARealOne) {
     ASSERT_TRUE(gbk.loadBytes("<Tree Title=\"\xD6\xD0\"/>", "http://example.com/g.xml", "gb2312"));
     EXPECT_EQ(gbk.documentElement().attributeOr("Title"), "\xE4\xB8\xAD");
     EXPECT_NO_THROW(gbk.save(dir.file("g.xml")));
+}
+
+TEST(XmlDomHardening, StoredValuesAlwaysReadBackAfterASave) {
+    // A form feed pasted into a title, a NUL, and bytes of another encoding
+    // (a .url file written on a GBK system) must not make the file unreadable.
+    Document doc = Document::create();
+    ASSERT_TRUE(doc.loadXML("<Tree><TreeNode/></Tree>"));
+    Node node = doc.documentElement().firstChild();
+    node.setAttribute("Title", std::string("a\x0C" "b\0c\xD6\xD0 \t\n\r\xEF\xBF\xBF\xE4\xB8\xAD", 17));
+    node.setAttribute("Href", "http://example.com/?q=\x01");
+    Node desc = doc.createElement("Desc");
+    desc.setText("x\x02y\xC3");
+    node.appendChild(desc);
+
+    EXPECT_EQ(node.attributeOr("Title"), "abc\xEF\xBF\xBD\xEF\xBF\xBD \t\n\r\xE4\xB8\xAD");
+    EXPECT_EQ(desc.text(), "xy\xEF\xBF\xBD");
+    Document again = Document::create();
+    ASSERT_TRUE(again.loadXML(doc.xml())) << formatParseError(again.parseError());
+    Node reread = again.documentElement().firstChild();
+    EXPECT_EQ(reread.attributeOr("Title"), node.attributeOr("Title"));
+    EXPECT_EQ(reread.attributeOr("Href"), "http://example.com/?q=");
+    EXPECT_EQ(reread.firstChild().text(), desc.text());
+}
+
+TEST(XmlDomHardening, XmlTextKeepsEveryValidCharacter) {
+    // Shortest forms at each length boundary, the last plane, tab/LF/CR, DEL.
+    std::string valid = "\t\n\r \x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80"
+                        "\xEF\xBF\xBD\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
+    EXPECT_TRUE(isXmlText(valid));
+    EXPECT_EQ(toXmlText(valid), valid);
+    // Overlong forms, surrogates, beyond U+10FFFF, truncated sequences.
+    for (std::string bad : {"\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE4\xB8", "\xF0\x90\x80"}) {
+        EXPECT_FALSE(isXmlText(bad)) << bad;
+        std::string cleaned = toXmlText(bad);
+        EXPECT_TRUE(isXmlText(cleaned)) << cleaned;
+        EXPECT_NE(cleaned.find("\xEF\xBF\xBD"), std::string::npos);
+    }
+}
+
+TEST(XmlDomHardening, AnEncodingWhoseDeclarationCannotBeReadIsSavedAsUtf8) {
+    // Written back in the declared UTF-7 it would begin "+ADw?xml...", which
+    // nothing can load.
+    Document doc = Document::create();
+    ASSERT_TRUE(doc.loadBytes("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-7\"?><rss Title=\"News\"/>",
+                              "file:///tmp/feed.xml"));
+    std::string saved = doc.xml();
+    EXPECT_EQ(saved.rfind("<?xml", 0), 0u) << saved;
+    Document again = Document::create();
+    ASSERT_TRUE(again.loadBytes(saved, "file:///tmp/feed.xml")) << formatParseError(again.parseError());
+    EXPECT_EQ(again.documentElement().attributeOr("Title"), "News");
 }
