@@ -1,0 +1,253 @@
+// Channels in the tree view against a real HTTP server on 127.0.0.1:
+// expansion by the state of the cached copy, completions, refresh, hot-file
+// headlines, the status text and shutdown while downloads run.
+#include "feeds/DownloadQueue.h"
+#include "platform/HomeFolder.h"
+#include "support/HttpServer.h"
+#include "support/Recorders.h"
+#include "support/TempDir.h"
+#include "tree/CLeftView.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include <utime.h>
+
+using kelvor::test::HttpResponse;
+using kelvor::test::HttpServer;
+using kelvor::test::RecordingFrame;
+using kelvor::test::RecordingMessageBoxes;
+using kelvor::test::TempDir;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string rss(const std::vector<std::string>& titles) {
+    std::string items;
+    for (const auto& title : titles)
+        items += "<item><title>" + title + "</title><link>http://e/" + title + "</link></item>";
+    return "<rss><channel>" + items + "</channel></rss>";
+}
+
+std::string label(QTreeWidgetItem* item) {
+    return item ? item->text(0).toStdString() : "<none>";
+}
+
+std::vector<std::string> childLabels(QTreeWidgetItem* item) {
+    std::vector<std::string> labels;
+    for (int i = 0; i < item->childCount(); ++i)
+        labels.push_back(label(item->child(i)));
+    return labels;
+}
+
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 5000ms) {
+    auto until = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        QApplication::processEvents();
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+class Channels : public ::testing::Test {
+  protected:
+    Channels() {
+        kelvor::platform::setProgramFolder(home.path());
+        home.write("rss.xsl", "<xsl:stylesheet/>");
+    }
+
+    // A file of channels, one per (title, feed path) pair, loaded at the top.
+    void loadChannels(const std::vector<std::pair<std::string, std::string>>& channels,
+                      const std::string& type = "fav",
+                      const std::string& name = "fav/channels.xml") {
+        std::string body = "<Tree Type=\"" + type + "\">";
+        for (const auto& [title, path] : channels)
+            body += "<TreeNode Title=\"" + title + "\" Rss=\"" + server.url(path) + "\"/>";
+        treeFile = home.write(name, body + "</Tree>");
+        ASSERT_TRUE(view.LoadTreeFile(treeFile, view.rootItem(), 0));
+    }
+    bool idle() { return view.downloads()->size() == 0; }
+    void cacheCopy(const std::string& name, const std::string& feedPath,
+                   const std::vector<std::string>& titles, long age) {
+        std::string body = "<Tree Type=\"rss\" BaseURL=\"" + server.url(feedPath) + "\">";
+        for (const auto& title : titles)
+            body += "<TreeNode Title=\"" + title + "\"/>";
+        std::string path = home.write(name, body + "</Tree>");
+        std::time_t when = std::time(nullptr) - age;
+        struct utimbuf times {
+            when, when
+        };
+        ::utime(path.c_str(), &times);
+    }
+
+    TempDir home;
+    HttpServer server;
+    RecordingMessageBoxes boxes;
+    RecordingFrame frame;
+    CLeftView view;
+    std::string treeFile;
+};
+
+} // namespace
+
+TEST_F(Channels, FirstExpansionDownloadsThenShowsTheItems) {
+    HttpResponse slow;
+    slow.body = rss({"One", "Two"});
+    slow.delayMs = 200;
+    server.serve("/news", slow);
+    loadChannels({{"News", "/news"}});
+    QTreeWidgetItem* channel = view.topLevelItem(0);
+    channel->setExpanded(true);
+    EXPECT_EQ(childLabels(channel), std::vector<std::string>{"正在加载中..."});
+    ASSERT_FALSE(frame.status.empty());
+    EXPECT_EQ(frame.status.front(), server.url("/news")) << "a starting download shows its address";
+
+    ASSERT_TRUE(waitFor([&] { return idle(); }));
+    EXPECT_EQ(childLabels(channel), (std::vector<std::string>{"One", "Two"}));
+    EXPECT_TRUE(std::filesystem::exists(home.file("rss/News.xml")));
+    EXPECT_TRUE(std::filesystem::exists(home.file("rss/rss.xsl")))
+        << "an opened copy needs its style sheet";
+    EXPECT_TRUE(boxes.messages.empty());
+}
+
+TEST_F(Channels, AFailedDownloadBecomesTheFirstChildsText) {
+    loadChannels({{"Gone", "/gone"}});
+    QTreeWidgetItem* channel = view.topLevelItem(0);
+    channel->setExpanded(true);
+    ASSERT_TRUE(waitFor([&] { return idle(); }));
+    ASSERT_EQ(channel->childCount(), 1);
+    EXPECT_EQ(label(channel->child(0)).rfind("加载错误:错误代码 0x800C0194", 0), 0u)
+        << label(channel->child(0));
+    EXPECT_TRUE(boxes.messages.empty()) << "download errors never show a message box";
+}
+
+TEST_F(Channels, AnExpiredCopyShowsAtOnceAndTheUpdateComesUnderTheUpdatingLine) {
+    server.serve("/news", rss({"Fresh one", "Fresh two"}));
+    cacheCopy("rss/News.xml", "/news", {"Old"}, 8 * 3600);
+    loadChannels({{"News", "/news"}});
+    QTreeWidgetItem* channel = view.topLevelItem(0);
+    channel->setExpanded(true);
+    EXPECT_EQ(childLabels(channel), (std::vector<std::string>{"正在更新中...", "Old"}));
+    ASSERT_TRUE(waitFor([&] { return idle(); }));
+    QTreeWidgetItem* update = channel->child(0);
+    EXPECT_EQ(label(update), "Fresh one");
+    EXPECT_EQ(childLabels(update), (std::vector<std::string>{"Fresh one", "Fresh two"}));
+}
+
+TEST_F(Channels, AFreshCopyLoadsWithoutDownloadingAndRefreshFetchesAnyway) {
+    server.serve("/news", rss({"New"}));
+    cacheCopy("rss/News.xml", "/news", {"Cached"}, 60);
+    loadChannels({{"News", "/news"}});
+    QTreeWidgetItem* channel = view.topLevelItem(0);
+    channel->setExpanded(true);
+    EXPECT_EQ(childLabels(channel), std::vector<std::string>{"Cached"});
+    EXPECT_EQ(server.requestCount(), 0);
+
+    view.setCurrentItem(channel);
+    view.OnRefresh();
+    EXPECT_EQ(childLabels(channel), std::vector<std::string>{"正在加载中..."});
+    ASSERT_TRUE(waitFor([&] { return idle(); }));
+    EXPECT_EQ(childLabels(channel), std::vector<std::string>{"New"});
+}
+
+TEST_F(Channels, RefreshingWhileDownloadingStartsASecondDownloadAtOnce) {
+    HttpResponse slow;
+    slow.body = rss({"Done"});
+    slow.delayMs = 300;
+    server.serve("/news", slow);
+    loadChannels({{"News", "/news"}});
+    QTreeWidgetItem* channel = view.topLevelItem(0);
+    channel->setExpanded(true);
+    view.setCurrentItem(channel);
+    view.OnRefresh();
+    EXPECT_EQ(view.downloads()->runningDownloads(), 2);
+    ASSERT_TRUE(waitFor([&] { return idle(); }));
+    EXPECT_EQ(server.requestCount("/news"), 2);
+    EXPECT_EQ(childLabels(channel), std::vector<std::string>{"Done"});
+}
+
+TEST_F(Channels, ALocalSubTreeLoadsOnExpansion) {
+    home.write("fav/sub.xml", "<Tree><TreeNode Title=\"inside\"/></Tree>");
+    treeFile =
+        home.write("fav/owner.xml", "<Tree><TreeNode Title=\"Sub\" NodeSrc=\"sub.xml\"/></Tree>");
+    ASSERT_TRUE(view.LoadTreeFile(treeFile, view.rootItem(), 0));
+    view.topLevelItem(0)->setExpanded(true);
+    EXPECT_EQ(childLabels(view.topLevelItem(0)), std::vector<std::string>{"inside"});
+    EXPECT_TRUE(idle());
+}
+
+TEST_F(Channels, AHotFileShowsHeadlinesAndSavesThem) {
+    server.serve("/a", rss({"Headline A", "older"}));
+    server.serve("/b", rss({"Headline B"}));
+    server.serve("/c", rss({"Headline C"}));
+    loadChannels({{"A", "/a"}, {"B", "/b"}, {"C", "/c"}}, "hot", "fav/hot.xml");
+    ASSERT_TRUE(waitFor([&] { return idle(); }));
+    std::vector<std::string> labels;
+    for (int i = 0; i < view.topLevelItemCount(); ++i)
+        labels.push_back(label(view.topLevelItem(i)));
+    EXPECT_EQ(labels, (std::vector<std::string>{"Headline A", "Headline B", "Headline C"}));
+
+    kelvor::xml::Document saved = kelvor::xml::Document::create();
+    ASSERT_TRUE(saved.load(treeFile));
+    std::vector<std::string> stored;
+    for (const auto& desc : saved.getElementsByTagName("Desc"))
+        stored.push_back(desc.attributeOr("Title") + " @ " + desc.attributeOr("NodeSrc"));
+    EXPECT_EQ(stored, (std::vector<std::string>{"Headline A @ " + home.file("rss/A.xml"),
+                                                "Headline B @ " + home.file("rss/B.xml"),
+                                                "Headline C @ " + home.file("rss/C.xml")}));
+    EXPECT_EQ(view.hotUpdateMode, 0) << "the last channel ends the updates";
+}
+
+TEST_F(Channels, TheStatusBarCountsRunningDownloadsThenGoesIdle) {
+    HttpResponse slow;
+    slow.body = rss({"x"});
+    slow.delayMs = 1200;
+    server.serve("/news", slow);
+    loadChannels({{"News", "/news"}});
+    view.topLevelItem(0)->setExpanded(true);
+    ASSERT_TRUE(waitFor(
+        [&] { return !frame.status.empty() && frame.status.back() == "当前在下载任务:1"; }));
+    ASSERT_TRUE(waitFor([&] { return frame.status.back() == "查看内容请从导航栏中开始"; }));
+    EXPECT_TRUE(idle());
+}
+
+TEST_F(Channels, DeletingAChannelWhileItDownloadsIsSafe) {
+    HttpResponse slow;
+    slow.body = rss({"x"});
+    slow.delayMs = 300;
+    server.serve("/news", slow);
+    loadChannels({{"News", "/news"}, {"Other", "/other"}});
+    QTreeWidgetItem* channel = view.topLevelItem(0);
+    channel->setExpanded(true);
+    delete channel;
+    ASSERT_TRUE(waitFor([&] { return idle(); }));
+    EXPECT_EQ(view.topLevelItemCount(), 1);
+    EXPECT_EQ(label(view.topLevelItem(0)), "Other");
+}
+
+TEST_F(Channels, ClosingTheViewWhileDownloadsStallNeitherHangsNorCrashes) {
+    HttpResponse stall;
+    stall.stall = true;
+    server.serve("/stall", stall);
+    auto closing = std::make_unique<CLeftView>();
+    std::string file =
+        home.write("fav/stall.xml", "<Tree><TreeNode Title=\"S\" Rss=\"" + server.url("/stall") +
+                                        "\"/><TreeNode Title=\"T\" Rss=\"" + server.url("/stall") +
+                                        "?2\"/></Tree>");
+    ASSERT_TRUE(closing->LoadTreeFile(file, closing->rootItem(), 0));
+    closing->topLevelItem(0)->setExpanded(true);
+    closing->topLevelItem(1)->setExpanded(true);
+    ASSERT_TRUE(waitFor([&] { return server.requestCount() == 2; }));
+    auto begin = std::chrono::steady_clock::now();
+    closing.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 3s);
+    waitFor([] { return false; }, 200ms); // a late hand-back would arrive now
+}
