@@ -1,0 +1,152 @@
+// kelvor-tool as a user runs it: the real binary against a real server.
+#include "platform/XmlDom.h"
+#include "support/HttpServer.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+using kelvor::test::HttpResponse;
+using kelvor::test::HttpServer;
+using kelvor::test::TempDir;
+namespace xml = kelvor::xml;
+
+namespace {
+
+struct ToolRun {
+    int exitCode;
+    std::string out, err;
+};
+
+std::string quoted(const std::string& arg) {
+    std::string text = "'";
+    for (char c : arg)
+        text += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return text + "'";
+}
+
+ToolRun tool(const std::vector<std::string>& args) {
+    TempDir io;
+    std::string command = quoted(KELVOR_TOOL_PATH);
+    for (const auto& arg : args)
+        command += " " + quoted(arg);
+    command += " >" + quoted(io.file("out")) + " 2>" + quoted(io.file("err"));
+    int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, io.read("out"), io.read("err")};
+}
+
+std::string lastLine(const std::string& text) {
+    std::string trimmed = text.substr(0, text.find_last_not_of('\n') + 1);
+    return trimmed.substr(trimmed.rfind('\n') + 1);
+}
+
+const char* kFeed =
+    "<rss><channel><item><title>First &amp; best</title><link>http://e/1</link></item>"
+    "<item><title>Second</title></item></channel></rss>";
+
+} // namespace
+
+TEST(KelvorTool, ConvertPrintsTheConvertedTreeFile) {
+    HttpServer server;
+    server.serve("/feed", kFeed);
+    server.serve("/list.opml",
+                 "<opml><body><outline title=\"Sub\" xmlUrl=\"http://s/rss\"/></body></opml>");
+
+    ToolRun rss = tool({"convert", server.url("/feed"), "--title", "Chan <1>"});
+    ASSERT_EQ(rss.exitCode, 0) << rss.err;
+    xml::Document doc = xml::Document::create();
+    ASSERT_TRUE(doc.loadXML(rss.out));
+    xml::Node root = doc.documentElement();
+    EXPECT_EQ(root.attributeOr("Type"), "rss");
+    EXPECT_EQ(root.attributeOr("Title"), "Chan <1>");
+    EXPECT_EQ(root.attributeOr("Href"), server.url("/feed"));
+    EXPECT_EQ(root.firstChild().attributeOr("Title"), "First & best");
+
+    ToolRun opml = tool({"convert", server.url("/list.opml"), "--href", "http://home/"});
+    ASSERT_EQ(opml.exitCode, 0) << opml.err;
+    ASSERT_TRUE(doc.loadXML(opml.out));
+    EXPECT_EQ(doc.documentElement().attributeOr("Type"), "Opml");
+    EXPECT_EQ(doc.documentElement().attributeOr("Href"), "http://home/");
+    EXPECT_EQ(doc.documentElement().firstChild().attributeOr("Rss"), "http://s/rss");
+}
+
+TEST(KelvorTool, ConvertReportsTheWorkersLoadError) {
+    HttpServer server;
+    ToolRun missing = tool({"convert", server.url("/missing")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err.rfind("加载错误:错误代码 0x800C0194 行:0,列:0,原因:", 0), 0u)
+        << missing.err;
+}
+
+TEST(KelvorTool, RefreshDownloadsMissingCopiesAndLeavesFreshOnes) {
+    HttpServer server;
+    server.serve("/a", kFeed);
+    server.serve("/b", kFeed);
+    TempDir home;
+    home.write("index.xml", "<Tree><TreeNode Title=\"Hot\" NodeSrc=\"/fav/hot.xml\"/>"
+                            "<TreeNode Title=\"Gone\" Rss=\"" +
+                                server.url("/gone") + "\"/></Tree>");
+    home.write("fav/hot.xml", "<Tree Type=\"hot\"><TreeNode Title=\"A\" Rss=\"" + server.url("/a") +
+                                  "\"/>"
+                                  "<TreeNode Title=\"B\" Rss=\"" +
+                                  server.url("/b") +
+                                  "\"/>"
+                                  "<TreeNode Title=\"A again\" NodeSrc=\"\" Rss=\"" +
+                                  server.url("/a") + "\"/></Tree>");
+
+    ToolRun first = tool({"refresh", home.file("index.xml"), "--timeout", "10"});
+    EXPECT_EQ(first.exitCode, 1) << "one channel failed";
+    EXPECT_EQ(lastLine(first.out), "3 downloaded, 1 failed, 0 fresh") << first.out << first.err;
+    EXPECT_NE(first.out.find("failed  Gone: 加载错误:"), std::string::npos) << first.out;
+    EXPECT_TRUE(std::filesystem::exists(home.file("rss/A.xml")));
+    EXPECT_TRUE(std::filesystem::exists(home.file("rss/A again.xml")));
+    EXPECT_TRUE(std::filesystem::exists(home.file("rss/B.xml")));
+
+    ToolRun second = tool({"refresh", home.file("fav/hot.xml")});
+    EXPECT_EQ(second.exitCode, 0) << second.out << second.err;
+    EXPECT_EQ(second.out, "0 downloaded, 0 failed, 3 fresh\n");
+    EXPECT_EQ(server.requestCount("/a"), 2);
+
+    ToolRun all = tool({"refresh", home.file("fav/hot.xml"), "--all", "--home", home.path()});
+    EXPECT_EQ(lastLine(all.out), "3 downloaded, 0 failed, 0 fresh");
+    EXPECT_EQ(server.requestCount("/a"), 4);
+}
+
+TEST(KelvorTool, DumpPrintsAnIndentedOutline) {
+    TempDir dir;
+    std::string file = dir.write(
+        "t.xml", "<Tree><TreeNode Title=\"Folder\"><Desc>d</Desc>"
+                 "<TreeNode Title=\"Link\" Href=\"http://l/\"/>"
+                 "<TreeNode Title=\"Chan\" Rss=\"http://r/\" NodeSrc=\"x.xml\"/></TreeNode>"
+                 "<TreeNode Title=\"Sub\" NodeSrc=\"/fav/s.xml\"/>"
+                 "<TreeNode Title=\"Note\"><Desc>n</Desc></TreeNode></Tree>");
+    ToolRun dump = tool({"dump", file});
+    EXPECT_EQ(dump.exitCode, 0);
+    EXPECT_EQ(dump.out, "text  Folder\n"
+                        "  link  Link  http://l/\n"
+                        "  channel  Chan  http://r/\n"
+                        "subtree  Sub  /fav/s.xml\n"
+                        "text  Note\n");
+}
+
+TEST(KelvorTool, BadArgumentsAreExplained) {
+    ToolRun none = tool({});
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_NE(none.err.find("usage: kelvor-tool COMMAND"), std::string::npos);
+    EXPECT_EQ(tool({"frobnicate"}).exitCode, 2);
+    ToolRun unknown = tool({"refresh", "x.xml", "--bogus"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("unknown option --bogus"), std::string::npos);
+    EXPECT_EQ(tool({"convert"}).exitCode, 2);
+    EXPECT_EQ(tool({"convert", "a", "--timeout", "soon"}).exitCode, 2);
+    EXPECT_EQ(tool({"dump", "a.xml", "b.xml"}).exitCode, 2);
+    ToolRun help = tool({"refresh", "--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("usage: kelvor-tool refresh TREEFILE"), std::string::npos);
+    EXPECT_EQ(tool({"dump", "/no/such/file.xml"}).exitCode, 1);
+}
