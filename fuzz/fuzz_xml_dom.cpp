@@ -142,5 +142,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Summary edited = walk(doc);
     checkReadsBack(doc.xml(), edited, url);
     doc.save(kelvor::fuzz::scratchFolder() + "/saved.xml");
+
+    // Handles taken before a reload still read what they pointed at.
+    xml::Node oldRoot = doc.documentElement();
+    std::string oldName = oldRoot.nodeName();
+    doc.loadBytes(std::string(reinterpret_cast<const char*>(data), size / 2), url);
+    if (oldRoot.nodeName() != oldName)
+        kelvor::fuzz::fail("a node changed when its document was loaded again");
     return 0;
 }

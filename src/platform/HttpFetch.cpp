@@ -82,9 +82,13 @@ bool isWebAddress(const std::string& address) {
     return address.compare(0, 7, "http://") == 0 || address.compare(0, 8, "https://") == 0;
 }
 
-FetchResult fetch(const std::string& url, const xml::LoadOptions& options) {
+void initialize() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+FetchResult fetch(const std::string& url, const xml::LoadOptions& options) {
+    initialize();
 
     FetchResult result;
     CURL* curl = curl_easy_init();

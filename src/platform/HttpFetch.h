@@ -20,6 +20,12 @@ struct FetchResult {
 
 bool isWebAddress(const std::string& address);
 
+// Sets libcurl (and the TLS library under it) up once. Best called on the
+// main thread before any worker starts: the TLS library keeps per-thread
+// state for the thread that set it up, which should be one that lives as
+// long as the program.
+void initialize();
+
 FetchResult fetch(const std::string& url, const xml::LoadOptions& options);
 
 } // namespace kelvor::net

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <sstream>
 #include <unordered_set>
+#include <vector>
 
 #include <unistd.h>
 
@@ -30,15 +31,43 @@ struct DocImpl {
     // or never attached); freed with the document.
     std::unordered_set<xmlNodePtr> detached;
 
-    ~DocImpl() { reset(); }
+    // Content a reload dropped while node handles could still point into it;
+    // freed with the DocImpl, which the last such handle keeps alive.
+    struct Retired {
+        xmlDocPtr doc;
+        std::unordered_set<xmlNodePtr> detached;
+    };
+    std::vector<Retired> retired;
 
-    void reset() {
-        for (xmlNodePtr node : detached)
+    ~DocImpl() {
+        reset();
+        for (Retired& old : retired)
+            freeContent(old.doc, old.detached);
+    }
+
+    static void freeContent(xmlDocPtr& content, std::unordered_set<xmlNodePtr>& loose) {
+        for (xmlNodePtr node : loose)
             xmlFreeNode(node);
-        detached.clear();
-        if (doc)
-            xmlFreeDoc(doc);
+        loose.clear();
+        if (content)
+            xmlFreeDoc(content);
+        content = nullptr;
+    }
+
+    void reset() { freeContent(doc, detached); }
+
+    // Empties the document for a new load. Only the Document itself holds
+    // this DocImpl when handlesMayExist is false; otherwise a Node may point
+    // into the old content, which must then outlive the reload.
+    void clearForLoad(bool handlesMayExist) {
+        if (handlesMayExist && (doc || !detached.empty()))
+            retired.push_back({doc, std::move(detached)});
+        else
+            reset();
         doc = nullptr;
+        detached.clear();
+        url.clear();
+        parseError = {};
     }
 
     void attach(xmlNodePtr node) { detached.erase(node); }
@@ -198,6 +227,7 @@ void initialize() {
     std::call_once(once, [] {
         xmlInitParser();
         xmlSetExternalEntityLoader(refuseExternalEntity);
+        net::initialize();
     });
 }
 
@@ -433,9 +463,7 @@ bool Document::load(const std::string& address) { return load(address, LoadOptio
 
 bool Document::load(const std::string& address, const LoadOptions& options) {
     DocImpl& d = impl();
-    d.reset();
-    d.url.clear();
-    d.parseError = {};
+    d.clearForLoad(impl_.use_count() > 1);
     if (net::isWebAddress(address)) {
         net::FetchResult fetched = net::fetch(address, options);
         if (!fetched.ok) {
@@ -467,9 +495,7 @@ bool Document::loadXML(const std::string& text) {
 bool Document::loadBytes(const std::string& bytes, const std::string& url, const std::string& httpCharset) {
     initialize();
     DocImpl& d = impl();
-    d.reset();
-    d.url.clear();
-    d.parseError = {};
+    d.clearForLoad(impl_.use_count() > 1);
 
     std::string declared;
     std::string forced;

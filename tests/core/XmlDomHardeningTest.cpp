@@ -79,3 +79,20 @@ TEST(XmlDomHardening, AnEncodingWhoseDeclarationCannotBeReadIsSavedAsUtf8) {
     ASSERT_TRUE(again.loadBytes(saved, "file:///tmp/feed.xml")) << formatParseError(again.parseError());
     EXPECT_EQ(again.documentElement().attributeOr("Title"), "News");
 }
+
+TEST(XmlDomHardening, NodesOfAReloadedDocumentStayReadable) {
+    // A handle keeps what it points at alive, also when its document is
+    // loaded again (the old content is dropped from the document, not freed).
+    TempDir dir;
+    Document doc = Document::create();
+    ASSERT_TRUE(doc.loadXML("<Tree Title=\"old\"><TreeNode Title=\"child\"/></Tree>"));
+    Node oldRoot = doc.documentElement();
+    Node oldChild = oldRoot.firstChild();
+    Node removed = oldRoot.removeChild(oldChild);
+    ASSERT_TRUE(doc.load(dir.write("new.xml", "<Tree Title=\"new\"/>")));
+    EXPECT_EQ(oldRoot.attributeOr("Title"), "old");
+    EXPECT_EQ(removed.attributeOr("Title"), "child");
+    EXPECT_EQ(doc.documentElement().attributeOr("Title"), "new");
+    ASSERT_FALSE(doc.loadXML("<broken"));
+    EXPECT_EQ(oldRoot.nodeName(), "Tree");
+}
