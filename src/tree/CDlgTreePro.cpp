@@ -24,9 +24,11 @@ CDlgTreePro::ModalRunner& modalRunner() {
     return runner;
 }
 
-// The dialog was drawn in dialog units (a quarter of the average character
-// width, an eighth of the font height); measuring them in the font in use
-// keeps its proportions at any font size.
+// The dialog was drawn in dialog units: a quarter of the average character
+// width across, and (for the font it was drawn with, 6 x 13 pixels) 13/12 of
+// that down. Measuring the width in the font in use keeps its size and
+// proportions; the height follows the width because CJK fonts have a much
+// taller line than the original font, which would stretch the dialog.
 struct DialogUnits {
     double x, y;
     int w(double units) const { return static_cast<int>(std::lround(units * x)); }
@@ -36,7 +38,7 @@ struct DialogUnits {
 DialogUnits dialogUnits(const QFontMetrics& metrics) {
     const QString sample = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     double average = metrics.horizontalAdvance(sample) / double(sample.size());
-    return {average / 4.0, metrics.height() / 8.0};
+    return {average / 4.0, average / 4.0 * 13.0 / 12.0};
 }
 
 QLabel* centredLabel(const QString& text, int width) {
@@ -127,7 +129,7 @@ void CDlgTreePro::buildControls() {
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     QSize designed(du.w(203), du.h(207));
-    resize(designed.expandedTo(sizeHint()));
+    resize(designed.expandedTo(minimumSizeHint()));
 }
 
 QRadioButton* CDlgTreePro::radio(int id) const { return static_cast<QRadioButton*>(saveModes_->button(id)); }
