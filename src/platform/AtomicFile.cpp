@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <string>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,13 +19,27 @@ bool fail(std::string* error, const std::string& what) {
     return false;
 }
 
+// The umask can only be read with umask() by setting it, and for that
+// moment every other thread's new files and folders (a download worker
+// creating rss/) would get the wrong permissions. Linux shows it in
+// /proc/self/status without changing it.
+mode_t currentUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0)
+            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+    }
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
 mode_t modeFor(const std::string& path) {
     struct stat st;
     if (::stat(path.c_str(), &st) == 0)
         return st.st_mode & 07777;
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+    return 0666 & ~currentUmask();
 }
 
 } // namespace

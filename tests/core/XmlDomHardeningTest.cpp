@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace kelvor::xml;
 using kelvor::test::TempDir;
 
@@ -95,4 +97,16 @@ TEST(XmlDomHardening, NodesOfAReloadedDocumentStayReadable) {
     EXPECT_EQ(doc.documentElement().attributeOr("Title"), "new");
     ASSERT_FALSE(doc.loadXML("<broken"));
     EXPECT_EQ(oldRoot.nodeName(), "Tree");
+}
+
+TEST(XmlDomHardening, ANewFileGetsThePermissionsTheUmaskAllows) {
+    TempDir dir;
+    mode_t previous = ::umask(027);
+    Document doc = Document::create();
+    ASSERT_TRUE(doc.loadXML("<Tree/>"));
+    doc.save(dir.file("new.xml"));
+    ::umask(previous);
+    struct stat st;
+    ASSERT_EQ(::stat(dir.file("new.xml").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
