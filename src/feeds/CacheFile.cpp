@@ -22,12 +22,6 @@ namespace {
 
 std::atomic<bool> syncCacheFiles{false};
 
-bool failWith(std::string* error, const std::string& what, int code) {
-    if (error)
-        *error = what + ": " + std::strerror(code);
-    return false;
-}
-
 bool writeAll(int fd, const std::string& bytes) {
     const char* data = bytes.data();
     size_t left = bytes.size();
@@ -44,13 +38,25 @@ bool writeAll(int fd, const std::string& bytes) {
     return true;
 }
 
+std::string systemError(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
+
+// Setting the umask to read it would race with other threads creating
+// files; the kernel reports it without changing it.
+mode_t currentUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.compare(0, 6, "Umask:") == 0)
+            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+    }
+    return 022;
+}
+
+// A cache file gets the mode a newly created file would get.
 mode_t newFileMode() {
-    // umask is process-wide; read it once, before any worker writes.
-    static const mode_t mode = [] {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        return static_cast<mode_t>(0666 & ~mask);
-    }();
+    static const mode_t mode = static_cast<mode_t>(0666 & ~currentUmask());
     return mode;
 }
 
@@ -71,41 +77,68 @@ bool readWholeFile(const std::string& path, std::string& bytes) {
 
 } // namespace
 
+CacheFileWriter::CacheFileWriter(const std::string& path) : CacheFileWriter(path, syncCacheFiles) {}
+
+CacheFileWriter::CacheFileWriter(const std::string& path, bool sync)
+    : path_(path.compare(0, 8, "file:///") == 0 ? path.substr(7) : path),
+      temporary_(path_ + ".XXXXXX"), sync_(sync) {
+    if (path_.empty())
+        throw xml::DomError(xml::kErrFail, "empty path");
+    fd_ = ::mkstemp(temporary_.data());
+    if (fd_ < 0)
+        throw xml::DomError(xml::kErrFail, systemError("cannot create " + temporary_));
+}
+
+CacheFileWriter::~CacheFileWriter() {
+    if (fd_ < 0)
+        return;
+    ::close(fd_);
+    ::unlink(temporary_.c_str());
+}
+
+void CacheFileWriter::write(const std::string& piece) {
+    if (fd_ < 0 || !writeAll(fd_, piece))
+        throw xml::DomError(xml::kErrFail, systemError("cannot write " + path_));
+}
+
+void CacheFileWriter::commit() {
+    if (fd_ < 0)
+        throw xml::DomError(xml::kErrFail, "already closed: " + path_);
+    bool flushed = ::fchmod(fd_, newFileMode()) == 0 && (!sync_ || ::fdatasync(fd_) == 0);
+    int closed = ::close(fd_);
+    fd_ = -1;
+    if (!flushed || closed != 0 || ::rename(temporary_.c_str(), path_.c_str()) != 0) {
+        std::string error = systemError("cannot replace " + path_);
+        ::unlink(temporary_.c_str());
+        throw xml::DomError(xml::kErrFail, error);
+    }
+}
+
 bool replaceFile(const std::string& path, const std::string& bytes, bool sync, std::string* error) {
-    if (path.empty())
-        return failWith(error, "empty path", ENOENT);
-    std::string temporary = path + ".XXXXXX";
-    int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return failWith(error, "cannot create " + temporary, errno);
-    bool written =
-        writeAll(fd, bytes) && ::fchmod(fd, newFileMode()) == 0 && (!sync || ::fdatasync(fd) == 0);
-    int code = errno;
-    if (::close(fd) != 0 && written) {
-        written = false;
-        code = errno;
+    try {
+        CacheFileWriter file(path, sync);
+        file.write(bytes);
+        file.commit();
+        return true;
+    } catch (const xml::DomError& failure) {
+        if (error)
+            *error = failure.what();
+        return false;
     }
-    if (!written) {
-        ::unlink(temporary.c_str());
-        return failWith(error, "cannot write " + path, code);
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        code = errno;
-        ::unlink(temporary.c_str());
-        return failWith(error, "cannot replace " + path, code);
-    }
-    return true;
 }
 
 void setSyncCacheFiles(bool sync) {
     syncCacheFiles = sync;
 }
 
+void saveCacheText(const std::string& text, const std::string& path) {
+    CacheFileWriter file(path);
+    file.write(text);
+    file.commit();
+}
+
 void saveCacheFile(const xml::Document& doc, const std::string& path) {
-    std::string target = path.compare(0, 8, "file:///") == 0 ? path.substr(7) : path;
-    std::string error;
-    if (!replaceFile(target, doc.xml(), syncCacheFiles, &error))
-        throw xml::DomError(xml::kErrFail, error);
+    saveCacheText(doc.xml(), path);
 }
 
 void prepareCacheFolder(const std::string& cacheFile) {

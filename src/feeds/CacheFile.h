@@ -14,6 +14,9 @@ namespace kelvor::feeds {
 // cannot be written; the old file is then left as it was.
 void saveCacheFile(const xml::Document& doc, const std::string& path);
 
+// Saves text that is already a whole tree file, the same way.
+void saveCacheText(const std::string& text, const std::string& path);
+
 // A cache copy can be downloaded again, so by default it is not flushed to
 // the disk before the rename (the rename alone keeps it whole); turn this on
 // to flush every cache file as the editing commands flush the user's files.
@@ -28,5 +31,28 @@ void prepareCacheFolder(const std::string& cacheFile);
 // Writes bytes to path through a temporary file and a rename; flushes first
 // when sync is true. False with *error on failure (nothing replaced).
 bool replaceFile(const std::string& path, const std::string& bytes, bool sync, std::string* error);
+
+// A cache file written in pieces: a temporary file beside the target,
+// renamed over it by commit(). Destroyed without a commit, it leaves the
+// old file as it was. Throws xml::DomError when a step fails.
+class CacheFileWriter {
+  public:
+    // sync: flush to the disk before the rename; by default as set with
+    // setSyncCacheFiles.
+    explicit CacheFileWriter(const std::string& path);
+    CacheFileWriter(const std::string& path, bool sync);
+    ~CacheFileWriter();
+    CacheFileWriter(const CacheFileWriter&) = delete;
+    CacheFileWriter& operator=(const CacheFileWriter&) = delete;
+
+    void write(const std::string& piece);
+    void commit();
+
+  private:
+    std::string path_;
+    std::string temporary_;
+    int fd_ = -1;
+    bool sync_ = false;
+};
 
 } // namespace kelvor::feeds

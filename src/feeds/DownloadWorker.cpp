@@ -16,9 +16,11 @@ void saveToCache(DownloadTask& task, const xml::Document& doc) {
 
 void convertAndSave(DownloadTask& task, const xml::Document& source) {
     try {
-        xml::Document converted = convertFeed(source, task);
-        if (!converted.isNull())
-            saveToCache(task, converted);
+        prepareCacheFolder(task.cacheFile);
+        CacheFileWriter file(task.cacheFile);
+        if (convertFeedToText(source, task,
+                              [&file](const std::string& piece) { file.write(piece); }))
+            file.commit();
     } catch (...) {
         task.errorText = str::kSaveFailed + task.cacheFile;
     }
@@ -38,6 +40,15 @@ void stampAndSave(DownloadTask& task, xml::Document& source) {
 xml::Document convertFeed(const xml::Document& source, DownloadTask& task) {
     xml::Document converted = ConvertOpmlToTree(source, task);
     return converted.isNull() ? ConvertRssToTree(source, task) : converted;
+}
+
+bool convertFeedToText(const xml::Document& source, DownloadTask& task, const TextSink& sink) {
+    xml::Document list = ConvertOpmlToTree(source, task);
+    if (!list.isNull()) {
+        sink(list.xml());
+        return true;
+    }
+    return ConvertRssToTreeText(source, task, sink);
 }
 
 std::string loadErrorText(const xml::ParseError& error, const std::string& sourceUrl) {

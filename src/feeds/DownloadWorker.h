@@ -3,6 +3,7 @@
 #pragma once
 
 #include "feeds/DownloadTask.h"
+#include "feeds/TreeText.h"
 #include "platform/XmlDom.h"
 
 #include <string>
@@ -18,6 +19,10 @@ int RunDownloadTask(DownloadTask& task, const xml::LoadOptions& options = {});
 // The worker's conversion of a loaded feed: OPML when the root is "opml",
 // else RSS. Throws xml::DomError when the result cannot be built.
 xml::Document convertFeed(const xml::Document& source, DownloadTask& task);
+
+// The same conversion as the text of the file to save (what saving the
+// converted document would write), in pieces. False when there is no result.
+bool convertFeedToText(const xml::Document& source, DownloadTask& task, const TextSink& sink);
 
 // Marks a fetched tree file with the address it came from and its type;
 // false (and nothing changed) when the root is not a Tree element.

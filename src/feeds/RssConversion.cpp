@@ -2,6 +2,7 @@
 
 #include "feeds/EscapeXmlText.h"
 #include "feeds/TreeRoot.h"
+#include "feeds/TreeText.h"
 
 #include <strings.h>
 
@@ -11,43 +12,40 @@ namespace {
 // Item children are told apart by the first letters of their names, without
 // regard to case: "title..." (any name that starts so), exactly "link",
 // "pubDa...", "description...". Prefixed names ("dc:title") match nothing.
-enum class ItemField { None, Title, Link, Date, Description };
-
-ItemField fieldOf(const std::string& name) {
-    const char* n = name.c_str();
-    if (strncasecmp(n, "title", 5) == 0)
-        return ItemField::Title;
-    if (strncasecmp(n, "link", 5) == 0)
-        return ItemField::Link;
-    if (strncasecmp(n, "pubDate", 5) == 0)
-        return ItemField::Date;
-    if (strncasecmp(n, "description", 11) == 0)
-        return ItemField::Description;
-    return ItemField::None;
-}
-
-void addItemField(xml::Document& doc, const xml::Node& treeNode, const xml::Node& child) {
+void addItemField(TreeItem& item, const xml::Node& child) {
     if (!child.isElement())
         return;
-    switch (fieldOf(child.nodeName())) {
-    case ItemField::Title:
-        treeNode.setAttribute("Title", child.text());
-        break;
-    case ItemField::Link:
-        treeNode.setAttribute("Href", child.text());
-        break;
-    case ItemField::Date:
-        treeNode.setAttribute("Date", child.text());
-        break;
-    case ItemField::Description: {
-        xml::Node desc = doc.createElement("Desc");
-        desc.setText(child.text());
-        treeNode.appendChild(desc);
-        break;
+    std::string name = child.nodeName();
+    const char* n = name.c_str();
+    if (strncasecmp(n, "title", 5) == 0)
+        item.setAttribute("Title", child.text());
+    else if (strncasecmp(n, "link", 5) == 0)
+        item.setAttribute("Href", child.text());
+    else if (strncasecmp(n, "pubDate", 5) == 0)
+        item.setAttribute("Date", child.text());
+    else if (strncasecmp(n, "description", 11) == 0)
+        item.descriptions.push_back(child.text());
+}
+
+template <class Emit> void forEachItem(const xml::Document& source, Emit emit) {
+    TreeItem item;
+    for (const xml::Node& element : source.getElementsByTagName("item")) {
+        item.clear();
+        for (xml::Node child = element.firstChild(); child; child = child.nextSibling())
+            addItemField(item, child);
+        emit(item);
     }
-    case ItemField::None:
-        break;
-    }
+}
+
+// The channel's root, parsed from the literal text with the escaped texts.
+xml::Document rssRootDocument(DownloadTask& task) {
+    EscapeXmlText(task.feedUrl);
+    EscapeXmlText(task.title);
+    if (task.href.empty())
+        task.href = task.feedUrl;
+    else
+        EscapeXmlText(task.href);
+    return newTreeDocument({"rss.xsl", "rss", task.title, &task.href, task.feedUrl});
 }
 
 } // namespace
@@ -55,22 +53,34 @@ void addItemField(xml::Document& doc, const xml::Node& treeNode, const xml::Node
 xml::Document ConvertRssToTree(const xml::Document& source, DownloadTask& task) {
     if (source.isNull())
         return {};
-    EscapeXmlText(task.feedUrl);
-    EscapeXmlText(task.title);
-    if (task.href.empty())
-        task.href = task.feedUrl;
-    else
-        EscapeXmlText(task.href);
-    xml::Document result =
-        newTreeDocument({"rss.xsl", "rss", task.title, &task.href, task.feedUrl});
+    xml::Document result = rssRootDocument(task);
     xml::Node root = result.documentElement();
-    for (const xml::Node& item : source.getElementsByTagName("item")) {
+    forEachItem(source, [&](const TreeItem& item) {
         xml::Node treeNode = result.createElement("TreeNode");
-        for (xml::Node child = item.firstChild(); child; child = child.nextSibling())
-            addItemField(result, treeNode, child);
+        for (const auto& [name, value] : item.attributes)
+            treeNode.setAttribute(name, value);
+        for (const std::string& description : item.descriptions) {
+            xml::Node desc = result.createElement("Desc");
+            desc.setText(description);
+            treeNode.appendChild(desc);
+        }
         root.appendChild(treeNode);
-    }
+    });
     return result;
+}
+
+bool ConvertRssToTreeText(const xml::Document& source, DownloadTask& task, const TextSink& sink) {
+    if (source.isNull())
+        return false;
+    TreeTextWriter writer(rssRootDocument(task), sink);
+    forEachItem(source, [&](const TreeItem& item) { writer.addItem(item); });
+    writer.finish();
+    return true;
+}
+
+bool ConvertRssToTreeText(const xml::Document& source, DownloadTask& task, std::string& text) {
+    text.clear();
+    return ConvertRssToTreeText(source, task, [&text](const std::string& piece) { text += piece; });
 }
 
 } // namespace kelvor::feeds

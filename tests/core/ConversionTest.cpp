@@ -119,3 +119,41 @@ TEST(Conversion, NullSourceGivesNoDocument) {
     EXPECT_TRUE(feeds::ConvertRssToTree(xml::Document(), task).isNull());
     EXPECT_TRUE(feeds::ConvertOpmlToTree(xml::Document(), task).isNull());
 }
+
+TEST(RssConversion, TheWorkersTextIsExactlyWhatSavingTheDocumentWrites) {
+    xml::Document awkward = xml::Document::create();
+    ASSERT_TRUE(awkward.loadXML(
+        "<rss><channel><item><title>tab\there, cr&#13;here\nnewline &amp; \"q\" 'a' &lt;&gt; "
+        "中文</title>"
+        "<link>http://x/?a=1&amp;b=2</link><description></description>"
+        "<description>line&#13;\nbreak\ttab &lt;p&gt; \"q\" 'a' ]]&gt;</description>"
+        "<title>replaced</title><pubDate/></item><item/></channel></rss>"));
+    std::vector<std::pair<xml::Document, std::string>> sources = {
+        {loadFixture("rss-items.xml"), "Example\tchannel\r\nwith & 'odd' <\"title\">"},
+        {loadFixture("rdf-nested.xml"), ""},
+        {awkward, "中文频道"},
+    };
+    for (auto& [source, title] : sources) {
+        feeds::DownloadTask forDom = channelTask(title);
+        feeds::DownloadTask forText = channelTask(title);
+        std::string text;
+        ASSERT_TRUE(feeds::ConvertRssToTreeText(source, forText, text));
+        EXPECT_EQ(text, feeds::ConvertRssToTree(source, forDom).xml()) << title;
+        EXPECT_EQ(forText.title, forDom.title);
+    }
+    xml::Document noItems = xml::Document::create();
+    ASSERT_TRUE(noItems.loadXML("<rss/>"));
+    feeds::DownloadTask a = channelTask(), b = channelTask();
+    std::string text;
+    ASSERT_TRUE(feeds::ConvertRssToTreeText(noItems, a, text));
+    EXPECT_EQ(text, feeds::ConvertRssToTree(noItems, b).xml());
+}
+
+TEST(RssConversion, ATitleThatCannotBeParsedFailsBothWays) {
+    xml::Document source = loadFixture("rss-items.xml");
+    feeds::DownloadTask forDom = channelTask("bell \x07 title");
+    feeds::DownloadTask forText = forDom;
+    EXPECT_THROW(feeds::ConvertRssToTree(source, forDom), xml::DomError);
+    std::string text;
+    EXPECT_THROW(feeds::ConvertRssToTreeText(source, forText, text), xml::DomError);
+}

@@ -1,0 +1,13 @@
+#include "platform/XmlDom.h"
+
+#include <benchmark/benchmark.h>
+
+int main(int argc, char** argv) {
+    kelvor::xml::initialize();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
