@@ -2,6 +2,7 @@
 
 #include "app/CAboutDlg.h"
 #include "app/CMainFrame.h"
+#include "app/CommandIds.h"
 #include "app/FrameInterface.h"
 #include "platform/HomeFolder.h"
 #include "platform/XmlDom.h"
@@ -55,4 +56,11 @@ bool CKelvorApp::InitInstance() {
 void CKelvorApp::OnAppAbout() {
     CAboutDlg dialog(frame_.get());
     dialog.exec();
+}
+
+bool CKelvorApp::handleCommand(int id) {
+    if (id != kelvor::cmd::kAbout)
+        return false;
+    OnAppAbout();
+    return true;
 }

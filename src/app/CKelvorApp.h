@@ -16,6 +16,8 @@ public:
     // Start-up; false ends the program (the reason was shown already).
     bool InitInstance();
     void OnAppAbout();
+    // The application's own commands (asked after the views and the frame).
+    bool handleCommand(int id);
     CMainFrame* mainFrame() const { return frame_.get(); }
 
     // Settings live under organisation "Kelvor", application "万象汇览".

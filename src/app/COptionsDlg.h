@@ -1,0 +1,31 @@
+// Tools > Internet 选项...: the three browsing options and the Favorites
+// folder in one dialog. OK applies and saves them at once.
+#pragma once
+
+#include <QDialog>
+
+class CTabView;
+class QCheckBox;
+class QLineEdit;
+
+class COptionsDlg : public QDialog {
+    Q_OBJECT
+public:
+    COptionsDlg(CTabView* tabs, QWidget* parent);
+
+    QCheckBox* silentBox() const { return silent_; }
+    QCheckBox* popupBox() const { return blockPopups_; }
+    QCheckBox* sdiBox() const { return singleWindow_; }
+    QLineEdit* favoritesEdit() const { return favorites_; }
+
+    void accept() override;
+
+private:
+    void browseFavorites();
+
+    CTabView* tabs_;
+    QCheckBox* silent_;
+    QCheckBox* blockPopups_;
+    QCheckBox* singleWindow_;
+    QLineEdit* favorites_;
+};

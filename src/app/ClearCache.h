@@ -1,0 +1,17 @@
+// Tools > 清空缓存文件夹: deletes the converted channel files, after asking.
+#pragma once
+
+#include <string>
+
+namespace kelvor::app {
+
+// Deletes every regular file directly in home/rss and home/url whose name
+// ends in ".xml" (lower case). Hidden files, folders and what they hold,
+// and everything elsewhere (fav/, the style sheets) stay. Files that cannot
+// be deleted stay too. Returns how many files were deleted.
+int clearCacheFolders(const std::string& home);
+
+// Asks first (string 61210, OK/Cancel); returns true when it cleared.
+bool ClearCache();
+
+} // namespace kelvor::app

@@ -1,0 +1,69 @@
+#include "browser/BrowserProfile.h"
+
+#include "app/FrameInterface.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineProfile>
+
+namespace kelvor::browser {
+namespace {
+
+QString stateFolder() {
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty())
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return state + QStringLiteral("/Kelvor/browser");
+}
+
+void reportDownload(QWebEngineDownloadRequest* download) {
+    auto* frame = kelvor::app::mainFrame();
+    if (!frame)
+        return;
+    QString name = download->downloadFileName();
+    if (download->state() == QWebEngineDownloadRequest::DownloadCompleted)
+        frame->SetStatusText(("下载完成: " + name).toStdString());
+    else if (download->state() == QWebEngineDownloadRequest::DownloadInterrupted)
+        frame->SetStatusText(("下载失败: " + name + " (" + download->interruptReasonString() + ")").toStdString());
+}
+
+// Pages saved through the Save command arrive accepted already; anything
+// else a page wants to download is saved where the user says.
+void onDownloadRequested(QWebEngineDownloadRequest* download) {
+    if (download->isSavePageDownload() || download->state() != QWebEngineDownloadRequest::DownloadRequested)
+        return;
+    QString suggested = QDir(download->downloadDirectory()).filePath(download->downloadFileName());
+    QString path = QFileDialog::getSaveFileName(nullptr, QStringLiteral("保存文件"), suggested);
+    if (path.isEmpty()) {
+        download->cancel();
+        return;
+    }
+    QFileInfo target(path);
+    download->setDownloadDirectory(target.absolutePath());
+    download->setDownloadFileName(target.fileName());
+    QObject::connect(download, &QWebEngineDownloadRequest::stateChanged, download,
+                     [download] { reportDownload(download); });
+    download->accept();
+}
+
+} // namespace
+
+QWebEngineProfile* createBrowserProfile(QObject* parent) {
+    QWebEngineProfile* profile = nullptr;
+    if (QStandardPaths::isTestModeEnabled()) {
+        profile = new QWebEngineProfile(parent);
+    } else {
+        profile = new QWebEngineProfile(QStringLiteral("Kelvor"), parent);
+        profile->setPersistentStoragePath(stateFolder());
+        profile->setCachePath(QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
+                              QStringLiteral("/browser"));
+    }
+    profile->setDownloadPath(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
+    QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile, &onDownloadRequested);
+    return profile;
+}
+
+} // namespace kelvor::browser

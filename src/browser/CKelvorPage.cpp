@@ -1,0 +1,65 @@
+#include "browser/CKelvorPage.h"
+
+#include "app/FrameInterface.h"
+#include "browser/CKelvorView.h"
+
+#include <QPointer>
+#include <QTimer>
+
+CKelvorPage::CKelvorPage(QWebEngineProfile* profile, CKelvorView* view) : QWebEnginePage(profile, view), view_(view) {
+    connect(this, &QWebEnginePage::certificateError, this, &CKelvorPage::onCertificateError);
+}
+
+bool CKelvorPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
+    if (isMainFrame && view_)
+        view_->OnBeforeNavigate2(url);
+    return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+}
+
+QWebEnginePage* CKelvorPage::createWindow(WebWindowType type) {
+    if (!view_)
+        return nullptr;
+    CKelvorView* target = view_->OnNewWindow2(type);
+    // A page cannot become its own pop-up (a sink page opening a window
+    // could otherwise be handed itself).
+    if (!target || target == view_)
+        return nullptr;
+    return target->page();
+}
+
+void CKelvorPage::javaScriptAlert(const QUrl& securityOrigin, const QString& msg) {
+    if (!silent)
+        QWebEnginePage::javaScriptAlert(securityOrigin, msg);
+}
+
+bool CKelvorPage::javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) {
+    // Unasked, nothing is confirmed.
+    return !silent && QWebEnginePage::javaScriptConfirm(securityOrigin, msg);
+}
+
+bool CKelvorPage::javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, const QString& defaultValue,
+                                   QString* result) {
+    return !silent && QWebEnginePage::javaScriptPrompt(securityOrigin, msg, defaultValue, result);
+}
+
+void CKelvorPage::onCertificateError(const QWebEngineCertificateError& error) {
+    // A silent page never lets a doubtful certificate through on its own.
+    if (silent || !error.isOverridable()) {
+        auto rejected = error;
+        rejected.rejectCertificate();
+        return;
+    }
+    auto pending = error;
+    pending.defer();
+    QPointer<CKelvorPage> self(this);
+    QTimer::singleShot(0, this, [self, pending]() mutable {
+        QString text = QStringLiteral("此网站的安全证书有问题：\n%1\n\n%2\n\n是否仍要继续浏览？")
+                           .arg(pending.url().host(), pending.description());
+        int answer = kelvor::app::messageBox(text.toStdString(), "安全警告", kelvor::app::MessageIcon::Warning,
+                                             kelvor::app::MessageButtons::OkCancel);
+        if (self && answer == kelvor::app::kIdOk)
+            pending.acceptCertificate();
+        else
+            pending.rejectCertificate();
+    });
+}

@@ -1,0 +1,34 @@
+// The web page behind a CKelvorView: reports main-frame navigations and
+// new-window requests to its view, and answers prompts quietly while silent.
+#pragma once
+
+#include <QWebEngineCertificateError>
+#include <QWebEnginePage>
+
+class CKelvorView;
+
+class CKelvorPage : public QWebEnginePage {
+    Q_OBJECT
+public:
+    CKelvorPage(QWebEngineProfile* profile, CKelvorView* view);
+
+    // Silent: no JavaScript alert, confirm or prompt boxes and no questions
+    // about certificates; what would have asked gets the cautious answer.
+    bool silent = true;
+
+    // Forget the view (it is going away): no more events are reported.
+    void detachView() { view_ = nullptr; }
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
+    QWebEnginePage* createWindow(WebWindowType type) override;
+    void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
+    bool javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) override;
+    bool javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, const QString& defaultValue,
+                          QString* result) override;
+
+private:
+    void onCertificateError(const QWebEngineCertificateError& error);
+
+    CKelvorView* view_;
+};
