@@ -57,6 +57,8 @@ public:
     bool handleFrameCommand(int id);
     void ToggleNavPane();
     void OnHome();
+    // index.xml's Home, or the built-in default when it names none.
+    std::string homeAddress() const;
     void OnFileOpen();
     void OpenFile(const QString& path);
     void OnClosePage();

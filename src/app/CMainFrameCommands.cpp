@@ -118,10 +118,12 @@ bool CMainFrame::handleFrameCommand(int id) {
     }
 }
 
-void CMainFrame::OnHome() {
+void CMainFrame::OnHome() { NavigateTo(homeAddress()); }
+
+std::string CMainFrame::homeAddress() const {
     std::string home, index, about;
     leftView_->ReadTreeRootAttributes("index.xml", &home, &index, &about);
-    NavigateTo(home.empty() ? std::string(kelvor::addr::kDefaultHomePage) : home);
+    return home.empty() ? std::string(kelvor::addr::kDefaultHomePage) : home;
 }
 
 QString CMainFrame::openFileFilter() {

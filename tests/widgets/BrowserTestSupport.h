@@ -1,0 +1,98 @@
+// Helpers of the browser-side widget tests: waiting for pages, a clean
+// settings file, a local page to load, and a frame that hands out real
+// pages of a tab view.
+#pragma once
+
+#include "app/FrameInterface.h"
+#include "browser/CKelvorView.h"
+#include "browser/CTabView.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QSettings>
+#include <QThread>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kelvor::test {
+
+inline bool waitUntil(const std::function<bool()>& done, int limitMs = 10000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > limitMs)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+// Lets the event loop run for a while (for things that must NOT happen).
+inline void settle(int ms) {
+    waitUntil([] { return false; }, ms);
+}
+
+// Settings groups the browser side writes, empty before and after a test.
+struct CleanSettings {
+    CleanSettings() { clear(); }
+    ~CleanSettings() { clear(); }
+    static void clear() {
+        QSettings settings;
+        settings.remove(QStringLiteral("Settings"));
+        settings.remove(QStringLiteral("TypedUrls"));
+        settings.sync();
+    }
+};
+
+// Makes `path` the current folder for the test's lifetime.
+struct InFolder {
+    explicit InFolder(const std::string& path) : old(std::filesystem::current_path()) {
+        std::filesystem::current_path(path);
+    }
+    ~InFolder() { std::filesystem::current_path(old); }
+    std::filesystem::path old;
+};
+
+inline bool loadAndWait(CKelvorView* page, const QString& address, int limitMs = 10000) {
+    bool finished = false;
+    auto connection = QObject::connect(page, &QWebEngineView::loadFinished, [&] { finished = true; });
+    page->Navigate2(address);
+    bool ok = waitUntil([&] { return finished; }, limitMs);
+    QObject::disconnect(connection);
+    return ok;
+}
+
+// Hands out pages of a real tab view, records the address texts.
+class TabFrame : public app::IMainFrame {
+public:
+    explicit TabFrame(CTabView& tabs) : tabs_(tabs), previous_(app::mainFrame()) { app::setMainFrame(this); }
+    ~TabFrame() override { app::setMainFrame(previous_); }
+
+    void NavigateTo(const std::string& address) override { tabs_.Navigate(QString::fromStdString(address)); }
+    void SetAddressText(const std::string& text) override { addressTexts.push_back(text); }
+    void SetStatusText(const std::string&) override {}
+    CKelvorView* OpenNewPage(bool activate) override {
+        opened.push_back(activate);
+        return tabs_.CreatePage(std::nullopt, activate);
+    }
+    void NavigatePage(CKelvorView* page, const std::string& address) override {
+        page->Navigate2(QString::fromStdString(address));
+    }
+    void ShowDescription(const std::string& text) override {
+        tabs_.GetActivePage()->ShowDescription(QString::fromStdString(text));
+    }
+
+    std::vector<std::string> addressTexts;
+    std::vector<bool> opened;
+
+private:
+    CTabView& tabs_;
+    app::IMainFrame* previous_;
+};
+
+} // namespace kelvor::test
