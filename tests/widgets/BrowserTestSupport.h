@@ -18,6 +18,11 @@
 #include <string>
 #include <vector>
 
+#include <ostream>
+
+// Readable failure messages for QString values.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
 namespace kelvor::test {
 
 inline bool waitUntil(const std::function<bool()>& done, int limitMs = 10000) {
