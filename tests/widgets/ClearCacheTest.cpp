@@ -1,0 +1,58 @@
+#include "app/ClearCache.h"
+#include "platform/HomeFolder.h"
+#include "support/Recorders.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using kelvor::test::RecordingMessageBoxes;
+using kelvor::test::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+class ClearCache : public ::testing::Test {
+protected:
+    ClearCache() : previousHome(kelvor::platform::programFolder()) {
+        for (const char* name : {"rss/a.xml", "rss/B.XML", "rss/c.Xml", "rss/.hidden.xml", "rss/rss.xsl",
+                                 "rss/notes.txt", "rss/keep/inner.xml", "rss/folder.xml/inside.xml", "url/d.xml",
+                                 "url/e.xml.bak", "fav/fav.xml", "index.xml", "top.xml"})
+            dir.write(name, "<Tree/>");
+        kelvor::platform::setProgramFolder(dir.path());
+    }
+    ~ClearCache() override { kelvor::platform::setProgramFolder(previousHome); }
+    bool exists(const char* name) const { return fs::exists(dir.file(name)); }
+
+    std::string previousHome;
+    TempDir dir;
+    RecordingMessageBoxes boxes;
+};
+
+} // namespace
+
+TEST_F(ClearCache, DeletesOnlyLowerCaseXmlFilesDirectlyInRssAndUrl) {
+    ASSERT_TRUE(kelvor::app::ClearCache());
+    ASSERT_EQ(boxes.messages.size(), 1u);
+    EXPECT_EQ(boxes.messages[0].text, "您确实要清除所有缓存文件？");
+    for (const char* gone : {"rss/a.xml", "url/d.xml"})
+        EXPECT_FALSE(exists(gone)) << gone;
+    for (const char* kept : {"rss/B.XML", "rss/c.Xml", "rss/.hidden.xml", "rss/rss.xsl", "rss/notes.txt",
+                             "rss/keep/inner.xml", "rss/folder.xml/inside.xml", "url/e.xml.bak", "fav/fav.xml",
+                             "index.xml", "top.xml"})
+        EXPECT_TRUE(exists(kept)) << kept;
+}
+
+TEST_F(ClearCache, CancelDeletesNothing) {
+    boxes.answer = kelvor::app::kIdCancel;
+    EXPECT_FALSE(kelvor::app::ClearCache());
+    EXPECT_TRUE(exists("rss/a.xml"));
+    EXPECT_TRUE(exists("url/d.xml"));
+}
+
+TEST_F(ClearCache, MissingFoldersAreSkipped) {
+    fs::remove_all(dir.file("rss"));
+    EXPECT_EQ(kelvor::app::clearCacheFolders(dir.path()), 1); // url/d.xml
+    EXPECT_EQ(kelvor::app::clearCacheFolders(dir.file("nowhere")), 0);
+}
