@@ -210,7 +210,7 @@ TEST_F(TreeLoading, CloseSavesTheFirstSubTreeFile) {
                                               "\"/><TreeNode Title=\"other\"/></Tree>");
     ASSERT_TRUE(view.LoadTreeFile(index, view.rootItem(), 0));
     QTreeWidgetItem* top = view.topLevelItem(0);
-    top->takeChildren();
+    qDeleteAll(top->takeChildren());
     ASSERT_TRUE(view.LoadTreeFile(first, top, 0));
     // An edit made in memory reaches the disk with the save at close.
     CLeftView::nodeOf(top->child(0)).setAttribute("Title", "changed");
