@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QSettings>
+#include <QTabBar>
 #include <QThread>
 
 #include <chrono>
@@ -83,7 +84,10 @@ public:
     void SetStatusText(const std::string&) override {}
     CKelvorView* OpenNewPage(bool activate) override {
         opened.push_back(activate);
-        return tabs_.CreatePage(std::nullopt, activate);
+        CKelvorView* page = tabs_.CreatePage(std::nullopt, activate);
+        if (page && page->tabIndex >= 0)
+            openedTabTexts.push_back(tabs_.tabCtrl->tabText(page->tabIndex).toStdString());
+        return page;
     }
     void NavigatePage(CKelvorView* page, const std::string& address) override {
         page->Navigate2(QString::fromStdString(address));
@@ -94,6 +98,7 @@ public:
 
     std::vector<std::string> addressTexts;
     std::vector<bool> opened;
+    std::vector<std::string> openedTabTexts; // as each new tab started
 
 private:
     CTabView& tabs_;

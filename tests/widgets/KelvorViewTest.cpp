@@ -151,7 +151,7 @@ TEST_F(PopUps, UnblockedPopUpOpensAsABackgroundTab) {
     openOpener();
     CKelvorView* opener = tabs.activePage;
     ASSERT_TRUE(waitUntil([&] { return tabs.tabCount() == 2; }));
-    EXPECT_EQ(tabs.tabCtrl->tabText(1), QStringLiteral("about:blank"));
+    EXPECT_EQ(frame.openedTabTexts, std::vector<std::string>{"about:blank"});
     ASSERT_TRUE(waitUntil([&] { return tabs.tabCtrl->tabText(1) == QStringLiteral("弹出"); }));
     EXPECT_EQ(tabs.activePage, opener);
     EXPECT_FALSE(tabs.pageAt(1)->isVisible());
