@@ -156,13 +156,6 @@ TEST_F(DownloadQueueTest, ATaskWhoseThreadCannotStartIsDroppedAndReported) {
     EXPECT_EQ(queue.runningDownloads(), 0);
 }
 
-TEST_F(DownloadQueueTest, StartNoticeComesBeforeTheWorkerRuns) {
-    std::vector<std::string> started;
-    queue.setStartNotice([&](const feeds::DownloadTask& task) { started.push_back(task.feedUrl); });
-    queueTask("a");
-    EXPECT_EQ(started, std::vector<std::string>{"http://x/a"});
-}
-
 TEST(DownloadQueueShutdown, StalledTransfersAreCancelledAndNothingIsHandedBack) {
     kelvor::test::HttpServer server;
     kelvor::test::HttpResponse stall;

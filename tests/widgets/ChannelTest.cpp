@@ -251,3 +251,13 @@ TEST_F(Channels, ClosingTheViewWhileDownloadsStallNeitherHangsNorCrashes) {
     EXPECT_LT(std::chrono::steady_clock::now() - begin, 3s);
     waitFor([] { return false; }, 200ms); // a late hand-back would arrive now
 }
+
+TEST_F(Channels, AThreadThatCannotStartIsReportedAndTheChannelKeepsItsPlaceholder) {
+    view.downloads()->setSpawner([](std::function<void()>) { return false; });
+    loadChannels({{"News", "/news"}});
+    view.topLevelItem(0)->setExpanded(true);
+    ASSERT_EQ(boxes.messages.size(), 1u);
+    EXPECT_EQ(boxes.messages[0].text, "Cannot Start New Thread");
+    EXPECT_TRUE(idle());
+    EXPECT_EQ(childLabels(view.topLevelItem(0)), std::vector<std::string>{"正在加载中..."});
+}
