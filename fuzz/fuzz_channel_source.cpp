@@ -8,6 +8,7 @@
 // or url/ folder must lie directly inside that folder.
 #include "FuzzSupport.h"
 #include "platform/HomeFolder.h"
+#include "platform/XmlChars.h"
 #include "platform/XmlDom.h"
 #include "tree/ChannelSource.h"
 
@@ -134,9 +135,10 @@ void writeFile(const std::string& path, const std::string& bytes) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> fields = kelvor::fuzz::splitFields(data, size, kFieldCount);
-    // An attribute value ends at a NUL, as it would in any stored file.
+    // Attribute values as a stored file can hold them: up to a NUL, and in
+    // characters XML allows (the DOM cleans what it is given the same way).
     for (int field = kDocAddress; field < kCacheBytes; ++field)
-        fields[field] = fields[field].c_str();
+        fields[field] = xml::toXmlText(fields[field].c_str());
     xml::Document doc = xml::Document::create();
     xml::Node node = makeChannelNode(doc, fields);
 
