@@ -125,6 +125,23 @@ int freshness(std::time_t age, int cacheExpires, const std::string& nodeExpires,
     return age / 3600 > defaultLimitHours(type) ? kCacheExpired : kCacheFresh;
 }
 
+bool insideFolder(const std::string& path, const std::string& folder) {
+    return !folder.empty() && path.compare(0, folder.size() + 1, folder + "/") == 0;
+}
+
+// Files that came from elsewhere (fetched tree files, converted feeds and
+// lists) must not choose where the program writes: a feed's local NodeSrc is
+// its conversion target only in the user's own files.
+bool mayNameConversionTarget(const std::string& rootType, const std::string& baseUrl,
+                             const std::string& docFolder) {
+    if (rootType == "url" || rootType == "rss" || rootType == "Opml" || rootType == "$FAVORITES")
+        return false;
+    if (isWebBase(baseUrl) || isWebBase(docFolder))
+        return false;
+    const std::string& home = platform::programFolder();
+    return !insideFolder(docFolder + "/", home + "/rss") && !insideFolder(docFolder + "/", home + "/url");
+}
+
 std::string numberedName(const std::string& base, int n) {
     return base + "[" + std::to_string(n) + "].xml";
 }
@@ -173,8 +190,9 @@ int ResolveChannelSource(const xml::Node& node, std::string& source, std::string
     std::string address;
     if (!feed.empty()) {
         // A feed with a local NodeSrc is converted into that file.
-        cacheFile =
-            !source.empty() && result != kMustDownload ? source : home + "/rss/" + title + ".xml";
+        bool ownTarget = !source.empty() && result != kMustDownload &&
+                         mayNameConversionTarget(rootType, baseUrl, docFolder);
+        cacheFile = ownTarget ? source : home + "/rss/" + title + ".xml";
         result = kMustDownload;
         type = rootType == "hot" ? "hot" : "rss";
         address = feed;

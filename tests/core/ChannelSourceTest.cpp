@@ -146,6 +146,26 @@ TEST_F(ChannelSource, FeedWithLocalNodeSrcIsConvertedIntoThatFile) {
     EXPECT_EQ(a.cacheFile, home.path() + "/rss/N.xml");
 }
 
+TEST_F(ChannelSource, FetchedFilesCannotNameWhereAFeedIsWritten) {
+    const std::string rss = home.path() + "/rss/x.xml";
+    // A remote list stamped with its address, cached under url/.
+    Answer a = resolve(nodeIn("url/remote.xml", "Type=\"url\" BaseURL=\"http://evil.example/list.xml\"",
+                              "Title=\"x\" Rss=\"http://evil.example/feed\" NodeSrc=\"file:///tmp/victim.txt\""));
+    EXPECT_EQ(a.cacheFile, rss);
+    // The same list without a stamp, climbing out of url/ with "../".
+    a = resolve(nodeIn("url/plain.xml", "", "Title=\"x\" Rss=\"http://e/f\" NodeSrc=\"../../../tmp/victim.txt\""));
+    EXPECT_EQ(a.cacheFile, rss);
+    // Converted feeds and lists are foreign content too, wherever they lie.
+    for (const char* type : {"rss", "Opml", "$FAVORITES"}) {
+        a = resolve(nodeIn("fav/c.xml", std::string("Type=\"") + type + "\"",
+                           "Title=\"x\" Rss=\"http://e/f\" NodeSrc=\"mine.xml\""));
+        EXPECT_EQ(a.cacheFile, rss) << type;
+    }
+    // The user's own category still converts into the file it names.
+    a = resolve(nodeIn("fav/hot.xml", "Type=\"hot\"", "Title=\"x\" Rss=\"http://e/f\" NodeSrc=\"mine.xml\""));
+    EXPECT_EQ(a.cacheFile, home.path() + "/fav/mine.xml");
+}
+
 TEST_F(ChannelSource, DefaultLifetimesByType) {
     struct Row {
         const char* rootType;
