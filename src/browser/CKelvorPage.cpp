@@ -42,6 +42,10 @@ bool CKelvorPage::javaScriptPrompt(const QUrl& securityOrigin, const QString& ms
     return !silent && QWebEnginePage::javaScriptPrompt(securityOrigin, msg, defaultValue, result);
 }
 
+// What pages write to their console is the sites' business, not the
+// reader's output.
+void CKelvorPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int, const QString&) {}
+
 void CKelvorPage::onCertificateError(const QWebEngineCertificateError& error) {
     // A silent page never lets a doubtful certificate through on its own.
     if (silent || !error.isOverridable()) {

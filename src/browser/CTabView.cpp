@@ -73,8 +73,10 @@ CTabView::CTabView(QWidget* parent, QWebEngineProfile* profile) : QWidget(parent
 
 CTabView::~CTabView() {
     // Pages go before the profile they use, and report nothing on the way.
-    for (CKelvorView* page : allPages_)
+    for (CKelvorView* page : allPages_) {
         page->detach();
+        page->stop();
+    }
     for (CKelvorView* page : allPages_)
         delete page;
 }
