@@ -1,7 +1,8 @@
 #include "browser/Favorites.h"
 
+#include "feeds/FavoritesImport.h"
+
 #include <QDir>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSettings>
 
@@ -21,26 +22,15 @@ bool isUnsafeInName(QChar c) {
 
 QString favoritesFolderSetting() { return QSettings().value(kFavoritesKey, kDefaultFolder).toString(); }
 
-void setFavoritesFolderSetting(const QString& folder) { QSettings().setValue(kFavoritesKey, folder); }
+void setFavoritesFolderSetting(const QString& folder) {
+    QSettings().setValue(kFavoritesKey, folder);
+    kelvor::feeds::setFavoritesFolder(expandFolderPath(folder).toStdString());
+}
 
 QString favoritesFolder() { return expandFolderPath(favoritesFolderSetting()); }
 
 QString expandFolderPath(const QString& path) {
-    QString result = path;
-    if (result == QLatin1String("~") || result.startsWith(QLatin1String("~/")))
-        result.replace(0, 1, QStringLiteral("${HOME}"));
-    static const QRegularExpression variable(QStringLiteral("\\$\\{([A-Za-z_][A-Za-z0-9_]*)\\}|\\$([A-Za-z_][A-Za-z0-9_]*)"));
-    QString expanded;
-    qsizetype last = 0;
-    for (auto it = variable.globalMatch(result); it.hasNext();) {
-        auto match = it.next();
-        QString name = match.captured(1).isEmpty() ? match.captured(2) : match.captured(1);
-        expanded += result.mid(last, match.capturedStart() - last);
-        expanded += qEnvironmentVariable(name.toLocal8Bit().constData());
-        last = match.capturedEnd();
-    }
-    expanded += result.mid(last);
-    return expanded;
+    return QString::fromStdString(kelvor::feeds::expandEnvironment(path.toStdString()));
 }
 
 QString favoriteFileName(const QString& name) {

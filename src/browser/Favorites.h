@@ -9,9 +9,10 @@ namespace kelvor::browser {
 
 // The setting "Settings/Favorites" as stored (default "$HOME/Favorites").
 QString favoritesFolderSetting();
+// Saves the setting and points the "$FAVORITES" channel at the new folder.
 void setFavoritesFolderSetting(const QString& folder);
 // The folder itself: environment variables ($NAME, ${NAME}) and a leading
-// "~/" expanded.
+// "~/" expanded, as the "$FAVORITES" channel expands them.
 QString favoritesFolder();
 QString expandFolderPath(const QString& path);
 

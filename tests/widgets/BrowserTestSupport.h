@@ -6,6 +6,7 @@
 #include "app/FrameInterface.h"
 #include "browser/CKelvorView.h"
 #include "browser/CTabView.h"
+#include "feeds/FavoritesImport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -43,10 +44,15 @@ inline void settle(int ms) {
     waitUntil([] { return false; }, ms);
 }
 
-// Settings groups the browser side writes, empty before and after a test.
+// Settings groups the browser side writes, empty before and after a test;
+// the Favorites folder the channels use is put back too.
 struct CleanSettings {
-    CleanSettings() { clear(); }
-    ~CleanSettings() { clear(); }
+    CleanSettings() : favorites(feeds::favoritesFolder()) { clear(); }
+    ~CleanSettings() {
+        clear();
+        feeds::setFavoritesFolder(favorites);
+    }
+    std::string favorites;
     static void clear() {
         QSettings settings;
         settings.remove(QStringLiteral("Settings"));

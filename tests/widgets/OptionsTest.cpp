@@ -4,6 +4,7 @@
 #include "app/CMainFrame.h"
 #include "browser/BrowserOptions.h"
 #include "browser/Favorites.h"
+#include "feeds/FavoritesImport.h"
 #include "support/Recorders.h"
 
 #include <QAction>
@@ -77,4 +78,5 @@ TEST(BrowsingOptions, OptionsDialogAppliesAndSavesOnOkOnly) {
     EXPECT_EQ(stored("Popup"), 0);
     EXPECT_EQ(stored("Sdi"), 1);
     EXPECT_EQ(browser::favoritesFolder(), QStringLiteral("/srv/收藏"));
+    EXPECT_EQ(kelvor::feeds::favoritesFolder(), "/srv/收藏"); // the "$FAVORITES" channel follows
 }
