@@ -512,6 +512,12 @@ bool Document::loadBytes(const std::string& bytes, const std::string& url, const
             forced.clear();
     }
 
+    // libxml2 takes the length as an int: a larger file would be cut short
+    // without a word.
+    if (bytes.size() > static_cast<size_t>(INT32_MAX)) {
+        setParseError(d.parseError, kErrOutOfMemory, "文件太大");
+        return false;
+    }
     xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
     if (!ctxt) {
         setParseError(d.parseError, kErrOutOfMemory, "out of memory");
@@ -538,11 +544,6 @@ bool Document::loadBytes(const std::string& bytes, const std::string& url, const
         return false;
     }
     xmlFreeParserCtxt(ctxt);
-    if (bytes.size() > static_cast<size_t>(INT32_MAX)) {
-        xmlFreeDoc(doc);
-        setParseError(d.parseError, kErrOutOfMemory, "文件太大");
-        return false;
-    }
     if (!forced.empty() && !declared.empty()) {
         // Save back under the name the file declared.
         if (doc->encoding)
