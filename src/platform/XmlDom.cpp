@@ -222,6 +222,10 @@ std::string absoluteFileUrl(const std::string& path) {
 
 } // namespace
 
+namespace {
+void ignoreMessage(void*, const char*, ...) {}
+} // namespace
+
 void initialize() {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -229,6 +233,15 @@ void initialize() {
         xmlSetExternalEntityLoader(refuseExternalEntity);
         net::initialize();
     });
+    // The encoding layer prints through libxml2's generic handler even with
+    // XML_PARSE_NOERROR ("encoding error : input conversion failed..."), once
+    // per broken feed. Failures reach callers as ParseError; the handler is
+    // per thread, so every thread that uses the DOM quiets its own.
+    thread_local bool quiet = false;
+    if (!quiet) {
+        xmlSetGenericErrorFunc(nullptr, ignoreMessage);
+        quiet = true;
+    }
 }
 
 // ---- Node -----------------------------------------------------------------

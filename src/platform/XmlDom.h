@@ -177,7 +177,8 @@ private:
 // "错误代码 0x%.8X 行:%d,列:%d,原因:%s".
 std::string formatParseError(const ParseError& error);
 
-// Called once at program start on the main thread (safe to call again).
+// Called once at program start on the main thread, and again (cheaply) by
+// the DOM itself on every thread that creates or loads a document.
 void initialize();
 
 } // namespace kelvor::xml
