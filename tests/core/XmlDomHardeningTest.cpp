@@ -1,4 +1,5 @@
-// Inputs the fuzzers turned up against the DOM service, kept as tests.
+// Faults of the DOM service found while fuzzing it and running it under the
+// sanitizers, kept as tests.
 #include "platform/XmlChars.h"
 #include "platform/XmlDom.h"
 #include "support/TempDir.h"
@@ -14,15 +15,15 @@ TEST(XmlDomHardening, ServerCharsetDecidesOnlyWhenItIsARealOne) {
     TempDir dir;
     // An unknown charset from a server is ignored: the bytes are read as
     // UTF-8 and the document can be saved again.
-    Document made_up = Document::create();
-    ASSERT_TRUE(made_up.loadBytes("<Tree Title=\"\xE4\xB8\xAD\"/>", "http://example.com/t.xml", "x-no-such-charset"));
-    EXPECT_EQ(made_up.documentElement().attributeOr("Title"), "\xE4\xB8\xAD");
+    Document madeUp = Document::create();
+    ASSERT_TRUE(madeUp.loadBytes("<Tree Title=\"\xE4\xB8\xAD\"/>", "http://example.com/t.xml", "x-no-such-charset"));
+    EXPECT_EQ(madeUp.documentElement().attributeOr("Title"), "\xE4\xB8\xAD");
     std::string saved;
-    ASSERT_NO_THROW(saved = made_up.xml());
+    ASSERT_NO_THROW(saved = madeUp.xml());
     Document again = Document::create();
     ASSERT_TRUE(again.loadXML(saved)) << saved;
     EXPECT_EQ(again.documentElement().attributeOr("Title"), "\xE4\xB8\xAD");
-    EXPECT_NO_THROW(made_up.save(dir.file("t.xml")));
+    EXPECT_NO_THROW(madeUp.save(dir.file("t.xml")));
 
     // A real one still decides how undeclared bytes are read: GB2312 is read
     // as GB18030, so "中" in GBK (D6 D0) comes out right.
