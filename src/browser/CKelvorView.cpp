@@ -44,14 +44,22 @@ bool CKelvorView::isSilent() const { return page_->silent; }
 QString CKelvorView::locationUrl() const { return browser::displayAddress(url()); }
 
 void CKelvorView::ShowDescription(const QString& text) {
+    // A description is shown in place: the address box keeps what it shows.
+    showingDescription_ = true;
     page_->setHtml(browser::descriptionPage(text), browser::descriptionBaseUrl());
 }
 
 // ---- events -------------------------------------------------------------------
 
 void CKelvorView::OnBeforeNavigate2(const QUrl& url) {
+    if (showingDescription_ && url != browser::descriptionBaseUrl() && url.scheme() != QLatin1String("data"))
+        showingDescription_ = false;
     if (tabIndex == -1 || !owner)
         return;
+    if (showingDescription_) {
+        owner->UpdatePageTab(tabIndex, std::nullopt, std::nullopt, CTabView::kImageLoading, this);
+        return;
+    }
     QString address = browser::displayAddress(url);
     if (title.isEmpty()) {
         title = address;
@@ -69,7 +77,9 @@ void CKelvorView::OnTitleChange(const QString& text) {
 
 void CKelvorView::OnDocumentComplete() {
     if (owner)
-        owner->UpdatePageTab(tabIndex, std::nullopt, locationUrl(), CTabView::kImageDone, this);
+        owner->UpdatePageTab(tabIndex, std::nullopt,
+                             showingDescription_ ? std::nullopt : std::optional<QString>(locationUrl()),
+                             CTabView::kImageDone, this);
     // The vertical scroll bar stays, so pages of different lengths do not
     // jump sideways. Run apart from the page's own scripts.
     page_->runJavaScript(QStringLiteral("if (document.body) document.body.style.overflowY = 'scroll';"),

@@ -75,4 +75,5 @@ private:
 
     CKelvorPage* page_;
     CFindBar* findBar_ = nullptr;
+    bool showingDescription_ = false; // a description page, not a navigation, is shown
 };

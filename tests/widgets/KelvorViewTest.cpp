@@ -177,6 +177,7 @@ TEST(Description, ShowsInPlaceWithoutAccessToLocalFiles) {
     CKelvorView* page = tabs.CreatePage(std::nullopt, true);
     bool loaded = false;
     QObject::connect(page, &QWebEngineView::loadFinished, [&] { loaded = true; });
+    frame.calls.clear();
     page->ShowDescription(QStringLiteral("<p id='d'>描述正文</p><img src='file://%1'>"
                                          "<script>document.title='脚本'</script>")
                               .arg(QString::fromStdString(picture)));
@@ -187,6 +188,8 @@ TEST(Description, ShowsInPlaceWithoutAccessToLocalFiles) {
     ASSERT_TRUE(waitUntil([&] { return runScript(page, "document.images[0].complete").toBool(); }));
     EXPECT_EQ(runScript(page, "document.images[0].naturalWidth").toInt(), 0);
     EXPECT_EQ(page->locationUrl(), QStringLiteral("about:blank"));
+    for (const std::string& call : frame.calls)
+        EXPECT_EQ(call.rfind("SetAddressText", 0), std::string::npos) << "a description leaves the address box alone";
     // The vertical scroll bar is always there.
     EXPECT_TRUE(waitUntil([&] { return runScript(page, "document.body.style.overflowY").toString() == "scroll"; }));
 }
