@@ -4,6 +4,7 @@
 // channel, or a crash mid-write, never leave a half-written file.
 #pragma once
 
+#include "platform/AtomicFile.h"
 #include "platform/XmlDom.h"
 
 #include <string>
@@ -28,10 +29,6 @@ void setSyncCacheFiles(bool sync);
 // always readable. Other folders are left alone.
 void prepareCacheFolder(const std::string& cacheFile);
 
-// Writes bytes to path through a temporary file and a rename; flushes first
-// when sync is true. False with *error on failure (nothing replaced).
-bool replaceFile(const std::string& path, const std::string& bytes, bool sync, std::string* error);
-
 // A cache file written in pieces: a temporary file beside the target,
 // renamed over it by commit(). Destroyed without a commit, it leaves the
 // old file as it was. Throws xml::DomError when a step fails.
@@ -41,18 +38,12 @@ class CacheFileWriter {
     // setSyncCacheFiles.
     explicit CacheFileWriter(const std::string& path);
     CacheFileWriter(const std::string& path, bool sync);
-    ~CacheFileWriter();
-    CacheFileWriter(const CacheFileWriter&) = delete;
-    CacheFileWriter& operator=(const CacheFileWriter&) = delete;
 
     void write(const std::string& piece);
     void commit();
 
   private:
-    std::string path_;
-    std::string temporary_;
-    int fd_ = -1;
-    bool sync_ = false;
+    platform::AtomicFileWriter file_;
 };
 
 } // namespace kelvor::feeds

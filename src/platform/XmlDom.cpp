@@ -11,9 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <unordered_set>
 #include <vector>
 
@@ -195,16 +193,6 @@ std::string trimTrailingNewline(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
     return text;
-}
-
-bool readFile(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    bytes = std::move(buffer).str();
-    return !in.bad();
 }
 
 std::string absoluteFileUrl(const std::string& path) {
@@ -491,7 +479,7 @@ bool Document::load(const std::string& address, const LoadOptions& options) {
     else if (path.compare(0, 7, "file://") == 0)
         path = path.substr(7);
     std::string bytes;
-    if (!readFile(path, bytes)) {
+    if (!platform::readWholeFile(path, bytes)) {
         setParseError(d.parseError, kErrFileNotFound, "系统找不到指定的文件: " + path);
         return false;
     }
