@@ -31,8 +31,7 @@ mode_t modeFor(const std::string& path) {
     struct stat st;
     if (::stat(path.c_str(), &st) == 0)
         return st.st_mode & 07777;
-    static const mode_t fresh = static_cast<mode_t>(0666 & ~currentUmask());
-    return fresh;
+    return static_cast<mode_t>(0666 & ~currentUmask());
 }
 
 } // namespace
