@@ -33,14 +33,7 @@ xml::Document ConvertOpmlToTree(const xml::Document& source, DownloadTask& task)
     xml::Node sourceRoot = source.documentElement();
     if (!sourceRoot || !sourceRoot.nameIs("opml"))
         return {};
-    EscapeXmlText(task.feedUrl);
-    EscapeXmlText(task.title);
-    if (task.href.empty())
-        task.href = task.feedUrl;
-    else
-        EscapeXmlText(task.href);
-    xml::Document result =
-        newTreeDocument({"rss.xsl", "Opml", task.title, &task.href, task.feedUrl});
+    xml::Document result = newChannelDocument(task, "Opml");
     xml::Node root = result.documentElement();
     // Nesting is not kept: a category and its feeds become siblings.
     for (const xml::Node& outline : source.getElementsByTagName("outline"))

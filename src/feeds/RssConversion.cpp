@@ -37,23 +37,12 @@ template <class Emit> void forEachItem(const xml::Document& source, Emit emit) {
     }
 }
 
-// The channel's root, parsed from the literal text with the escaped texts.
-xml::Document rssRootDocument(DownloadTask& task) {
-    EscapeXmlText(task.feedUrl);
-    EscapeXmlText(task.title);
-    if (task.href.empty())
-        task.href = task.feedUrl;
-    else
-        EscapeXmlText(task.href);
-    return newTreeDocument({"rss.xsl", "rss", task.title, &task.href, task.feedUrl});
-}
-
 } // namespace
 
 xml::Document ConvertRssToTree(const xml::Document& source, DownloadTask& task) {
     if (source.isNull())
         return {};
-    xml::Document result = rssRootDocument(task);
+    xml::Document result = newChannelDocument(task, "rss");
     xml::Node root = result.documentElement();
     forEachItem(source, [&](const TreeItem& item) {
         xml::Node treeNode = result.createElement("TreeNode");
@@ -72,7 +61,7 @@ xml::Document ConvertRssToTree(const xml::Document& source, DownloadTask& task) 
 bool ConvertRssToTreeText(const xml::Document& source, DownloadTask& task, const TextSink& sink) {
     if (source.isNull())
         return false;
-    TreeTextWriter writer(rssRootDocument(task), sink);
+    TreeTextWriter writer(newChannelDocument(task, "rss"), sink);
     forEachItem(source, [&](const TreeItem& item) { writer.addItem(item); });
     writer.finish();
     return true;

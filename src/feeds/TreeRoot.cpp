@@ -1,5 +1,7 @@
 #include "feeds/TreeRoot.h"
 
+#include "feeds/EscapeXmlText.h"
+
 namespace kelvor::feeds {
 
 std::string treeRootText(const TreeRootFields& fields) {
@@ -19,6 +21,16 @@ xml::Document newTreeDocument(const TreeRootFields& fields) {
     xml::Document doc = xml::Document::create();
     doc.loadXML(treeRootText(fields));
     return doc;
+}
+
+xml::Document newChannelDocument(DownloadTask& task, const char* type) {
+    EscapeXmlText(task.feedUrl);
+    EscapeXmlText(task.title);
+    if (task.href.empty())
+        task.href = task.feedUrl;
+    else
+        EscapeXmlText(task.href);
+    return newTreeDocument({"rss.xsl", type, task.title, &task.href, task.feedUrl});
 }
 
 } // namespace kelvor::feeds

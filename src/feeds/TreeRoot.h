@@ -3,6 +3,7 @@
 // thus starts with the style-sheet instruction its readers rely on.
 #pragma once
 
+#include "feeds/DownloadTask.h"
 #include "platform/XmlDom.h"
 
 #include <string>
@@ -16,6 +17,11 @@ struct TreeRootFields {
     const std::string* href = nullptr; // already escaped; no Href attribute when null
     std::string baseUrl;               // already escaped
 };
+
+// The channel document of a feed or a list: escapes the task's feed address,
+// title and link in place (an empty link becomes the feed address) and
+// makes the root from them.
+xml::Document newChannelDocument(DownloadTask& task, const char* type);
 
 // "<?xml ...?><?xml-stylesheet ...?><Tree Type=.. Title=.. [Href=..] BaseURL=..></Tree>"
 std::string treeRootText(const TreeRootFields& fields);
