@@ -592,11 +592,40 @@ bool declarationIsReadable(const std::string& bytes) {
 
 } // namespace
 
+namespace {
+bool isUnicodeEncoding(const std::string& name) {
+    std::string lower = lowerAscii(name);
+    return lower.empty() || lower.compare(0, 3, "utf") == 0 || lower.compare(0, 3, "ucs") == 0;
+}
+
+bool hasNonAscii(const xmlChar* text) {
+    for (; text && *text; ++text) {
+        if (*text >= 0x80)
+            return true;
+    }
+    return false;
+}
+
+// A character the file's encoding cannot hold is written as a character
+// reference, which means nothing inside CDATA. Such sections become plain
+// text, escaped on output: the content stays the same.
+void cdataToTextForLegacyEncoding(xmlNodePtr node) {
+    for (; node; node = node->next) {
+        if (node->type == XML_CDATA_SECTION_NODE && hasNonAscii(node->content))
+            node->type = XML_TEXT_NODE;
+        else if (node->type == XML_ELEMENT_NODE)
+            cdataToTextForLegacyEncoding(node->children);
+    }
+}
+} // namespace
+
 std::string Document::xml() const {
     DocImpl& d = impl();
     if (!d.doc)
         throw DomError(kErrFail, "empty document");
     const char* encoding = d.doc->encoding ? reinterpret_cast<const char*>(d.doc->encoding) : "utf-8";
+    if (!isUnicodeEncoding(encoding))
+        cdataToTextForLegacyEncoding(d.doc->children);
     std::string result = serialise(d.doc, encoding);
     if (!declarationIsReadable(result))
         result = serialise(d.doc, "utf-8");

@@ -55,9 +55,13 @@ std::string folderPart(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-// The folder of the owning file: "/a/b" for "file:///a/b/c.xml".
+// The folder of the owning file: "/a/b" for "file:///a/b/c.xml". The
+// document's own address is a real path: a backslash in it is part of a
+// name, not a separator.
 std::string documentFolder(const std::string& url) {
-    return folderPart(isWebBase(url) ? url : localPathOf(url));
+    if (isWebBase(url))
+        return folderPart(url);
+    return folderPart(startsWith(url, kFileScheme) ? url.substr(7) : url);
 }
 
 // "http://host:port" of a web address (the whole value when it has no path).

@@ -166,6 +166,13 @@ TEST_F(ChannelSource, FetchedFilesCannotNameWhereAFeedIsWritten) {
     EXPECT_EQ(a.cacheFile, home.path() + "/fav/mine.xml");
 }
 
+TEST_F(ChannelSource, ABackslashInTheOwningFileNameIsNoFolder) {
+    Answer a = resolve(nodeIn("url/odd\\name.xml", "Type=\"url\" BaseURL=\"http://e.example/d/list.xml\"",
+                              "Title=\"More\" NodeSrc=\"sub/more.xml\""));
+    EXPECT_EQ(a.result, 3);
+    EXPECT_EQ(a.cacheFile, home.path() + "/url/More.xml");
+}
+
 TEST_F(ChannelSource, DefaultLifetimesByType) {
     struct Row {
         const char* rootType;

@@ -95,6 +95,21 @@ TEST(XmlDom, GbkFileReadsAndSavesBackIntact) {
     EXPECT_EQ(again.documentElement().firstChild().attributeOr("Title"), rare);
 }
 
+TEST(XmlDom, CharactersTheEncodingLacksSurviveInsideCdata) {
+    TempDir dir;
+    // FE FE is a private-use character in GB18030 that GBK cannot write; in
+    // CDATA a character reference would be taken literally.
+    std::string path = dir.write("cdata.xml", "<?xml version=\"1.0\" encoding=\"GBK\"?>"
+                                              "<Tree><Desc><![CDATA[<b>\xFE\xFE\xD6\xD0</b>]]></Desc></Tree>");
+    Document doc = Document::create();
+    ASSERT_TRUE(doc.load(path)) << doc.parseError().reason;
+    std::string before = doc.documentElement().firstChild().text();
+    doc.save(dir.file("copy.xml"));
+    Document again = Document::create();
+    ASSERT_TRUE(again.load(dir.file("copy.xml")));
+    EXPECT_EQ(again.documentElement().firstChild().text(), before);
+}
+
 TEST(XmlDom, Gb2312DeclarationReadsGbkCharacters) {
     TempDir dir;
     std::string path = dir.write("gb.xml", "<?xml version=\"1.0\" encoding=\"gb2312\"?><Tree Title=\"\xAD\x76\"/>");
