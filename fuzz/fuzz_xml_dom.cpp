@@ -31,7 +31,21 @@ const char* httpCharsetFor(size_t size) {
 struct Summary {
     std::string outline;
     size_t treeNodes = 0;
+    bool lastWasText = false;
 };
+
+// Neighbouring text and CDATA nodes are one text: a save may write CDATA as
+// escaped text (in an encoding that lacks some of its characters), and the
+// parser then reads a single text node back.
+void addText(Summary& summary, const std::string& text) {
+    const std::string close = "\"\n";
+    if (summary.lastWasText)
+        summary.outline.resize(summary.outline.size() - close.size());
+    else
+        summary.outline += "  \"";
+    summary.outline += text + close;
+    summary.lastWasText = true;
+}
 
 void visit(const xml::Node& node, Summary& summary) {
     std::string name = node.nodeName();
@@ -39,9 +53,10 @@ void visit(const xml::Node& node, Summary& summary) {
         // An empty text node (a description set to "") has nothing to save.
         bool isText = node.type() == xml::NodeType::Text || node.type() == xml::NodeType::CData;
         if (isText && !node.text().empty())
-            summary.outline += "  \"" + node.text() + "\"\n";
+            addText(summary, node.text());
         return;
     }
+    summary.lastWasText = false;
     if (node.nameIs("TreeNode"))
         ++summary.treeNodes;
     summary.outline += name;

@@ -624,9 +624,17 @@ std::string Document::xml() const {
     if (!d.doc)
         throw DomError(kErrFail, "empty document");
     const char* encoding = d.doc->encoding ? reinterpret_cast<const char*>(d.doc->encoding) : "utf-8";
-    if (!isUnicodeEncoding(encoding))
-        cdataToTextForLegacyEncoding(d.doc->children);
-    std::string result = serialise(d.doc, encoding);
+    std::string result;
+    if (isUnicodeEncoding(encoding)) {
+        result = serialise(d.doc, encoding);
+    } else {
+        // The document in memory keeps its CDATA; only the written copy changes.
+        std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> copy(xmlCopyDoc(d.doc, 1), xmlFreeDoc);
+        if (!copy)
+            throw DomError(kErrOutOfMemory, "out of memory");
+        cdataToTextForLegacyEncoding(copy->children);
+        result = serialise(copy.get(), encoding);
+    }
     if (!declarationIsReadable(result))
         result = serialise(d.doc, "utf-8");
     return result;
