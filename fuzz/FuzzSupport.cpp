@@ -66,12 +66,4 @@ void fail(const std::string& what, const std::vector<std::string>& details) {
     std::abort();
 }
 
-bool strictChecks() {
-    static const bool strict = [] {
-        const char* value = std::getenv("KELVOR_FUZZ_STRICT");
-        return value && *value && std::string(value) != "0";
-    }();
-    return strict;
-}
-
 } // namespace kelvor::fuzz

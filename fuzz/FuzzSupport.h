@@ -21,8 +21,4 @@ std::vector<std::string> splitFields(const uint8_t* data, size_t size, size_t co
 // Prints what broke and the values involved, then aborts.
 [[noreturn]] void fail(const std::string& what, const std::vector<std::string>& details = {});
 
-// True when the environment asks for the stricter checks that describe
-// known, reported faults (so the default run stays usable in CI).
-bool strictChecks();
-
 } // namespace kelvor::fuzz
