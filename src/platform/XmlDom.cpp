@@ -606,6 +606,14 @@ bool hasNonAscii(const xmlChar* text) {
     return false;
 }
 
+bool parsesAsXml(const std::string& bytes) {
+    xmlDocPtr doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, kParseOptions);
+    if (!doc)
+        return false;
+    xmlFreeDoc(doc);
+    return true;
+}
+
 // A character the file's encoding cannot hold is written as a character
 // reference, which means nothing inside CDATA. Such sections become plain
 // text, escaped on output: the content stays the same.
@@ -634,6 +642,12 @@ std::string Document::xml() const {
             throw DomError(kErrOutOfMemory, "out of memory");
         cdataToTextForLegacyEncoding(copy->children);
         result = serialise(copy.get(), encoding);
+        // Outside texts a character reference means nothing either: an
+        // element or attribute name in a GBK-only character, declared
+        // GB2312, would leave a file that no longer parses. Such a document
+        // is written in UTF-8 instead.
+        if (!parsesAsXml(result))
+            result = serialise(d.doc, "utf-8");
     }
     if (!declarationIsReadable(result))
         result = serialise(d.doc, "utf-8");

@@ -111,3 +111,19 @@ TEST(XmlDomHardening, ANewFileGetsThePermissionsTheUmaskAllows) {
     ASSERT_EQ(::stat(dir.file("new.xml").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
+
+TEST(XmlDomHardening, ANameTheDeclaredEncodingCannotHoldIsSavedInUtf8) {
+    // 乶 (81 6E) is GBK, not GB2312: in a name it cannot become a character
+    // reference, so the file is written in UTF-8 rather than broken.
+    Document doc = Document::create();
+    ASSERT_TRUE(doc.loadBytes("<?xml version=\"1.0\" encoding=\"gb2312\"?><rss versio\x81n=\"2.0\" Title=\"\xD6\xD0\"/>",
+                              "file:///tmp/feed.xml"));
+    Document again = Document::create();
+    ASSERT_TRUE(again.loadBytes(doc.xml(), "file:///tmp/feed.xml")) << doc.xml();
+    EXPECT_EQ(again.documentElement().attributeOr("versio\xE4\xB9\xB6"), "2.0");
+    EXPECT_EQ(again.documentElement().attributeOr("Title"), "\xE4\xB8\xAD");
+
+    // A file whose characters all fit keeps its encoding.
+    ASSERT_TRUE(doc.loadBytes("<?xml version=\"1.0\" encoding=\"gb2312\"?><Tree Title=\"\xD6\xD0\"/>", "file:///tmp/t.xml"));
+    EXPECT_NE(doc.xml().find("encoding=\"gb2312\""), std::string::npos) << doc.xml();
+}
