@@ -14,11 +14,6 @@ namespace {
 
 std::atomic<bool> syncCacheFiles{false};
 
-std::string folderOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
 } // namespace
 
 CacheFileWriter::CacheFileWriter(const std::string& path) : CacheFileWriter(path, syncCacheFiles) {}
@@ -55,7 +50,7 @@ void saveCacheFile(const xml::Document& doc, const std::string& path) {
 
 void prepareCacheFolder(const std::string& cacheFile) {
     const std::string& home = platform::programFolder();
-    std::string folder = folderOf(cacheFile);
+    std::string folder = platform::folderOf(cacheFile);
     if (home.empty() || (folder != home + "/rss" && folder != home + "/url"))
         return;
     // Workers finish at the same time; one of them copies.

@@ -1,5 +1,6 @@
 #include "tree/NodeWriting.h"
 
+#include "platform/HttpFetch.h"
 #include "tree/TreeFormat.h"
 
 namespace kelvor::tree {
@@ -15,10 +16,6 @@ void applyOrRemove(const xml::Node& node, const char* name, const std::string& v
         node.removeAttribute(name);
     else if (!value.empty())
         node.setAttribute(name, value);
-}
-
-bool isWebAddress(const std::string& url) {
-    return url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0;
 }
 
 xml::Node newDesc(xml::Document& doc, const std::string& text) {
@@ -104,7 +101,7 @@ bool saveOwnerDocument(const xml::Node& node, std::string* url) {
         return true;
     // A document read from the web has no local file to write back to; a
     // save to its address would create a stray local path instead.
-    if (isWebAddress(location))
+    if (net::isWebAddress(location))
         return false;
     try {
         doc.save(location);

@@ -7,6 +7,7 @@
 #include "browser/CKelvorView.h"
 #include "browser/CTabView.h"
 #include "feeds/FavoritesImport.h"
+#include "support/EventWait.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -27,22 +28,6 @@ inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 
 namespace kelvor::test {
 
-inline bool waitUntil(const std::function<bool()>& done, int limitMs = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > limitMs)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
-// Lets the event loop run for a while (for things that must NOT happen).
-inline void settle(int ms) {
-    waitUntil([] { return false; }, ms);
-}
 
 // Settings groups the browser side writes, empty before and after a test;
 // the Favorites folder the channels use is put back too.

@@ -3,6 +3,7 @@
 // headlines, the status text and shutdown while downloads run.
 #include "feeds/DownloadQueue.h"
 #include "platform/HomeFolder.h"
+#include "support/EventWait.h"
 #include "support/HttpServer.h"
 #include "support/Recorders.h"
 #include "support/TempDir.h"
@@ -15,7 +16,6 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <thread>
 
 #include <utime.h>
 
@@ -25,6 +25,8 @@ using kelvor::test::RecordingFrame;
 using kelvor::test::RecordingMessageBoxes;
 using kelvor::test::TempDir;
 using namespace std::chrono_literals;
+using kelvor::test::settle;
+using kelvor::test::waitUntil;
 
 namespace {
 
@@ -46,16 +48,6 @@ std::vector<std::string> childLabels(QTreeWidgetItem* item) {
     return labels;
 }
 
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 5000ms) {
-    auto until = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > until)
-            return false;
-        QApplication::processEvents();
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 class Channels : public ::testing::Test {
   protected:
@@ -110,7 +102,7 @@ TEST_F(Channels, FirstExpansionDownloadsThenShowsTheItems) {
     ASSERT_FALSE(frame.status.empty());
     EXPECT_EQ(frame.status.front(), server.url("/news")) << "a starting download shows its address";
 
-    ASSERT_TRUE(waitFor([&] { return idle(); }));
+    ASSERT_TRUE(waitUntil([&] { return idle(); }, 5000));
     EXPECT_EQ(childLabels(channel), (std::vector<std::string>{"One", "Two"}));
     EXPECT_TRUE(std::filesystem::exists(home.file("rss/News.xml")));
     EXPECT_TRUE(std::filesystem::exists(home.file("rss/rss.xsl")))
@@ -122,7 +114,7 @@ TEST_F(Channels, AFailedDownloadBecomesTheFirstChildsText) {
     loadChannels({{"Gone", "/gone"}});
     QTreeWidgetItem* channel = view.topLevelItem(0);
     channel->setExpanded(true);
-    ASSERT_TRUE(waitFor([&] { return idle(); }));
+    ASSERT_TRUE(waitUntil([&] { return idle(); }, 5000));
     ASSERT_EQ(channel->childCount(), 1);
     EXPECT_EQ(label(channel->child(0)).rfind("加载错误:错误代码 0x800C0194", 0), 0u)
         << label(channel->child(0));
@@ -136,7 +128,7 @@ TEST_F(Channels, AnExpiredCopyShowsAtOnceAndTheUpdateComesUnderTheUpdatingLine) 
     QTreeWidgetItem* channel = view.topLevelItem(0);
     channel->setExpanded(true);
     EXPECT_EQ(childLabels(channel), (std::vector<std::string>{"正在更新中...", "Old"}));
-    ASSERT_TRUE(waitFor([&] { return idle(); }));
+    ASSERT_TRUE(waitUntil([&] { return idle(); }, 5000));
     QTreeWidgetItem* update = channel->child(0);
     EXPECT_EQ(label(update), "Fresh one");
     EXPECT_EQ(childLabels(update), (std::vector<std::string>{"Fresh one", "Fresh two"}));
@@ -154,7 +146,7 @@ TEST_F(Channels, AFreshCopyLoadsWithoutDownloadingAndRefreshFetchesAnyway) {
     view.setCurrentItem(channel);
     view.OnRefresh();
     EXPECT_EQ(childLabels(channel), std::vector<std::string>{"正在加载中..."});
-    ASSERT_TRUE(waitFor([&] { return idle(); }));
+    ASSERT_TRUE(waitUntil([&] { return idle(); }, 5000));
     EXPECT_EQ(childLabels(channel), std::vector<std::string>{"New"});
 }
 
@@ -169,7 +161,7 @@ TEST_F(Channels, RefreshingWhileDownloadingStartsASecondDownloadAtOnce) {
     view.setCurrentItem(channel);
     view.OnRefresh();
     EXPECT_EQ(view.downloads()->runningDownloads(), 2);
-    ASSERT_TRUE(waitFor([&] { return idle(); }));
+    ASSERT_TRUE(waitUntil([&] { return idle(); }, 5000));
     EXPECT_EQ(server.requestCount("/news"), 2);
     EXPECT_EQ(childLabels(channel), std::vector<std::string>{"Done"});
 }
@@ -189,7 +181,7 @@ TEST_F(Channels, AHotFileShowsHeadlinesAndSavesThem) {
     server.serve("/b", rss({"Headline B"}));
     server.serve("/c", rss({"Headline C"}));
     loadChannels({{"A", "/a"}, {"B", "/b"}, {"C", "/c"}}, "hot", "fav/hot.xml");
-    ASSERT_TRUE(waitFor([&] { return idle(); }));
+    ASSERT_TRUE(waitUntil([&] { return idle(); }, 5000));
     std::vector<std::string> labels;
     for (int i = 0; i < view.topLevelItemCount(); ++i)
         labels.push_back(label(view.topLevelItem(i)));
@@ -213,9 +205,10 @@ TEST_F(Channels, TheStatusBarCountsRunningDownloadsThenGoesIdle) {
     server.serve("/news", slow);
     loadChannels({{"News", "/news"}});
     view.topLevelItem(0)->setExpanded(true);
-    ASSERT_TRUE(waitFor(
-        [&] { return !frame.status.empty() && frame.status.back() == "当前在下载任务:1"; }));
-    ASSERT_TRUE(waitFor([&] { return frame.status.back() == "查看内容请从导航栏中开始"; }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return !frame.status.empty() && frame.status.back() == "当前在下载任务:1"; }, 5000));
+    ASSERT_TRUE(waitUntil(
+        [&] { return frame.status.back() == "查看内容请从导航栏中开始"; }, 5000));
     EXPECT_TRUE(idle());
 }
 
@@ -228,7 +221,7 @@ TEST_F(Channels, DeletingAChannelWhileItDownloadsIsSafe) {
     QTreeWidgetItem* channel = view.topLevelItem(0);
     channel->setExpanded(true);
     delete channel;
-    ASSERT_TRUE(waitFor([&] { return idle(); }));
+    ASSERT_TRUE(waitUntil([&] { return idle(); }, 5000));
     EXPECT_EQ(view.topLevelItemCount(), 1);
     EXPECT_EQ(label(view.topLevelItem(0)), "Other");
 }
@@ -245,11 +238,11 @@ TEST_F(Channels, ClosingTheViewWhileDownloadsStallNeitherHangsNorCrashes) {
     ASSERT_TRUE(closing->LoadTreeFile(file, closing->rootItem(), 0));
     closing->topLevelItem(0)->setExpanded(true);
     closing->topLevelItem(1)->setExpanded(true);
-    ASSERT_TRUE(waitFor([&] { return server.requestCount() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 2; }, 5000));
     auto begin = std::chrono::steady_clock::now();
     closing.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - begin, 3s);
-    waitFor([] { return false; }, 200ms); // a late hand-back would arrive now
+    settle(200); // a late hand-back would arrive now
 }
 
 TEST_F(Channels, AThreadThatCannotStartIsReportedAndTheChannelKeepsItsPlaceholder) {

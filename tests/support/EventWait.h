@@ -1,0 +1,29 @@
+// Waiting in widget tests: runs the event loop until a condition holds.
+#pragma once
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <functional>
+
+namespace kelvor::test {
+
+inline bool waitUntil(const std::function<bool()>& done, int limitMs = 10000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > limitMs)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+// Lets the event loop run for a while (for things that must NOT happen).
+inline void settle(int ms) {
+    waitUntil([] { return false; }, ms);
+}
+
+} // namespace kelvor::test
