@@ -178,9 +178,16 @@ def click(window, x, y):
 
 
 class Reader:
+    started = []
+
     def __init__(self, home, env):
-        self.process = subprocess.Popen([KELVOR, "--home", home], env=env,
-                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        # The log goes to a file: Chromium can write more than a pipe holds,
+        # and a reader blocked on a full pipe looks like a frozen window.
+        self.log_path = os.path.join(os.path.dirname(home), "reader-%d.log" % len(Reader.started))
+        with open(self.log_path, "w") as log:
+            self.process = subprocess.Popen([KELVOR, "--home", home], env=env,
+                                            stdout=log, stderr=subprocess.STDOUT)
+        Reader.started.append(self.process)
         self.window = find_window("万象汇览")
         xdo("windowmove", self.window, "0", "0")
         xdo("windowsize", self.window, "1200", "760")
@@ -197,15 +204,21 @@ class Reader:
         key("alt+f")
         key("x")
         try:
-            out, err = self.process.communicate(timeout=30)
+            self.process.wait(timeout=30)
         except subprocess.TimeoutExpired:
             self.process.kill()
             raise Failure("the reader did not exit after File > Exit")
-        return self.process.returncode, err
+        return self.process.returncode
 
 
-def report_state(fav_path):
+def report_state(scratch, fav_path):
     """What a failed run leaves for whoever reads the CI log."""
+    for name in sorted(n for n in os.listdir(scratch) if n.startswith("reader-")):
+        with open(os.path.join(scratch, name), errors="replace") as f:
+            lines = f.read().splitlines()
+        print("# last lines of %s:" % name)
+        for line in lines[-15:]:
+            print("#   " + line)
     for window in visible_windows("."):
         print("# visible window %s: %s" % (window, window_title(window)))
     try:
@@ -220,6 +233,15 @@ def main():
         if not shutil.which(tool):
             print("skipped: %s is not installed" % tool)
             return 77
+    # Keys sent to a real X server can be lost to timing we do not control;
+    # a fault in the reader fails both attempts, a lost key only one.
+    if live_one_day() == 0:
+        return 0
+    print("# the first attempt failed; trying once more on a fresh home folder", flush=True)
+    return live_one_day()
+
+
+def live_one_day():
     server, port = serve(None)
     scratch = tempfile.mkdtemp(prefix="kelvor-e2e-")
     home = os.path.join(scratch, "home")
@@ -298,13 +320,13 @@ def main():
         check(True, "a typed address opens")
 
         # 6. Close from the menu.
-        code, err = reader.quit_from_menu()
+        code = reader.quit_from_menu()
         check(code == 0, "the reader exits with code 0 (got %s)" % code)
 
         # 7. Start again, then close again: the edit and the history survive.
         reader = Reader(home, env)
         time.sleep(2.0)
-        code, err = reader.quit_from_menu()
+        code = reader.quit_from_menu()
         check(code == 0, "the second run exits with code 0")
         with open(fav_path, encoding="utf-8") as f:
             fav = f.read()
@@ -317,11 +339,16 @@ def main():
         return 0
     except Failure as failure:
         print("not ok -", failure, flush=True)
-        report_state(fav_path)
+        report_state(scratch, fav_path)
         subprocess.run(["import", "-window", "root", os.path.join(tempfile.gettempdir(), "kelvor-e2e-failure.png")])
         print("screenshot: %s" % os.path.join(tempfile.gettempdir(), "kelvor-e2e-failure.png"))
         return 1
     finally:
+        for process in Reader.started:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+        Reader.started.clear()
         server.shutdown()
         shutil.rmtree(scratch, ignore_errors=True)
 
