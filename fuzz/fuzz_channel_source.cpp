@@ -157,6 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(result, source, again, feed, fields);
     int expires = 0;
     tree::ReadCacheHeader(cacheFile, expires);
+    tree::ReadCacheFirstItem(cacheFile);
     std::remove(cacheFile.c_str());
     return 0;
 }

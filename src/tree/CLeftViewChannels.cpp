@@ -195,19 +195,11 @@ bool CLeftView::StoreHeadline(const Node& node, const std::string& title, const 
 
 bool CLeftView::ReadFirstItem(const std::string& path, std::string& title, std::string& href,
                               std::string& desc, std::string& date) {
-    Document doc = Document::create();
-    if (!doc.load(path))
-        return true;
-    Node root = doc.documentElement();
-    if (!root)
-        return false;
-    if (root.nameIs("Tree") && root.hasChildNodes()) {
-        Node first = root.firstChild();
-        title = GetNodeAttribute(first, "Title");
-        href = GetNodeAttribute(first, "Href");
-        date = GetNodeAttribute(first, "Date");
-        desc = GetNodeDescription(first);
-    }
+    tree::CacheFirstItem first = tree::ReadCacheFirstItem(path);
+    title = std::move(first.title);
+    href = std::move(first.href);
+    desc = std::move(first.desc);
+    date = std::move(first.date);
     return true;
 }
 

@@ -26,6 +26,14 @@ int ResolveChannelSource(const xml::Node& node, std::string& source, std::string
 // root's Expires, or -1 when it has none. Reads only the root's start tag.
 std::string ReadCacheHeader(const std::string& path, int& expires);
 
+struct CacheFirstItem {
+    std::string title, href, desc, date;
+};
+// The fields of the first item of a cached tree file (all empty when the
+// file is unreadable or its root is no Tree or has no item first). Reads
+// only as far as the end of that item.
+CacheFirstItem ReadCacheFirstItem(const std::string& path);
+
 // A channel title made safe as the base of a cache file name: no folder
 // separators or control characters, never "." or "..", and short enough for
 // any file system.

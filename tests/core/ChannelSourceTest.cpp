@@ -272,3 +272,44 @@ TEST(CacheHeader, StopsAtTheRootStartTag) {
     EXPECT_EQ(tree::ReadCacheHeader(dir.write("big.xml", body), expires), "http://x/feed");
     EXPECT_EQ(expires, 5);
 }
+
+// ---- ReadCacheFirstItem
+
+TEST(CacheFirstItem, ReadsTheFirstItemsFieldsAndDescription) {
+    TempDir dir;
+    tree::CacheFirstItem first = tree::ReadCacheFirstItem(dir.write(
+        "a.xml", "<?xml version=\"1.0\" encoding=\"GB2312\"?>\n<Tree BaseURL=\"u\">\n  "
+                 "<TreeNode Title=\"\xD0\xC2\xCE\xC5 &amp; more\" Href=\"http://x/1\" Date=\"d1\">"
+                 "<Desc>first &lt;b&gt;</Desc></TreeNode>\n"
+                 "  <TreeNode Title=\"second\"/></Tree>"));
+    EXPECT_EQ(first.title, "新闻 & more");
+    EXPECT_EQ(first.href, "http://x/1");
+    EXPECT_EQ(first.date, "d1");
+    EXPECT_EQ(first.desc, "first <b>");
+}
+
+TEST(CacheFirstItem, GivesNothingWhenThereIsNoFirstItem) {
+    TempDir dir;
+    auto empty = [](const tree::CacheFirstItem& f) {
+        return f.title.empty() && f.href.empty() && f.desc.empty() && f.date.empty();
+    };
+    EXPECT_TRUE(empty(tree::ReadCacheFirstItem(dir.file("missing.xml"))));
+    EXPECT_TRUE(empty(tree::ReadCacheFirstItem(dir.write("e.xml", "<Tree BaseURL='u'/>"))));
+    EXPECT_TRUE(empty(tree::ReadCacheFirstItem(dir.write("w.xml", "<Tree>\n  \n</Tree>"))));
+    EXPECT_TRUE(empty(tree::ReadCacheFirstItem(dir.write("o.xml", "<rss><TreeNode Title='t'/></rss>"))));
+    // A comment first is what the tree shows first: it has no fields.
+    EXPECT_TRUE(empty(tree::ReadCacheFirstItem(
+        dir.write("c.xml", "<Tree><!-- c --><TreeNode Title='t'/></Tree>"))));
+    EXPECT_TRUE(empty(tree::ReadCacheFirstItem(dir.write("b.xml", "not xml at all"))));
+}
+
+TEST(CacheFirstItem, StopsAfterTheFirstItem) {
+    TempDir dir;
+    std::string body = "<Tree BaseURL=\"http://x/feed\"><TreeNode Title=\"head\"><Desc>d</Desc></TreeNode>";
+    for (int i = 0; i < 200000; ++i)
+        body += "<TreeNode Title=\"item\"/>";
+    body += "<broken";
+    tree::CacheFirstItem first = tree::ReadCacheFirstItem(dir.write("big.xml", body));
+    EXPECT_EQ(first.title, "head");
+    EXPECT_EQ(first.desc, "d");
+}
