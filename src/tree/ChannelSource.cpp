@@ -196,7 +196,7 @@ int ResolveChannelSource(const xml::Node& node, std::string& source, std::string
         // A feed with a local NodeSrc is converted into that file.
         bool ownTarget = !source.empty() && result != kMustDownload &&
                          mayNameConversionTarget(rootType, baseUrl, docFolder);
-        cacheFile = ownTarget ? source : home + "/rss/" + title + ".xml";
+        cacheFile = ownTarget ? localPathOf(source) : home + "/rss/" + title + ".xml";
         result = kMustDownload;
         type = rootType == "hot" ? "hot" : "rss";
         address = feed;

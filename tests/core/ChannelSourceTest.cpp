@@ -146,6 +146,17 @@ TEST_F(ChannelSource, FeedWithLocalNodeSrcIsConvertedIntoThatFile) {
     EXPECT_EQ(a.cacheFile, home.path() + "/rss/N.xml");
 }
 
+TEST_F(ChannelSource, AFileAddressNodeSrcFindsTheCopyConvertedIntoIt) {
+    TempDir elsewhere;
+    std::string copy = elsewhere.write(
+        "n.xml", "<Tree BaseURL=\"http://a.example/feed\"><TreeNode Title=\"t\"/></Tree>");
+    Answer a = resolve(nodeIn("o.xml", "",
+                              "Title=\"N\" NodeSrc=\"file://" + copy + "\" Rss=\"http://a.example/feed\""),
+                       std::time(nullptr));
+    EXPECT_EQ(a.cacheFile, copy);
+    EXPECT_EQ(a.result, 1);
+}
+
 TEST_F(ChannelSource, FetchedFilesCannotNameWhereAFeedIsWritten) {
     const std::string rss = home.path() + "/rss/x.xml";
     // A remote list stamped with its address, cached under url/.
