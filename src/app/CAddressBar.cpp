@@ -48,6 +48,9 @@ CAddressBar::CAddressBar(kelvor::app::IMainFrame* frame, QWidget* parent)
     combo = box;
     combo->setObjectName(QStringLiteral("addressCombo"));
     combo->setEditable(true);
+    // No completion: Enter goes to exactly what was typed, and a path that
+    // differs from a listed one only in case is another address.
+    combo->setCompleter(nullptr);
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->setMaxVisibleItems(20);
     combo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);

@@ -39,7 +39,15 @@ int messageBox(const std::string& text, const std::string& caption, MessageIcon 
     box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     if (buttons == MessageButtons::OkCancel)
         box.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
-    return box.exec() == QMessageBox::Ok ? kIdOk : kIdCancel;
+    // A box raised in the middle of a long tree operation must not show that
+    // operation's wait cursor: the user is asked to act.
+    int waitCursors = 0;
+    for (; QApplication::overrideCursor(); ++waitCursors)
+        QApplication::restoreOverrideCursor();
+    bool ok = box.exec() == QMessageBox::Ok;
+    for (; waitCursors > 0; --waitCursors)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    return ok ? kIdOk : kIdCancel;
 }
 
 } // namespace kelvor::app

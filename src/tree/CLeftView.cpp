@@ -3,6 +3,7 @@
 #include "app/FrameInterface.h"
 #include "feeds/DownloadQueue.h"
 #include "platform/HomeFolder.h"
+#include "tree/CommandGuard.h"
 #include "tree/Strings.h"
 #include "tree/TreeFormat.h"
 
@@ -208,7 +209,9 @@ bool CLeftView::ReadTreeRootAttributes(const std::string& path, std::string* hom
 
 // ---- expansion ----------------------------------------------------------------
 
-void CLeftView::onExpanded(QTreeWidgetItem* item) { OnItemExpanding(item); }
+void CLeftView::onExpanded(QTreeWidgetItem* item) {
+    tree::runGuarded([&] { OnItemExpanding(item); });
+}
 
 void CLeftView::OnItemExpanding(QTreeWidgetItem* item) {
     auto* treeItem = dynamic_cast<CTreeItem*>(item);

@@ -86,6 +86,29 @@ TEST_F(AddressBar, EnterNavigatesOnceAndPickingFromTheListKeepsTheOrder) {
     EXPECT_TRUE(frame.calls.empty());
 }
 
+TEST_F(AddressBar, KeysTypedGoWhereTheyPointNotToAListedLookAlike) {
+    type(bar, QStringLiteral("http://x.org/news"));
+    type(bar, QStringLiteral("http://x.org/Page"));
+    bar.show();
+    QApplication::setActiveWindow(&bar);
+    bar.combo->setFocus();
+    auto typeKeys = [this](const QString& text) {
+        bar.combo->lineEdit()->clear();
+        for (QChar c : text) {
+            QKeyEvent key(QEvent::KeyPress, c.toUpper().unicode(), Qt::NoModifier, QString(c));
+            QApplication::sendEvent(bar.combo, &key);
+        }
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(bar.combo, &enter);
+    };
+    frame.calls.clear();
+    // A prefix of a listed entry is not completed into it, and a path that
+    // differs only in case is not replaced by the listed one.
+    typeKeys(QStringLiteral("http://x.org/n"));
+    typeKeys(QStringLiteral("http://x.org/page"));
+    EXPECT_EQ(frame.calls, (std::vector<std::string>{"NavigateTo(http://x.org/n)", "NavigateTo(http://x.org/page)"}));
+}
+
 TEST_F(AddressBar, SetAddressTextChangesOnlyTheEditField) {
     type(bar, QStringLiteral("http://one/"));
     bar.SetAddressText(QStringLiteral("http://elsewhere/"));
