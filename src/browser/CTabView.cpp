@@ -103,6 +103,12 @@ QIcon CTabView::tabIcon(int image) {
 CKelvorView* CTabView::newPage() {
     auto* page = new CKelvorView(this, profile_, this);
     page->setGeometry(0, 0, 0, 0);
+    // A jump to an anchor or a script's history step changes no title and
+    // ends no load, yet Back may become possible.
+    connect(page, &QWebEngineView::urlChanged, this, [this, page] {
+        if (page == activePage)
+            emit activePageChanged();
+    });
     allPages_.push_back(page);
     return page;
 }

@@ -14,6 +14,8 @@
 #include <QTabBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWebEngineHistory>
+#include <QWebEnginePage>
 
 #include <gtest/gtest.h>
 
@@ -122,6 +124,18 @@ TEST_F(Frame, FrameOperationsReachTheBrowserSide) {
 
     frame.SetStatusText("当前在下载任务:2");
     EXPECT_EQ(frame.statusText(), QStringLiteral("当前在下载任务:2"));
+}
+
+TEST_F(Frame, BackFollowsAJumpWithinThePage) {
+    frame.NavigateTo(page("a.html", "甲页").toStdString());
+    CKelvorView* view = frame.tabView()->activePage;
+    ASSERT_TRUE(waitUntil([&] { return frame.windowTitle() == QStringLiteral("甲页-万象汇览"); }));
+    QAction* back = frame.commandAction(cmd::kBack);
+    ASSERT_TRUE(waitUntil([&] { return !back->isEnabled(); }));
+    // Same title, no new load: only the address changes.
+    view->page()->runJavaScript(QStringLiteral("location.hash = 'part2'"));
+    ASSERT_TRUE(waitUntil([&] { return view->history()->canGoBack(); }));
+    EXPECT_TRUE(waitUntil([&] { return back->isEnabled(); }, 2000));
 }
 
 TEST_F(Frame, CommandsBeforeAnyPageMakeABlankOne) {
