@@ -3,6 +3,7 @@
 #include "app/FrameInterface.h"
 #include "browser/CKelvorView.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QTimer>
 
@@ -33,8 +34,20 @@ void CKelvorPage::javaScriptAlert(const QUrl& securityOrigin, const QString& msg
 }
 
 bool CKelvorPage::javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) {
-    // Unasked, nothing is confirmed.
-    return !silent && QWebEnginePage::javaScriptConfirm(securityOrigin, msg);
+    // Unasked, nothing is confirmed, except leaving: a page that asks
+    // before it is left would otherwise hold its tab for ever, refusing
+    // every address, the close of its tab and its reuse.
+    if (silent)
+        return isLeavePageQuestion(msg);
+    return QWebEnginePage::javaScriptConfirm(securityOrigin, msg);
+}
+
+bool CKelvorPage::isLeavePageQuestion(const QString& msg) {
+    // The engine asks "may this page be left?" through the confirm box, in
+    // its own words.
+    static const char* const kQuestion =
+        "Are you sure you want to leave this page? Changes that you made may not be saved.";
+    return msg == QLatin1String(kQuestion) || msg == QCoreApplication::translate("QWebEnginePage", kQuestion);
 }
 
 bool CKelvorPage::javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, const QString& defaultValue,

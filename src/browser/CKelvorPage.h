@@ -19,6 +19,9 @@ public:
     // Forget the view (it is going away): no more events are reported.
     void detachView() { view_ = nullptr; }
 
+    // Whether a confirm box is the engine asking to leave the page.
+    static bool isLeavePageQuestion(const QString& msg);
+
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
     QWebEnginePage* createWindow(WebWindowType type) override;

@@ -34,6 +34,8 @@ void CKelvorView::detach() {
 }
 
 void CKelvorView::Navigate2(const QString& address) {
+    // Whatever is asked for now is no description, even about:blank.
+    showingDescription_ = false;
     QUrl url = browser::addressToUrl(address);
     if (!url.isEmpty())
         load(url);
@@ -87,6 +89,11 @@ void CKelvorView::OnDocumentComplete() {
 }
 
 CKelvorView* CKelvorView::OnNewWindow2(QWebEnginePage::WebWindowType) {
+    // A hidden page (a blocked pop-up, or one waiting in the pool) opens
+    // nothing: pop-ups that open pop-ups would otherwise make hidden pages
+    // without end.
+    if (tabIndex == -1)
+        return nullptr;
     bool userInitiated = userClicked && browser::isRecentPress(clock(), clickTime);
     userClicked = false;
     bool singleWindow = owner && owner->singleWindow;

@@ -1,6 +1,7 @@
 #include "BrowserTestSupport.h"
 #include "app/CommandIds.h"
 #include "browser/AddressUrl.h"
+#include "browser/CKelvorPage.h"
 #include "browser/DescriptionPage.h"
 #include "browser/Favorites.h"
 #include "browser/NewWindowPolicy.h"
@@ -96,6 +97,16 @@ TEST_F(NewWindows, SingleWindowRefusesClicksAndPopUpsUnlessPopUpsGoToTheSink) {
     EXPECT_EQ(request(start + 1s), backgroundTab);
 }
 
+TEST_F(NewWindows, AHiddenPageOpensNothing) {
+    tabs.blockPopups = true;
+    CKelvorView* sink = tabs.CreatePage(std::nullopt, false);
+    ASSERT_EQ(sink->tabIndex, -1);
+    frame.calls.clear();
+    sink->NotePress();
+    EXPECT_EQ(sink->OnNewWindow2(QWebEnginePage::WebBrowserTab), nullptr);
+    EXPECT_EQ(frame.calls, refused);
+}
+
 TEST_F(NewWindows, APressOnTheWebContentIsNoticed) {
     TempDir dir;
     dir.write("page.html", "<html><body style='height:2000px'>text</body></html>");
@@ -157,6 +168,22 @@ TEST_F(PopUps, UnblockedPopUpOpensAsABackgroundTab) {
     EXPECT_FALSE(tabs.pageAt(1)->isVisible());
 }
 
+TEST(Description, ClosingItsTabShowsTheBlankPagesAddress) {
+    CleanSettings settings;
+    CTabView tabs;
+    RecordingFrame frame;
+    CKelvorView* page = tabs.CreatePage(std::nullopt, true);
+    bool loaded = false;
+    QObject::connect(page, &QWebEngineView::loadFinished, [&] { loaded = true; });
+    page->ShowDescription(QStringLiteral("说明"));
+    ASSERT_TRUE(waitUntil([&] { return loaded; }));
+    frame.calls.clear();
+    tabs.ClosePage(0);
+    EXPECT_TRUE(waitUntil([&] {
+        return std::find(frame.calls.begin(), frame.calls.end(), "SetAddressText(about:blank)") != frame.calls.end();
+    }));
+}
+
 TEST(Description, TextIsInsertedOnceAsMarkup) {
     QString page = browser::descriptionPage(QStringLiteral("<b>粗</b> ##ITEMDESC##"));
     EXPECT_EQ(page.count(QStringLiteral("##ITEMDESC##")), 1);
@@ -203,6 +230,22 @@ TEST(SilentPage, ScriptQuestionsGetTheCautiousAnswerWithoutABox) {
     ASSERT_TRUE(loadAndWait(page, QStringLiteral("about:blank")));
     QVariant answers = runScript(page, "alert('a'); [confirm('c'), prompt('p', 'x')]");
     EXPECT_EQ(answers.toList(), (QVariantList{false, QVariant()}));
+}
+
+namespace {
+struct ProbePage : CKelvorPage {
+    using CKelvorPage::CKelvorPage;
+    using CKelvorPage::javaScriptConfirm;
+};
+} // namespace
+
+TEST(SilentPage, LeavingThePageIsNeverRefused) {
+    ProbePage page(nullptr, nullptr);
+    page.silent = true;
+    const QString leave = QStringLiteral(
+        "Are you sure you want to leave this page? Changes that you made may not be saved.");
+    EXPECT_TRUE(page.javaScriptConfirm(QUrl(), leave));
+    EXPECT_FALSE(page.javaScriptConfirm(QUrl(), QStringLiteral("删除全部邮件？")));
 }
 
 TEST(PageCommands, ZoomLevelsAndTheirCheckedEntry) {
