@@ -136,7 +136,8 @@ public:
     // The tree item for a node just created before `at` (or as its last
     // child), put at the same place in the tree. The icon follows the node's
     // kind, as a reload would show it.
-    QTreeWidgetItem* InsertBeside(QTreeWidgetItem* at, const kelvor::xml::Node& node, bool asChild);
+    // icon < 0: the icon of the node's kind.
+    QTreeWidgetItem* InsertBeside(QTreeWidgetItem* at, const kelvor::xml::Node& node, bool asChild, int icon = -1);
 
     // ---- properties and new item (CLeftViewNewItem.cpp)
     void OnProperties();

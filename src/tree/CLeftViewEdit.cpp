@@ -75,7 +75,7 @@ QTreeWidgetItem* CLeftView::InsertNodeItem(const Node& node, const std::string& 
     return item;
 }
 
-QTreeWidgetItem* CLeftView::InsertBeside(QTreeWidgetItem* at, const Node& node, bool asChild) {
+QTreeWidgetItem* CLeftView::InsertBeside(QTreeWidgetItem* at, const Node& node, bool asChild, int icon) {
     QTreeWidgetItem* parent = asChild ? at : at->parent();
     QTreeWidgetItem* after = kInsertLast;
     if (!asChild) {
@@ -83,7 +83,8 @@ QTreeWidgetItem* CLeftView::InsertBeside(QTreeWidgetItem* at, const Node& node, 
         int index = siblings->indexOfChild(at);
         after = index > 0 ? siblings->child(index - 1) : kInsertFirst;
     }
-    int icon = tree::appearanceOf(node, false).icon;
+    if (icon < 0)
+        icon = tree::appearanceOf(node, false).icon;
     return InsertNodeItem(node, GetNodeAttribute(node, "Title"), icon, tree::kIconFolderOpen, parent, after);
 }
 

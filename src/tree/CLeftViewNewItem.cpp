@@ -5,6 +5,7 @@
 #include "tree/CLeftView.h"
 #include "tree/ChannelSource.h"
 #include "tree/Strings.h"
+#include "tree/TreeFormat.h"
 
 #include <QTreeWidgetItemIterator>
 
@@ -70,7 +71,9 @@ void CLeftView::OnNewItem() {
         CreateItemNode(node, dialog.title, dialog.href, dialog.fileName, dialog.rss, dialog.desc, asChild);
     if (!created)
         return;
-    InsertBeside(selected, created, asChild);
+    // The icon tells how the item was made (a page beside, or a new folder),
+    // until the next load shows it by its kind.
+    InsertBeside(selected, created, asChild, mode == kCurrentItem ? tree::kIconLink : tree::kIconFolder);
     if (mode != kFavorites && mode != kHot)
         return;
     std::string source, cacheFile, feed;

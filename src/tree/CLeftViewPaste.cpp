@@ -85,8 +85,6 @@ void addSendToSubmenu(QMenu* menu, const std::vector<CategoryEntry>& categories)
     int count = std::min<int>(static_cast<int>(categories.size()), cmd::kSendToLast - cmd::kSendToFirst + 1);
     for (int i = 0; i < count; ++i)
         addCommand(sendTo, "", cmd::kSendToFirst + i)->setText(menuText(categories[i].title));
-    // An empty popup would open as a blank box: grey the entry instead.
-    sendTo->menuAction()->setEnabled(count > 0);
     menu->insertMenu(findCommand(menu, cmd::kRefresh), sendTo);
 }
 

@@ -132,6 +132,9 @@ TEST_F(PropertiesDialog, NewItemSaveModesPlaceTheItemAndMakeCategoryFiles) {
     newItem("目录丁", "孩子", CDlgTreePro::kChildItemRadio);
     EXPECT_EQ(labels(item("目录丁")), (Titles{"丁一", "当前", "丁二", "丁三", "孩子"}));
     EXPECT_EQ(titlesOnDisk(catPath, "目录丁"), labels(item("目录丁")));
+    // Until the next load, the icon says how the item was made, not its kind.
+    EXPECT_EQ(CLeftView::iconOf(item("当前")), tree::kIconLink);
+    EXPECT_EQ(CLeftView::iconOf(item("孩子")), tree::kIconFolder);
 
     const char* odd = "体育 & <新闻> \"快讯\"";
     newItem("文本乙", odd, CDlgTreePro::kFavoritesRadio);
