@@ -53,6 +53,16 @@ bool isXmlChar(uint32_t c) {
 
 } // namespace
 
+bool isBlankText(const unsigned char* text) {
+    if (!text)
+        return true;
+    for (; *text; ++text) {
+        if (*text != ' ' && *text != '\t' && *text != '\r' && *text != '\n')
+            return false;
+    }
+    return true;
+}
+
 bool isXmlText(const std::string& text) {
     for (size_t i = 0; i < text.size();) {
         uint32_t c = 0;

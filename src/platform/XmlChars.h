@@ -9,6 +9,10 @@
 
 namespace kelvor::xml {
 
+// True for text of spaces, tabs and line ends only (or none): such text
+// between elements is layout, not content, and is dropped on load.
+bool isBlankText(const unsigned char* text);
+
 // True when every character is well-formed UTF-8 and allowed in XML 1.0.
 bool isXmlText(const std::string& text);
 

@@ -83,22 +83,12 @@ xmlParserInputPtr refuseExternalEntity(const char*, const char*, xmlParserCtxtPt
 // libxml2's amplification limits stay on.
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
 
-bool isBlank(const xmlChar* text) {
-    if (!text)
-        return true;
-    for (; *text; ++text) {
-        if (*text != ' ' && *text != '\t' && *text != '\r' && *text != '\n')
-            return false;
-    }
-    return true;
-}
-
 // Whitespace-only text between elements is not part of the content, so a
 // pretty-printed file behaves like the same file written on one line.
 void dropBlankText(xmlNodePtr node) {
     while (node) {
         xmlNodePtr next = node->next;
-        if (node->type == XML_TEXT_NODE && isBlank(node->content)) {
+        if (node->type == XML_TEXT_NODE && isBlankText(node->content)) {
             xmlUnlinkNode(node);
             xmlFreeNode(node);
         } else if (node->children && node->type == XML_ELEMENT_NODE) {

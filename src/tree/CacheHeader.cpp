@@ -5,6 +5,7 @@
 // what was asked; it honours the declared encoding and decodes entity and
 // character references in the attribute values.
 #include "tree/ChannelSource.h"
+#include "platform/XmlChars.h"
 #include "tree/TreeFormat.h"
 
 #include <libxml/xmlreader.h>
@@ -68,18 +69,12 @@ bool readToRoot(xmlTextReaderPtr reader) {
     return false;
 }
 
-bool isBlankText(xmlTextReaderPtr reader) {
+bool atBlankText(xmlTextReaderPtr reader) {
     int type = xmlTextReaderNodeType(reader);
-    if (type == XML_READER_TYPE_WHITESPACE || type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE)
-        return true;
-    if (type != XML_READER_TYPE_TEXT)
+    if (type != XML_READER_TYPE_TEXT && type != XML_READER_TYPE_WHITESPACE &&
+        type != XML_READER_TYPE_SIGNIFICANT_WHITESPACE)
         return false;
-    const xmlChar* value = xmlTextReaderConstValue(reader);
-    for (; value && *value; ++value) {
-        if (*value != ' ' && *value != '\t' && *value != '\r' && *value != '\n')
-            return false;
-    }
-    return true;
+    return xml::isBlankText(xmlTextReaderConstValue(reader));
 }
 
 // Moves to the root's first child that the tree would show: blank text is
@@ -90,7 +85,7 @@ bool readToFirstChild(xmlTextReaderPtr reader) {
     while (xmlTextReaderRead(reader) == 1) {
         if (xmlTextReaderDepth(reader) == 0)
             return false; // the root's end tag
-        if (!isBlankText(reader))
+        if (!atBlankText(reader))
             return true;
     }
     return false;
