@@ -19,7 +19,7 @@ std::atomic<bool> syncCacheFiles{false};
 CacheFileWriter::CacheFileWriter(const std::string& path) : CacheFileWriter(path, syncCacheFiles) {}
 
 CacheFileWriter::CacheFileWriter(const std::string& path, bool sync)
-    : file_(path.compare(0, 8, "file:///") == 0 ? path.substr(7) : path, sync) {
+    : file_(platform::pathOfFileAddress(path), sync) {
     if (!file_.ok())
         throw xml::DomError(xml::kErrFail, file_.error());
 }

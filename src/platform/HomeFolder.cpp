@@ -37,6 +37,10 @@ std::string folderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+std::string pathOfFileAddress(const std::string& address) {
+    return address.compare(0, 8, "file:///") == 0 ? address.substr(7) : address;
+}
+
 std::string chooseHomeFolder(const std::optional<std::string>& homeArgument, const char* homeEnvironment,
                              const std::string& executableFolder, const std::string& userDataFolder) {
     if (homeArgument && !homeArgument->empty())

@@ -35,4 +35,7 @@ bool enterHomeFolder(const std::optional<std::string>& homeArgument, const std::
 
 std::string folderOf(const std::string& path); // up to, not including, the last "/"
 
+// "/abs/path" for a "file:///abs/path" address; any other text unchanged.
+std::string pathOfFileAddress(const std::string& address);
+
 } // namespace kelvor::platform

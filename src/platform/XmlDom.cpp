@@ -1,6 +1,7 @@
 #include "platform/XmlDom.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/HomeFolder.h"
 #include "platform/HttpFetch.h"
 #include "platform/XmlChars.h"
 
@@ -463,10 +464,8 @@ bool Document::load(const std::string& address, const LoadOptions& options) {
         }
         return loadBytes(fetched.body, address, fetched.charset);
     }
-    std::string path = address;
-    if (path.compare(0, 8, "file:///") == 0)
-        path = path.substr(7);
-    else if (path.compare(0, 7, "file://") == 0)
+    std::string path = platform::pathOfFileAddress(address);
+    if (path.compare(0, 7, "file://") == 0)
         path = path.substr(7);
     std::string bytes;
     if (!platform::readWholeFile(path, bytes)) {
@@ -645,11 +644,8 @@ std::string Document::xml() const {
 }
 
 void Document::save(const std::string& path) const {
-    std::string target = path;
-    if (target.compare(0, 8, "file:///") == 0)
-        target = target.substr(7);
     std::string error;
-    if (!platform::writeFileAtomically(target, xml(), &error))
+    if (!platform::writeFileAtomically(platform::pathOfFileAddress(path), xml(), &error))
         throw DomError(kErrFail, error);
 }
 

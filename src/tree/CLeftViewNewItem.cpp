@@ -1,6 +1,7 @@
 // The properties command and the new-item command, both through CDlgTreePro,
 // and the new category files the new-item command makes.
 #include "app/FrameInterface.h"
+#include "platform/HomeFolder.h"
 #include "tree/CDlgTreePro.h"
 #include "tree/CLeftView.h"
 #include "tree/ChannelSource.h"
@@ -26,10 +27,6 @@ QTreeWidgetItem* itemShowing(CLeftView& view, const Node& node) {
         if (CLeftView::nodeOf(*it) == node)
             return *it;
     return nullptr;
-}
-
-std::string localPath(const std::string& location) {
-    return location.rfind("file:///", 0) == 0 ? location.substr(7) : location;
 }
 
 } // namespace
@@ -82,7 +79,7 @@ void CLeftView::OnNewItem() {
     // A category of that name may exist already: the new item then simply
     // shows it, and the user's items in it stay.
     std::error_code error;
-    if (std::filesystem::exists(localPath(source), error))
+    if (std::filesystem::exists(kelvor::platform::pathOfFileAddress(source), error))
         return;
     if (!CreateCategoryFile(source, dialog.title, mode == kHot))
         kelvor::app::messageBox(str::kCreateFileFailed);
@@ -90,7 +87,7 @@ void CLeftView::OnNewItem() {
 
 bool CLeftView::CreateCategoryFile(const std::string& path, const std::string& title, bool isHot) {
     std::error_code error;
-    if (std::filesystem::exists(localPath(path), error))
+    if (std::filesystem::exists(kelvor::platform::pathOfFileAddress(path), error))
         return false; // never written over: it may hold the user's items
     kelvor::xml::Document doc = kelvor::xml::Document::create();
     if (!doc.loadXML(isHot ? str::kHotTemplate : str::kFavTemplate))

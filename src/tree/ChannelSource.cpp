@@ -16,7 +16,6 @@
 namespace kelvor::tree {
 namespace {
 
-constexpr const char* kFileScheme = "file:///";
 constexpr size_t kMaxTitleBytes = 200; // leaves room for "[n].xml" within 255
 
 bool startsWith(const std::string& text, const char* prefix) {
@@ -43,16 +42,7 @@ bool isWebBase(const std::string& value) {
 }
 
 std::string localPathOf(const std::string& value) {
-    std::string path = forwardSlashes(value);
-    if (startsWith(path, kFileScheme))
-        return path.substr(7); // keeps the leading "/"
-    return path;
-}
-
-// Up to, not including, the last "/".
-std::string folderPart(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+    return platform::pathOfFileAddress(forwardSlashes(value));
 }
 
 // The folder of the owning file: "/a/b" for "file:///a/b/c.xml". The
@@ -60,8 +50,8 @@ std::string folderPart(const std::string& path) {
 // name, not a separator.
 std::string documentFolder(const std::string& url) {
     if (isWebBase(url))
-        return folderPart(url);
-    return folderPart(startsWith(url, kFileScheme) ? url.substr(7) : url);
+        return platform::folderOf(url);
+    return platform::folderOf(platform::pathOfFileAddress(url));
 }
 
 // "http://host:port" of a web address (the whole value when it has no path).
@@ -91,9 +81,9 @@ Resolved resolveNodeSrc(const std::string& nodeSrc, const std::string& baseUrl,
         return {web ? nodeSrc : forwardSlashes(nodeSrc), web ? kMustDownload : kLocalFile};
     }
     if (isWebBase(baseUrl))
-        return {folderPart(baseUrl) + "/" + nodeSrc, kMustDownload};
+        return {platform::folderOf(baseUrl) + "/" + nodeSrc, kMustDownload};
     if (!baseUrl.empty())
-        return {folderPart(localPathOf(baseUrl)) + "/" + forwardSlashes(nodeSrc), kLocalFile};
+        return {platform::folderOf(localPathOf(baseUrl)) + "/" + forwardSlashes(nodeSrc), kLocalFile};
     // A file that was itself loaded from the web has a web folder.
     if (isWebBase(docFolder))
         return {docFolder + "/" + nodeSrc, kMustDownload};

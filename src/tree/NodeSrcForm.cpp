@@ -1,5 +1,7 @@
 #include "tree/NodeSrcForm.h"
 
+#include "platform/HomeFolder.h"
+
 #include <algorithm>
 
 namespace kelvor::tree {
@@ -7,8 +9,7 @@ namespace kelvor::tree {
 std::string storedNodeSrc(const std::string& resolved, const std::string& programFolder) {
     std::string path = resolved;
     std::replace(path.begin(), path.end(), '\\', '/');
-    if (path.rfind("file:///", 0) == 0)
-        path.erase(0, 7);
+    path = platform::pathOfFileAddress(path);
     if (path.empty() || path[0] != '/')
         return resolved;
     // A whole folder name must match: "/home/k2/x.xml" is not inside "/home/k".
