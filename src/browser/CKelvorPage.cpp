@@ -20,12 +20,11 @@ bool CKelvorPage::acceptNavigationRequest(const QUrl& url, NavigationType type, 
 QWebEnginePage* CKelvorPage::createWindow(WebWindowType type) {
     if (!view_)
         return nullptr;
+    // Only a page in a tab opens windows, so the page handed back (a new
+    // tab, or the hidden pool page that takes a blocked pop-up) is never
+    // this one.
     CKelvorView* target = view_->OnNewWindow2(type);
-    // A page cannot become its own pop-up (a sink page opening a window
-    // could otherwise be handed itself).
-    if (!target || target == view_)
-        return nullptr;
-    return target->page();
+    return target ? target->page() : nullptr;
 }
 
 void CKelvorPage::javaScriptAlert(const QUrl& securityOrigin, const QString& msg) {

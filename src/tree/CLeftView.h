@@ -134,9 +134,8 @@ public:
     static QTreeWidgetItem* const kInsertFirst;
     static QTreeWidgetItem* const kInsertLast;
     // The tree item for a node just created before `at` (or as its last
-    // child), put at the same place in the tree. The icon follows the node's
-    // kind, as a reload would show it.
-    // icon < 0: the icon of the node's kind.
+    // child), put at the same place in the tree. With icon < 0 the icon
+    // follows the node's kind, as a reload would show it.
     QTreeWidgetItem* InsertBeside(QTreeWidgetItem* at, const kelvor::xml::Node& node, bool asChild, int icon = -1);
 
     // ---- properties and new item (CLeftViewNewItem.cpp)
