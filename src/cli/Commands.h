@@ -2,6 +2,10 @@
 // 1 a failed load or download, 2 bad arguments.
 #pragma once
 
+#include "cli/Arguments.h"
+
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -13,6 +17,17 @@ int runDump(const std::vector<std::string>& args);
 
 // Prints "kelvor-tool COMMAND: message" and the usage hint to stderr; returns 2.
 int usageError(const std::string& command, const std::string& message, const char* usage);
+
+// Parses the arguments of a command that takes exactly one operand (named
+// `operand` in the error). A returned exit code ends the command at once: 0
+// after printing the usage for --help, 2 after reporting a usage error.
+std::optional<int> parseCommandArguments(const std::vector<std::string>& args,
+                                         const std::set<std::string>& valueOptions,
+                                         const std::set<std::string>& flagOptions, const char* command,
+                                         const char* operand, const char* usage, Arguments& parsed);
+
+// The Favorites folder from --favorites, $HOME/Favorites by default.
+void applyFavoritesOption(const Arguments& parsed);
 
 // Load limits from --timeout SECONDS (total; connecting gets at most 15 s).
 bool applyTimeout(const std::string& seconds, long& connectMs, long& totalMs);

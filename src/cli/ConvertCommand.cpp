@@ -33,20 +33,14 @@ bool printDocument(const xml::Document& doc) {
 } // namespace
 
 int runConvert(const std::vector<std::string>& args) {
-    Arguments parsed = parseArguments(args, {"title", "href", "timeout", "favorites"}, {});
-    if (parsed.help) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    if (!parsed.error.empty())
-        return usageError("convert", parsed.error, kUsage);
-    if (parsed.positional.size() != 1)
-        return usageError("convert", "expected one ADDRESS", kUsage);
+    Arguments parsed;
+    if (auto exitCode = parseCommandArguments(args, {"title", "href", "timeout", "favorites"}, {}, "convert",
+                                              "ADDRESS", kUsage, parsed))
+        return *exitCode;
     xml::LoadOptions options;
     if (!applyTimeout(parsed.value("timeout"), options.connectTimeoutMs, options.totalTimeoutMs))
         return usageError("convert", "--timeout needs a number of seconds", kUsage);
-    feeds::setFavoritesFolder(
-        feeds::expandEnvironment(parsed.value("favorites", "$HOME/Favorites")));
+    applyFavoritesOption(parsed);
 
     feeds::DownloadTask task;
     task.title = parsed.value("title");

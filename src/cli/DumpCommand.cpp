@@ -66,15 +66,9 @@ void printOutline(const xml::Node& first) {
 } // namespace
 
 int runDump(const std::vector<std::string>& args) {
-    Arguments parsed = parseArguments(args, {}, {});
-    if (parsed.help) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    if (!parsed.error.empty())
-        return usageError("dump", parsed.error, kUsage);
-    if (parsed.positional.size() != 1)
-        return usageError("dump", "expected one TREEFILE", kUsage);
+    Arguments parsed;
+    if (auto exitCode = parseCommandArguments(args, {}, {}, "dump", "TREEFILE", kUsage, parsed))
+        return *exitCode;
     xml::Document doc = xml::Document::create();
     if (!doc.load(parsed.positional[0])) {
         std::fprintf(stderr, "%s%s\n", xml::formatParseError(doc.parseError()).c_str(),

@@ -5,7 +5,6 @@
 #include "cli/Commands.h"
 #include "cli/RefreshPlan.h"
 #include "feeds/DownloadQueue.h"
-#include "feeds/FavoritesImport.h"
 #include "platform/HomeFolder.h"
 
 #include <cstdio>
@@ -77,15 +76,10 @@ void report(const feeds::DownloadTask& task, const PlannedChannel& channel, Tall
 } // namespace
 
 int runRefresh(const std::vector<std::string>& args) {
-    Arguments parsed = parseArguments(args, {"home", "timeout", "favorites"}, {"all"});
-    if (parsed.help) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    if (!parsed.error.empty())
-        return usageError("refresh", parsed.error, kUsage);
-    if (parsed.positional.size() != 1)
-        return usageError("refresh", "expected one TREEFILE", kUsage);
+    Arguments parsed;
+    if (auto exitCode = parseCommandArguments(args, {"home", "timeout", "favorites"}, {"all"}, "refresh",
+                                              "TREEFILE", kUsage, parsed))
+        return *exitCode;
     xml::LoadOptions options;
     if (!applyTimeout(parsed.value("timeout"), options.connectTimeoutMs, options.totalTimeoutMs))
         return usageError("refresh", "--timeout needs a number of seconds", kUsage);
@@ -101,8 +95,7 @@ int runRefresh(const std::vector<std::string>& args) {
     platform::setProgramFolder(home);
     // Relative feed addresses are relative to the home folder, as in the reader.
     fs::current_path(platform::programFolder(), ec);
-    feeds::setFavoritesFolder(
-        feeds::expandEnvironment(parsed.value("favorites", "$HOME/Favorites")));
+    applyFavoritesOption(parsed);
 
     RefreshPlan plan = planRefresh(treeFile, parsed.has("all"));
     if (!plan.error.empty()) {
