@@ -271,14 +271,20 @@ TEST(CacheHeader, HonoursTheDeclaredEncoding) {
     EXPECT_EQ(tree::ReadCacheHeader(dir.write("gb.xml", bytes), expires), "http://x/新闻");
 }
 
-TEST(CacheHeader, StopsAtTheRootStartTag) {
-    TempDir dir;
-    // The body is broken far below the root's start tag; a full parse would
-    // fail, the header read must not notice.
-    std::string body = "<Tree BaseURL=\"http://x/feed\" Expires=\"5\">";
+namespace {
+// A big file broken far below `head`: a full parse would fail, a read that
+// stops early must not notice.
+std::string brokenFarBelow(const std::string& head) {
+    std::string body = head;
     for (int i = 0; i < 200000; ++i)
         body += "<TreeNode Title=\"item\"/>";
-    body += "<broken";
+    return body + "<broken";
+}
+} // namespace
+
+TEST(CacheHeader, StopsAtTheRootStartTag) {
+    TempDir dir;
+    std::string body = brokenFarBelow("<Tree BaseURL=\"http://x/feed\" Expires=\"5\">");
     int expires = 0;
     EXPECT_EQ(tree::ReadCacheHeader(dir.write("big.xml", body), expires), "http://x/feed");
     EXPECT_EQ(expires, 5);
@@ -316,10 +322,8 @@ TEST(CacheFirstItem, GivesNothingWhenThereIsNoFirstItem) {
 
 TEST(CacheFirstItem, StopsAfterTheFirstItem) {
     TempDir dir;
-    std::string body = "<Tree BaseURL=\"http://x/feed\"><TreeNode Title=\"head\"><Desc>d</Desc></TreeNode>";
-    for (int i = 0; i < 200000; ++i)
-        body += "<TreeNode Title=\"item\"/>";
-    body += "<broken";
+    std::string body =
+        brokenFarBelow("<Tree BaseURL=\"http://x/feed\"><TreeNode Title=\"head\"><Desc>d</Desc></TreeNode>");
     tree::CacheFirstItem first = tree::ReadCacheFirstItem(dir.write("big.xml", body));
     EXPECT_EQ(first.title, "head");
     EXPECT_EQ(first.desc, "d");
