@@ -3,6 +3,7 @@
 // saving the same file alone. Aim: at most 1.5 x the libxml2 time.
 #include "FeedGenerator.h"
 #include "FloorConverter.h"
+#include "TempPath.h"
 #include "feeds/CacheFile.h"
 #include "feeds/DownloadTask.h"
 #include "feeds/DownloadWorker.h"
@@ -19,12 +20,9 @@
 
 namespace {
 
-constexpr int kBigFeedItems = 20000;
+using kelvor::bench::tempPath;
 
-std::string tempPath(const std::string& name) {
-    const char* dir = std::getenv("TMPDIR");
-    return std::string(dir && *dir ? dir : "/tmp") + "/" + name;
-}
+constexpr int kBigFeedItems = 20000;
 
 const std::string& bigFeedPath() {
     static const std::string path = [] {

@@ -3,6 +3,7 @@
 // whole copy, which is what a DOM load of the file costs.
 #include "FeedGenerator.h"
 #include "FloorConverter.h"
+#include "TempPath.h"
 #include "feeds/DownloadTask.h"
 #include "feeds/DownloadWorker.h"
 #include "tree/ChannelSource.h"
@@ -18,14 +19,12 @@ namespace {
 
 const std::string& bigCacheFile() {
     static const std::string path = [] {
-        const char* dir = std::getenv("TMPDIR");
-        std::string folder = dir && *dir ? dir : "/tmp";
-        std::string feed = folder + "/kelvor-bench-headline-feed.xml";
+        std::string feed = kelvor::bench::tempPath("kelvor-bench-headline-feed.xml");
         std::ofstream(feed, std::ios::binary) << kelvor::bench::generateFeed(20000, 2);
         kelvor::feeds::DownloadTask task;
         task.title = "Big";
         task.feedUrl = feed;
-        task.cacheFile = folder + "/kelvor-bench-headline-cache.xml";
+        task.cacheFile = kelvor::bench::tempPath("kelvor-bench-headline-cache.xml");
         kelvor::feeds::RunDownloadTask(task);
         return task.cacheFile;
     }();

@@ -10,6 +10,7 @@
 // with the slow server.
 #include "FeedGenerator.h"
 #include "FloorConverter.h"
+#include "TempPath.h"
 #include "support/HttpServer.h"
 
 #include <benchmark/benchmark.h>
@@ -40,8 +41,7 @@ struct Setup {
     double megabytes = 0;
 
     Setup() {
-        const char* tmp = std::getenv("TMPDIR");
-        folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/kelvor-bench-refresh";
+        folder = kelvor::bench::tempPath("kelvor-bench-refresh");
         fs::remove_all(folder);
         fs::create_directories(folder + "/feeds");
         fs::create_directories(folder + "/floor");

@@ -3,6 +3,7 @@
 // The tree's own work should cost no more than the parse plus 10 us an item.
 #include "app/FrameInterface.h"
 #include "platform/XmlDom.h"
+#include "TempPath.h"
 #include "tree/CLeftView.h"
 
 #include <QApplication>
@@ -35,7 +36,7 @@ std::string itemXml(int i) {
 }
 
 std::string writeFile(const std::string& name, const std::string& body) {
-    std::string path = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/" + name;
+    std::string path = kelvor::bench::tempPath(name);
     std::ofstream(path) << body;
     return path;
 }
