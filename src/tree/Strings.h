@@ -8,7 +8,6 @@ constexpr const char* kAppTitle = "万象汇览";                        // 5734
 constexpr const char* kIdleStatus = "查看内容请从导航栏中开始";        // 57345
 constexpr const char* kLoading = "正在加载中...";
 constexpr const char* kUpdating = "正在更新中...";
-constexpr const char* kParseErrorFormat = "错误代码 0x%.8X 行:%d,列:%d,原因:%s";
 constexpr const char* kLoadFileCaption = "加载文件:";
 constexpr const char* kEmptyDocument = "空的文档!";
 constexpr const char* kEmptyDocumentCaption = "加载文件错误!";
