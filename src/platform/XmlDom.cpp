@@ -10,6 +10,7 @@
 #include <libxml/tree.h>
 #include <libxml/xmlsave.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -139,6 +140,19 @@ std::string decoderFor(const std::string& name) {
     if (lower == "gb2312" || lower == "gbk" || lower == "x-gbk" || lower == "gb_2312-80" || lower == "cp936")
         return "GB18030";
     return {};
+}
+
+// "utf_8", "utf-8-", "u-t-f-8": spellings of UTF-8 that libxml2 does not
+// know itself, so it reads and writes them through iconv, and its iconv
+// writer garbles a character that falls across two of its output chunks.
+// Such a document is kept as plain UTF-8 and saved under that name.
+bool isOtherSpellingOfUtf8(const char* name) {
+    std::string letters;
+    for (const char* c = name; *c; ++c) {
+        if (std::isalnum(static_cast<unsigned char>(*c)))
+            letters += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+    }
+    return letters == "utf8" && xmlParseCharEncoding(name) != XML_CHAR_ENCODING_UTF8;
 }
 
 bool isKnownEncoding(const std::string& name) {
@@ -539,6 +553,10 @@ bool Document::loadBytes(const std::string& bytes, const std::string& url, const
         if (doc->encoding)
             xmlFree(const_cast<xmlChar*>(doc->encoding));
         doc->encoding = xmlStrdup(reinterpret_cast<const xmlChar*>(declared.c_str()));
+    }
+    if (doc->encoding && isOtherSpellingOfUtf8(reinterpret_cast<const char*>(doc->encoding))) {
+        xmlFree(const_cast<xmlChar*>(doc->encoding));
+        doc->encoding = xmlStrdup(reinterpret_cast<const xmlChar*>("UTF-8"));
     }
     dropBlankText(doc->children);
     d.doc = doc;

@@ -110,6 +110,29 @@ TEST(XmlDom, CharactersTheEncodingLacksSurviveInsideCdata) {
     EXPECT_EQ(again.documentElement().firstChild().text(), before);
 }
 
+TEST(XmlDom, AnotherSpellingOfUtf8IsSavedAsUtf8WithoutGarbling) {
+    // A tree file declaring "utf-8-": once garbled a Chinese character of a
+    // long description on save.
+    TempDir dir;
+    Document doc = Document::create();
+    ASSERT_TRUE(doc.load(KELVOR_TEST_FIXTURES "/../fuzz-corpus/xml_dom/regress-utf8-spelt-otherwise.xml"));
+    Node root = doc.documentElement();
+    std::string text = root.text();
+    root.firstChild().setAttribute("Title", text);
+    Node desc = doc.createElement("Desc");
+    desc.setText(text);
+    root.appendChild(desc);
+    doc.save(dir.file("copy.xml"));
+
+    std::string saved = dir.read("copy.xml");
+    EXPECT_EQ(saved.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u) << saved.substr(0, 80);
+    Document again = Document::create();
+    ASSERT_TRUE(again.load(dir.file("copy.xml")));
+    std::vector<Node> descs = again.getElementsByTagName("Desc");
+    ASSERT_FALSE(descs.empty());
+    EXPECT_EQ(descs.back().text(), text);
+}
+
 TEST(XmlDom, Gb2312DeclarationReadsGbkCharacters) {
     TempDir dir;
     std::string path = dir.write("gb.xml", "<?xml version=\"1.0\" encoding=\"gb2312\"?><Tree Title=\"\xAD\x76\"/>");
