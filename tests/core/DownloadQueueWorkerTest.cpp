@@ -112,7 +112,7 @@ TEST_F(DownloadWorker, StalledAndEndlessServersEndInAnErrorNotAHang) {
     EXPECT_EQ(feeds::RunDownloadTask(stalled, options), 0);
     EXPECT_NE(stalled.errorText.find("超时"), std::string::npos) << stalled.errorText;
 
-    options.totalTimeoutMs = 20000;
+    options.totalTimeoutMs = 120000;
     feeds::DownloadTask flooded = feedTask("/endless");
     EXPECT_EQ(feeds::RunDownloadTask(flooded, options), 0);
     EXPECT_NE(flooded.errorText.find("大小上限"), std::string::npos) << flooded.errorText;
