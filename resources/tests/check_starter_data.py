@@ -13,7 +13,6 @@ Ends with the line "N passed, N failed" and exits non-zero on a failure.
 """
 
 import email.utils
-import filecmp
 import os
 import re
 import shutil
@@ -24,6 +23,7 @@ import xml.etree.ElementTree as ET
 PROJECT = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else
                           os.path.join(os.path.dirname(__file__), "..", ".."))
 DATA = os.path.join(PROJECT, "data")
+STYLES = os.path.join(DATA, "styles")
 ICONS = os.path.join(PROJECT, "resources", "icons")
 QRC = os.path.join(PROJECT, "resources", "kelvor.qrc")
 
@@ -172,21 +172,25 @@ def test_local_addresses_are_shipped():
                       f"{rel(path)}: {attr} {address} -> {rel(target)} is not shipped")
 
 
-def test_stylesheets_beside_every_tree_file():
+def test_every_tree_file_names_a_shipped_style_sheet():
     for path in tree_files():
         href = stylesheet_href(path)
         check(href in STYLE_SHEETS, f"{rel(path)}: names no known style sheet")
-        check(os.path.isfile(os.path.join(os.path.dirname(path), href)),
-              f"{rel(path)}: {href} is missing beside it")
+        check(os.path.isfile(os.path.join(STYLES, href)), f"data/styles/{href} is missing")
 
 
-def test_stylesheet_copies_agree():
-    for folder in ("fav", "rss", "url"):
-        for name in STYLE_SHEETS:
-            copy = os.path.join(DATA, folder, name)
-            check(os.path.isfile(copy), f"{rel(copy)} is missing")
-            check(filecmp.cmp(os.path.join(DATA, name), copy, shallow=False),
-                  f"{rel(copy)} differs from data/{name}")
+def test_no_two_data_files_are_the_same():
+    """One copy of everything: seeding a home folder places the style sheets
+    where the pages need them."""
+    seen = {}
+    for root, _, files in os.walk(DATA):
+        for name in sorted(files):
+            path = os.path.join(root, name)
+            with open(path, "rb") as f:
+                content = f.read()
+            if content in seen:
+                raise Failure(f"{rel(path)} is a copy of {rel(seen[content])}")
+            seen[content] = path
 
 
 def test_hot_channels_keep_their_desc_first():
@@ -236,7 +240,7 @@ def test_stylesheets_render_descriptions_as_html():
         return "skipped: xsltproc is not installed"
     for path in tree_files():
         href = stylesheet_href(path)
-        out = subprocess.run([xsltproc, os.path.join(os.path.dirname(path), href), path],
+        out = subprocess.run([xsltproc, os.path.join(STYLES, href), path],
                              capture_output=True, text=True, check=False)
         check(out.returncode == 0, f"{rel(path)}: xsltproc failed: {out.stderr.strip()}")
         html = out.stdout

@@ -26,6 +26,42 @@ std::string absolute(const std::string& path) {
         result.pop_back();
     return result;
 }
+// The one copy of each style sheet in the starter collection.
+constexpr const char* kStyleFolder = "styles";
+
+// Everything of the starter collection but its style folder. Existing files
+// win: a user's own fav/ is never overwritten.
+bool copyStarterCollection(const std::string& starterFolder, const std::string& home, std::error_code& ec) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(starterFolder, ec)) {
+        if (entry.path().filename() == kStyleFolder)
+            continue;
+        fs::copy(entry.path(), fs::path(home) / entry.path().filename(),
+                 fs::copy_options::recursive | fs::copy_options::skip_existing, ec);
+        if (ec)
+            return false;
+    }
+    return !ec;
+}
+
+// A page shows a tree file with the style sheet its declaration names,
+// looked up beside the file: so every folder of tree files has the sheets.
+// A sheet the user changed stays as it is.
+bool placeStyleSheets(const fs::path& styles, const std::string& home, std::error_code& ec) {
+    if (!fs::is_directory(styles, ec))
+        return true;
+    for (const char* sub : {"", "fav", "rss", "url"}) {
+        for (const fs::directory_entry& sheet : fs::directory_iterator(styles, ec)) {
+            fs::copy_file(sheet.path(), fs::path(home) / sub / sheet.path().filename(),
+                          fs::copy_options::skip_existing, ec);
+            if (ec)
+                return false;
+        }
+        if (ec)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 const std::string& programFolder() { return folderStorage(); }
@@ -79,14 +115,10 @@ bool prepareHomeFolder(const std::string& home, const std::string& starterFolder
             *error = "无法创建文件夹 " + home + ": " + ec.message();
         return false;
     }
-    if (!hasIndex(home) && hasIndex(starterFolder)) {
-        // Existing files win: a user's own fav/ is never overwritten.
-        fs::copy(starterFolder, home, fs::copy_options::recursive | fs::copy_options::skip_existing, ec);
-        if (ec) {
-            if (error)
-                *error = "无法复制初始收藏到 " + home + ": " + ec.message();
-            return false;
-        }
+    if (!hasIndex(home) && hasIndex(starterFolder) && !copyStarterCollection(starterFolder, home, ec)) {
+        if (error)
+            *error = "无法复制初始收藏到 " + home + ": " + ec.message();
+        return false;
     }
     for (const char* sub : {"fav", "rss", "url"}) {
         fs::create_directories(fs::path(home) / sub, ec);
@@ -95,6 +127,11 @@ bool prepareHomeFolder(const std::string& home, const std::string& starterFolder
                 *error = "无法创建文件夹 " + (fs::path(home) / sub).string() + ": " + ec.message();
             return false;
         }
+    }
+    if (!starterFolder.empty() && !placeStyleSheets(fs::path(starterFolder) / kStyleFolder, home, ec)) {
+        if (error)
+            *error = "无法复制样式表到 " + home + ": " + ec.message();
+        return false;
     }
     return true;
 }

@@ -25,12 +25,24 @@ TEST(HomeFolder, FirstRunSeedsStarterCollectionAndNeverOverwrites) {
     TempDir starter, home;
     starter.write("index.xml", "<Tree/>");
     starter.write("fav/fav.xml", "<Tree Type=\"fav\" Title=\"starter\"/>");
+    starter.write("styles/rss.xsl", "<rss/>");
     std::string target = home.path() + "/Kelvor";
     std::string error;
     ASSERT_TRUE(platform::prepareHomeFolder(target, starter.path(), &error)) << error;
     EXPECT_TRUE(fs::exists(target + "/index.xml"));
     EXPECT_TRUE(fs::is_directory(target + "/rss"));
     EXPECT_TRUE(fs::is_directory(target + "/url"));
+
+    // The one copy of each style sheet goes beside every folder of tree
+    // files; the style folder itself is no part of a home.
+    for (const char* folder : {"", "/fav", "/rss", "/url"})
+        EXPECT_EQ(home.read("Kelvor" + std::string(folder) + "/rss.xsl"), "<rss/>") << folder;
+    EXPECT_FALSE(fs::exists(target + "/styles"));
+    home.write("Kelvor/fav/rss.xsl", "<mine/>");
+    fs::remove(target + "/url/rss.xsl");
+    ASSERT_TRUE(platform::prepareHomeFolder(target, starter.path(), &error)) << error;
+    EXPECT_EQ(home.read("Kelvor/fav/rss.xsl"), "<mine/>") << "a changed sheet stays";
+    EXPECT_TRUE(fs::exists(target + "/url/rss.xsl")) << "a missing sheet comes back";
 
     // The user's edits survive every later start, even if index.xml vanished.
     home.write("Kelvor/fav/fav.xml", "<Tree Type=\"fav\" Title=\"mine\"/>");

@@ -253,7 +253,7 @@ def live_one_day():
     env["KELVOR_HOME"] = ""
     os.makedirs(os.path.join(home, "fav"))
     for name in ("fav.xsl", "hot.xsl", "rss.xsl"):
-        source = os.path.join(os.path.dirname(__file__), "..", "..", "data", name)
+        source = os.path.join(os.path.dirname(__file__), "..", "..", "data", "styles", name)
         shutil.copy(source, home)
         shutil.copy(source, os.path.join(home, "fav"))
     with open(os.path.join(home, "index.xml"), "w", encoding="utf-8") as f:
