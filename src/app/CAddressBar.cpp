@@ -60,11 +60,11 @@ CAddressBar::CAddressBar(kelvor::app::IMainFrame* frame, QWidget* parent)
     label->setBuddy(combo);
     addWidget(combo);
 
-    go_ = addAction(QIcon(QStringLiteral(":/icons/address/go.svg")), QStringLiteral("Go"));
-    go_->setToolTip(QStringLiteral("Go"));
-    go_->setData(kelvor::cmd::kGo);
-    closePage_ = addAction(QIcon(QStringLiteral(":/icons/address/close-page.svg")), QStringLiteral("关闭当前窗口"));
-    closePage_->setData(kelvor::cmd::kClosePage);
+    QAction* go = addAction(QIcon(QStringLiteral(":/icons/address/go.svg")), QStringLiteral("Go"));
+    go->setToolTip(QStringLiteral("Go"));
+    go->setData(kelvor::cmd::kGo);
+    QAction* closePage = addAction(QIcon(QStringLiteral(":/icons/address/close-page.svg")), QStringLiteral("关闭当前窗口"));
+    closePage->setData(kelvor::cmd::kClosePage);
 
     connect(combo->lineEdit(), &QLineEdit::returnPressed, this, &CAddressBar::OnGo);
     connect(combo, qOverload<int>(&QComboBox::activated), this, [this, box](int index) {

@@ -23,8 +23,6 @@ public:
     CAddressBar(kelvor::app::IMainFrame* frame, QWidget* parent);
 
     QComboBox* combo = nullptr;
-    QAction* goAction() const { return go_; }
-    QAction* closePageAction() const { return closePage_; }
 
     // The first item after `start` whose text equals `text`, ignoring case;
     // -1 when there is none.
@@ -42,6 +40,4 @@ private:
     void insertAddress(int index, const QString& text);
 
     kelvor::app::IMainFrame* frame_;
-    QAction* go_;
-    QAction* closePage_;
 };

@@ -3,20 +3,13 @@
 #include "platform/AtomicFile.h"
 #include "platform/HomeFolder.h"
 
-#include <atomic>
 #include <filesystem>
 #include <mutex>
 
 namespace fs = std::filesystem;
 
 namespace kelvor::feeds {
-namespace {
-
-std::atomic<bool> syncCacheFiles{false};
-
-} // namespace
-
-CacheFileWriter::CacheFileWriter(const std::string& path) : CacheFileWriter(path, syncCacheFiles) {}
+CacheFileWriter::CacheFileWriter(const std::string& path) : CacheFileWriter(path, false) {}
 
 CacheFileWriter::CacheFileWriter(const std::string& path, bool sync)
     : file_(platform::pathOfFileAddress(path), sync) {
@@ -32,10 +25,6 @@ void CacheFileWriter::write(const std::string& piece) {
 void CacheFileWriter::commit() {
     if (!file_.commit())
         throw xml::DomError(xml::kErrFail, file_.error());
-}
-
-void setSyncCacheFiles(bool sync) {
-    syncCacheFiles = sync;
 }
 
 void saveCacheText(const std::string& text, const std::string& path) {

@@ -18,11 +18,6 @@ void saveCacheFile(const xml::Document& doc, const std::string& path);
 // Saves text that is already a whole tree file, the same way.
 void saveCacheText(const std::string& text, const std::string& path);
 
-// A cache copy can be downloaded again, so by default it is not flushed to
-// the disk before the rename (the rename alone keeps it whole); turn this on
-// to flush every cache file as the editing commands flush the user's files.
-void setSyncCacheFiles(bool sync);
-
 // Creates the folder of a cache file inside the home folder's rss/ or url/
 // when missing, and copies the style sheets the cache files name (rss.xsl,
 // fav.xsl, hot.xsl) from the home folder beside them, so an opened copy is
@@ -34,8 +29,8 @@ void prepareCacheFolder(const std::string& cacheFile);
 // old file as it was. Throws xml::DomError when a step fails.
 class CacheFileWriter {
   public:
-    // sync: flush to the disk before the rename; by default as set with
-    // setSyncCacheFiles.
+    // A cache copy can be downloaded again, so by default it is not flushed
+    // to the disk before the rename (the rename alone keeps it whole).
     explicit CacheFileWriter(const std::string& path);
     CacheFileWriter(const std::string& path, bool sync);
 

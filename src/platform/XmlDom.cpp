@@ -315,8 +315,6 @@ Node Node::parentNode() const {
     xmlNodePtr node = asNode(require());
     if (node->type == XML_ATTRIBUTE_NODE || !node->parent)
         return {};
-    if (node->parent->type == XML_DOCUMENT_NODE)
-        return Node(doc_, node->parent);
     return Node(doc_, node->parent);
 }
 

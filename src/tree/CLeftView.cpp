@@ -161,7 +161,7 @@ QTreeWidgetItem* CLeftView::makePlaceholder(int selectedIcon) {
     return placeholder;
 }
 
-bool CLeftView::PopulateItems(const Node& first, QTreeWidgetItem* parent) {
+void CLeftView::PopulateItems(const Node& first, QTreeWidgetItem* parent) {
     if (!parent)
         parent = invisibleRootItem();
     // Items are built first and added in one go: far cheaper for the view
@@ -187,8 +187,6 @@ bool CLeftView::PopulateItems(const Node& first, QTreeWidgetItem* parent) {
         }
     }
     parent->addChildren(batch);
-    // Every element has an attribute map here, so the walk never stops early.
-    return true;
 }
 
 bool CLeftView::ReadTreeRootAttributes(const std::string& path, std::string* home, std::string* index,
@@ -222,12 +220,11 @@ void CLeftView::OnItemExpanding(QTreeWidgetItem* item) {
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
     setUpdatesEnabled(false);
-    bool cancelled = false;
     try {
         if (GetNodeAttribute(node, "NodeSrc").empty() && GetNodeAttribute(node, "Rss").empty()) {
             if (Node first = node.firstChild()) {
                 DeleteFirstChild(item);
-                cancelled = !PopulateItems(first, item);
+                PopulateItems(first, item);
             }
         } else {
             ExpandChannel(item, node);
@@ -239,8 +236,6 @@ void CLeftView::OnItemExpanding(QTreeWidgetItem* item) {
     }
     setUpdatesEnabled(true);
     QApplication::restoreOverrideCursor();
-    if (cancelled)
-        item->setExpanded(false);
 }
 
 void CLeftView::DeleteFirstChild(QTreeWidgetItem* item) {

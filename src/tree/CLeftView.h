@@ -56,7 +56,7 @@ public:
     // ---- loading and expansion (CLeftView.cpp)
     void OnInitialUpdate();
     bool LoadTreeFile(const std::string& path, QTreeWidgetItem* parent, int mode);
-    bool PopulateItems(const kelvor::xml::Node& first, QTreeWidgetItem* parent);
+    void PopulateItems(const kelvor::xml::Node& first, QTreeWidgetItem* parent);
     // Each output is assigned only when its attribute is present.
     static bool ReadTreeRootAttributes(const std::string& path, std::string* home, std::string* index,
                                 std::string* about);
@@ -87,8 +87,6 @@ public:
     void UpdateHeadline(QTreeWidgetItem* item, const kelvor::xml::Node& node);
     void OnRefresh();
     void OnDownloadComplete(kelvor::feeds::DownloadTask* task);
-    static bool ReadFirstItem(const std::string& path, std::string& title, std::string& href, std::string& desc,
-                              std::string& date);
     int QueueDownload(QTreeWidgetItem* item, const std::string& title, const std::string& href,
                       const std::string& sourceUrl, const std::string& cacheFile, const std::string& feedUrl,
                       int kind);
@@ -167,7 +165,6 @@ public:
     void forgetItem(QTreeWidgetItem* item);
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

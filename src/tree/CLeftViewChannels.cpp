@@ -193,16 +193,6 @@ bool CLeftView::StoreHeadline(const Node& node, const std::string& title, const 
     }
 }
 
-bool CLeftView::ReadFirstItem(const std::string& path, std::string& title, std::string& href,
-                              std::string& desc, std::string& date) {
-    tree::CacheFirstItem first = tree::ReadCacheFirstItem(path);
-    title = std::move(first.title);
-    href = std::move(first.href);
-    desc = std::move(first.desc);
-    date = std::move(first.date);
-    return true;
-}
-
 // ---- refresh --------------------------------------------------------------------
 
 void CLeftView::OnRefresh() {
@@ -264,14 +254,14 @@ bool lastHeadlineOfFile(DownloadQueue& queue, const DownloadTask& finished, cons
 }
 
 void applyHeadline(CLeftView& view, QTreeWidgetItem* item, const DownloadTask& task) {
-    std::string title, href, desc, date;
     Node node = CLeftView::nodeOf(item);
-    if (!CLeftView::ReadFirstItem(task.cacheFile, title, href, desc, date) || !node)
+    if (!node)
         return;
-    view.StoreHeadline(node, title, href, task.cacheFile, desc, date);
+    tree::CacheFirstItem first = tree::ReadCacheFirstItem(task.cacheFile);
+    view.StoreHeadline(node, first.title, first.href, task.cacheFile, first.desc, first.date);
     // A copy that did not load has no headline; the label stays readable.
-    if (!title.empty())
-        item->setText(0, QString::fromStdString(title));
+    if (!first.title.empty())
+        item->setText(0, QString::fromStdString(first.title));
     if (task.kind == feeds::kKindHeadlineSave ||
         lastHeadlineOfFile(*view.downloads(), task, node.ownerDocument()))
         tree::saveOwnerDocument(node);

@@ -70,8 +70,6 @@ QTreeWidgetItem* CLeftView::labelItemAt(const QPoint& point) const {
 
 // ---- mouse and keyboard ----------------------------------------------------------
 
-void CLeftView::mousePressEvent(QMouseEvent* event) { QTreeWidget::mousePressEvent(event); }
-
 void CLeftView::mouseReleaseEvent(QMouseEvent* event) {
     QTreeWidget::mouseReleaseEvent(event);
     bool endsDoubleClick = releaseEndsDoubleClick_;
