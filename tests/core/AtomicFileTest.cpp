@@ -1,0 +1,98 @@
+// Whole-file writes: through links, and never over read-only files.
+#include "platform/AtomicFile.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+using kelvor::platform::writeFileAtomically;
+using kelvor::test::readFile;
+using kelvor::test::TempDir;
+using Names = std::vector<std::string>;
+
+namespace {
+
+Names namesIn(const std::string& folder) {
+    Names names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+fs::perms permsOf(const std::string& path) {
+    return fs::status(path).permissions();
+}
+
+} // namespace
+
+TEST(AtomicFile, WritesTheFileALinkNamesAndKeepsTheLink) {
+    TempDir dir;
+    std::string real = dir.write("sync/cat.xml", "old");
+    fs::permissions(real, fs::perms(0640));
+    fs::create_directories(dir.file("fav"));
+    fs::create_symlink("../sync/cat.xml", dir.file("fav/middle.xml"));
+    fs::create_symlink(dir.file("fav/middle.xml"), dir.file("fav/cat.xml"));
+
+    std::string error;
+    ASSERT_TRUE(writeFileAtomically(dir.file("fav/cat.xml"), "new", &error)) << error;
+    EXPECT_EQ(readFile(real), "new");
+    EXPECT_TRUE(fs::is_symlink(dir.file("fav/cat.xml")));
+    EXPECT_TRUE(fs::is_symlink(dir.file("fav/middle.xml")));
+    EXPECT_EQ(permsOf(real), fs::perms(0640));
+
+    // A dangling link names the file to create.
+    fs::create_symlink("../sync/made.xml", dir.file("fav/made.xml"));
+    ASSERT_TRUE(writeFileAtomically(dir.file("fav/made.xml"), "made", &error)) << error;
+    EXPECT_TRUE(fs::is_symlink(dir.file("fav/made.xml")));
+    EXPECT_EQ(readFile(dir.file("sync/made.xml")), "made");
+
+    // A linked folder, and a file link inside it that is relative to it.
+    fs::create_directory_symlink("sync", dir.file("linked"));
+    fs::create_symlink("cat.xml", dir.file("sync/alias.xml"));
+    ASSERT_TRUE(writeFileAtomically(dir.file("linked/alias.xml"), "again", &error)) << error;
+    EXPECT_TRUE(fs::is_symlink(dir.file("linked")));
+    EXPECT_TRUE(fs::is_symlink(dir.file("sync/alias.xml")));
+    EXPECT_EQ(readFile(real), "again");
+
+    fs::create_symlink("loop2.xml", dir.file("fav/loop1.xml"));
+    fs::create_symlink("loop1.xml", dir.file("fav/loop2.xml"));
+    EXPECT_FALSE(writeFileAtomically(dir.file("fav/loop1.xml"), "x", &error));
+    EXPECT_TRUE(fs::is_symlink(dir.file("fav/loop1.xml")));
+
+    EXPECT_EQ(namesIn(dir.file("fav")),
+              (Names{"cat.xml", "loop1.xml", "loop2.xml", "made.xml", "middle.xml"}));
+    EXPECT_EQ(namesIn(dir.file("sync")), (Names{"alias.xml", "cat.xml", "made.xml"}));
+}
+
+// Tests run as root too, where the kernel would let every one of these
+// writes through.
+TEST(AtomicFile, ReadOnlyFilesAndFoldersAreNeverReplaced) {
+    TempDir dir;
+    std::string locked = dir.write("fav/locked.xml", "kept");
+    fs::permissions(locked, fs::perms(0444));
+    fs::create_symlink("locked.xml", dir.file("fav/link.xml"));
+    std::string inside = dir.write("frozen/cat.xml", "kept too");
+    fs::permissions(dir.file("frozen"), fs::perms(0555));
+
+    std::string error;
+    EXPECT_FALSE(writeFileAtomically(locked, "lost", &error));
+    EXPECT_NE(error.find("read-only"), std::string::npos) << error;
+    EXPECT_FALSE(writeFileAtomically(dir.file("fav/link.xml"), "lost"));
+    EXPECT_FALSE(writeFileAtomically(inside, "lost"));
+    EXPECT_FALSE(writeFileAtomically(dir.file("frozen/new.xml"), "lost"));
+    kelvor::platform::AtomicFileWriter writer(locked, false);
+    EXPECT_FALSE(writer.ok());
+    EXPECT_FALSE(writer.commit());
+
+    EXPECT_EQ(readFile(locked), "kept");
+    EXPECT_EQ(permsOf(locked), fs::perms(0444));
+    EXPECT_EQ(readFile(inside), "kept too");
+    EXPECT_TRUE(fs::is_symlink(dir.file("fav/link.xml")));
+    EXPECT_EQ(namesIn(dir.file("fav")), (Names{"link.xml", "locked.xml"}));
+    EXPECT_EQ(namesIn(dir.file("frozen")), (Names{"cat.xml"}));
+    fs::permissions(dir.file("frozen"), fs::perms(0755));
+}
