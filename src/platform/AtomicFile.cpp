@@ -1,5 +1,7 @@
 #include "platform/AtomicFile.h"
 
+#include "platform/TemporaryFiles.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -107,8 +109,9 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path, bool sync) : sync_(s
             return;
         }
     }
+    removeLeftoverTemporariesOnce(folder);
     temporary_ = path_ + ".XXXXXX";
-    fd_ = ::mkstemp(temporary_.data());
+    fd_ = createTemporaryFile(temporary_);
     if (fd_ < 0)
         fail("cannot create " + temporary_);
 }

@@ -13,6 +13,8 @@ namespace kelvor::platform {
 // keeps its mode. A path that is a link writes the file the link names (all
 // links followed) and the link stays. A file or folder without any write bit
 // is read-only, also for root: the writer fails at once and nothing changes.
+// Its first write into a folder removes the temporary files that writes
+// killed before this process started left there.
 class AtomicFileWriter {
 public:
     // sync: flush the data to the disk before the rename, so that even a

@@ -1,11 +1,19 @@
-// Whole-file writes: through links, and never over read-only files.
+// Whole-file writes: through links, never over read-only files, and the
+// temporary files that killed writes leave behind.
 #include "platform/AtomicFile.h"
+#include "feeds/CacheFile.h"
+#include "platform/TemporaryFiles.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using kelvor::platform::writeFileAtomically;
@@ -21,6 +29,13 @@ Names namesIn(const std::string& folder) {
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// As if written by a run that ended an hour ago.
+std::string leftover(const TempDir& dir, const std::string& name) {
+    std::string path = dir.write(name, "<?xml version=\"1.0\"?><Tree><TreeNode Title=\"half");
+    fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    return path;
 }
 
 fs::perms permsOf(const std::string& path) {
@@ -95,4 +110,38 @@ TEST(AtomicFile, ReadOnlyFilesAndFoldersAreNeverReplaced) {
     EXPECT_EQ(namesIn(dir.file("fav")), (Names{"link.xml", "locked.xml"}));
     EXPECT_EQ(namesIn(dir.file("frozen")), (Names{"cat.xml"}));
     fs::permissions(dir.file("frozen"), fs::perms(0755));
+}
+
+TEST(AtomicFile, LeftoversOfKilledWritesGoAtTheFirstWriteIntoTheirFolder) {
+    TempDir dir;
+    leftover(dir, "rss/news.xml.AbC123");
+    leftover(dir, "rss/news.xml.x9Y8z7");
+    leftover(dir, "rss/RSS.XSL.000000");
+    // Not ours, not stale, or still held by a writer: kept.
+    Names kept = {"notes.txt.AbC123", "news.xml.AbC12",   "news.xml.AbC1234", "news.xml.Ab-123",
+                  ".xml.AbC123",      "fresh.xml.Q1w2E3", "held.xml.H0ld3r",  "link.xml.L1nk00"};
+    for (const std::string& name : kept)
+        if (name != "fresh.xml.Q1w2E3" && name != "link.xml.L1nk00")
+            leftover(dir, "rss/" + name);
+    dir.write("rss/fresh.xml.Q1w2E3", "being written by a later run");
+    fs::create_symlink(leftover(dir, "elsewhere.xml"), dir.file("rss/link.xml.L1nk00"));
+    int held = ::open(dir.file("rss/held.xml.H0ld3r").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+
+    kelvor::feeds::saveCacheText("<Tree/>", dir.file("rss/other.xml"));
+    Names expected = kept;
+    expected.push_back("other.xml");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(namesIn(dir.file("rss")), expected);
+
+    // Once per folder and run: a later leftover waits for the next run, or
+    // for clear cache, which takes them whatever their age.
+    leftover(dir, "rss/later.xml.L4t3r0");
+    ASSERT_TRUE(writeFileAtomically(dir.file("rss/other.xml"), "<Tree/>"));
+    EXPECT_TRUE(fs::exists(dir.file("rss/later.xml.L4t3r0")));
+    EXPECT_EQ(kelvor::platform::removeLeftoverTemporaries(dir.file("rss"), false), 2);
+    EXPECT_FALSE(fs::exists(dir.file("rss/fresh.xml.Q1w2E3")));
+    EXPECT_TRUE(fs::exists(dir.file("rss/held.xml.H0ld3r")));
+    ::close(held);
 }
