@@ -2,6 +2,7 @@
 
 #include "app/FrameInterface.h"
 #include "platform/HomeFolder.h"
+#include "platform/TemporaryFiles.h"
 #include "tree/Strings.h"
 
 #include <filesystem>
@@ -33,7 +34,9 @@ int clearFolder(const fs::path& folder) {
         if (isCacheFile(*it) && fs::remove(it->path(), error))
             ++deleted;
     }
-    return deleted;
+    // What refreshes killed half-way left behind is cache too; a refresh
+    // still writing holds its file and keeps it.
+    return deleted + platform::removeLeftoverTemporaries(folder.string(), false);
 }
 } // namespace
 

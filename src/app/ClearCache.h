@@ -8,7 +8,9 @@ namespace kelvor::app {
 // Deletes every regular file directly in home/rss and home/url whose name
 // ends in ".xml" (lower case). Hidden files, folders and what they hold,
 // and everything elsewhere (fav/, the style sheets) stay. Files that cannot
-// be deleted stay too. Returns how many files were deleted.
+// be deleted stay too. The temporary files of interrupted writes there go
+// as well (NAME.xml.XXXXXX, whatever their age, unless still being written).
+// Returns how many files were deleted.
 int clearCacheFolders(const std::string& home);
 
 // Asks first (string 61210, OK/Cancel); returns true when it cleared.

@@ -1,10 +1,13 @@
 #include "platform/AtomicFile.h"
 
+#include "platform/TemporaryFiles.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -34,16 +37,81 @@ mode_t modeFor(const std::string& path) {
     return static_cast<mode_t>(0666 & ~currentUmask());
 }
 
+std::string folderPart(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file a path names once every link on the way is followed; a link
+// whose target does not exist yet names the file to create. The folders on
+// the way stay as written: the kernel follows them, ".." included.
+bool followLinks(const std::string& path, std::string& target) {
+    target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return true;
+        std::vector<char> buffer(static_cast<size_t>(st.st_size > 0 ? st.st_size : 4095) + 1);
+        ssize_t length = ::readlink(target.c_str(), buffer.data(), buffer.size());
+        if (length < 0)
+            return false;
+        if (static_cast<size_t>(length) == buffer.size()) { // grew since lstat
+            errno = ENAMETOOLONG;
+            return false;
+        }
+        std::string next(buffer.data(), static_cast<size_t>(length));
+        if (next.empty()) {
+            errno = ENOENT;
+            return false;
+        }
+        auto slash = target.find_last_of('/');
+        if (next[0] != '/' && slash != std::string::npos)
+            next = target.substr(0, slash + 1) + next;
+        target = next;
+    }
+    errno = ELOOP;
+    return false;
+}
+
+// The kernel lets root write anything, and a rename replaces a file whatever
+// its mode; but a file or folder without a write bit for anyone is one the
+// user marked read-only (chmod a-w), for every account, root included.
+bool isReadOnly(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    if ((st.st_mode & 0222) == 0)
+        return true;
+    return ::access(path.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS);
+}
+
 } // namespace
 
-AtomicFileWriter::AtomicFileWriter(const std::string& path, bool sync)
-    : path_(path), temporary_(path + ".XXXXXX"), sync_(sync) {
-    if (path_.empty()) {
+AtomicFileWriter::AtomicFileWriter(const std::string& path, bool sync) : sync_(sync) {
+    if (path.empty()) {
         errno = ENOENT;
         fail("empty path");
         return;
     }
-    fd_ = ::mkstemp(temporary_.data());
+    // A category file linked into a synced folder stays a link: the file it
+    // names is the one replaced, beside which the temporary file must lie.
+    if (!followLinks(path, path_)) {
+        fail("cannot follow the link " + path);
+        return;
+    }
+    std::string folder = folderPart(path_);
+    for (const std::string& checked : {path_, folder}) {
+        if (isReadOnly(checked)) {
+            errno = EACCES;
+            fail(checked + " is read-only");
+            return;
+        }
+    }
+    removeLeftoverTemporariesOnce(folder);
+    temporary_ = path_ + ".XXXXXX";
+    fd_ = createTemporaryFile(temporary_);
     if (fd_ < 0)
         fail("cannot create " + temporary_);
 }

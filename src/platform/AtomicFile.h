@@ -10,7 +10,11 @@ namespace kelvor::platform {
 // renamed over it by commit(). Destroyed without a commit (or after a failed
 // step) it removes the temporary file and leaves the old file as it was.
 // A new file gets the mode a newly created file would get; a replaced file
-// keeps its mode.
+// keeps its mode. A path that is a link writes the file the link names (all
+// links followed) and the link stays. A file or folder without any write bit
+// is read-only, also for root: the writer fails at once and nothing changes.
+// Its first write into a folder removes the temporary files that writes
+// killed before this process started left there.
 class AtomicFileWriter {
 public:
     // sync: flush the data to the disk before the rename, so that even a
