@@ -49,6 +49,8 @@ int runConvert(const std::vector<std::string>& args) {
     try {
         if (feeds::isFavoritesFeed(task.feedUrl)) {
             xml::Document favorites = feeds::buildFavoritesDocument(task);
+            if (!task.errorText.empty())
+                std::fprintf(stderr, "%s\n", task.errorText.c_str());
             return !favorites.isNull() && printDocument(favorites) ? 0 : 1;
         }
         xml::Document source = xml::Document::create();

@@ -73,7 +73,7 @@ int RunDownloadTask(DownloadTask& task, const xml::LoadOptions& options) {
         } catch (...) {
             // A folder that vanished mid-way leaves the old copy in place.
         }
-        return 1;
+        return task.errorText.empty() ? 1 : 0;
     }
     xml::Document doc = xml::Document::create();
     const std::string& address = task.feedUrl.empty() ? task.sourceUrl : task.feedUrl;

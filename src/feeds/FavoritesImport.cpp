@@ -187,6 +187,10 @@ void AddFavoritesFolder(const std::string& path, xml::Document& doc, const xml::
     addFolder(path, doc, parent, visited, 0);
 }
 
+std::string favoritesMissingText(const std::string& folder) {
+    return "找不到收藏夹文件夹“" + folder + "”，请在 Internet 选项中设置收藏夹的位置！";
+}
+
 xml::Document buildFavoritesDocument(DownloadTask& task) {
     EscapeXmlText(task.feedUrl);
     EscapeXmlText(task.title);
@@ -195,6 +199,11 @@ xml::Document buildFavoritesDocument(DownloadTask& task) {
     std::string folder = favoritesFolder();
     if (folder.empty())
         return {};
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) {
+        task.errorText = favoritesMissingText(folder);
+        return {};
+    }
     AddFavoritesFolder(folder, doc, doc.documentElement());
     return doc;
 }

@@ -13,6 +13,8 @@ namespace kelvor::feeds {
 // Where the Favorites folder is. The core reads no settings: the reader sets
 // it from its "Favorites" setting at start-up, kelvor-tool from --favorites.
 // Empty (the default) means there is none, and the import writes nothing.
+// A folder that is set but missing is an error the user must see: an empty
+// tree would look as if their favorites had gone.
 void setFavoritesFolder(const std::string& folder);
 std::string favoritesFolder();
 
@@ -23,13 +25,18 @@ std::string expandEnvironment(const std::string& text);
 // True when the feed address asks for the Favorites folder.
 bool isFavoritesFeed(const std::string& feedUrl);
 
+// What the channel shows when the Favorites folder does not exist.
+std::string favoritesMissingText(const std::string& folder);
+
 // Builds the document (type "$FAVORITES", the task's title, its feedUrl as
-// BaseURL) and saves it to the task's cacheFile. A failed save sets the
-// task's errorText; every other failure writes nothing and is not reported.
-// Escapes the task's feedUrl and title in place.
+// BaseURL) and saves it to the task's cacheFile. A missing folder or a
+// failed save sets the task's errorText and leaves the old copy; every other
+// failure writes nothing and is not reported. Escapes the task's feedUrl and
+// title in place.
 void ImportFavorites(DownloadTask& task);
 
-// The document ImportFavorites saves; null when no Favorites folder is set.
+// The document ImportFavorites saves; null when no Favorites folder is set,
+// and null with the task's errorText set when the folder does not exist.
 xml::Document buildFavoritesDocument(DownloadTask& task);
 
 // Adds the folder's shortcuts, then its subfolders (each with its content)

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 namespace {
 
@@ -185,5 +186,25 @@ void CDlgTreePro::OnOK() {
     fileName = ss(fileNameBox_->text()); // also from a disabled box
     rss = ss(rssBox_->text());
     desc = ss(descBox_->toPlainText());
+    if (!mayUseCategoryFile()) {
+        fileNameBox_->setFocus();
+        fileNameBox_->selectAll();
+        return;
+    }
     accept();
+}
+
+bool CDlgTreePro::mayUseCategoryFile() const {
+    bool category = saveMode == 3 || saveMode == 4; // 收藏夹, 热点类
+    if (!category || !categoryFile)
+        return true;
+    std::string path = categoryFile(*this);
+    std::error_code error;
+    if (path.empty() || !std::filesystem::exists(path, error))
+        return true;
+    // The file may be another category of the user's: showing it under a
+    // new name is rarely what a new category was meant to be.
+    return kelvor::app::messageBox("文件“" + path + "”已存在。要使用现有的文件吗？",
+                                   kelvor::str::kAppTitle, kelvor::app::MessageIcon::Question,
+                                   kelvor::app::MessageButtons::OkCancel) == kelvor::app::kIdOk;
 }

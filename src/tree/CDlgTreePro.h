@@ -43,12 +43,17 @@ public:
     bool okEnabled = true;
     std::string treeType;
     std::string baseUrl;
+    // Set by the new-item command: the local file that a new category with
+    // the dialog's fields would be written to ("" when none would be). OK
+    // then asks before a category takes over a file that exists already.
+    std::function<std::string(const CDlgTreePro&)> categoryFile;
 
     // Shows the members in the controls, then runs the dialog modally.
     int DoModal();
     // Puts the members into the controls (DoModal does this first).
     void OnInitDialog();
-    // OK: refuses an empty title, otherwise reads the boxes and closes.
+    // OK: refuses an empty title, otherwise reads the boxes and closes,
+    // unless the user would rather name a new category file than reuse one.
     void OnOK();
     void OnRadio(int id);
 
@@ -69,6 +74,7 @@ public:
 private:
     void buildControls();
     void proposeFileName();
+    bool mayUseCategoryFile() const;
 
     QLineEdit* titleBox_ = nullptr;
     QLineEdit* hrefBox_ = nullptr;

@@ -29,6 +29,22 @@ QTreeWidgetItem* itemShowing(CLeftView& view, const Node& node) {
     return nullptr;
 }
 
+// The local file a category made beside `node` from the dialog's fields
+// would be: resolved exactly as the new item will be, on a stand-in that
+// never joins the tree.
+std::string categoryFileOf(const Node& node, const CDlgTreePro& fields) {
+    Node probe = node.ownerDocument().createElement("TreeNode");
+    probe.setAttribute("Title", fields.title);
+    if (!fields.fileName.empty())
+        probe.setAttribute("NodeSrc", fields.fileName);
+    if (!fields.rss.empty())
+        probe.setAttribute("Rss", fields.rss);
+    std::string source, cacheFile, feed;
+    if (tree::ResolveChannelSource(probe, source, cacheFile, feed) != tree::kLocalFile)
+        return {};
+    return kelvor::platform::pathOfFileAddress(source);
+}
+
 } // namespace
 
 void CLeftView::OnProperties() {
@@ -57,6 +73,9 @@ void CLeftView::OnNewItem() {
         kelvor::app::messageBox(str::kNotEditable);
         return;
     }
+    dialog.categoryFile = [node](const CDlgTreePro& fields) {
+        return categoryFileOf(node, fields);
+    };
     if (dialog.DoModal() != CDlgTreePro::kIdOk)
         return;
     QTreeWidgetItem* selected = itemShowing(*this, node);
@@ -76,10 +95,9 @@ void CLeftView::OnNewItem() {
     std::string source, cacheFile, feed;
     if (tree::ResolveChannelSource(created, source, cacheFile, feed) != tree::kLocalFile)
         return;
-    // A category of that name may exist already: the new item then simply
-    // shows it, and the user's items in it stay.
+    // The user agreed in the dialog to show an existing file; its items stay.
     std::error_code error;
-    if (std::filesystem::exists(kelvor::platform::pathOfFileAddress(source), error))
+    if (std::filesystem::is_regular_file(kelvor::platform::pathOfFileAddress(source), error))
         return;
     if (!CreateCategoryFile(source, dialog.title, mode == kHot))
         kelvor::app::messageBox(str::kCreateFileFailed);

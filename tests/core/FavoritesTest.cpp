@@ -1,5 +1,6 @@
 // The Favorites import: a folder tree of NAME.url shortcuts as a tree file.
 #include "feeds/DownloadTask.h"
+#include "feeds/DownloadWorker.h"
 #include "feeds/FavoritesImport.h"
 #include "feeds/UrlShortcut.h"
 #include "support/TempDir.h"
@@ -94,6 +95,24 @@ TEST_F(Favorites, LoopingLinksAndNoFolderAreHarmless) {
     t.cacheFile = dir.file("rss/none.xml");
     feeds::ImportFavorites(t);
     EXPECT_FALSE(std::filesystem::exists(t.cacheFile)) << "no folder configured, nothing written";
+}
+
+TEST_F(Favorites, AMissingFolderIsReportedByNameAndTheOldCopyStays) {
+    feeds::DownloadTask t = task();
+    const std::string oldCopy = "<Tree Type=\"$FAVORITES\"><TreeNode Title=\"old\"/></Tree>";
+    dir.write("rss/fav.xml", oldCopy);
+    EXPECT_EQ(feeds::RunDownloadTask(t), 0);
+    EXPECT_EQ(t.errorText, "找不到收藏夹文件夹“" + dir.file("Favorites") +
+                               "”，请在 Internet 选项中设置收藏夹的位置！");
+    EXPECT_EQ(dir.read("rss/fav.xml"), oldCopy);
+
+    // A file where the folder should be is no folder either.
+    dir.write("Favorites", "not a folder");
+    feeds::DownloadTask overFile = task();
+    overFile.cacheFile = dir.file("rss/new.xml");
+    EXPECT_EQ(feeds::RunDownloadTask(overFile), 0);
+    EXPECT_EQ(overFile.errorText, feeds::favoritesMissingText(dir.file("Favorites")));
+    EXPECT_FALSE(std::filesystem::exists(overFile.cacheFile));
 }
 
 TEST_F(Favorites, AFailedSaveSetsTheSaveErrorText) {

@@ -83,6 +83,20 @@ TEST(KelvorTool, ConvertReportsTheWorkersLoadError) {
         << missing.err;
 }
 
+TEST(KelvorTool, ConvertOfAMissingFavoritesFolderNamesIt) {
+    TempDir dir;
+    ToolRun missing = tool({"convert", "$FAVORITES", "--favorites", dir.file("nowhere")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err, "找不到收藏夹文件夹“" + dir.file("nowhere") +
+                               "”，请在 Internet 选项中设置收藏夹的位置！\n");
+
+    dir.write("fav/a.url", "[InternetShortcut]\nURL=http://a/\n");
+    ToolRun found = tool({"convert", "$FAVORITES", "--favorites", dir.file("fav")});
+    EXPECT_EQ(found.exitCode, 0) << found.err;
+    EXPECT_NE(found.out.find("Href=\"http://a/\""), std::string::npos) << found.out;
+}
+
 TEST(KelvorTool, RefreshDownloadsMissingCopiesAndLeavesFreshOnes) {
     HttpServer server;
     server.serve("/a", kFeed);

@@ -2,32 +2,16 @@
 // reported through the parse error fields with a readable reason.
 #include "platform/XmlDom.h"
 #include "support/HttpServer.h"
+#include "support/Offline.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace xml = kelvor::xml;
+using kelvor::test::closedPort;
 using kelvor::test::HttpResponse;
 using kelvor::test::HttpServer;
 
 namespace {
-
-// A port on which nothing listens (bound, never listened on, then closed).
-int closedPort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 struct Loaded {
     bool ok;

@@ -21,6 +21,8 @@ Usage: xvfb-run -a -s "-screen 0 1280x800x24" user_day.py BIN_DIR
 import http.server
 import os
 import shutil
+import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -177,6 +179,59 @@ def click(window, x, y):
     time.sleep(0.4)
 
 
+def descendants(pid):
+    """The processes started by pid, and theirs, as /proc shows them now."""
+    children = {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                stat = f.read()
+        except OSError:
+            continue
+        # The name in brackets may hold spaces; the parent follows the state.
+        parent = int(stat[stat.rindex(")") + 2:].split()[1])
+        children.setdefault(parent, []).append(int(entry))
+    found, todo = [], [pid]
+    while todo:
+        for child in children.get(todo.pop(), []):
+            found.append(child)
+            todo.append(child)
+    return found
+
+
+def end_process_tree(process):
+    """Kills a reader and everything it started (Chromium's helpers too)."""
+    # Helpers of a reader that has gone are no longer its children, but
+    # they are still in its process group (start_new_session made one).
+    victims = descendants(process.pid) if process.poll() is None else []
+    try:
+        os.killpg(process.pid, signal.SIGKILL)
+    except OSError:
+        pass
+    for pid in victims:
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except OSError:
+            pass
+    process.wait()
+
+
+def offline_environment(env, closed_port):
+    """Nothing the reader does may leave 127.0.0.1, not even a name lookup:
+    libcurl goes through a proxy that is not there (and then resolves no
+    name), Chromium too, and Chromium resolves no name at all."""
+    proxy = "http://127.0.0.1:%d" % closed_port
+    for name in ("http_proxy", "https_proxy", "all_proxy", "HTTPS_PROXY", "ALL_PROXY"):
+        env[name] = proxy
+    env["no_proxy"] = env["NO_PROXY"] = "127.0.0.1,localhost"
+    flags = env.get("QTWEBENGINE_CHROMIUM_FLAGS") or "--no-sandbox --disable-gpu"
+    env["QTWEBENGINE_CHROMIUM_FLAGS"] = (
+        flags + " --proxy-server=127.0.0.1:%d" % closed_port
+        + ' --host-resolver-rules="MAP * ~NOTFOUND , EXCLUDE 127.0.0.1"')
+
+
 class Reader:
     started = []
 
@@ -185,14 +240,23 @@ class Reader:
         # and a reader blocked on a full pipe looks like a frozen window.
         self.log_path = os.path.join(os.path.dirname(home), "reader-%d.log" % len(Reader.started))
         with open(self.log_path, "w") as log:
-            self.process = subprocess.Popen([KELVOR, "--home", home], env=env,
+            self.process = subprocess.Popen([KELVOR, "--home", home], env=env, start_new_session=True,
                                             stdout=log, stderr=subprocess.STDOUT)
         Reader.started.append(self.process)
-        self.window = find_window("万象汇览")
+        self.window = self.find_own_window()
         xdo("windowmove", self.window, "0", "0")
         xdo("windowsize", self.window, "1200", "760")
         xdo("windowfocus", "--sync", self.window)
         time.sleep(2.0)
+
+    def find_own_window(self):
+        def search():
+            if self.process.poll() is not None:
+                raise Failure("the reader exited with code %s before its window showed"
+                              % self.process.returncode)
+            ids = visible_windows("万象汇览")
+            return ids[-1] if ids else None
+        return wait_for(search, "a window named 万象汇览", timeout=60)
 
     def focus_tree(self):
         # The tree fills the left pane below the toolbars.
@@ -206,7 +270,7 @@ class Reader:
         try:
             self.process.wait(timeout=30)
         except subprocess.TimeoutExpired:
-            self.process.kill()
+            end_process_tree(self.process)
             raise Failure("the reader did not exit after File > Exit")
         return self.process.returncode
 
@@ -229,6 +293,9 @@ def report_state(scratch, fav_path):
 
 
 def main():
+    # ctest ends a test that runs too long with SIGTERM: the readers must go
+    # with it, so it becomes an exception that runs the clean-up below.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("terminated"))
     for tool in ("xdotool", "xclip"):
         if not shutil.which(tool):
             print("skipped: %s is not installed" % tool)
@@ -249,7 +316,13 @@ def live_one_day():
     env["XDG_CONFIG_HOME"] = os.path.join(scratch, "config")
     env["XDG_DATA_HOME"] = os.path.join(scratch, "data")
     env["XDG_CACHE_HOME"] = os.path.join(scratch, "cache")
-    env.setdefault("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu")
+    # The reader's window must be a real one on this X server, whatever the
+    # caller uses for its own tests (offscreen, say).
+    env["QT_QPA_PLATFORM"] = "xcb"
+    # Bound and never listening: connections to it are refused at once.
+    closed = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    closed.bind(("127.0.0.1", 0))
+    offline_environment(env, closed.getsockname()[1])
     env["KELVOR_HOME"] = ""
     os.makedirs(os.path.join(home, "fav"))
     for name in ("fav.xsl", "hot.xsl", "rss.xsl"):
@@ -345,10 +418,9 @@ def live_one_day():
         return 1
     finally:
         for process in Reader.started:
-            if process.poll() is None:
-                process.kill()
-                process.wait()
+            end_process_tree(process)
         Reader.started.clear()
+        closed.close()
         server.shutdown()
         shutil.rmtree(scratch, ignore_errors=True)
 

@@ -2,6 +2,7 @@
 // expansion by the state of the cached copy, completions, refresh, hot-file
 // headlines, the status text and shutdown while downloads run.
 #include "feeds/DownloadQueue.h"
+#include "feeds/FavoritesImport.h"
 #include "platform/HomeFolder.h"
 #include "support/EventWait.h"
 #include "support/HttpServer.h"
@@ -118,6 +119,22 @@ TEST_F(Channels, AFailedDownloadBecomesTheFirstChildsText) {
     ASSERT_EQ(channel->childCount(), 1);
     EXPECT_EQ(label(channel->child(0)).rfind("加载错误:错误代码 0x800C0194", 0), 0u)
         << label(channel->child(0));
+
+    // The Favorites channel names a Favorites folder that is not there.
+    const std::string setting = kelvor::feeds::favoritesFolder();
+    kelvor::feeds::setFavoritesFolder(home.file("没有的收藏夹"));
+    std::string favorites =
+        home.write("fav/favorites.xml", "<Tree Type=\"fav\"><TreeNode "
+                                        "Title=\"收藏夹\" Rss=\"$FAVORITES\"/></Tree>");
+    ASSERT_TRUE(view.LoadTreeFile(favorites, view.rootItem(), 0));
+    QTreeWidgetItem* folder = view.topLevelItem(1);
+    folder->setExpanded(true);
+    bool done = waitUntil([&] { return idle(); }, 5000);
+    kelvor::feeds::setFavoritesFolder(setting);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(childLabels(folder), std::vector<std::string>{kelvor::feeds::favoritesMissingText(
+                                       home.file("没有的收藏夹"))});
+    EXPECT_FALSE(std::filesystem::exists(home.file("rss/收藏夹.xml")));
     EXPECT_TRUE(boxes.messages.empty()) << "download errors never show a message box";
 }
 

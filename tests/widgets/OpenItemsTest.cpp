@@ -1,5 +1,6 @@
 // What clicks, Enter and the open commands show, as the frame records it.
 #include "app/CommandIds.h"
+#include "support/Offline.h"
 #include "tree/Strings.h"
 #include "widgets/TreeEditFixture.h"
 
@@ -15,10 +16,15 @@ class OpenItems : public kelvor::test::TreeEditFixture {
 protected:
     void SetUp() override {
         TreeEditFixture::SetUp();
+        // Expanding the channel never downloaded starts its download: the
+        // address fails at once, on this machine.
+        const std::string cached = kelvor::test::unreachableUrl("/a");
         loadInto(item("子树丙"), dir.write("fav/channels.xml", R"(<Tree Type="fav">
-          <TreeNode Title="已缓存频道" Rss="http://feed.example/a" Href="http://site.example/"/>
-          <TreeNode Title="未下载频道" Rss="http://feed.example/b"/></Tree>)"));
-        cachePath = dir.write("rss/已缓存频道.xml", R"(<Tree Type="rss" BaseURL="http://feed.example/a"/>)");
+          <TreeNode Title="已缓存频道" Rss=")" + cached + R"(" Href="http://site.example/"/>
+          <TreeNode Title="未下载频道" Rss=")" + kelvor::test::unreachableUrl("/b") +
+                                                                   R"("/></Tree>)"));
+        cachePath =
+            dir.write("rss/已缓存频道.xml", R"(<Tree Type="rss" BaseURL=")" + cached + R"("/>)");
         view.resize(500, 600);
         view.show();
     }

@@ -171,7 +171,8 @@ TEST_F(PropertiesDialog, NewItemWritesNoFileItShouldNot) {
     EXPECT_EQ(nodeOnDisk(catPath, "改主意").attributeOr("NodeSrc"), "/fav/改主意.xml");
     EXPECT_FALSE(std::filesystem::exists(dir.file("fav/改主意.xml")));
 
-    // An existing category file is never written over.
+    // An existing category file is never written over, even when the user
+    // agreed to show it.
     std::string before = kelvor::test::readFile(subPath);
     DialogScript existing = newItemAs("sub", CDlgTreePro::kFavoritesRadio);
     view.handleCommand(cmd::kNewItem);
@@ -182,6 +183,57 @@ TEST_F(PropertiesDialog, NewItemWritesNoFileItShouldNot) {
     DialogScript nowhere = newItemAs("无处/可存", CDlgTreePro::kHotRadio);
     view.handleCommand(cmd::kNewItem);
     EXPECT_TRUE(nodeOnDisk(catPath, "无处/可存"));
+    ASSERT_EQ(boxes.messages.size(), 3u);
+    EXPECT_EQ(boxes.messages[2].text, str::kCreateFileFailed);
+}
+
+TEST_F(PropertiesDialog, NewCategoryOnAnExistingFileAsksAndMayTakeAnotherName) {
+    const std::string question = "文件“" + subPath + "”已存在。要使用现有的文件吗？";
+    const std::string subBefore = kelvor::test::readFile(subPath);
+    select("文本乙");
+    bool acceptedAtOnce = true;
+    DialogScript renamed([&](CDlgTreePro& dialog) {
+        dialog.titleBox()->setText(QStringLiteral("体育"));
+        dialog.radio(CDlgTreePro::kFavoritesRadio)->click();
+        dialog.fileNameBox()->setText(QStringLiteral("/fav/sub.xml"));
+        boxes.answer = kelvor::app::kIdCancel; // no: back to the dialog
+        dialog.OnOK();
+        acceptedAtOnce = dialog.result() == QDialog::Accepted;
+        EXPECT_TRUE(dialog.fileNameBox()->hasSelectedText());
+        dialog.fileNameBox()->setText(QStringLiteral("/fav/体育.xml"));
+        dialog.OnOK();
+    });
+    view.handleCommand(cmd::kNewItem);
+    EXPECT_FALSE(acceptedAtOnce);
+    ASSERT_EQ(boxes.messages.size(), 1u);
+    EXPECT_EQ(boxes.messages[0].text, question);
+    EXPECT_EQ(boxes.messages[0].icon, kelvor::app::MessageIcon::Question);
+    EXPECT_EQ(nodeOnDisk(catPath, "体育").attributeOr("NodeSrc"), "/fav/体育.xml");
+    EXPECT_EQ(titlesOnDisk(dir.file("fav/体育.xml")), (Titles{"新建收藏夹"}));
+
+    // Yes: the new hot item shows the existing file, which stays as it was.
+    boxes.answer = kelvor::app::kIdOk;
+    DialogScript reused([](CDlgTreePro& dialog) {
+        dialog.titleBox()->setText(QStringLiteral("旧分类"));
+        dialog.radio(CDlgTreePro::kHotRadio)->click();
+        dialog.fileNameBox()->setText(QStringLiteral("/fav/sub.xml"));
+        dialog.OnOK();
+    });
+    view.handleCommand(cmd::kNewItem);
     ASSERT_EQ(boxes.messages.size(), 2u);
-    EXPECT_EQ(boxes.messages[1].text, str::kCreateFileFailed);
+    EXPECT_EQ(boxes.messages[1].text, question);
+    EXPECT_EQ(nodeOnDisk(catPath, "旧分类").attributeOr("NodeSrc"), "/fav/sub.xml");
+    EXPECT_EQ(kelvor::test::readFile(subPath), subBefore);
+
+    // Only a category asks: an item that merely names the file does not.
+    DialogScript plain([](CDlgTreePro& dialog) {
+        dialog.titleBox()->setText(QStringLiteral("普通"));
+        dialog.radio(CDlgTreePro::kFavoritesRadio)->click();
+        dialog.fileNameBox()->setText(QStringLiteral("/fav/sub.xml"));
+        dialog.radio(CDlgTreePro::kCurrentItemRadio)->click();
+        dialog.OnOK();
+    });
+    view.handleCommand(cmd::kNewItem);
+    EXPECT_EQ(boxes.messages.size(), 2u);
+    EXPECT_EQ(nodeOnDisk(catPath, "普通").attributeOr("NodeSrc"), "/fav/sub.xml");
 }

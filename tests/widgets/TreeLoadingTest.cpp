@@ -1,4 +1,5 @@
 #include "platform/HomeFolder.h"
+#include "support/Offline.h"
 #include "support/Recorders.h"
 #include "support/TempDir.h"
 #include "tree/CLeftView.h"
@@ -90,19 +91,22 @@ TEST_F(TreeLoading, ImgKeywordsReplaceBothIconsExactCaseOnly) {
 }
 
 TEST_F(TreeLoading, HotFileShowsHeadlinesFavFileShowsTitles) {
-    const char* body = R"(<Tree Type="%s">
-      <TreeNode Title="Own title" Rss="http://feed"><Desc Title="Latest headline">d</Desc></TreeNode>
-      <TreeNode Title="No headline" Rss="http://feed2"><Desc Title="">d</Desc></TreeNode>
-    </Tree>)";
-    char hot[512], fav[512];
-    std::snprintf(hot, sizeof hot, body, "hot");
-    std::snprintf(fav, sizeof fav, body, "fav");
+    // A hot file starts a headline download per channel without a fresh
+    // copy; these fail at once, on this machine.
+    auto body = [](const std::string& type) {
+        return "<Tree Type=\"" + type + "\"><TreeNode Title=\"Own title\" Rss=\"" +
+               kelvor::test::unreachableUrl("/feed") +
+               "\"><Desc Title=\"Latest headline\">d</Desc></TreeNode>"
+               "<TreeNode Title=\"No headline\" Rss=\"" +
+               kelvor::test::unreachableUrl("/feed2") +
+               "\"><Desc Title=\"\">d</Desc></TreeNode></Tree>";
+    };
     QTreeWidgetItem hotParent, favParent;
     view.addTopLevelItem(&hotParent);
     view.addTopLevelItem(&favParent);
-    ASSERT_TRUE(view.LoadTreeFile(file("hot.xml", hot), &hotParent, 0));
+    ASSERT_TRUE(view.LoadTreeFile(file("hot.xml", body("hot")), &hotParent, 0));
     EXPECT_EQ(view.hotUpdateMode == 0 || view.hotUpdateMode == 1, true);
-    ASSERT_TRUE(view.LoadTreeFile(file("fav.xml", fav), &favParent, 0));
+    ASSERT_TRUE(view.LoadTreeFile(file("fav.xml", body("fav")), &favParent, 0));
     EXPECT_EQ(view.hotUpdateMode, 0);
     EXPECT_EQ(hotParent.child(0)->text(0).toStdString(), "Latest headline");
     EXPECT_EQ(hotParent.child(1)->text(0).toStdString(), "No headline");

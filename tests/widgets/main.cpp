@@ -1,7 +1,8 @@
 // Widget tests: a QApplication on the offscreen platform, settings in a
-// throw-away place.
+// throw-away place, pages that cannot reach beyond 127.0.0.1.
 #include "app/CKelvorApp.h"
 #include "platform/XmlDom.h"
+#include "support/Offline.h"
 
 #include <QApplication>
 #include <QStandardPaths>
@@ -9,10 +10,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu", 0);
+    const char* flags = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    std::string chromium = flags && *flags ? flags : "--no-sandbox --disable-gpu";
+    setenv("QTWEBENGINE_CHROMIUM_FLAGS",
+           (chromium + " " + kelvor::test::offlineChromiumFlags()).c_str(), 1);
     QStandardPaths::setTestModeEnabled(true);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
