@@ -34,20 +34,33 @@ int messageBox(const std::string& text, const std::string& caption, MessageIcon 
     if (replacementBoxes)
         return replacementBoxes->show(text, caption, icon, buttons);
     QMessageBox box(qtIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
-                    buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-    if (buttons == MessageButtons::OkCancel)
-        box.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
+                    QMessageBox::NoButton, QApplication::activeWindow());
+    if (buttons == MessageButtons::YesNo) {
+        box.addButton(QMessageBox::Yes)->setText(QStringLiteral("是(&Y)"));
+        box.addButton(QMessageBox::No)->setText(QStringLiteral("否(&N)"));
+    } else {
+        box.addButton(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+        if (buttons == MessageButtons::OkCancel)
+            box.addButton(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
+    }
     // A box raised in the middle of a long tree operation must not show that
     // operation's wait cursor: the user is asked to act.
     int waitCursors = 0;
     for (; QApplication::overrideCursor(); ++waitCursors)
         QApplication::restoreOverrideCursor();
-    bool ok = box.exec() == QMessageBox::Ok;
+    int pressed = box.exec();
     for (; waitCursors > 0; --waitCursors)
         QApplication::setOverrideCursor(Qt::WaitCursor);
-    return ok ? kIdOk : kIdCancel;
+    switch (pressed) {
+    case QMessageBox::Ok:
+        return kIdOk;
+    case QMessageBox::Yes:
+        return kIdYes;
+    case QMessageBox::No:
+        return kIdNo;
+    default:
+        return kIdCancel;
+    }
 }
 
 } // namespace kelvor::app

@@ -31,8 +31,8 @@ IMainFrame* mainFrame();
 void setMainFrame(IMainFrame* frame);
 
 enum class MessageIcon { None, Information, Warning, Question, Critical };
-enum class MessageButtons { Ok, OkCancel };
-enum MessageResult { kIdOk = 1, kIdCancel = 2 };
+enum class MessageButtons { Ok, OkCancel, YesNo };
+enum MessageResult { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
 
 class IMessageBoxes {
 public:
@@ -44,7 +44,8 @@ public:
 // Installs a replacement (tests); null restores the real message boxes.
 void setMessageBoxes(IMessageBoxes* boxes);
 
-// A modal message box over the main window; returns kIdOk or kIdCancel.
+// A modal message box over the main window; returns kIdOk or kIdCancel, or
+// for a question kIdYes or kIdNo.
 int messageBox(const std::string& text, const std::string& caption = "万象汇览",
                MessageIcon icon = MessageIcon::Warning, MessageButtons buttons = MessageButtons::Ok);
 

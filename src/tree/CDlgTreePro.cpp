@@ -206,5 +206,5 @@ bool CDlgTreePro::mayUseCategoryFile() const {
     // new name is rarely what a new category was meant to be.
     return kelvor::app::messageBox("文件“" + path + "”已存在。要使用现有的文件吗？",
                                    kelvor::str::kAppTitle, kelvor::app::MessageIcon::Question,
-                                   kelvor::app::MessageButtons::OkCancel) == kelvor::app::kIdOk;
+                                   kelvor::app::MessageButtons::YesNo) == kelvor::app::kIdYes;
 }

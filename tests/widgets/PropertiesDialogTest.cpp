@@ -174,6 +174,7 @@ TEST_F(PropertiesDialog, NewItemWritesNoFileItShouldNot) {
     // An existing category file is never written over, even when the user
     // agreed to show it.
     std::string before = kelvor::test::readFile(subPath);
+    boxes.answer = kelvor::app::kIdYes;
     DialogScript existing = newItemAs("sub", CDlgTreePro::kFavoritesRadio);
     view.handleCommand(cmd::kNewItem);
     EXPECT_EQ(nodeOnDisk(catPath, "sub").attributeOr("NodeSrc"), "/fav/sub.xml");
@@ -196,7 +197,7 @@ TEST_F(PropertiesDialog, NewCategoryOnAnExistingFileAsksAndMayTakeAnotherName) {
         dialog.titleBox()->setText(QStringLiteral("体育"));
         dialog.radio(CDlgTreePro::kFavoritesRadio)->click();
         dialog.fileNameBox()->setText(QStringLiteral("/fav/sub.xml"));
-        boxes.answer = kelvor::app::kIdCancel; // no: back to the dialog
+        boxes.answer = kelvor::app::kIdNo; // back to the dialog
         dialog.OnOK();
         acceptedAtOnce = dialog.result() == QDialog::Accepted;
         EXPECT_TRUE(dialog.fileNameBox()->hasSelectedText());
@@ -212,7 +213,7 @@ TEST_F(PropertiesDialog, NewCategoryOnAnExistingFileAsksAndMayTakeAnotherName) {
     EXPECT_EQ(titlesOnDisk(dir.file("fav/体育.xml")), (Titles{"新建收藏夹"}));
 
     // Yes: the new hot item shows the existing file, which stays as it was.
-    boxes.answer = kelvor::app::kIdOk;
+    boxes.answer = kelvor::app::kIdYes;
     DialogScript reused([](CDlgTreePro& dialog) {
         dialog.titleBox()->setText(QStringLiteral("旧分类"));
         dialog.radio(CDlgTreePro::kHotRadio)->click();
