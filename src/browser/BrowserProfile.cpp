@@ -61,6 +61,8 @@ QWebEngineProfile* createBrowserProfile(QObject* parent) {
         profile->setCachePath(QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
                               QStringLiteral("/browser"));
     }
+    // Sites answer in Chinese where they can, like the rest of the program.
+    profile->setHttpAcceptLanguage(QStringLiteral("zh-CN,zh;q=0.9,en;q=0.5"));
     profile->setDownloadPath(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
     QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile, &onDownloadRequested);
     return profile;

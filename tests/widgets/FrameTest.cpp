@@ -1,6 +1,7 @@
 #include "BrowserTestSupport.h"
 #include "app/Addresses.h"
 #include "app/CAddressBar.h"
+#include "app/CKelvorApp.h"
 #include "app/CMainFrame.h"
 #include "app/CommandIds.h"
 #include "support/Recorders.h"
@@ -14,6 +15,7 @@
 #include <QTabBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTranslator>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
 
@@ -210,4 +212,16 @@ TEST_F(Frame, ClosingSavesTheHistoryAndExitsCleanlyWhilePagesLoad) {
     QSettings settings;
     EXPECT_EQ(settings.value("TypedUrls/url1").toString(), QString::fromStdString(dir.file("a.html")));
     // The frame (and with it pages still loading) goes at the end of the test.
+}
+
+TEST(Application, QtsOwnTextsAreChinese) {
+    QList<QTranslator*> installed = CKelvorApp::installChineseTranslations();
+    EXPECT_EQ(installed.size(), 2);
+    // The file dialog (qtbase) and the page's context menu (qtwebengine).
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("查找范围："));
+    EXPECT_EQ(QCoreApplication::translate("RenderViewContextMenuQt", "Save page"), QStringLiteral("保存页面"));
+    for (QTranslator* translator : installed) {
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+    }
 }

@@ -8,7 +8,11 @@
 #include "support/Recorders.h"
 #include "support/TempDir.h"
 
+#include <QInputDialog>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
 #include <QTabBar>
 #include <QWebEngineScript>
 
@@ -230,6 +234,36 @@ TEST(SilentPage, ScriptQuestionsGetTheCautiousAnswerWithoutABox) {
     ASSERT_TRUE(loadAndWait(page, QStringLiteral("about:blank")));
     QVariant answers = runScript(page, "alert('a'); [confirm('c'), prompt('p', 'x')]");
     EXPECT_EQ(answers.toList(), (QVariantList{false, QVariant()}));
+}
+
+TEST(ScriptBoxes, SpeakChineseAndShowThePagesTextAsText) {
+    CleanSettings settings;
+    CTabView tabs;
+    RecordingFrame frame;
+    CKelvorView* page = tabs.CreatePage(std::nullopt, true);
+    page->setSilent(false);
+    ASSERT_TRUE(loadAndWait(page, QStringLiteral("about:blank")));
+    // Each box is answered as it comes up: the first confirm with Cancel,
+    // the prompt with its own text changed.
+    QStringList seen;
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            seen << box->windowTitle() + "|" + box->text() + "|" + box->button(QMessageBox::Ok)->text();
+            EXPECT_EQ(box->textFormat(), Qt::PlainText);
+            box->done(seen.size() == 2 ? QMessageBox::Cancel : QMessageBox::Ok);
+        } else if (auto* input = qobject_cast<QInputDialog*>(modal)) {
+            seen << input->windowTitle() + "|" + input->labelText() + "|" + input->textValue();
+            input->setTextValue(input->textValue() + "!");
+            input->accept();
+        }
+    });
+    answerer.start(20);
+    QVariant answers = runScript(page, "alert('<b>甲</b>'); [confirm('乙'), confirm('丙'), prompt('丁', '戊')]");
+    EXPECT_EQ(answers.toList(), (QVariantList{false, true, QStringLiteral("戊!")}));
+    EXPECT_EQ(seen, (QStringList{"来自网页的消息|<b>甲</b>|确定", "来自网页的消息|乙|确定", "来自网页的消息|丙|确定",
+                                 "来自网页的消息|丁|戊"}));
 }
 
 namespace {
