@@ -1,8 +1,10 @@
 #include "browser/BrowserProfile.h"
 
 #include "app/FrameInterface.h"
+#include "browser/SavePage.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QPointer>
 #include <QStandardPaths>
@@ -30,11 +32,18 @@ void reportDownload(QWebEngineDownloadRequest* download) {
         frame->SetStatusText(("下载失败: " + name + " (" + download->interruptReasonString() + ")").toStdString());
 }
 
-// Pages saved through the Save command arrive accepted already; anything
+// Pages saved through the Save command arrive accepted already; the page's
+// own 另存为 arrives unanswered and gets the Save command's dialog; anything
 // else a page wants to download is saved where the user says.
 void onDownloadRequested(QWebEngineDownloadRequest* download) {
-    if (download->isSavePageDownload() || download->state() != QWebEngineDownloadRequest::DownloadRequested)
+    if (download->state() != QWebEngineDownloadRequest::DownloadRequested)
         return;
+    QObject::connect(download, &QWebEngineDownloadRequest::stateChanged, download,
+                     [download] { reportDownload(download); });
+    if (download->isSavePageDownload()) {
+        acceptSavePageDownload(download);
+        return;
+    }
     QString suggested = QDir(download->downloadDirectory()).filePath(download->downloadFileName());
     QString path = QFileDialog::getSaveFileName(nullptr, QStringLiteral("保存文件"), suggested);
     if (path.isEmpty()) {
@@ -44,8 +53,6 @@ void onDownloadRequested(QWebEngineDownloadRequest* download) {
     QFileInfo target(path);
     download->setDownloadDirectory(target.absolutePath());
     download->setDownloadFileName(target.fileName());
-    QObject::connect(download, &QWebEngineDownloadRequest::stateChanged, download,
-                     [download] { reportDownload(download); });
     download->accept();
 }
 
