@@ -4,6 +4,7 @@
 #include "browser/SavePage.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFileDialog>
 #include <QPointer>
@@ -56,6 +57,31 @@ void onDownloadRequested(QWebEngineDownloadRequest* download) {
     download->accept();
 }
 
+// A named profile makes its folder under the application's data folder
+// ($XDG_DATA_HOME/Kelvor/万象汇览/QtWebEngine/NAME) and writes its first
+// settings there the moment it exists, before it can be told where it
+// really lives. That data folder lies inside the default home folder, the
+// user's collection. While the profile is made, the data folder points into
+// the browser's own storage instead. The engine starts its threads only
+// with the first profile, so the variable is set before any of them run.
+class DataHomeWhileCreating {
+public:
+    explicit DataHomeWhileCreating(const QString& folder)
+        : hadValue_(qEnvironmentVariableIsSet("XDG_DATA_HOME")), old_(qgetenv("XDG_DATA_HOME")) {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(folder));
+    }
+    ~DataHomeWhileCreating() {
+        if (hadValue_)
+            qputenv("XDG_DATA_HOME", old_);
+        else
+            qunsetenv("XDG_DATA_HOME");
+    }
+
+private:
+    bool hadValue_;
+    QByteArray old_;
+};
+
 } // namespace
 
 QWebEngineProfile* createBrowserProfile(QObject* parent) {
@@ -63,7 +89,10 @@ QWebEngineProfile* createBrowserProfile(QObject* parent) {
     if (QStandardPaths::isTestModeEnabled()) {
         profile = new QWebEngineProfile(parent);
     } else {
-        profile = new QWebEngineProfile(QStringLiteral("Kelvor"), parent);
+        {
+            DataHomeWhileCreating dataHome(stateFolder() + QStringLiteral("/initial"));
+            profile = new QWebEngineProfile(QStringLiteral("Kelvor"), parent);
+        }
         profile->setPersistentStoragePath(stateFolder());
         profile->setCachePath(QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
                               QStringLiteral("/browser"));
