@@ -132,6 +132,10 @@ void CMainFrame::onFocusChanged(QWidget* now) {
         activeView_ = ActiveView::Tree;
     else if (tabView_->isAncestorOf(now))
         activeView_ = ActiveView::Page;
+    else
+        return;
+    // Disabled edit entries leave their keys to the focused tree or page.
+    updateEditCommandStates();
 }
 
 void CMainFrame::updateHistoryButtons() {

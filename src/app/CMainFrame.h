@@ -71,6 +71,7 @@ public:
     QAction* commandAction(int id) const;
     // Checks and enabled states as the menus should show them now.
     void updateCommandStates();
+    void updateEditCommandStates();
 
     bool navPaneVisible = true;
     int savedNavPaneWidth = 0;

@@ -94,6 +94,11 @@ bool CKelvorView::handleCommand(int id) {
     }
 }
 
+bool CKelvorView::isEditCommandEnabled(int id) const {
+    QWebEnginePage::WebAction action = editAction(id);
+    return action != QWebEnginePage::NoWebAction && pageAction(action)->isEnabled();
+}
+
 void CKelvorView::setZoomLevel(int level) { setZoomFactor(kZoomFactors[level]); }
 
 int CKelvorView::currentZoomCommand() const {

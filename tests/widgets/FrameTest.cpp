@@ -214,6 +214,39 @@ TEST_F(Frame, ClosingSavesTheHistoryAndExitsCleanlyWhilePagesLoad) {
     // The frame (and with it pages still loading) goes at the end of the test.
 }
 
+TEST_F(Frame, EditEntriesFollowThePageAndAreGreyWhileTheTreeHasTheFocus) {
+    const std::pair<int, QWebEnginePage::WebAction> entries[] = {
+        {cmd::kEditUndo, QWebEnginePage::Undo},   {cmd::kEditRedo, QWebEnginePage::Redo},
+        {cmd::kEditCut, QWebEnginePage::Cut},     {cmd::kEditCopy, QWebEnginePage::Copy},
+        {cmd::kEditPaste, QWebEnginePage::Paste}, {cmd::kEditSelectAll, QWebEnginePage::SelectAll},
+    };
+    CKelvorView* shown = frame.tabView()->GetActivePage();
+    ASSERT_TRUE(loadAndWait(shown, page("a.html", "甲")));
+    frame.activateWindow();
+    shown->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return frame.activeView() == CMainFrame::ActiveView::Page; }, 2000));
+    for (bool pageCanAct : {true, false}) {
+        for (const auto& [id, action] : entries)
+            shown->pageAction(action)->setEnabled(pageCanAct);
+        frame.updateCommandStates(); // what a menu does before it shows
+        for (const auto& [id, action] : entries)
+            EXPECT_EQ(frame.commandAction(id)->isEnabled(), pageCanAct) << id;
+    }
+    for (const auto& [id, action] : entries)
+        shown->pageAction(action)->setEnabled(true);
+    frame.updateCommandStates();
+
+    // Focus alone greys them: their keys then reach the tree.
+    frame.leftView()->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return frame.activeView() == CMainFrame::ActiveView::Tree; }, 2000));
+    for (const auto& [id, action] : entries)
+        EXPECT_FALSE(frame.commandAction(id)->isEnabled()) << id;
+    frame.updateCommandStates();
+    for (const auto& [id, action] : entries)
+        EXPECT_FALSE(frame.commandAction(id)->isEnabled()) << id;
+    EXPECT_TRUE(frame.commandAction(cmd::kEditFind)->isEnabled());
+}
+
 TEST(Application, QtsOwnTextsAreChinese) {
     QList<QTranslator*> installed = CKelvorApp::installChineseTranslations();
     EXPECT_EQ(installed.size(), 2);
