@@ -76,6 +76,8 @@ public:
     bool navPaneVisible = true;
     int savedNavPaneWidth = 0;
 
+    QMenu* createPopupMenu() override;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 

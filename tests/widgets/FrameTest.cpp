@@ -247,6 +247,19 @@ TEST_F(Frame, EditEntriesFollowThePageAndAreGreyWhileTheTreeHasTheFocus) {
     EXPECT_TRUE(frame.commandAction(cmd::kEditFind)->isEnabled());
 }
 
+TEST_F(Frame, BarsStayInPlaceAndOnlyTheViewMenuHidesTheToolbar) {
+    for (QToolBar* bar : {frame.toolBar(), static_cast<QToolBar*>(frame.addressBar())}) {
+        EXPECT_FALSE(bar->isMovable());
+        EXPECT_FALSE(bar->isFloatable());
+    }
+    EXPECT_EQ(frame.createPopupMenu(), nullptr);
+    frame.OnCommand(cmd::kViewToolbar);
+    EXPECT_TRUE(frame.toolBar()->isHidden());
+    frame.OnCommand(cmd::kViewToolbar);
+    EXPECT_FALSE(frame.toolBar()->isHidden());
+    EXPECT_FALSE(frame.addressBar()->isHidden());
+}
+
 TEST(Application, QtsOwnTextsAreChinese) {
     QList<QTranslator*> installed = CKelvorApp::installChineseTranslations();
     EXPECT_EQ(installed.size(), 2);
