@@ -359,13 +359,23 @@ TEST(PageCommands, ZoomLevelsAndTheirCheckedEntry) {
 
 TEST(PageCommands, ViewSourceOpensANewActivePageOnTheSource) {
     CleanSettings settings;
+    TempDir dir;
     CTabView tabs;
-    RecordingFrame frame;
+    TabFrame frame(tabs);
     CKelvorView* page = tabs.CreatePage(std::nullopt, true);
-    ASSERT_TRUE(loadAndWait(page, QStringLiteral("about:blank")));
-    frame.calls.clear();
+    QUrl address = QUrl::fromLocalFile(QString::fromStdString(
+        dir.write("源.html", "<html><head><title>源页</title></head><body><b>粗体</b></body></html>")));
+    ASSERT_TRUE(loadAndWait(page, address.toLocalFile()));
+
     page->handleCommand(kelvor::cmd::kViewSource);
-    EXPECT_EQ(frame.calls, (std::vector<std::string>{"OpenNewPage(1)"}));
+    EXPECT_EQ(frame.opened, std::vector<bool>{true});
+    CKelvorView* source = tabs.GetActivePage();
+    ASSERT_NE(source, page);
+    ASSERT_TRUE(waitUntil([&] { return source->url().scheme() == QLatin1String("view-source"); }));
+    EXPECT_EQ(source->url().toString(), "view-source:" + address.toString());
+    // The markup itself is shown, not the page it makes.
+    EXPECT_TRUE(waitUntil([&] { return bodyText(source).contains(QStringLiteral("<b>粗体</b>")); }));
+    EXPECT_EQ(page->url(), address);
 }
 
 TEST(Favorites, FileNamesStayInsideTheFolder) {
