@@ -9,12 +9,31 @@
 
 #include <QCommandLineParser>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
+#include <cstdlib>
 #include <optional>
+
+#include <unistd.h>
+
+namespace {
+void addChromiumFlag(const std::string& flag, const std::string& unlessPresent) {
+    const char* flags = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    std::string value = flags ? flags : "";
+    if (value.find(unlessPresent) != std::string::npos)
+        return;
+    value += value.empty() ? flag : " " + flag;
+    setenv("QTWEBENGINE_CHROMIUM_FLAGS", value.c_str(), 1);
+}
+} // namespace
 
 CKelvorApp::CKelvorApp(int& argc, char** argv) : QApplication(argc, argv) {
     Q_INIT_RESOURCE(kelvor);
     setSettingsIdentity();
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    installChineseTranslations();
     setApplicationVersion(QStringLiteral("1.70"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/kelvor.svg")));
     kelvor::xml::initialize();
@@ -25,6 +44,29 @@ CKelvorApp::~CKelvorApp() = default;
 void CKelvorApp::setSettingsIdentity() {
     QCoreApplication::setOrganizationName(QStringLiteral("Kelvor"));
     QCoreApplication::setApplicationName(QStringLiteral("万象汇览"));
+}
+
+QList<QTranslator*> CKelvorApp::installChineseTranslations() {
+    QList<QTranslator*> installed;
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    for (const char* catalog : {"qtbase_zh_CN", "qtwebengine_zh_CN"}) {
+        auto* translator = new QTranslator(QCoreApplication::instance());
+        if (translator->load(QLatin1String(catalog), folder) && QCoreApplication::installTranslator(translator))
+            installed << translator;
+        else
+            delete translator;
+    }
+    return installed;
+}
+
+void CKelvorApp::prepareWebEngine() {
+    // Error pages, the spelling of dates in pages and the engine's own
+    // menus follow this, not LANG.
+    addChromiumFlag("--lang=zh-CN", "--lang=");
+    // Chromium refuses to start its sandbox as root; a reader started as
+    // root (a container, a CI machine) would otherwise show no pages at all.
+    if (geteuid() == 0)
+        addChromiumFlag("--no-sandbox", "--no-sandbox");
 }
 
 bool CKelvorApp::InitInstance() {

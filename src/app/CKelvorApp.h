@@ -2,10 +2,12 @@
 #pragma once
 
 #include <QApplication>
+#include <QList>
 
 #include <memory>
 
 class CMainFrame;
+class QTranslator;
 
 class CKelvorApp : public QApplication {
     Q_OBJECT
@@ -22,6 +24,15 @@ public:
 
     // Settings live under organisation "Kelvor", application "万象汇览".
     static void setSettingsIdentity();
+    // Qt's own texts (file and print dialogs, the page's context menu,
+    // script boxes, line-edit menus) in Chinese whatever LANG says, like the
+    // rest of the program. Call before the first page or dialog exists: the
+    // page actions keep the text they were made with. Returns what it
+    // installed; the translators belong to the application.
+    static QList<QTranslator*> installChineseTranslations();
+    // Before the application object: the web engine reads its language from
+    // the command line it is started with.
+    static void prepareWebEngine();
 
 private:
     std::unique_ptr<CMainFrame> frame_;

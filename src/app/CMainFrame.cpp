@@ -31,6 +31,14 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     addressBar_ = new CAddressBar(this, this);
     addToolBar(Qt::TopToolBarArea, addressBar_);
     addressBar_->LoadTypedUrls();
+    // The bars stay where they are: a bar dragged loose or hidden from a
+    // context menu had no way back (the View menu shows and hides the
+    // toolbar, nothing hides the address bar).
+    for (QToolBar* bar : {toolBar_, static_cast<QToolBar*>(addressBar_)}) {
+        bar->setMovable(false);
+        bar->setFloatable(false);
+        bar->toggleViewAction()->setVisible(false);
+    }
     connect(addressBar_, &QToolBar::actionTriggered, this, [this](QAction* action) { OnCommand(action->data().toInt()); });
     createMenus();
     createAccelerators();
@@ -132,6 +140,10 @@ void CMainFrame::onFocusChanged(QWidget* now) {
         activeView_ = ActiveView::Tree;
     else if (tabView_->isAncestorOf(now))
         activeView_ = ActiveView::Page;
+    else
+        return;
+    // Disabled edit entries leave their keys to the focused tree or page.
+    updateEditCommandStates();
 }
 
 void CMainFrame::updateHistoryButtons() {
@@ -141,6 +153,9 @@ void CMainFrame::updateHistoryButtons() {
     if (QAction* forward = commandAction(kelvor::cmd::kForward))
         forward->setEnabled(!page || page->history()->canGoForward());
 }
+
+// Qt's menu of bars to show or hide: the View menu does that.
+QMenu* CMainFrame::createPopupMenu() { return nullptr; }
 
 // ---- closing ----------------------------------------------------------------
 

@@ -71,9 +71,12 @@ public:
     QAction* commandAction(int id) const;
     // Checks and enabled states as the menus should show them now.
     void updateCommandStates();
+    void updateEditCommandStates();
 
     bool navPaneVisible = true;
     int savedNavPaneWidth = 0;
+
+    QMenu* createPopupMenu() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

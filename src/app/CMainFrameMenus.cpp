@@ -98,6 +98,9 @@ const MenuEntry kHelpMenu[] = {
     {cmd::kAbout, "关于 万象汇览(&A)...", nullptr, "显示程序信息和版本号"},
 };
 
+const int kEditCommands[] = {cmd::kEditUndo, cmd::kEditRedo, cmd::kEditCut, cmd::kEditCopy, cmd::kEditPaste,
+                             cmd::kEditSelectAll};
+
 const int kCheckableCommands[] = {cmd::kNavPane,      cmd::kViewToolbar, cmd::kViewStatusBar, cmd::kOptionSilent,
                                   cmd::kOptionPopup, cmd::kOptionSdi};
 
@@ -225,6 +228,7 @@ void CMainFrame::createAccelerators() {
 }
 
 void CMainFrame::updateCommandStates() {
+    updateEditCommandStates();
     commandAction(cmd::kNavPane)->setChecked(navPaneVisible);
     commandAction(cmd::kViewToolbar)->setChecked(!toolBar_->isHidden());
     commandAction(cmd::kViewStatusBar)->setChecked(!statusBar()->isHidden());
@@ -234,4 +238,12 @@ void CMainFrame::updateCommandStates() {
     int zoom = tabView()->activePage ? tabView()->activePage->currentZoomCommand() : cmd::kFontMedium;
     for (int id = cmd::kFontLargest; id <= cmd::kFontSmallest; ++id)
         commandAction(id)->setChecked(id == zoom);
+}
+
+// The edit entries act on the page alone (the tree edits through its own
+// menu), and only as far as the page can act now.
+void CMainFrame::updateEditCommandStates() {
+    CKelvorView* page = activeView_ == ActiveView::Page ? tabView()->activePage : nullptr;
+    for (int id : kEditCommands)
+        commandAction(id)->setEnabled(page && page->isEditCommandEnabled(id));
 }

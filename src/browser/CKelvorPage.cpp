@@ -4,8 +4,30 @@
 #include "browser/CKelvorView.h"
 
 #include <QCoreApplication>
+#include <QInputDialog>
+#include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
+
+namespace {
+
+// The engine's own script boxes have English titles and read the page's
+// text as markup; these speak the program's language and show the text as
+// the page wrote it.
+const QString kScriptBoxTitle = QStringLiteral("来自网页的消息");
+
+bool scriptBox(QWidget* parent, const QString& msg, bool withCancel) {
+    QMessageBox box(withCancel ? QMessageBox::Question : QMessageBox::Information, kScriptBoxTitle, msg,
+                    withCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    if (withCancel)
+        box.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
+    return box.exec() == QMessageBox::Ok;
+}
+
+} // namespace
 
 CKelvorPage::CKelvorPage(QWebEngineProfile* profile, CKelvorView* view) : QWebEnginePage(profile, view), view_(view) {
     connect(this, &QWebEnginePage::certificateError, this, &CKelvorPage::onCertificateError);
@@ -27,18 +49,18 @@ QWebEnginePage* CKelvorPage::createWindow(WebWindowType type) {
     return target ? target->page() : nullptr;
 }
 
-void CKelvorPage::javaScriptAlert(const QUrl& securityOrigin, const QString& msg) {
+void CKelvorPage::javaScriptAlert(const QUrl&, const QString& msg) {
     if (!silent)
-        QWebEnginePage::javaScriptAlert(securityOrigin, msg);
+        scriptBox(view_, msg, false);
 }
 
-bool CKelvorPage::javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) {
+bool CKelvorPage::javaScriptConfirm(const QUrl&, const QString& msg) {
     // Unasked, nothing is confirmed, except leaving: a page that asks
     // before it is left would otherwise hold its tab for ever, refusing
     // every address, the close of its tab and its reuse.
     if (silent)
         return isLeavePageQuestion(msg);
-    return QWebEnginePage::javaScriptConfirm(securityOrigin, msg);
+    return scriptBox(view_, msg, true);
 }
 
 bool CKelvorPage::isLeavePageQuestion(const QString& msg) {
@@ -49,9 +71,19 @@ bool CKelvorPage::isLeavePageQuestion(const QString& msg) {
     return msg == QLatin1String(kQuestion) || msg == QCoreApplication::translate("QWebEnginePage", kQuestion);
 }
 
-bool CKelvorPage::javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, const QString& defaultValue,
-                                   QString* result) {
-    return !silent && QWebEnginePage::javaScriptPrompt(securityOrigin, msg, defaultValue, result);
+bool CKelvorPage::javaScriptPrompt(const QUrl&, const QString& msg, const QString& defaultValue, QString* result) {
+    if (silent)
+        return false;
+    QInputDialog dialog(view_);
+    dialog.setWindowTitle(kScriptBoxTitle);
+    dialog.setLabelText(msg);
+    dialog.setTextValue(defaultValue);
+    dialog.setOkButtonText(QStringLiteral("确定"));
+    dialog.setCancelButtonText(QStringLiteral("取消"));
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    *result = dialog.textValue();
+    return true;
 }
 
 // What pages write to their console is the sites' business, not the

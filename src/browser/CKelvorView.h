@@ -53,6 +53,9 @@ public:
 
     // ---- commands (CKelvorViewCommands.cpp); false when not a page command
     bool handleCommand(int id);
+    // Whether an edit command (cut, copy, paste, select all, undo, redo)
+    // can act on the page now, as the engine sees it.
+    bool isEditCommandEnabled(int id) const;
     // The zoom command (32801..32805) matching the current zoom, or 0.
     int currentZoomCommand() const;
     // Stops reporting to the tab view (it is going away).

@@ -9,13 +9,11 @@
 #include "browser/CTabView.h"
 #include "browser/Favorites.h"
 #include "browser/PagePrinting.h"
+#include "browser/SavePage.h"
 
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileDialog>
 #include <QInputDialog>
-#include <QStandardPaths>
-#include <QWebEngineDownloadRequest>
 
 #include <cmath>
 
@@ -96,6 +94,11 @@ bool CKelvorView::handleCommand(int id) {
     }
 }
 
+bool CKelvorView::isEditCommandEnabled(int id) const {
+    QWebEnginePage::WebAction action = editAction(id);
+    return action != QWebEnginePage::NoWebAction && pageAction(action)->isEnabled();
+}
+
 void CKelvorView::setZoomLevel(int level) { setZoomFactor(kZoomFactors[level]); }
 
 int CKelvorView::currentZoomCommand() const {
@@ -121,29 +124,9 @@ void CKelvorView::OnViewSource() {
 }
 
 void CKelvorView::OnSaveAs() {
-    struct Format {
-        QString filter;
-        QWebEngineDownloadRequest::SavePageFormat format;
-    };
-    const Format formats[] = {
-        {QStringLiteral("网页，全部 (*.html *.htm)"), QWebEngineDownloadRequest::CompleteHtmlSaveFormat},
-        {QStringLiteral("网页，仅 HTML (*.html *.htm)"), QWebEngineDownloadRequest::SingleHtmlSaveFormat},
-        {QStringLiteral("Web 档案，单个文件 (*.mhtml)"), QWebEngineDownloadRequest::MimeHtmlSaveFormat},
-    };
-    QStringList filters;
-    for (const Format& f : formats)
-        filters << f.filter;
-    QString name = browser::favoriteFileName(title.isEmpty() ? QStringLiteral("网页") : title);
-    name.chop(4); // the ".url" a favorite would get
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
-    QString chosenFilter = filters.first();
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("保存网页"), QDir(folder).filePath(name + ".html"),
-                                                filters.join(QStringLiteral(";;")), &chosenFilter);
-    if (path.isEmpty())
-        return;
-    for (const Format& f : formats)
-        if (f.filter == chosenFilter)
-            page()->save(path, f.format);
+    browser::SavePageTarget target = browser::askSavePageTarget(this, title);
+    if (!target.path.isEmpty())
+        page()->save(target.path, target.format);
 }
 
 void CKelvorView::OnPrint() { browser::printPage(this); }

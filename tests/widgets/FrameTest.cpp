@@ -1,6 +1,7 @@
 #include "BrowserTestSupport.h"
 #include "app/Addresses.h"
 #include "app/CAddressBar.h"
+#include "app/CKelvorApp.h"
 #include "app/CMainFrame.h"
 #include "app/CommandIds.h"
 #include "support/Recorders.h"
@@ -14,6 +15,7 @@
 #include <QTabBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTranslator>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
 
@@ -210,4 +212,62 @@ TEST_F(Frame, ClosingSavesTheHistoryAndExitsCleanlyWhilePagesLoad) {
     QSettings settings;
     EXPECT_EQ(settings.value("TypedUrls/url1").toString(), QString::fromStdString(dir.file("a.html")));
     // The frame (and with it pages still loading) goes at the end of the test.
+}
+
+TEST_F(Frame, EditEntriesFollowThePageAndAreGreyWhileTheTreeHasTheFocus) {
+    const std::pair<int, QWebEnginePage::WebAction> entries[] = {
+        {cmd::kEditUndo, QWebEnginePage::Undo},   {cmd::kEditRedo, QWebEnginePage::Redo},
+        {cmd::kEditCut, QWebEnginePage::Cut},     {cmd::kEditCopy, QWebEnginePage::Copy},
+        {cmd::kEditPaste, QWebEnginePage::Paste}, {cmd::kEditSelectAll, QWebEnginePage::SelectAll},
+    };
+    CKelvorView* shown = frame.tabView()->GetActivePage();
+    ASSERT_TRUE(loadAndWait(shown, page("a.html", "甲")));
+    frame.activateWindow();
+    shown->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return frame.activeView() == CMainFrame::ActiveView::Page; }, 2000));
+    for (bool pageCanAct : {true, false}) {
+        for (const auto& [id, action] : entries)
+            shown->pageAction(action)->setEnabled(pageCanAct);
+        frame.updateCommandStates(); // what a menu does before it shows
+        for (const auto& [id, action] : entries)
+            EXPECT_EQ(frame.commandAction(id)->isEnabled(), pageCanAct) << id;
+    }
+    for (const auto& [id, action] : entries)
+        shown->pageAction(action)->setEnabled(true);
+    frame.updateCommandStates();
+
+    // Focus alone greys them: their keys then reach the tree.
+    frame.leftView()->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return frame.activeView() == CMainFrame::ActiveView::Tree; }, 2000));
+    for (const auto& [id, action] : entries)
+        EXPECT_FALSE(frame.commandAction(id)->isEnabled()) << id;
+    frame.updateCommandStates();
+    for (const auto& [id, action] : entries)
+        EXPECT_FALSE(frame.commandAction(id)->isEnabled()) << id;
+    EXPECT_TRUE(frame.commandAction(cmd::kEditFind)->isEnabled());
+}
+
+TEST_F(Frame, BarsStayInPlaceAndOnlyTheViewMenuHidesTheToolbar) {
+    for (QToolBar* bar : {frame.toolBar(), static_cast<QToolBar*>(frame.addressBar())}) {
+        EXPECT_FALSE(bar->isMovable());
+        EXPECT_FALSE(bar->isFloatable());
+    }
+    EXPECT_EQ(frame.createPopupMenu(), nullptr);
+    frame.OnCommand(cmd::kViewToolbar);
+    EXPECT_TRUE(frame.toolBar()->isHidden());
+    frame.OnCommand(cmd::kViewToolbar);
+    EXPECT_FALSE(frame.toolBar()->isHidden());
+    EXPECT_FALSE(frame.addressBar()->isHidden());
+}
+
+TEST(Application, QtsOwnTextsAreChinese) {
+    QList<QTranslator*> installed = CKelvorApp::installChineseTranslations();
+    EXPECT_EQ(installed.size(), 2);
+    // The file dialog (qtbase) and the page's context menu (qtwebengine).
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("查找范围："));
+    EXPECT_EQ(QCoreApplication::translate("RenderViewContextMenuQt", "Save page"), QStringLiteral("保存页面"));
+    for (QTranslator* translator : installed) {
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+    }
 }

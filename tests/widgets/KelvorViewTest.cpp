@@ -1,18 +1,28 @@
 #include "BrowserTestSupport.h"
 #include "app/CommandIds.h"
 #include "browser/AddressUrl.h"
+#include "browser/BrowserProfile.h"
 #include "browser/CKelvorPage.h"
 #include "browser/DescriptionPage.h"
 #include "browser/Favorites.h"
 #include "browser/NewWindowPolicy.h"
+#include "browser/SavePage.h"
 #include "support/Recorders.h"
 #include "support/TempDir.h"
 
+#include <QInputDialog>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QWebEngineProfile>
 #include <QTabBar>
 #include <QWebEngineScript>
 
 #include <gtest/gtest.h>
+
+#include <set>
 
 using namespace std::chrono_literals;
 using kelvor::test::CleanSettings;
@@ -232,6 +242,91 @@ TEST(SilentPage, ScriptQuestionsGetTheCautiousAnswerWithoutABox) {
     EXPECT_EQ(answers.toList(), (QVariantList{false, QVariant()}));
 }
 
+TEST(ScriptBoxes, SpeakChineseAndShowThePagesTextAsText) {
+    CleanSettings settings;
+    CTabView tabs;
+    RecordingFrame frame;
+    CKelvorView* page = tabs.CreatePage(std::nullopt, true);
+    page->setSilent(false);
+    ASSERT_TRUE(loadAndWait(page, QStringLiteral("about:blank")));
+    // Each box is answered as it comes up: the first confirm with Cancel,
+    // the prompt with its own text changed.
+    QStringList seen;
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            seen << box->windowTitle() + "|" + box->text() + "|" + box->button(QMessageBox::Ok)->text();
+            EXPECT_EQ(box->textFormat(), Qt::PlainText);
+            box->done(seen.size() == 2 ? QMessageBox::Cancel : QMessageBox::Ok);
+        } else if (auto* input = qobject_cast<QInputDialog*>(modal)) {
+            seen << input->windowTitle() + "|" + input->labelText() + "|" + input->textValue();
+            input->setTextValue(input->textValue() + "!");
+            input->accept();
+        }
+    });
+    answerer.start(20);
+    QVariant answers = runScript(page, "alert('<b>甲</b>'); [confirm('乙'), confirm('丙'), prompt('丁', '戊')]");
+    EXPECT_EQ(answers.toList(), (QVariantList{false, true, QStringLiteral("戊!")}));
+    EXPECT_EQ(seen, (QStringList{"来自网页的消息|<b>甲</b>|确定", "来自网页的消息|乙|确定", "来自网页的消息|丙|确定",
+                                 "来自网页的消息|丁|戊"}));
+}
+
+TEST(SavePage, ThePagesOwnSaveAsAsksLikeTheMenuAndWritesTheFile) {
+    CleanSettings settings;
+    TempDir dir;
+    std::unique_ptr<QWebEngineProfile> profile(browser::createBrowserProfile(nullptr));
+    CTabView tabs(nullptr, profile.get());
+    RecordingFrame frame;
+    CKelvorView* page = tabs.CreatePage(std::nullopt, true);
+    ASSERT_TRUE(loadAndWait(page, QString::fromStdString(dir.write(
+                                      "p.html", "<html><head><title>存页</title></head><body>正文</body></html>"))));
+    QStringList asked;
+    QString target;
+    auto format = QWebEngineDownloadRequest::SingleHtmlSaveFormat;
+    browser::setSavePageAsker([&](QWidget* parent, const QString& title) {
+        asked << title;
+        EXPECT_EQ(parent, page);
+        return browser::SavePageTarget{target, format};
+    });
+    struct Restore {
+        ~Restore() { browser::setSavePageAsker({}); }
+    } restore;
+    // Answered by the program's own handler first, which is connected first.
+    QPointer<QWebEngineDownloadRequest> download;
+    QObject::connect(profile.get(), &QWebEngineProfile::downloadRequested,
+                     [&](QWebEngineDownloadRequest* request) { download = request; });
+    auto saved = [&] {
+        return waitUntil([&] { return download && download->isFinished(); }) &&
+               download->state() == QWebEngineDownloadRequest::DownloadCompleted;
+    };
+
+    // The context menu's 另存为 arrives as a download request.
+    target = QString::fromStdString(dir.file("右键.html"));
+    page->triggerPageAction(QWebEnginePage::SavePage);
+    ASSERT_TRUE(saved());
+    EXPECT_NE(dir.read("右键.html").find("正文"), std::string::npos);
+    // 文件 > 另存为, in the other form the dialog offers.
+    download = nullptr;
+    target = QString::fromStdString(dir.file("菜单.mhtml"));
+    format = QWebEngineDownloadRequest::MimeHtmlSaveFormat;
+    page->handleCommand(kelvor::cmd::kFileSaveAs);
+    ASSERT_TRUE(saved());
+    EXPECT_NE(dir.read("菜单.mhtml").find("MIME-Version"), std::string::npos);
+    EXPECT_EQ(asked, (QStringList{"存页", "存页"}));
+
+    // Cancelled: nothing is written.
+    download = nullptr;
+    target.clear();
+    page->triggerPageAction(QWebEnginePage::SavePage);
+    ASSERT_TRUE(waitUntil([&] { return download && download->isFinished(); }));
+    EXPECT_EQ(download->state(), QWebEngineDownloadRequest::DownloadCancelled);
+    std::set<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        files.insert(entry.path().filename().string());
+    EXPECT_EQ(files, (std::set<std::string>{"p.html", "右键.html", "菜单.mhtml"}));
+}
+
 namespace {
 struct ProbePage : CKelvorPage {
     using CKelvorPage::CKelvorPage;
@@ -264,13 +359,23 @@ TEST(PageCommands, ZoomLevelsAndTheirCheckedEntry) {
 
 TEST(PageCommands, ViewSourceOpensANewActivePageOnTheSource) {
     CleanSettings settings;
+    TempDir dir;
     CTabView tabs;
-    RecordingFrame frame;
+    TabFrame frame(tabs);
     CKelvorView* page = tabs.CreatePage(std::nullopt, true);
-    ASSERT_TRUE(loadAndWait(page, QStringLiteral("about:blank")));
-    frame.calls.clear();
+    QUrl address = QUrl::fromLocalFile(QString::fromStdString(
+        dir.write("源.html", "<html><head><title>源页</title></head><body><b>粗体</b></body></html>")));
+    ASSERT_TRUE(loadAndWait(page, address.toLocalFile()));
+
     page->handleCommand(kelvor::cmd::kViewSource);
-    EXPECT_EQ(frame.calls, (std::vector<std::string>{"OpenNewPage(1)"}));
+    EXPECT_EQ(frame.opened, std::vector<bool>{true});
+    CKelvorView* source = tabs.GetActivePage();
+    ASSERT_NE(source, page);
+    ASSERT_TRUE(waitUntil([&] { return source->url().scheme() == QLatin1String("view-source"); }));
+    EXPECT_EQ(source->url().toString(), "view-source:" + address.toString());
+    // The markup itself is shown, not the page it makes.
+    EXPECT_TRUE(waitUntil([&] { return bodyText(source).contains(QStringLiteral("<b>粗体</b>")); }));
+    EXPECT_EQ(page->url(), address);
 }
 
 TEST(Favorites, FileNamesStayInsideTheFolder) {
