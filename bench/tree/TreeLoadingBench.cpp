@@ -1,10 +1,10 @@
 // Loading a tree file of 10,000 first-level items, and expanding an item with
 // 10,000 inline children, each beside libxml2 parsing the same file alone.
 // The tree's own work should cost no more than the parse plus 10 us an item.
-#include "app/FrameInterface.h"
+#include "frame/FrameInterface.h"
 #include "platform/XmlDom.h"
 #include "TempPath.h"
-#include "tree/CLeftView.h"
+#include "navtree/CLeftView.h"
 
 #include <QApplication>
 

@@ -2,7 +2,7 @@
 // widgets asked of them, so tests never block on a modal box.
 #pragma once
 
-#include "app/FrameInterface.h"
+#include "frame/FrameInterface.h"
 
 #include <string>
 #include <vector>

@@ -1,5 +1,5 @@
 #include "BrowserTestSupport.h"
-#include "app/Addresses.h"
+#include "frame/Addresses.h"
 #include "app/CAddressBar.h"
 #include "support/Recorders.h"
 

@@ -3,7 +3,7 @@
 // pages of a tab view.
 #pragma once
 
-#include "app/FrameInterface.h"
+#include "frame/FrameInterface.h"
 #include "browser/CKelvorView.h"
 #include "browser/CTabView.h"
 #include "feeds/FavoritesImport.h"

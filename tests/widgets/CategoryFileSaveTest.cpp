@@ -1,6 +1,6 @@
 // Edits saved into category files the user keeps elsewhere (a link into a
 // synced folder) or marked read-only.
-#include "app/CommandIds.h"
+#include "frame/CommandIds.h"
 #include "tree/Strings.h"
 #include "widgets/TreeEditFixture.h"
 

@@ -8,7 +8,7 @@
 #include "support/HttpServer.h"
 #include "support/Recorders.h"
 #include "support/TempDir.h"
-#include "tree/CLeftView.h"
+#include "navtree/CLeftView.h"
 
 #include <QApplication>
 

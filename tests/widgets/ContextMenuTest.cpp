@@ -1,6 +1,6 @@
 // The tree's context menu: its entries for each kind of item, the send-to
 // submenu, and right clicks that do or do not open it.
-#include "app/CommandIds.h"
+#include "frame/CommandIds.h"
 #include "widgets/TreeEditFixture.h"
 
 #include <QContextMenuEvent>

@@ -1,6 +1,6 @@
 // Creation from the clipboard, set-from-clipboard, delete and save failures,
 // each checked in the tree and in the file reloaded from disk.
-#include "app/CommandIds.h"
+#include "frame/CommandIds.h"
 #include "tree/Strings.h"
 #include "tree/TreeFormat.h"
 #include "widgets/TreeEditFixture.h"

@@ -1,12 +1,12 @@
 #include "BrowserTestSupport.h"
-#include "app/Addresses.h"
+#include "frame/Addresses.h"
 #include "app/CAddressBar.h"
 #include "app/CKelvorApp.h"
 #include "app/CMainFrame.h"
-#include "app/CommandIds.h"
+#include "frame/CommandIds.h"
 #include "support/Recorders.h"
 #include "support/TempDir.h"
-#include "tree/CLeftView.h"
+#include "navtree/CLeftView.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,5 +1,6 @@
 #include "BrowserTestSupport.h"
-#include "app/CommandIds.h"
+#include "frame/FavoritesSetting.h"
+#include "frame/CommandIds.h"
 #include "browser/AddressUrl.h"
 #include "browser/BrowserProfile.h"
 #include "browser/CKelvorPage.h"
@@ -409,11 +410,11 @@ TEST(Favorites, WritesAShortcutAndReplacesOnlyWhenAsked) {
 TEST(Favorites, FolderSettingExpandsEnvironmentVariables) {
     CleanSettings settings;
     qputenv("KELVOR_TEST_DIR", "/data/我的");
-    EXPECT_EQ(browser::favoritesFolderSetting(), QStringLiteral("$HOME/Favorites"));
-    EXPECT_EQ(browser::favoritesFolder(), qEnvironmentVariable("HOME") + QStringLiteral("/Favorites"));
-    browser::setFavoritesFolderSetting(QStringLiteral("${KELVOR_TEST_DIR}/收藏-$KELVOR_TEST_DIR"));
-    EXPECT_EQ(browser::favoritesFolder(), QStringLiteral("/data/我的/收藏-/data/我的"));
-    EXPECT_EQ(browser::expandFolderPath(QStringLiteral("~/F")), qEnvironmentVariable("HOME") + QStringLiteral("/F"));
+    EXPECT_EQ(kelvor::app::favoritesFolderSetting(), QStringLiteral("$HOME/Favorites"));
+    EXPECT_EQ(kelvor::app::favoritesFolder(), qEnvironmentVariable("HOME") + QStringLiteral("/Favorites"));
+    kelvor::app::setFavoritesFolderSetting(QStringLiteral("${KELVOR_TEST_DIR}/收藏-$KELVOR_TEST_DIR"));
+    EXPECT_EQ(kelvor::app::favoritesFolder(), QStringLiteral("/data/我的/收藏-/data/我的"));
+    EXPECT_EQ(kelvor::app::expandFolderPath(QStringLiteral("~/F")), qEnvironmentVariable("HOME") + QStringLiteral("/F"));
     qunsetenv("KELVOR_TEST_DIR");
 }
 

@@ -1,5 +1,5 @@
 // What clicks, Enter and the open commands show, as the frame records it.
-#include "app/CommandIds.h"
+#include "frame/CommandIds.h"
 #include "support/Offline.h"
 #include "tree/Strings.h"
 #include "widgets/TreeEditFixture.h"

@@ -1,6 +1,7 @@
 #include "BrowserTestSupport.h"
+#include "frame/FavoritesSetting.h"
 #include "app/COptionsDlg.h"
-#include "app/CommandIds.h"
+#include "frame/CommandIds.h"
 #include "app/CMainFrame.h"
 #include "browser/BrowserOptions.h"
 #include "browser/Favorites.h"
@@ -77,6 +78,6 @@ TEST(BrowsingOptions, OptionsDialogAppliesAndSavesOnOkOnly) {
     EXPECT_EQ(stored("Silent"), 0);
     EXPECT_EQ(stored("Popup"), 0);
     EXPECT_EQ(stored("Sdi"), 1);
-    EXPECT_EQ(browser::favoritesFolder(), QStringLiteral("/srv/收藏"));
+    EXPECT_EQ(kelvor::app::favoritesFolder(), QStringLiteral("/srv/收藏"));
     EXPECT_EQ(kelvor::feeds::favoritesFolder(), "/srv/收藏"); // the "$FAVORITES" channel follows
 }

@@ -1,6 +1,6 @@
 // Copy, paste, paste children and send to: what travels and where it lands,
 // in the tree and in the file on disk.
-#include "app/CommandIds.h"
+#include "frame/CommandIds.h"
 #include "tree/ChannelSource.h"
 #include "tree/Strings.h"
 #include "tree/TreeFormat.h"

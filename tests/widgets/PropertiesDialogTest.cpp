@@ -1,7 +1,7 @@
 // The properties dialog's rules, and the properties and new-item commands
 // that use it (driven through the dialog's modal runner).
-#include "app/CommandIds.h"
-#include "tree/CDlgTreePro.h"
+#include "frame/CommandIds.h"
+#include "navtree/CDlgTreePro.h"
 #include "tree/Strings.h"
 #include "tree/TreeFormat.h"
 #include "widgets/TreeEditFixture.h"

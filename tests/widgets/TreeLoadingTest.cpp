@@ -2,7 +2,7 @@
 #include "support/Offline.h"
 #include "support/Recorders.h"
 #include "support/TempDir.h"
-#include "tree/CLeftView.h"
+#include "navtree/CLeftView.h"
 #include "tree/TreeFormat.h"
 
 #include <gtest/gtest.h>

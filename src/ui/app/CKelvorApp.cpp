@@ -1,0 +1,108 @@
+#include "app/CKelvorApp.h"
+
+#include "app/CAboutDlg.h"
+#include "app/CMainFrame.h"
+#include "frame/CommandIds.h"
+#include "frame/FrameInterface.h"
+#include "platform/HomeFolder.h"
+#include "platform/XmlDom.h"
+
+#include <QCommandLineParser>
+#include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include <cstdlib>
+#include <optional>
+
+#include <unistd.h>
+
+namespace {
+void addChromiumFlag(const std::string& flag, const std::string& unlessPresent) {
+    const char* flags = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    std::string value = flags ? flags : "";
+    if (value.find(unlessPresent) != std::string::npos)
+        return;
+    value += value.empty() ? flag : " " + flag;
+    setenv("QTWEBENGINE_CHROMIUM_FLAGS", value.c_str(), 1);
+}
+} // namespace
+
+CKelvorApp::CKelvorApp(int& argc, char** argv) : QApplication(argc, argv) {
+    Q_INIT_RESOURCE(kelvor);
+    setSettingsIdentity();
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    installChineseTranslations();
+    setApplicationVersion(QStringLiteral("1.70"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/kelvor.svg")));
+    kelvor::xml::initialize();
+}
+
+CKelvorApp::~CKelvorApp() = default;
+
+void CKelvorApp::setSettingsIdentity() {
+    QCoreApplication::setOrganizationName(QStringLiteral("Kelvor"));
+    QCoreApplication::setApplicationName(QStringLiteral("万象汇览"));
+}
+
+QList<QTranslator*> CKelvorApp::installChineseTranslations() {
+    QList<QTranslator*> installed;
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    for (const char* catalog : {"qtbase_zh_CN", "qtwebengine_zh_CN"}) {
+        auto* translator = new QTranslator(QCoreApplication::instance());
+        if (translator->load(QLatin1String(catalog), folder) && QCoreApplication::installTranslator(translator))
+            installed << translator;
+        else
+            delete translator;
+    }
+    return installed;
+}
+
+void CKelvorApp::prepareWebEngine() {
+    // Error pages, the spelling of dates in pages and the engine's own
+    // menus follow this, not LANG.
+    addChromiumFlag("--lang=zh-CN", "--lang=");
+    // Chromium refuses to start its sandbox as root; a reader started as
+    // root (a container, a CI machine) would otherwise show no pages at all.
+    if (geteuid() == 0)
+        addChromiumFlag("--no-sandbox", "--no-sandbox");
+}
+
+bool CKelvorApp::InitInstance() {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("万象汇览: 链接、笔记与新闻频道的阅读器"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    QCommandLineOption homeOption(QStringLiteral("home"), QStringLiteral("使用 DIR 作为主文件夹 (index.xml, fav/, rss/, url/)"),
+                                  QStringLiteral("DIR"));
+    parser.addOption(homeOption);
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("(忽略) 文档名"));
+    parser.process(*this);
+
+    std::optional<std::string> home;
+    if (parser.isSet(homeOption))
+        home = parser.value(homeOption).toStdString();
+    std::string error;
+    if (!kelvor::platform::enterHomeFolder(home, applicationFilePath().toStdString(), &error)) {
+        kelvor::app::messageBox(error, "万象汇览", kelvor::app::MessageIcon::Critical);
+        return false;
+    }
+
+    frame_ = std::make_unique<CMainFrame>();
+    frame_->initialUpdate();
+    frame_->show();
+    return true;
+}
+
+void CKelvorApp::OnAppAbout() {
+    CAboutDlg dialog(frame_.get());
+    dialog.exec();
+}
+
+bool CKelvorApp::handleCommand(int id) {
+    if (id != kelvor::cmd::kAbout)
+        return false;
+    OnAppAbout();
+    return true;
+}

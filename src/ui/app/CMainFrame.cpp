@@ -1,0 +1,175 @@
+#include "app/CMainFrame.h"
+
+#include "app/CAddressBar.h"
+#include "app/COptionsDlg.h"
+#include "frame/CommandIds.h"
+#include "browser/BrowserProfile.h"
+#include "browser/CKelvorView.h"
+#include "browser/CTabView.h"
+#include "navtree/CLeftView.h"
+#include "tree/Strings.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QWebEngineHistory>
+#include <QWebEngineProfile>
+
+CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
+    setWindowTitle(QString::fromUtf8(kelvor::str::kAppTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/kelvor.svg")));
+    profile_.reset(kelvor::browser::createBrowserProfile(nullptr));
+    // The tree and the pages reach the frame from the start, so it is known
+    // before they exist.
+    kelvor::app::setMainFrame(this);
+    createPanes();
+    createStatusBar();
+    createToolBar();
+    addressBar_ = new CAddressBar(this, this);
+    addToolBar(Qt::TopToolBarArea, addressBar_);
+    addressBar_->LoadTypedUrls();
+    // The bars stay where they are: a bar dragged loose or hidden from a
+    // context menu had no way back (the View menu shows and hides the
+    // toolbar, nothing hides the address bar).
+    for (QToolBar* bar : {toolBar_, static_cast<QToolBar*>(addressBar_)}) {
+        bar->setMovable(false);
+        bar->setFloatable(false);
+        bar->toggleViewAction()->setVisible(false);
+    }
+    connect(addressBar_, &QToolBar::actionTriggered, this, [this](QAction* action) { OnCommand(action->data().toInt()); });
+    createMenus();
+    createAccelerators();
+
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { onFocusChanged(now); });
+    connect(tabView_, &CTabView::activePageChanged, this, &CMainFrame::updateHistoryButtons);
+    connect(tabView_, &CTabView::linkHovered, this, [this](const QString& url) {
+        if (url.isEmpty())
+            statusBar()->clearMessage();
+        else
+            statusBar()->showMessage(url);
+    });
+
+    QSize screen = QApplication::primaryScreen() ? QApplication::primaryScreen()->availableSize() : QSize(1280, 800);
+    resize(std::clamp(screen.width() * 4 / 5, 800, 1400), std::clamp(screen.height() * 4 / 5, 560, 960));
+}
+
+CMainFrame::~CMainFrame() {
+    if (kelvor::app::mainFrame() == this)
+        kelvor::app::setMainFrame(nullptr);
+    // The pages go before the profile they use.
+    delete splitter_;
+    splitter_ = nullptr;
+    profile_.reset();
+}
+
+void CMainFrame::createPanes() {
+    splitter_ = new QSplitter(Qt::Horizontal, this);
+    splitter_->setObjectName(QStringLiteral("splitter"));
+    splitter_->setChildrenCollapsible(false);
+    leftView_ = new CLeftView(splitter_);
+    tabView_ = new CTabView(splitter_, profile_.get());
+    splitter_->addWidget(leftView_);
+    splitter_->addWidget(tabView_);
+    // Hiding the navigation pane gives its column a width of 0.
+    splitter_->setCollapsible(0, true);
+    splitter_->setStretchFactor(0, 0);
+    splitter_->setStretchFactor(1, 1);
+    splitter_->setSizes({260, 840});
+    setCentralWidget(splitter_);
+}
+
+void CMainFrame::createStatusBar() {
+    statusLabel_ = new QLabel(QString::fromUtf8(kelvor::str::kIdleStatus), this);
+    statusLabel_->setObjectName(QStringLiteral("statusText"));
+    statusLabel_->setContentsMargins(4, 0, 4, 0);
+    statusBar()->addWidget(statusLabel_, 1);
+}
+
+void CMainFrame::initialUpdate() { leftView_->OnInitialUpdate(); }
+
+// ---- the frame operations ---------------------------------------------------
+
+void CMainFrame::NavigateTo(const std::string& address) {
+    SetAddressText(address);
+    tabView_->Navigate(QString::fromStdString(address));
+}
+
+void CMainFrame::SetAddressText(const std::string& text) { addressBar_->SetAddressText(QString::fromStdString(text)); }
+
+void CMainFrame::SetStatusText(const std::string& text) { statusLabel_->setText(QString::fromStdString(text)); }
+
+QString CMainFrame::statusText() const { return statusLabel_->text(); }
+
+CKelvorView* CMainFrame::OpenNewPage(bool activate) { return tabView_->CreatePage(std::nullopt, activate); }
+
+void CMainFrame::NavigatePage(CKelvorView* page, const std::string& address) {
+    if (page)
+        page->Navigate2(QString::fromStdString(address));
+}
+
+void CMainFrame::ShowOptions() {
+    COptionsDlg dialog(tabView_, this);
+    dialog.exec();
+}
+
+void CMainFrame::ShowDescription(const std::string& text) {
+    if (CKelvorView* page = tabView_->GetActivePage())
+        page->ShowDescription(QString::fromStdString(text));
+}
+
+// ---- panes ------------------------------------------------------------------
+
+void CMainFrame::ToggleNavPane() {
+    navPaneVisible = !navPaneVisible;
+    QList<int> sizes = splitter_->sizes();
+    int total = sizes.value(0) + sizes.value(1);
+    if (!navPaneVisible) {
+        savedNavPaneWidth = sizes.value(0);
+        if (leftView_->isAncestorOf(QApplication::focusWidget()) || QApplication::focusWidget() == leftView_)
+            tabView_->GetActivePage()->setFocus();
+        splitter_->setSizes({0, total});
+    } else {
+        splitter_->setSizes({savedNavPaneWidth, std::max(0, total - savedNavPaneWidth)});
+    }
+    if (QAction* action = commandAction(kelvor::cmd::kNavPane))
+        action->setChecked(navPaneVisible);
+}
+
+void CMainFrame::onFocusChanged(QWidget* now) {
+    if (!now)
+        return;
+    if (now == leftView_ || leftView_->isAncestorOf(now))
+        activeView_ = ActiveView::Tree;
+    else if (tabView_->isAncestorOf(now))
+        activeView_ = ActiveView::Page;
+    else
+        return;
+    // Disabled edit entries leave their keys to the focused tree or page.
+    updateEditCommandStates();
+}
+
+void CMainFrame::updateHistoryButtons() {
+    CKelvorView* page = tabView_->activePage;
+    if (QAction* back = commandAction(kelvor::cmd::kBack))
+        back->setEnabled(!page || page->history()->canGoBack());
+    if (QAction* forward = commandAction(kelvor::cmd::kForward))
+        forward->setEnabled(!page || page->history()->canGoForward());
+}
+
+// Qt's menu of bars to show or hide: the View menu does that.
+QMenu* CMainFrame::createPopupMenu() { return nullptr; }
+
+// ---- closing ----------------------------------------------------------------
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (!closed_) {
+        closed_ = true;
+        addressBar_->SaveTypedUrls();
+        leftView_->DestroyWindow();
+    }
+    event->accept();
+}

@@ -1,0 +1,107 @@
+// The main window: toolbar and address bar on one row, the navigation tree
+// and the browser pages side by side, the status bar. The hub through which
+// the tree reaches the browser side, and the router of every command.
+//
+//   CMainFrame.cpp          panes, bars, the frame operations, closing
+//   CMainFrameMenus.cpp     menu 128, the toolbar buttons, the accelerators
+//   CMainFrameCommands.cpp  command routing and the frame's own commands
+#pragma once
+
+#include "frame/FrameInterface.h"
+
+#include <QMainWindow>
+
+#include <map>
+#include <memory>
+
+class CAddressBar;
+class CLeftView;
+class CTabView;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QToolBar;
+class QWebEngineProfile;
+
+class CMainFrame : public QMainWindow, public kelvor::app::IMainFrame {
+    Q_OBJECT
+public:
+    explicit CMainFrame(QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    CLeftView* leftView() const { return leftView_; }
+    QSplitter* splitter() const { return splitter_; }
+    CTabView* tabView() const { return tabView_; }
+    CAddressBar* addressBar() const { return addressBar_; }
+    QToolBar* toolBar() const { return toolBar_; }
+    // Loads index.xml into the tree and opens the start page.
+    void initialUpdate();
+
+    // ---- the frame operations
+    void NavigateTo(const std::string& address) override;
+    void SetAddressText(const std::string& text) override;
+    void SetStatusText(const std::string& text) override;
+    CKelvorView* OpenNewPage(bool activate) override;
+    void NavigatePage(CKelvorView* page, const std::string& address) override;
+    void ShowDescription(const std::string& text) override;
+    void ShowOptions() override;
+    QString statusText() const;
+
+    // ---- commands (CMainFrameCommands.cpp)
+    // The view the user worked in last: it is asked first.
+    enum class ActiveView { Tree, Page };
+    ActiveView activeView() const { return activeView_; }
+    void setActiveView(ActiveView view);
+    // Routes a command id: the active view, then the frame, then the
+    // application.
+    void OnCommand(int id);
+    bool handleFrameCommand(int id);
+    void ToggleNavPane();
+    void OnHome();
+    // index.xml's Home, or the built-in default when it names none.
+    std::string homeAddress() const;
+    void OnFileOpen();
+    void OpenFile(const QString& path);
+    void OnClosePage();
+    void OnToggleOption(int id);
+    void OnNextPane();
+    static QString openFileFilter();
+
+    // ---- menus (CMainFrameMenus.cpp)
+    // The action that carries a command id (menu, toolbar or accelerator).
+    QAction* commandAction(int id) const;
+    // Checks and enabled states as the menus should show them now.
+    void updateCommandStates();
+    void updateEditCommandStates();
+
+    bool navPaneVisible = true;
+    int savedNavPaneWidth = 0;
+
+    QMenu* createPopupMenu() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createPanes();
+    void createStatusBar();
+    void createToolBar();
+    void createMenus();
+    void createAccelerators();
+    QAction* makeAction(int id, const QString& text, const QString& statusTip = QString());
+    QMenu* addMenu(const QString& title);
+    void updateHistoryButtons();
+    void onFocusChanged(QWidget* now);
+    bool routeToPageAnyway(int id);
+
+    std::unique_ptr<QWebEngineProfile> profile_;
+    QSplitter* splitter_ = nullptr;
+    CLeftView* leftView_ = nullptr;
+    CTabView* tabView_ = nullptr;
+    CAddressBar* addressBar_ = nullptr;
+    QToolBar* toolBar_ = nullptr;
+    QLabel* statusLabel_ = nullptr;
+    std::map<int, QAction*> actions_;
+    ActiveView activeView_ = ActiveView::Tree;
+    bool closed_ = false;
+};

@@ -1,0 +1,80 @@
+#include "app/COptionsDlg.h"
+#include "frame/FavoritesSetting.h"
+
+#include "browser/BrowserOptions.h"
+#include "browser/CTabView.h"
+#include "browser/Favorites.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace browser = kelvor::browser;
+
+COptionsDlg::COptionsDlg(CTabView* tabs, QWidget* parent) : QDialog(parent), tabs_(tabs) {
+    setWindowTitle(QStringLiteral("Internet 选项"));
+
+    auto* browsing = new QGroupBox(QStringLiteral("浏览"), this);
+    silent_ = new QCheckBox(QStringLiteral("不显示对话提示与脚本错误(&M)"), browsing);
+    blockPopups_ = new QCheckBox(QStringLiteral("不显示自动弹出窗口(&P)"), browsing);
+    singleWindow_ = new QCheckBox(QStringLiteral("不使用多窗口浏览(&S)"), browsing);
+    silent_->setChecked(tabs_->silent);
+    blockPopups_->setChecked(tabs_->blockPopups);
+    singleWindow_->setChecked(tabs_->singleWindow);
+    auto* note = new QLabel(QStringLiteral("对话提示的设置从下一个新打开的页面起生效。"), browsing);
+    note->setEnabled(false);
+    auto* browsingLayout = new QVBoxLayout(browsing);
+    browsingLayout->addWidget(silent_);
+    browsingLayout->addWidget(blockPopups_);
+    browsingLayout->addWidget(singleWindow_);
+    browsingLayout->addWidget(note);
+
+    auto* favoritesGroup = new QGroupBox(QStringLiteral("收藏夹"), this);
+    favorites_ = new QLineEdit(kelvor::app::favoritesFolderSetting(), favoritesGroup);
+    favorites_->setToolTip(QStringLiteral("可以使用环境变量，例如 $HOME/Favorites"));
+    auto* browse = new QPushButton(QStringLiteral("浏览(&B)..."), favoritesGroup);
+    connect(browse, &QPushButton::clicked, this, &COptionsDlg::browseFavorites);
+    auto* favoritesLayout = new QHBoxLayout(favoritesGroup);
+    favoritesLayout->addWidget(new QLabel(QStringLiteral("文件夹(&F):"), favoritesGroup));
+    favoritesLayout->addWidget(favorites_, 1);
+    favoritesLayout->addWidget(browse);
+    static_cast<QLabel*>(favoritesLayout->itemAt(0)->widget())->setBuddy(favorites_);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &COptionsDlg::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &COptionsDlg::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(browsing);
+    layout->addWidget(favoritesGroup);
+    layout->addWidget(buttons);
+    resize(460, sizeHint().height());
+}
+
+void COptionsDlg::browseFavorites() {
+    QString start = kelvor::app::expandFolderPath(favorites_->text());
+    QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("选择收藏夹文件夹"), start);
+    if (!folder.isEmpty())
+        favorites_->setText(folder);
+}
+
+void COptionsDlg::accept() {
+    tabs_->silent = silent_->isChecked();
+    tabs_->blockPopups = blockPopups_->isChecked();
+    tabs_->singleWindow = singleWindow_->isChecked();
+    browser::writeOption(browser::kSilentOption, tabs_->silent);
+    browser::writeOption(browser::kPopupOption, tabs_->blockPopups);
+    browser::writeOption(browser::kSdiOption, tabs_->singleWindow);
+    QString folder = favorites_->text().trimmed();
+    if (!folder.isEmpty() && folder != kelvor::app::favoritesFolderSetting())
+        kelvor::app::setFavoritesFolderSetting(folder);
+    QDialog::accept();
+}

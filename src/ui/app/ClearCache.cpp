@@ -1,0 +1,56 @@
+#include "app/ClearCache.h"
+
+#include "frame/FrameInterface.h"
+#include "platform/HomeFolder.h"
+#include "platform/TemporaryFiles.h"
+#include "tree/Strings.h"
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace kelvor::app {
+namespace {
+bool isCacheFile(const fs::directory_entry& entry) {
+    std::error_code error;
+    std::string name = entry.path().filename().string();
+    if (name.empty() || name[0] == '.')
+        return false;
+    // Sockets, pipes and folders are never cache files.
+    if (!entry.is_regular_file(error))
+        return false;
+    return name.size() > 4 && name.compare(name.size() - 4, 4, ".xml") == 0;
+}
+
+int clearFolder(const fs::path& folder) {
+    std::error_code error;
+    fs::directory_iterator it(folder, error);
+    if (error)
+        return 0;
+    int deleted = 0;
+    for (; it != fs::directory_iterator(); it.increment(error)) {
+        if (error)
+            break;
+        if (isCacheFile(*it) && fs::remove(it->path(), error))
+            ++deleted;
+    }
+    // What refreshes killed half-way left behind is cache too; a refresh
+    // still writing holds its file and keeps it.
+    return deleted + platform::removeLeftoverTemporaries(folder.string(), false);
+}
+} // namespace
+
+int clearCacheFolders(const std::string& home) {
+    if (home.empty())
+        return 0;
+    return clearFolder(fs::path(home) / "rss") + clearFolder(fs::path(home) / "url");
+}
+
+bool ClearCache() {
+    if (messageBox(str::kConfirmClearCache, str::kAppTitle, MessageIcon::Warning, MessageButtons::OkCancel) != kIdOk)
+        return false;
+    clearCacheFolders(platform::programFolder());
+    return true;
+}
+
+} // namespace kelvor::app

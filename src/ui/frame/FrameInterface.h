@@ -1,0 +1,54 @@
+// What the tree (and the pages) need of the main window, and of message
+// boxes, behind small interfaces: the real frame implements them, tests
+// record them instead of showing anything.
+#pragma once
+
+#include <string>
+
+class CKelvorView;
+class QWidget;
+
+namespace kelvor::app {
+
+class IMainFrame {
+public:
+    virtual ~IMainFrame() = default;
+    // Shows the address in the address box and loads it in the active page.
+    virtual void NavigateTo(const std::string& address) = 0;
+    // Sets the address box text; no navigation, no history entry.
+    virtual void SetAddressText(const std::string& text) = 0;
+    virtual void SetStatusText(const std::string& text) = 0;
+    // A new page (tab); null when none could be made.
+    virtual CKelvorView* OpenNewPage(bool activate) = 0;
+    // Loads an address into a page returned by OpenNewPage.
+    virtual void NavigatePage(CKelvorView* page, const std::string& address) = 0;
+    // Shows a description page in the active page.
+    virtual void ShowDescription(const std::string& text) = 0;
+    // The options dialog (browsing options and the Favorites folder), modal.
+    virtual void ShowOptions() {}
+};
+
+// The application's main window; null before it exists (and in core tests).
+IMainFrame* mainFrame();
+void setMainFrame(IMainFrame* frame);
+
+enum class MessageIcon { None, Information, Warning, Question, Critical };
+enum class MessageButtons { Ok, OkCancel, YesNo };
+enum MessageResult { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
+
+class IMessageBoxes {
+public:
+    virtual ~IMessageBoxes() = default;
+    virtual int show(const std::string& text, const std::string& caption, MessageIcon icon,
+                     MessageButtons buttons) = 0;
+};
+
+// Installs a replacement (tests); null restores the real message boxes.
+void setMessageBoxes(IMessageBoxes* boxes);
+
+// A modal message box over the main window; returns kIdOk or kIdCancel, or
+// for a question kIdYes or kIdNo.
+int messageBox(const std::string& text, const std::string& caption = "万象汇览",
+               MessageIcon icon = MessageIcon::Warning, MessageButtons buttons = MessageButtons::Ok);
+
+} // namespace kelvor::app

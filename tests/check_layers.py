@@ -1,0 +1,113 @@
+#!/usr/bin/env python3
+"""Fails when an #include in src/ points the wrong way between layers.
+
+The layers, each a folder, and what each may include besides itself:
+
+    core/platform   nothing else of ours
+    core/tree       core/platform
+    core/feeds      core/tree, core/platform
+    ui/frame        core
+    ui/navtree      ui/frame, core
+    ui/browser      ui/frame, core
+    ui/app          ui/navtree, ui/browser, ui/frame, core
+    cli             core
+
+Nothing in core or cli includes a Qt header. A quoted include is read as
+"folder/file.h" against the include roots src/core and src/ui (a name
+without a folder is a file beside the includer).
+
+Usage: check_layers.py [PROJECT_DIR]
+Ends with the line "N passed, N failed" and exits non-zero on a failure.
+"""
+
+import os
+import re
+import sys
+
+PROJECT = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else
+                          os.path.join(os.path.dirname(__file__), ".."))
+SRC = os.path.join(PROJECT, "src")
+
+# The folder of each layer under src/, and the first path element an
+# include of it starts with.
+LAYERS = {
+    "core/platform": "platform",
+    "core/tree": "tree",
+    "core/feeds": "feeds",
+    "ui/frame": "frame",
+    "ui/navtree": "navtree",
+    "ui/browser": "browser",
+    "ui/app": "app",
+    "cli": "cli",
+}
+CORE = {"core/platform", "core/tree", "core/feeds"}
+ALLOWED = {
+    "core/platform": set(),
+    "core/tree": {"core/platform"},
+    "core/feeds": {"core/tree", "core/platform"},
+    "ui/frame": CORE,
+    "ui/navtree": {"ui/frame"} | CORE,
+    "ui/browser": {"ui/frame"} | CORE,
+    "ui/app": {"ui/navtree", "ui/browser", "ui/frame"} | CORE,
+    "cli": CORE,
+}
+NO_QT = CORE | {"cli"}
+BY_PREFIX = {prefix: layer for layer, prefix in LAYERS.items()}
+INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
+
+
+def layer_of(path):
+    rel = os.path.relpath(path, SRC).replace(os.sep, "/")
+    for layer in sorted(LAYERS, key=len, reverse=True):
+        if rel.startswith(layer + "/"):
+            return layer
+    return None
+
+
+def problems_of(path):
+    layer = layer_of(path)
+    if layer is None:
+        rel = os.path.relpath(path, PROJECT)
+        return [f"{rel}: lies in no layer's folder"]
+    found = []
+    with open(path, encoding="utf-8") as f:
+        for number, line in enumerate(f, 1):
+            match = INCLUDE.match(line)
+            if not match:
+                continue
+            kind, name = match.groups()
+            where = f"{os.path.relpath(path, PROJECT)}:{number}"
+            if kind == "<":
+                if layer in NO_QT and re.match(r"Q[A-Za-z]|qt", name):
+                    found.append(f"{where}: {layer} includes the Qt header <{name}>")
+                continue
+            if "/" not in name:
+                continue
+            target = BY_PREFIX.get(name.split("/", 1)[0])
+            if target is None or target == layer:
+                continue
+            if target not in ALLOWED[layer]:
+                found.append(f"{where}: {layer} may not include {name} ({target})")
+    return found
+
+
+def main():
+    passed = failed = 0
+    for root, _, files in os.walk(SRC):
+        for name in sorted(files):
+            if not name.endswith((".h", ".cpp")):
+                continue
+            path = os.path.join(root, name)
+            problems = problems_of(path)
+            if problems:
+                failed += 1
+                for problem in problems:
+                    print("FAIL", problem)
+            else:
+                passed += 1
+    print(f"{passed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
