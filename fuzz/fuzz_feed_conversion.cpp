@@ -98,7 +98,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     task.href = asAttributeValue(fields[kHref]);
     task.feedUrl = asAttributeValue(fields[kFeedUrl]);
     const DownloadTask original = task;
-    xml::Document converted = feeds::convertFeed(feed, task);
+    std::string text;
+    if (!feeds::convertFeedToText(feed, task, [&text](const std::string& piece) { text += piece; }))
+        kelvor::fuzz::fail("a loaded feed gives no tree file");
+    xml::Document converted = xml::Document::create();
+    if (!converted.loadXML(text))
+        kelvor::fuzz::fail("the converted tree file does not parse",
+                           {xml::formatParseError(converted.parseError()), text.substr(0, 2000)});
     checkRoot(converted, feed, original);
     checkReadsBack(converted);
     return 0;

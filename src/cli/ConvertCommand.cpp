@@ -59,8 +59,11 @@ int runConvert(const std::vector<std::string>& args) {
                          feeds::loadErrorText(source.parseError(), task.sourceUrl).c_str());
             return 1;
         }
-        xml::Document converted = feeds::convertFeed(source, task);
-        return !converted.isNull() && printDocument(converted) ? 0 : 1;
+        bool written = true;
+        bool converted = feeds::convertFeedToText(source, task, [&written](const std::string& piece) {
+            written = written && std::fwrite(piece.data(), 1, piece.size(), stdout) == piece.size();
+        });
+        return converted && written ? 0 : 1;
     } catch (const xml::DomError& error) {
         std::fprintf(stderr, "转换失败: %s\n", error.what());
         return 1;

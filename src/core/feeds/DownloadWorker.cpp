@@ -37,11 +37,6 @@ void stampAndSave(DownloadTask& task, xml::Document& source) {
 
 } // namespace
 
-xml::Document convertFeed(const xml::Document& source, DownloadTask& task) {
-    xml::Document converted = ConvertOpmlToTree(source, task);
-    return converted.isNull() ? ConvertRssToTree(source, task) : converted;
-}
-
 bool convertFeedToText(const xml::Document& source, DownloadTask& task, const TextSink& sink) {
     xml::Document list = ConvertOpmlToTree(source, task);
     if (!list.isNull()) {

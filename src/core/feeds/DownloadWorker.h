@@ -17,12 +17,9 @@ namespace kelvor::feeds {
 // returns 0 when that reports an error.
 int RunDownloadTask(DownloadTask& task, const xml::LoadOptions& options = {});
 
-// The worker's conversion of a loaded feed: OPML when the root is "opml",
-// else RSS. Throws xml::DomError when the result cannot be built.
-xml::Document convertFeed(const xml::Document& source, DownloadTask& task);
-
-// The same conversion as the text of the file to save (what saving the
-// converted document would write), in pieces. False when there is no result.
+// The worker's conversion of a loaded feed, OPML when the root is "opml",
+// else RSS, as the text of the file to save, in pieces. False when there is
+// no result; throws xml::DomError when the result cannot be built.
 bool convertFeedToText(const xml::Document& source, DownloadTask& task, const TextSink& sink);
 
 // Marks a fetched tree file with the address it came from and its type;

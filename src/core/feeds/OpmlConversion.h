@@ -9,7 +9,7 @@ namespace kelvor::feeds {
 
 // A new tree document of type "Opml" when the source's root is exactly
 // "opml"; otherwise a null document and the task unchanged. Escapes the
-// task's texts like ConvertRssToTree. Throws xml::DomError when the result
+// task's texts like ConvertRssToTreeText. Throws xml::DomError when the result
 // cannot be built.
 xml::Document ConvertOpmlToTree(const xml::Document& source, DownloadTask& task);
 

@@ -39,25 +39,6 @@ template <class Emit> void forEachItem(const xml::Document& source, Emit emit) {
 
 } // namespace
 
-xml::Document ConvertRssToTree(const xml::Document& source, DownloadTask& task) {
-    if (source.isNull())
-        return {};
-    xml::Document result = newChannelDocument(task, "rss");
-    xml::Node root = result.documentElement();
-    forEachItem(source, [&](const TreeItem& item) {
-        xml::Node treeNode = result.createElement("TreeNode");
-        for (const auto& [name, value] : item.attributes)
-            treeNode.setAttribute(name, value);
-        for (const std::string& description : item.descriptions) {
-            xml::Node desc = result.createElement("Desc");
-            desc.setText(description);
-            treeNode.appendChild(desc);
-        }
-        root.appendChild(treeNode);
-    });
-    return result;
-}
-
 bool ConvertRssToTreeText(const xml::Document& source, DownloadTask& task, const TextSink& sink) {
     if (source.isNull())
         return false;

@@ -10,14 +10,12 @@
 
 namespace kelvor::feeds {
 
-// A new tree document of type "rss", or a null document for a null source.
-// Escapes the task's feedUrl, title and href in place (an empty href takes
-// the escaped feedUrl). Throws xml::DomError when the result cannot be built.
-xml::Document ConvertRssToTree(const xml::Document& source, DownloadTask& task);
-
-// The same conversion written straight to text, in pieces: exactly what
-// saving the document ConvertRssToTree returns would write, in a fraction of
-// the time and memory. False (and the task unchanged) for a null source.
+// A tree file of type "rss", written straight to text in pieces: exactly
+// what saving the same tree built as a document would write, in a fraction
+// of the time and memory. Escapes the task's feedUrl, title and href in
+// place (an empty href takes the escaped feedUrl). False (and the task
+// unchanged) for a null source; throws xml::DomError when the result cannot
+// be built.
 bool ConvertRssToTreeText(const xml::Document& source, DownloadTask& task, const TextSink& sink);
 bool ConvertRssToTreeText(const xml::Document& source, DownloadTask& task, std::string& text);
 
