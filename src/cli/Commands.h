@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cli/Arguments.h"
+#include "feeds/CategoryImport.h"
 
 #include <optional>
 #include <set>
@@ -14,6 +15,9 @@ namespace kelvor::cli {
 int runConvert(const std::vector<std::string>& args);
 int runRefresh(const std::vector<std::string>& args);
 int runDump(const std::vector<std::string>& args);
+int runExportOpml(const std::vector<std::string>& args);
+int runImportOpml(const std::vector<std::string>& args);
+int runImportBookmarks(const std::vector<std::string>& args);
 
 // Prints "kelvor-tool COMMAND: message" and the usage hint to stderr; returns 2.
 int usageError(const std::string& command, const std::string& message, const char* usage);
@@ -31,5 +35,11 @@ void applyFavoritesOption(const Arguments& parsed);
 
 // Load limits from --timeout SECONDS (total; connecting gets at most 15 s).
 bool applyTimeout(const std::string& seconds, long& connectMs, long& totalMs);
+
+// The home folder from --home, else $KELVOR_HOME, else the user's data folder.
+std::string homeOption(const Arguments& parsed);
+
+// Prints an import's summary (stdout) or its error (stderr); the exit code.
+int printImportReport(const char* command, const feeds::ImportReport& report);
 
 } // namespace kelvor::cli

@@ -18,8 +18,11 @@ const char* const kUsage =
     "  convert ADDRESS [--title T] [--href H]   convert a feed or OPML list, print the tree file\n"
     "  refresh TREEFILE [--all] [--home DIR]    download missing or expired channel copies\n"
     "  dump TREEFILE                            print a tree file as an outline\n"
+    "  export-opml [TREEFILE] [--home DIR]      print your channels as an OPML list\n"
+    "  import-opml FILE --into fav/NAME.xml     add an OPML list to a category\n"
+    "  import-bookmarks FILE --into fav/NAME.xml  add a browser's bookmarks file to a category\n"
     "\n"
-    "kelvor-tool COMMAND --help describes a command.\n";
+    "kelvor-tool COMMAND --help describes a command; kelvor-tool --version prints the version.\n";
 
 } // namespace
 
@@ -35,12 +38,22 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    if (command == "--version" || command == "-v") {
+        std::printf("kelvor-tool %s\n", KELVOR_VERSION);
+        return 0;
+    }
     if (command == "convert")
         return kelvor::cli::runConvert(args);
     if (command == "refresh")
         return kelvor::cli::runRefresh(args);
     if (command == "dump")
         return kelvor::cli::runDump(args);
+    if (command == "export-opml")
+        return kelvor::cli::runExportOpml(args);
+    if (command == "import-opml")
+        return kelvor::cli::runImportOpml(args);
+    if (command == "import-bookmarks")
+        return kelvor::cli::runImportBookmarks(args);
     std::fprintf(stderr, "kelvor-tool: unknown command '%s'\n\n%s", command.c_str(), kUsage);
     return 2;
 }

@@ -164,3 +164,46 @@ TEST(KelvorTool, BadArgumentsAreExplained) {
     EXPECT_NE(help.out.find("usage: kelvor-tool refresh TREEFILE"), std::string::npos);
     EXPECT_EQ(tool({"dump", "/no/such/file.xml"}).exitCode, 1);
 }
+
+TEST(KelvorTool, ChannelListsAndBookmarksGoInAndOut) {
+    TempDir source, target;
+    source.write("index.xml", "<Tree><TreeNode Title=\"新闻\"><TreeNode Title=\"A\" "
+                              "Rss=\"http://h/a\"/></TreeNode></Tree>");
+    source.write("marks.html",
+                 "<DL><DT><H3>工具</H3><DL><DT><A HREF=\"http://h/t\">T</A></DL></DL>");
+    target.write("fav/fav.xml", "<Tree Type=\"fav\"/>");
+
+    ToolRun version = tool({"--version"});
+    EXPECT_EQ(version.out, "kelvor-tool 1.70\n");
+    ToolRun exported = tool({"export-opml", "--home", source.path()});
+    ASSERT_EQ(exported.exitCode, 0) << exported.err;
+    source.write("list.opml", exported.out);
+    ToolRun imported = tool({"import-opml", source.file("list.opml"), "--into", "fav/新闻.xml",
+                             "--home", target.path()});
+    ASSERT_EQ(imported.exitCode, 0) << imported.err;
+    EXPECT_NE(imported.out.find("导入 1 个频道或链接, 1 个文件夹"), std::string::npos)
+        << imported.out;
+    ToolRun again = tool({"import-opml", source.file("list.opml"), "--into", "fav/新闻.xml",
+                          "--home", target.path()});
+    EXPECT_NE(again.out.find("跳过 1 个重复频道"), std::string::npos) << again.out;
+    ToolRun marks = tool({"import-bookmarks", source.file("marks.html"), "--into", "fav/marks.xml",
+                          "--home", target.path()});
+    ASSERT_EQ(marks.exitCode, 0) << marks.err;
+    EXPECT_EQ(tool({"dump", target.file("fav/fav.xml")}).exitCode, 0);
+    xml::Document fav = xml::Document::create();
+    ASSERT_TRUE(fav.load(target.file("fav/fav.xml")));
+    EXPECT_EQ(fav.getElementsByTagName("TreeNode").size(), 2u) << "both new categories are listed";
+
+    ToolRun favorites = tool({"convert", "$FAVORITES", "--favorites", source.file("marks.html")});
+    ASSERT_EQ(favorites.exitCode, 0) << favorites.err;
+    xml::Document converted = xml::Document::create();
+    ASSERT_TRUE(converted.loadXML(favorites.out));
+    xml::Node folder = converted.documentElement().firstChild();
+    EXPECT_EQ(folder.attributeOr("Title"), "工具");
+    EXPECT_EQ(folder.firstChild().attributeOr("Href"), "http://h/t");
+    EXPECT_EQ(tool({"import-opml", source.file("list.opml"), "--into", "../evil.xml", "--home",
+                    target.path()})
+                  .exitCode,
+              1);
+    EXPECT_EQ(tool({"import-opml", source.file("list.opml")}).exitCode, 2);
+}

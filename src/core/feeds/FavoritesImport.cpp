@@ -1,5 +1,6 @@
 #include "feeds/FavoritesImport.h"
 
+#include "feeds/BookmarksImport.h"
 #include "feeds/CacheFile.h"
 #include "feeds/EscapeXmlText.h"
 #include "feeds/TreeRoot.h"
@@ -131,6 +132,22 @@ bool isNameChar(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
 }
 
+// Linux browsers keep no folder of shortcuts; the file they all export
+// serves instead. Any other file is no Favorites either.
+bool addBookmarksFile(const std::string& file, xml::Document& doc, DownloadTask& task) {
+    std::string html;
+    ImportReport report;
+    if (!readImportFile(file, html, report.error)) {
+        task.errorText = report.error;
+        return false;
+    }
+    if (!appendBookmarks(html, doc, doc.documentElement(), report)) {
+        task.errorText = favoritesMissingText(file);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 void setFavoritesFolder(const std::string& folder) {
@@ -200,6 +217,8 @@ xml::Document buildFavoritesDocument(DownloadTask& task) {
     if (folder.empty())
         return {};
     std::error_code error;
+    if (fs::is_regular_file(folder, error))
+        return addBookmarksFile(folder, doc, task) ? doc : xml::Document();
     if (!fs::is_directory(folder, error)) {
         task.errorText = favoritesMissingText(folder);
         return {};

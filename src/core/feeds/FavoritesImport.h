@@ -1,6 +1,6 @@
-// The user's Favorites folder (a folder tree of NAME.url shortcut files)
-// as a tree document, for channels whose feed address ends with
-// "$FAVORITES".
+// The user's Favorites (a folder tree of NAME.url shortcut files, or a
+// browser's exported bookmarks file) as a tree document, for channels whose
+// feed address ends with "$FAVORITES".
 #pragma once
 
 #include "feeds/DownloadTask.h"
@@ -36,7 +36,8 @@ std::string favoritesMissingText(const std::string& folder);
 void ImportFavorites(DownloadTask& task);
 
 // The document ImportFavorites saves; null when no Favorites folder is set,
-// and null with the task's errorText set when the folder does not exist.
+// and null with the task's errorText set when the folder does not exist or
+// the file set instead is no bookmarks file.
 xml::Document buildFavoritesDocument(DownloadTask& task);
 
 // Adds the folder's shortcuts, then its subfolders (each with its content)

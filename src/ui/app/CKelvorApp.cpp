@@ -69,16 +69,24 @@ void CKelvorApp::prepareWebEngine() {
         addChromiumFlag("--no-sandbox", "--no-sandbox");
 }
 
-bool CKelvorApp::InitInstance() {
-    QCommandLineParser parser;
+void CKelvorApp::describeCommandLine(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral("万象汇览: 链接、笔记与新闻频道的阅读器"));
     parser.addHelpOption();
     parser.addVersionOption();
-    QCommandLineOption homeOption(QStringLiteral("home"), QStringLiteral("使用 DIR 作为主文件夹 (index.xml, fav/, rss/, url/)"),
-                                  QStringLiteral("DIR"));
-    parser.addOption(homeOption);
-    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("(忽略) 文档名"));
+    parser.addOption(
+        QCommandLineOption(QStringLiteral("home"),
+                           QStringLiteral("使用 DIR 作为主文件夹 (index.xml, fav/, rss/, url/)"),
+                           QStringLiteral("DIR")));
+    parser.addPositionalArgument(QStringLiteral("URL"),
+                                 QStringLiteral("在新页面中打开的网址或文件"),
+                                 QStringLiteral("[URL...]"));
+}
+
+bool CKelvorApp::InitInstance() {
+    QCommandLineParser parser;
+    describeCommandLine(parser);
     parser.process(*this);
+    const QString homeOption = QStringLiteral("home");
 
     std::optional<std::string> home;
     if (parser.isSet(homeOption))

@@ -7,11 +7,12 @@
 #include <memory>
 
 class CMainFrame;
+class QCommandLineParser;
 class QTranslator;
 
 class CKelvorApp : public QApplication {
     Q_OBJECT
-public:
+  public:
     CKelvorApp(int& argc, char** argv);
     ~CKelvorApp() override;
 
@@ -33,7 +34,10 @@ public:
     // Before the application object: the web engine reads its language from
     // the command line it is started with.
     static void prepareWebEngine();
+    // The options and operands; also used without a display for --help
+    // and --version.
+    static void describeCommandLine(QCommandLineParser& parser);
 
-private:
+  private:
     std::unique_ptr<CMainFrame> frame_;
 };

@@ -1,8 +1,38 @@
 #include "app/CKelvorApp.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <cstring>
+
+namespace {
+
+// --help and --version must work where there is no display (a terminal over
+// ssh, a package check): they need no widgets, so no QApplication.
+bool asksOnlyForText(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        for (const char* option : {"-h", "--help", "--help-all", "-v", "--version", "-?"})
+            if (std::strcmp(argv[i], option) == 0)
+                return true;
+    }
+    return false;
+}
+
+int printText(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kelvor"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KELVOR_VERSION));
+    QCommandLineParser parser;
+    CKelvorApp::describeCommandLine(parser);
+    parser.process(app); // prints and exits
+    return 0;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    if (asksOnlyForText(argc, argv))
+        return printText(argc, argv);
     CKelvorApp::prepareWebEngine();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     CKelvorApp app(argc, argv);

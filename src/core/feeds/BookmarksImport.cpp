@@ -1,0 +1,246 @@
+#include "feeds/BookmarksImport.h"
+
+#include "platform/HtmlWalk.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <ctime>
+#include <vector>
+
+namespace kelvor::feeds {
+namespace {
+
+std::string trimmed(const std::string& text) {
+    const char* space = " \t\r\n";
+    size_t first = text.find_first_not_of(space);
+    return first == std::string::npos
+               ? std::string()
+               : text.substr(first, text.find_last_not_of(space) - first + 1);
+}
+
+std::string htmlEscaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+// ADD_DATE is seconds since 1970; the tree shows dates as feeds write them.
+std::string rfc822(const std::string& seconds) {
+    char* end = nullptr;
+    long long value = std::strtoll(seconds.c_str(), &end, 10);
+    if (seconds.empty() || *end != '\0' || value <= 0 || value > 253402300799LL)
+        return {};
+    std::time_t time = static_cast<std::time_t>(value);
+    std::tm utc{};
+    gmtime_r(&time, &utc);
+    char text[64];
+    std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);
+    return text;
+}
+
+bool isUnsafeAddress(const std::string& href) {
+    std::string scheme;
+    for (char c : href.substr(0, href.find(':')))
+        scheme += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return href.find(':') != std::string::npos &&
+           (scheme == "javascript" || scheme == "data" || scheme == "place");
+}
+
+class BookmarksBuilder : public platform::HtmlVisitor {
+  public:
+    BookmarksBuilder(xml::Document& doc, const xml::Node& parent, ImportReport& report)
+        : doc_(doc), report_(report), folders_{parent} {}
+
+    void enter(const std::string& name, const platform::HtmlAttributes& attributes) override {
+        if (capture_ == Capture::Description && (name == "dt" || name == "dl" || name == "dd"))
+            endCapture();
+        if (name == "h3")
+            startFolder(attributes);
+        else if (name == "a")
+            startLink(attributes);
+        else if (name == "dl")
+            openList();
+        else if (name == "dd" && last_)
+            startCapture(Capture::Description, last_);
+    }
+
+    void leave(const std::string& name) override {
+        if ((name == "a" || name == "h3" || name == "dd") && capture_ != Capture::None)
+            endCapture();
+        if (name == "dl" && lists_.size() > 0) {
+            if (lists_.back())
+                folders_.pop_back();
+            lists_.pop_back();
+        }
+    }
+
+    void text(const std::string& text) override {
+        if (capture_ != Capture::None && captured_.size() < 64 * 1024)
+            captured_ += text;
+    }
+
+    bool foundAny() const { return found_; }
+
+  private:
+    enum class Capture { None, Title, Description };
+
+    bool full() {
+        if (report_.added + report_.folders < kMaxImportItems)
+            return false;
+        if (!truncated_)
+            report_.note("条目太多, 只导入了前 " + std::to_string(kMaxImportItems) + " 个");
+        truncated_ = true;
+        return true;
+    }
+
+    xml::Node newItem(const platform::HtmlAttributes& attributes) {
+        xml::Node node = doc_.createElement("TreeNode");
+        std::string date = rfc822(platform::attributeOf(attributes, "add_date"));
+        node.setAttribute("Title", "");
+        if (!date.empty())
+            node.setAttribute("Date", date);
+        found_ = true;
+        return node;
+    }
+
+    void startFolder(const platform::HtmlAttributes& attributes) {
+        pending_ = {};
+        if (full())
+            return;
+        xml::Node folder = newItem(attributes);
+        folders_.back().appendChild(folder);
+        ++report_.folders;
+        pending_ = folder;
+        last_ = folder;
+        startCapture(Capture::Title, folder);
+    }
+
+    void startLink(const platform::HtmlAttributes& attributes) {
+        std::string href = platform::attributeOf(attributes, "href");
+        last_ = {};
+        if (href.empty() || full())
+            return;
+        if (isUnsafeAddress(href)) {
+            report_.note("跳过脚本或浏览器内部地址: " + href.substr(0, 80));
+            return;
+        }
+        xml::Node link = newItem(attributes);
+        link.setAttribute("Href", href);
+        folders_.back().appendChild(link);
+        ++report_.added;
+        last_ = link;
+        startCapture(Capture::Title, link);
+    }
+
+    // A list right after a folder's heading holds that folder's content; any
+    // other list continues the folder it is in.
+    void openList() {
+        bool opensFolder = pending_ && folders_.size() <= static_cast<size_t>(kMaxImportDepth);
+        if (pending_ && !opensFolder)
+            report_.note("文件夹嵌套太深, 内容并入上一层: " + pending_.attributeOr("Title"));
+        if (opensFolder)
+            folders_.push_back(pending_);
+        lists_.push_back(opensFolder);
+        pending_ = {};
+    }
+
+    void startCapture(Capture kind, const xml::Node& target) {
+        capture_ = kind;
+        target_ = target;
+        captured_.clear();
+    }
+
+    void endCapture() {
+        std::string text = trimmed(captured_);
+        if (capture_ == Capture::Title)
+            target_.setAttribute("Title", text.empty() ? target_.attributeOr("Href") : text);
+        else if (!text.empty())
+            addDescription(text);
+        capture_ = Capture::None;
+        target_ = {};
+    }
+
+    void addDescription(const std::string& text) {
+        xml::Node desc = doc_.createElement("Desc");
+        desc.setText(htmlEscaped(text));
+        target_.insertBefore(desc, target_.firstChild());
+        last_ = {};
+    }
+
+    xml::Document& doc_;
+    ImportReport& report_;
+    std::vector<xml::Node> folders_; // where new items go: the innermost open folder last
+    std::vector<bool> lists_;        // per open list: whether it opened a folder
+    xml::Node pending_;              // a folder whose list has not begun yet
+    xml::Node last_;                 // the item a description would belong to
+    Capture capture_ = Capture::None;
+    xml::Node target_;
+    std::string captured_;
+    bool truncated_ = false;
+    bool found_ = false;
+};
+
+std::string headingOf(const std::string& html) {
+    struct : platform::HtmlVisitor {
+        bool inHeading = false;
+        std::string heading;
+        void enter(const std::string& name, const platform::HtmlAttributes&) override {
+            inHeading = name == "h1" && heading.empty();
+        }
+        void leave(const std::string&) override { inHeading = false; }
+        void text(const std::string& text) override {
+            if (inHeading)
+                heading += text;
+        }
+    } visitor;
+    platform::walkHtml(html.substr(0, 4096), visitor);
+    return trimmed(visitor.heading);
+}
+
+} // namespace
+
+bool appendBookmarks(const std::string& html, xml::Document& doc, const xml::Node& parent,
+                     ImportReport& report) {
+    BookmarksBuilder builder(doc, parent, report);
+    return platform::walkHtml(html, builder) && builder.foundAny();
+}
+
+ImportReport importBookmarksFile(const std::string& file, const std::string& home,
+                                 const std::string& into) {
+    ImportReport report;
+    std::string path = categoryFilePath(home, into);
+    std::string html;
+    if (path.empty()) {
+        report.error = "分类文件必须是 fav/名称.xml: " + into;
+        return report;
+    }
+    if (!readImportFile(file, html, report.error))
+        return report;
+    std::string title = headingOf(html).empty() ? "导入的书签" : headingOf(html);
+    xml::Document category = openCategory(path, title, report.error);
+    if (category.isNull())
+        return report;
+    if (!appendBookmarks(html, category, category.documentElement(), report)) {
+        report.error = "这不是浏览器导出的书签文件 (HTML), 其中没有链接: " + file;
+        return report;
+    }
+    saveCategory(category, home, path, category.documentElement().attributeOr("Title", title),
+                 report.error);
+    return report;
+}
+
+} // namespace kelvor::feeds

@@ -1,0 +1,60 @@
+// What the imports (OPML lists, bookmarks files) share: the category file
+// they write into under the home folder's fav/, the limits that keep an
+// untrusted file from exhausting memory, and the report of what was done.
+#pragma once
+
+#include "platform/XmlDom.h"
+
+#include <cstddef>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace kelvor::feeds {
+
+// An import file larger than this is refused before it is read.
+constexpr size_t kMaxImportBytes = 64u << 20;
+// Items beyond this many are not imported (and reported).
+constexpr int kMaxImportItems = 200000;
+// Folders nested deeper than this are flattened into their parent.
+constexpr int kMaxImportDepth = 64;
+
+struct ImportReport {
+    int added = 0; // channels and links
+    int folders = 0;
+    int duplicates = 0;             // channels the category already had
+    std::vector<std::string> notes; // what was repaired or skipped, one line each
+    std::string error;              // not empty when nothing was imported
+
+    // "导入 N 个频道或链接, N 个文件夹; 跳过 N 个重复频道" and the notes.
+    std::string summary() const;
+    void note(const std::string& line);
+};
+
+// home + "/fav/" + NAME + ".xml" for "fav/NAME.xml" (or a bare NAME.xml);
+// "" when the name would lead anywhere else or is not a plain file name.
+std::string categoryFilePath(const std::string& home, const std::string& into);
+
+// A file name for a category titled `title` that does not exist yet in
+// home/fav/: "fav/NAME.xml" with NAME made safe for a file name.
+std::string newCategoryName(const std::string& home, const std::string& title);
+
+// The category file at path, or a new empty one of type "fav" titled
+// `title`. A file that exists but is no "fav" or "hot" category gives a null
+// document and the reason in error.
+xml::Document openCategory(const std::string& path, const std::string& title, std::string& error);
+
+// The feed addresses (Rss) anywhere in the document.
+std::set<std::string> feedsIn(const xml::Document& doc);
+
+// Reads a whole import file; false with the reason in error when it cannot
+// be read or is larger than kMaxImportBytes.
+bool readImportFile(const std::string& path, std::string& bytes, std::string& error);
+
+// Saves the category (atomically) and makes it reachable: a node naming it
+// is appended to home/fav/fav.xml (我的收藏) unless one is there already.
+// False with the reason in error.
+bool saveCategory(const xml::Document& doc, const std::string& home, const std::string& path,
+                  const std::string& title, std::string& error);
+
+} // namespace kelvor::feeds

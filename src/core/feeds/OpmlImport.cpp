@@ -1,0 +1,203 @@
+#include "feeds/OpmlImport.h"
+
+#include <cctype>
+#include <set>
+
+namespace kelvor::feeds {
+namespace {
+
+struct Import {
+    xml::Document& doc;
+    const std::set<std::string>& known; // the category's channels before the import
+    ImportReport& report;
+    bool truncated = false;
+};
+
+// True when text[at] starts an entity or character reference ("&amp;",
+// "&#38;", "&#x26;").
+bool startsReference(const std::string& text, size_t at) {
+    size_t i = at + 1;
+    if (i < text.size() && text[i] == '#')
+        ++i;
+    size_t start = i;
+    while (i < text.size() && i - start < 32 && (std::isalnum(static_cast<unsigned char>(text[i]))))
+        ++i;
+    return i > start && i < text.size() && text[i] == ';';
+}
+
+std::string escapeBareAmpersands(const std::string& text, int& repaired) {
+    std::string out;
+    out.reserve(text.size() + 64);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&' && !startsReference(text, i)) {
+            out += "&amp;";
+            ++repaired;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string firstOf(const xml::Node& outline, std::initializer_list<const char*> names) {
+    for (const char* name : names)
+        if (auto value = outline.attribute(name); value && !value->empty())
+            return *value;
+    return {};
+}
+
+xml::Node newNode(Import& in, const std::string& title) {
+    xml::Node node = in.doc.createElement("TreeNode");
+    node.setAttribute("Title", title);
+    return node;
+}
+
+void addDescription(Import& in, const xml::Node& node, const xml::Node& outline) {
+    std::string description = firstOf(outline, {"description"});
+    if (description.empty())
+        return;
+    xml::Node desc = in.doc.createElement("Desc");
+    desc.setText(description);
+    node.appendChild(desc);
+}
+
+void addOutlines(Import& in, const xml::Node& from, const xml::Node& parent, int depth);
+
+// A channel the category had before is a duplicate wherever it is; one this
+// list names twice only within one folder (other readers keep a channel in
+// several folders, and so does a round trip).
+void addChannel(Import& in, const xml::Node& outline, const std::string& feed,
+                const xml::Node& parent, std::set<std::string>& inFolder) {
+    std::string title = firstOf(outline, {"title", "text"});
+    if (title.empty()) {
+        title = feed;
+        in.report.note("缺少标题的频道以地址作标题: " + feed);
+    }
+    if (in.known.count(feed) || !inFolder.insert(feed).second) {
+        ++in.report.duplicates;
+        return;
+    }
+    xml::Node node = newNode(in, title);
+    node.setAttribute("Rss", feed);
+    if (std::string page = firstOf(outline, {"htmlUrl"}); !page.empty())
+        node.setAttribute("Href", page);
+    addDescription(in, node, outline);
+    parent.appendChild(node);
+    ++in.report.added;
+}
+
+void addFolder(Import& in, const xml::Node& outline, const xml::Node& parent, int depth) {
+    std::string title = firstOf(outline, {"text", "title"});
+    if (depth >= kMaxImportDepth) {
+        in.report.note("文件夹嵌套太深, 内容并入上一层: " + title);
+        addOutlines(in, outline, parent, depth);
+        return;
+    }
+    xml::Node folder = newNode(in, title.empty() ? "未命名文件夹" : title);
+    addOutlines(in, outline, folder, depth + 1);
+    if (!folder.hasChildNodes())
+        return; // only duplicates or nothing usable inside
+    parent.appendChild(folder);
+    ++in.report.folders;
+}
+
+void addOutline(Import& in, const xml::Node& outline, const xml::Node& parent, int depth,
+                std::set<std::string>& inFolder) {
+    if (in.report.added + in.report.folders >= kMaxImportItems) {
+        if (!in.truncated)
+            in.report.note("条目太多, 只导入了前 " + std::to_string(kMaxImportItems) + " 个");
+        in.truncated = true;
+        return;
+    }
+    if (std::string feed = firstOf(outline, {"xmlUrl", "xmlurl"}); !feed.empty())
+        return addChannel(in, outline, feed, parent, inFolder);
+    bool hasOutlines = false;
+    for (xml::Node child = outline.firstChild(); child && !hasOutlines; child = child.nextSibling())
+        hasOutlines = child.nameIs("outline");
+    if (hasOutlines)
+        return addFolder(in, outline, parent, depth);
+    if (std::string page = firstOf(outline, {"htmlUrl", "url"}); !page.empty()) {
+        std::string title = firstOf(outline, {"title", "text"});
+        xml::Node link = newNode(in, title.empty() ? page : title);
+        link.setAttribute("Href", page);
+        addDescription(in, link, outline);
+        parent.appendChild(link);
+        ++in.report.added;
+        return;
+    }
+    in.report.note("跳过没有订阅地址的条目: " + firstOf(outline, {"text", "title"}));
+}
+
+void addOutlines(Import& in, const xml::Node& from, const xml::Node& parent, int depth) {
+    std::set<std::string> inFolder;
+    for (xml::Node child = from.firstChild(); child; child = child.nextSibling())
+        if (child.nameIs("outline"))
+            addOutline(in, child, parent, depth, inFolder);
+}
+
+xml::Node childNamed(const xml::Node& parent, const char* name) {
+    for (xml::Node child = parent ? parent.firstChild() : xml::Node(); child;
+         child = child.nextSibling())
+        if (child.nameIs(name))
+            return child;
+    return {};
+}
+
+std::string listTitle(const xml::Document& opml) {
+    xml::Node title = childNamed(childNamed(opml.documentElement(), "head"), "title");
+    return title ? title.text() : std::string();
+}
+
+} // namespace
+
+xml::Document parseOpml(const std::string& bytes, ImportReport& report) {
+    xml::Document opml = xml::Document::create();
+    if (!opml.loadBytes(bytes, "")) {
+        int repaired = 0;
+        std::string escaped = escapeBareAmpersands(bytes, repaired);
+        if (repaired == 0 || !opml.loadBytes(escaped, "")) {
+            report.error = "无法读取 OPML 文件: " + xml::formatParseError(opml.parseError());
+            return {};
+        }
+        report.note("有 " + std::to_string(repaired) + " 个未转义的“&”, 已按字符读入");
+    }
+    if (!opml.documentElement().nameIs("opml") || !childNamed(opml.documentElement(), "body")) {
+        report.error = "这不是一个 OPML 频道列表 (根元素应是 opml, 其中有 body)";
+        return {};
+    }
+    return opml;
+}
+
+void appendOpmlOutlines(const xml::Document& opml, xml::Document& doc, const xml::Node& parent,
+                        const std::set<std::string>& known, ImportReport& report) {
+    Import in{doc, known, report};
+    addOutlines(in, childNamed(opml.documentElement(), "body"), parent, 0);
+}
+
+ImportReport importOpmlFile(const std::string& opmlFile, const std::string& home,
+                            const std::string& into) {
+    ImportReport report;
+    std::string path = categoryFilePath(home, into);
+    std::string bytes;
+    if (path.empty()) {
+        report.error = "分类文件必须是 fav/名称.xml: " + into;
+        return report;
+    }
+    if (!readImportFile(opmlFile, bytes, report.error))
+        return report;
+    xml::Document opml = parseOpml(bytes, report);
+    if (opml.isNull())
+        return report;
+    std::string title = listTitle(opml).empty() ? "导入的频道" : listTitle(opml);
+    xml::Document category = openCategory(path, title, report.error);
+    if (category.isNull())
+        return report;
+    std::set<std::string> known = feedsIn(category);
+    appendOpmlOutlines(opml, category, category.documentElement(), known, report);
+    std::string categoryTitle = category.documentElement().attributeOr("Title", title);
+    if (!saveCategory(category, home, path, categoryTitle, report.error))
+        return report;
+    return report;
+}
+
+} // namespace kelvor::feeds
