@@ -14,6 +14,7 @@ namespace kelvor::cli {
 int runConvert(const std::vector<std::string>& args);
 int runRefresh(const std::vector<std::string>& args);
 int runDump(const std::vector<std::string>& args);
+int runSearch(const std::vector<std::string>& args);
 
 // Prints "kelvor-tool COMMAND: message" and the usage hint to stderr; returns 2.
 int usageError(const std::string& command, const std::string& message, const char* usage);

@@ -18,6 +18,7 @@ const char* const kUsage =
     "  convert ADDRESS [--title T] [--href H]   convert a feed or OPML list, print the tree file\n"
     "  refresh TREEFILE [--all] [--home DIR]    download missing or expired channel copies\n"
     "  dump TREEFILE                            print a tree file as an outline\n"
+    "  search QUERY [--home DIR] [--limit N]    find items of the collection\n"
     "\n"
     "kelvor-tool COMMAND --help describes a command.\n";
 
@@ -41,6 +42,8 @@ int main(int argc, char** argv) {
         return kelvor::cli::runRefresh(args);
     if (command == "dump")
         return kelvor::cli::runDump(args);
+    if (command == "search")
+        return kelvor::cli::runSearch(args);
     std::fprintf(stderr, "kelvor-tool: unknown command '%s'\n\n%s", command.c_str(), kUsage);
     return 2;
 }
