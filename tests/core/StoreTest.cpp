@@ -4,7 +4,9 @@
 #include "store/Store.h"
 #include "store/HtmlText.h"
 #include "store/Indexer.h"
+#include "store/ReadMarks.h"
 #include "store/Search.h"
+#include "store/TreeFileItems.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -173,4 +175,34 @@ TEST(HtmlText, KeepsTheWordsAReaderSees) {
               "a<b>&c d中文 e");
     EXPECT_EQ(store::htmlToText("x<style>p{}</style>y<SCRIPT>z()</SCRIPT>w"), "x y w");
     EXPECT_EQ(store::htmlToText("AT&T &bogus; 1 < 2"), "AT&T &bogus; 1");
+}
+
+TEST(ReadMarks, SurviveRefreshAndClearedCacheAndAgeOutOnlyWhenGone) {
+    Home home;
+    store::Store db(home.dir.path());
+    store::updateIndex(db);
+    const std::string channel = "http://127.0.0.1:9/feed";
+    EXPECT_EQ(store::unreadCount(db, channel), 2);
+    store::setRead(db, channel, "http://n.test/1", true, 1000);
+    EXPECT_TRUE(store::isRead(db, channel, "http://n.test/1"));
+    EXPECT_EQ(store::unreadCount(db, channel), 1);
+
+    // The cache is cleared, then the channel downloaded again with a new entry.
+    fs::remove(home.dir.file("rss/新闻.xml"));
+    store::updateIndex(db);
+    std::string refreshed = kChannel;
+    refreshed.insert(refreshed.find("<TreeNode"), "<TreeNode Title=\"Third\" Href=\"http://n.test/3\"/>");
+    home.dir.write("rss/新闻.xml", refreshed);
+    store::indexFile(db, home.dir.file("rss/新闻.xml"));
+    EXPECT_EQ(store::unreadCount(db, channel), 2); // Third and Second
+    store::markChannelRead(db, channel, 1000);
+    EXPECT_EQ(store::unreadCount(db, channel), 0);
+    store::setRead(db, channel, store::entryKeyOf("Second", "", ""), false, 1000);
+    EXPECT_EQ(store::unreadCount(db, channel), 1); // no link: title and date are its key
+
+    store::setRead(db, channel, "http://gone.test/", true, 1000);
+    time_t later = 1000 + 91 * 24 * 3600;
+    EXPECT_EQ(store::forgetOldMarks(db, later), 1);
+    EXPECT_TRUE(store::isRead(db, channel, "http://n.test/1"));
+    EXPECT_FALSE(store::isRead(db, channel, "http://gone.test/"));
 }

@@ -34,6 +34,8 @@ void Database::exec(const std::string& sql) {
         fail(db_, rc);
 }
 
+int Database::changes() const { return sqlite3_changes(db_); }
+
 Statement::Statement(const Database& db, const char* sql) : db_(db.handle()) {
     int rc = sqlite3_prepare_v2(db_, sql, -1, &stmt_, nullptr);
     if (rc != SQLITE_OK)

@@ -30,6 +30,8 @@ class Database {
     Database& operator=(const Database&) = delete;
 
     void exec(const std::string& sql);
+    // Rows the last INSERT, UPDATE or DELETE touched.
+    int changes() const;
     sqlite3* handle() const { return db_; }
 
   private:

@@ -4,6 +4,7 @@
 #include "store/HtmlText.h"
 #include "tree/TreeFormat.h"
 
+#include <cstdlib>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -114,6 +115,30 @@ TreeFileContent readTreeFileContent(const std::string& path, const std::string& 
     std::string label = tree::GetNodeAttribute(root, "Title");
     collectItems(root, label.empty() ? relative : label, !cache, path, home, content);
     return content;
+}
+
+} // namespace kelvor::store
+
+namespace kelvor::store {
+
+std::string readItemDescription(const std::string& path, const std::string& position) {
+    xml::Document doc = xml::Document::create();
+    if (!doc.load(path) || !doc.documentElement())
+        return {};
+    xml::Node at = doc.documentElement();
+    for (size_t start = 0; start <= position.size();) {
+        size_t dot = position.find('.', start);
+        int step = std::atoi(position.substr(start, dot - start).c_str());
+        xml::Node child = at.firstChild();
+        for (int seen = -1; child; child = child.nextSibling())
+            if (child.nameIs("TreeNode") && ++seen == step)
+                break;
+        if (!child)
+            return {};
+        at = child;
+        start = dot == std::string::npos ? position.size() + 1 : dot + 1;
+    }
+    return tree::GetNodeDescription(at);
 }
 
 } // namespace kelvor::store

@@ -31,3 +31,11 @@ TreeFileContent readTreeFileContent(const std::string& path, const std::string& 
 bool isCachePath(const std::string& path, const std::string& home);
 
 } // namespace kelvor::store
+
+namespace kelvor::store {
+
+// The description (as HTML) of the item at `position` of the tree file, ""
+// when the file or the item is no longer there.
+std::string readItemDescription(const std::string& path, const std::string& position);
+
+} // namespace kelvor::store
