@@ -6,6 +6,7 @@ The layers, each a folder, and what each may include besides itself:
     core/platform   nothing else of ours
     core/tree       core/platform
     core/feeds      core/tree, core/platform
+    core/store      core/tree, core/platform
     ui/frame        core
     ui/navtree      ui/frame, core
     ui/browser      ui/frame, core
@@ -34,17 +35,19 @@ LAYERS = {
     "core/platform": "platform",
     "core/tree": "tree",
     "core/feeds": "feeds",
+    "core/store": "store",
     "ui/frame": "frame",
     "ui/navtree": "navtree",
     "ui/browser": "browser",
     "ui/app": "app",
     "cli": "cli",
 }
-CORE = {"core/platform", "core/tree", "core/feeds"}
+CORE = {"core/platform", "core/tree", "core/feeds", "core/store"}
 ALLOWED = {
     "core/platform": set(),
     "core/tree": {"core/platform"},
     "core/feeds": {"core/tree", "core/platform"},
+    "core/store": {"core/tree", "core/platform"},
     "ui/frame": CORE,
     "ui/navtree": {"ui/frame"} | CORE,
     "ui/browser": {"ui/frame"} | CORE,

@@ -18,6 +18,7 @@ int runDump(const std::vector<std::string>& args);
 int runExportOpml(const std::vector<std::string>& args);
 int runImportOpml(const std::vector<std::string>& args);
 int runImportBookmarks(const std::vector<std::string>& args);
+int runSearch(const std::vector<std::string>& args);
 
 // Prints "kelvor-tool COMMAND: message" and the usage hint to stderr; returns 2.
 int usageError(const std::string& command, const std::string& message, const char* usage);

@@ -21,6 +21,7 @@ const char* const kUsage =
     "  export-opml [TREEFILE] [--home DIR]      print your channels as an OPML list\n"
     "  import-opml FILE --into fav/NAME.xml     add an OPML list to a category\n"
     "  import-bookmarks FILE --into fav/NAME.xml  add a browser's bookmarks file to a category\n"
+    "  search QUERY [--home DIR] [--limit N]    find items of the collection\n"
     "\n"
     "kelvor-tool COMMAND --help describes a command; kelvor-tool --version prints the version.\n";
 
@@ -54,6 +55,8 @@ int main(int argc, char** argv) {
         return kelvor::cli::runImportOpml(args);
     if (command == "import-bookmarks")
         return kelvor::cli::runImportBookmarks(args);
+    if (command == "search")
+        return kelvor::cli::runSearch(args);
     std::fprintf(stderr, "kelvor-tool: unknown command '%s'\n\n%s", command.c_str(), kUsage);
     return 2;
 }

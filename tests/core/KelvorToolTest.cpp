@@ -207,3 +207,39 @@ TEST(KelvorTool, ChannelListsAndBookmarksGoInAndOut) {
               1);
     EXPECT_EQ(tool({"import-opml", source.file("list.opml")}).exitCode, 2);
 }
+
+TEST(KelvorTool, SearchFindsLinksNotesAndChannelsAndFollowsEdits) {
+    TempDir home;
+    home.write("index.xml", "<Tree><TreeNode Title=\"收藏\" NodeSrc=\"/fav/a.xml\"/></Tree>");
+    std::string category = "<Tree Type=\"fav\" Title=\"我的收藏\">"
+                           "<TreeNode Title=\"天气预报\" Href=\"http://w.test/\"/>"
+                           "<TreeNode Title=\"Note\"><Desc>&lt;i&gt;photosynthesis&lt;/i&gt;</Desc></TreeNode>"
+                           "</Tree>";
+    home.write("fav/a.xml", category);
+    home.write("rss/c.xml", "<Tree Type=\"rss\" Title=\"频道\" BaseURL=\"http://f.test/\">"
+                            "<TreeNode Title=\"Weather today\" Href=\"http://f.test/1\"/></Tree>");
+
+    ToolRun chinese = tool({"search", "天气", "--home", home.path()});
+    ASSERT_EQ(chinese.exitCode, 0) << chinese.err;
+    EXPECT_EQ(chinese.out, "天气预报\thttp://w.test/\t我的收藏\n");
+    EXPECT_EQ(tool({"search", "PHOTOSYNTHESIS", "--home", home.path()}).out, "Note\t\t我的收藏\n");
+    EXPECT_EQ(tool({"search", "weather", "--home", home.path()}).out,
+              "Weather today\thttp://f.test/1\t频道\n");
+    EXPECT_EQ(tool({"search", "e", "--home", home.path(), "--limit", "1"}).out.find('\n'),
+              tool({"search", "e", "--home", home.path(), "--limit", "1"}).out.size() - 1);
+
+    // The edit keeps the file's size; its time alone tells it changed.
+    std::string edited = category;
+    edited.replace(edited.find("天气预报"), std::string("天气预报").size(), "多云转晴");
+    home.write("fav/a.xml", edited);
+    auto when = std::filesystem::last_write_time(home.file("fav/a.xml"));
+    std::filesystem::last_write_time(home.file("fav/a.xml"), when + std::chrono::seconds(3));
+    EXPECT_EQ(tool({"search", "天气", "--home", home.path()}).out, "");
+
+    home.write("kelvor.db", "not a database at all, not at all, not at all");
+    ToolRun rebuilt = tool({"search", "多云", "--home", home.path()});
+    EXPECT_EQ(rebuilt.exitCode, 0) << rebuilt.err;
+    EXPECT_EQ(rebuilt.out, "多云转晴\thttp://w.test/\t我的收藏\n");
+    EXPECT_TRUE(std::filesystem::exists(home.file("kelvor.db.broken")));
+    EXPECT_EQ(tool({"search", "x", "--limit", "none", "--home", home.path()}).exitCode, 2);
+}

@@ -2,6 +2,7 @@
 
 #include "app/CAddressBar.h"
 #include "app/COptionsDlg.h"
+#include "app/CSearchBox.h"
 #include "frame/CommandIds.h"
 #include "browser/BrowserProfile.h"
 #include "browser/CKelvorView.h"
@@ -16,6 +17,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QVBoxLayout>
 #include <QWebEngineHistory>
 #include <QWebEngineProfile>
 
@@ -70,9 +72,17 @@ void CMainFrame::createPanes() {
     splitter_ = new QSplitter(Qt::Horizontal, this);
     splitter_->setObjectName(QStringLiteral("splitter"));
     splitter_->setChildrenCollapsible(false);
-    leftView_ = new CLeftView(splitter_);
+    // The search box sits above the tree; hiding the pane hides both.
+    auto* navPane = new QWidget(splitter_);
+    auto* layout = new QVBoxLayout(navPane);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    leftView_ = new CLeftView(navPane);
     tabView_ = new CTabView(splitter_, profile_.get());
-    splitter_->addWidget(leftView_);
+    searchBox_ = new CSearchBox(leftView_, tabView_, navPane);
+    layout->addWidget(searchBox_);
+    layout->addWidget(leftView_);
+    splitter_->addWidget(navPane);
     splitter_->addWidget(tabView_);
     // Hiding the navigation pane gives its column a width of 0.
     splitter_->setCollapsible(0, true);
@@ -129,7 +139,7 @@ void CMainFrame::ToggleNavPane() {
     int total = sizes.value(0) + sizes.value(1);
     if (!navPaneVisible) {
         savedNavPaneWidth = sizes.value(0);
-        if (leftView_->isAncestorOf(QApplication::focusWidget()) || QApplication::focusWidget() == leftView_)
+        if (splitter_->widget(0)->isAncestorOf(QApplication::focusWidget()))
             tabView_->GetActivePage()->setFocus();
         splitter_->setSizes({0, total});
     } else {

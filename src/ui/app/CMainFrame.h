@@ -16,6 +16,7 @@
 
 class CAddressBar;
 class CLeftView;
+class CSearchBox;
 class CTabView;
 class QLabel;
 class QMenu;
@@ -32,6 +33,7 @@ public:
     CLeftView* leftView() const { return leftView_; }
     QSplitter* splitter() const { return splitter_; }
     CTabView* tabView() const { return tabView_; }
+    CSearchBox* searchBox() const { return searchBox_; }
     CAddressBar* addressBar() const { return addressBar_; }
     QToolBar* toolBar() const { return toolBar_; }
     // Loads index.xml into the tree and opens the start page.
@@ -97,6 +99,7 @@ private:
     std::unique_ptr<QWebEngineProfile> profile_;
     QSplitter* splitter_ = nullptr;
     CLeftView* leftView_ = nullptr;
+    CSearchBox* searchBox_ = nullptr;
     CTabView* tabView_ = nullptr;
     CAddressBar* addressBar_ = nullptr;
     QToolBar* toolBar_ = nullptr;

@@ -2,6 +2,7 @@
 #include "app/CAddressBar.h"
 #include "app/CKelvorApp.h"
 #include "app/CMainFrame.h"
+#include "app/CSearchBox.h"
 #include "app/ClearCache.h"
 #include "frame/Addresses.h"
 #include "frame/CommandIds.h"
@@ -51,6 +52,12 @@ bool CMainFrame::routeToPageAnyway(int id) {
 
 bool CMainFrame::handleFrameCommand(int id) {
     switch (id) {
+    case cmd::kFindInCollection:
+        if (!navPaneVisible)
+            ToggleNavPane();
+        searchBox_->setFocus(Qt::ShortcutFocusReason);
+        searchBox_->selectAll();
+        return true;
     case cmd::kBack:
         tabView_->GetActivePage()->triggerPageAction(QWebEnginePage::Back);
         return true;

@@ -49,6 +49,7 @@ const MenuEntry kEditMenu[] = {
     {cmd::kEditSelectAll, "全选(&A)", "Ctrl+A", "选中页面的全部内容"},
     {0, nullptr, nullptr, nullptr},
     {cmd::kEditFind, "查找(&F)", "Ctrl+F", "在当前页面中查找文字"},
+    {cmd::kFindInCollection, "查找收藏与频道(&K)...", "Ctrl+K", "在收藏、笔记和频道的全部项目中查找"},
 };
 
 const MenuEntry kViewMenuTop[] = {

@@ -19,6 +19,7 @@ constexpr int kAppExit = 57665;
 constexpr int kEditCopy = 57634;
 constexpr int kEditCut = 57635;
 constexpr int kEditFind = 57636;
+constexpr int kFindInCollection = 33100; // the search box above the tree
 constexpr int kEditPaste = 57637;
 constexpr int kEditSelectAll = 57642;
 constexpr int kEditUndo = 57643;

@@ -8,6 +8,7 @@
 //   CLeftViewEdit.cpp      creation from the clipboard, set fields, delete
 //   CLeftViewNewItem.cpp   the properties and new-item commands
 //   CLeftViewPaste.cpp     context menu, copy, paste, send to
+//   CLeftViewFind.cpp      finding an item of the search index in the tree
 //   CLeftViewCommands.cpp  command ids routed to the handlers
 #pragma once
 
@@ -150,6 +151,17 @@ public:
     void OnSendTo(int commandId);
     // Menu 131 as it would be shown for the selected item (tests look at it).
     class QMenu* BuildContextMenu(QTreeWidgetItem* item);
+
+    // ---- finding indexed items (CLeftViewFind.cpp)
+    // Selects the item at `position` ("2.0.5", among TreeNode siblings) of
+    // the tree file `file`, expanding what it must. False when no item of the
+    // tree leads to that file or the position is not there.
+    bool SelectIndexedItem(const std::string& file, const std::string& position);
+    // The item whose children come from `file` (the invisible root for the
+    // top-level file), or nullptr.
+    QTreeWidgetItem* itemLeadingTo(const std::string& file);
+    // The same, opening local sub-trees not opened yet until it is found.
+    QTreeWidgetItem* findItemLeadingTo(const std::string& file);
 
     // ---- command routing (CLeftViewCommands.cpp)
     // Runs a command id the tree handles; false when it is not the tree's.

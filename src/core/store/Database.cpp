@@ -1,0 +1,106 @@
+#include "store/Database.h"
+
+#include <sqlite3.h>
+
+namespace kelvor::store {
+namespace {
+
+[[noreturn]] void fail(sqlite3* db, int code) {
+    throw StoreError(code, db ? sqlite3_errmsg(db) : sqlite3_errstr(code));
+}
+
+} // namespace
+
+Database::Database(const std::string& path, bool readOnly) {
+    int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    int rc = sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw StoreError(rc, message);
+    }
+    // The window's connection and the indexing thread's share the file.
+    sqlite3_busy_timeout(db_, 10000);
+}
+
+Database::~Database() {
+    sqlite3_close_v2(db_);
+}
+
+void Database::exec(const std::string& sql) {
+    int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        fail(db_, rc);
+}
+
+int Database::changes() const { return sqlite3_changes(db_); }
+
+Statement::Statement(const Database& db, const char* sql) : db_(db.handle()) {
+    int rc = sqlite3_prepare_v2(db_, sql, -1, &stmt_, nullptr);
+    if (rc != SQLITE_OK)
+        fail(db_, rc);
+}
+
+Statement::~Statement() {
+    sqlite3_finalize(stmt_);
+}
+
+Statement& Statement::bind(int index, const std::string& value) {
+    int rc = sqlite3_bind_text(stmt_, index, value.data(), static_cast<int>(value.size()),
+                               SQLITE_TRANSIENT);
+    if (rc != SQLITE_OK)
+        fail(db_, rc);
+    return *this;
+}
+
+Statement& Statement::bind(int index, int64_t value) {
+    int rc = sqlite3_bind_int64(stmt_, index, value);
+    if (rc != SQLITE_OK)
+        fail(db_, rc);
+    return *this;
+}
+
+bool Statement::step() {
+    int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    fail(db_, rc);
+}
+
+void Statement::reset() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+}
+
+std::string Statement::text(int column) const {
+    auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    return bytes ? std::string(bytes, sqlite3_column_bytes(stmt_, column)) : std::string();
+}
+
+int64_t Statement::integer(int column) const {
+    return sqlite3_column_int64(stmt_, column);
+}
+
+Transaction::Transaction(Database& db) : db_(db) {
+    db_.exec("BEGIN IMMEDIATE");
+}
+
+Transaction::~Transaction() {
+    if (!done_) {
+        try {
+            db_.exec("ROLLBACK");
+        } catch (...) {
+            // Nothing to undo when the failure already ended the transaction.
+        }
+    }
+}
+
+void Transaction::commit() {
+    db_.exec("COMMIT");
+    done_ = true;
+}
+
+} // namespace kelvor::store

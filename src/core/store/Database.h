@@ -1,0 +1,73 @@
+// A thin RAII layer over one SQLite connection and its prepared statements.
+// Every failure throws StoreError, so callers decide in one place whether a
+// damaged database is rebuilt or a single write is given up.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace kelvor::store {
+
+class StoreError : public std::runtime_error {
+  public:
+    StoreError(int code, const std::string& what) : std::runtime_error(what), code_(code) {}
+    int code() const { return code_; }
+
+  private:
+    int code_;
+};
+
+class Database {
+  public:
+    // Opens (creating when allowed) the file; throws StoreError.
+    Database(const std::string& path, bool readOnly = false);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    void exec(const std::string& sql);
+    // Rows the last INSERT, UPDATE or DELETE touched.
+    int changes() const;
+    sqlite3* handle() const { return db_; }
+
+  private:
+    sqlite3* db_ = nullptr;
+};
+
+class Statement {
+  public:
+    Statement(const Database& db, const char* sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    Statement& bind(int index, const std::string& value);
+    Statement& bind(int index, int64_t value);
+    // True while a row is available.
+    bool step();
+    void reset();
+    std::string text(int column) const;
+    int64_t integer(int column) const;
+
+  private:
+    sqlite3* db_;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+// Commits at commit(); rolls back when destroyed without one.
+class Transaction {
+  public:
+    explicit Transaction(Database& db);
+    ~Transaction();
+    void commit();
+
+  private:
+    Database& db_;
+    bool done_ = false;
+};
+
+} // namespace kelvor::store

@@ -1,0 +1,12 @@
+// Descriptions are HTML fragments; the index wants the words a reader sees.
+#pragma once
+
+#include <string>
+
+namespace kelvor::store {
+
+// Tags dropped (script and style with their content), the common entities
+// and numeric references decoded, runs of white space made one space.
+std::string htmlToText(const std::string& html);
+
+} // namespace kelvor::store

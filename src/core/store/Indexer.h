@@ -1,0 +1,26 @@
+// Keeps the index in step with the tree files: the user's (index.xml, fav/
+// and the local files their NodeSrc items reach inside the home folder) and
+// the cached channels (rss/, url/). A file is read again only when its time
+// or size changed.
+#pragma once
+
+#include "store/Store.h"
+
+#include <string>
+
+namespace kelvor::store {
+
+struct IndexReport {
+    int indexed = 0;   // files read (new or changed)
+    int unchanged = 0; // files whose time and size still matched
+    int removed = 0;   // files gone from the disk
+};
+
+// Checks every tree file of the home folder and indexes what changed.
+IndexReport updateIndex(Store& store);
+
+// Indexes one file now (a cache file just written, a category just saved),
+// or forgets it when it no longer exists. True when the file was read.
+bool indexFile(Store& store, const std::string& path);
+
+} // namespace kelvor::store

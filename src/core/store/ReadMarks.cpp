@@ -1,0 +1,51 @@
+#include "store/ReadMarks.h"
+
+namespace kelvor::store {
+namespace {
+
+constexpr int64_t kForgetAfterSeconds = 90LL * 24 * 3600;
+
+} // namespace
+
+void setRead(Store& store, const std::string& channel, const std::string& entry, bool read,
+             std::time_t now) {
+    Statement(store.db(), "INSERT OR REPLACE INTO readmarks VALUES (?, ?, ?, ?)")
+        .bind(1, channel)
+        .bind(2, entry)
+        .bind(3, int64_t(read))
+        .bind(4, int64_t(now))
+        .step();
+}
+
+bool isRead(Store& store, const std::string& channel, const std::string& entry) {
+    Statement select(store.db(), "SELECT read FROM readmarks WHERE channel = ? AND entry = ?");
+    select.bind(1, channel).bind(2, entry);
+    return select.step() && select.integer(0) != 0;
+}
+
+int unreadCount(Store& store, const std::string& channel) {
+    Statement count(store.db(),
+                    "SELECT count(DISTINCT entry) FROM items WHERE channel = ?1 AND entry NOT IN "
+                    "(SELECT entry FROM readmarks WHERE channel = ?1 AND read = 1)");
+    count.bind(1, channel).step();
+    return static_cast<int>(count.integer(0));
+}
+
+void markChannelRead(Store& store, const std::string& channel, std::time_t now) {
+    Statement(store.db(), "INSERT OR REPLACE INTO readmarks SELECT DISTINCT channel, entry, 1, ?2 "
+                          "FROM items WHERE channel = ?1")
+        .bind(1, channel)
+        .bind(2, int64_t(now))
+        .step();
+}
+
+int forgetOldMarks(Store& store, std::time_t now) {
+    Statement(store.db(), "DELETE FROM readmarks WHERE changed < ?1 AND NOT EXISTS (SELECT 1 FROM "
+                          "items WHERE items.channel = readmarks.channel AND items.entry = "
+                          "readmarks.entry)")
+        .bind(1, int64_t(now) - kForgetAfterSeconds)
+        .step();
+    return store.db().changes();
+}
+
+} // namespace kelvor::store

@@ -1,0 +1,26 @@
+// Which entries of a channel were read, keyed by the channel (the BaseURL of
+// its cache file) and the entry (its link, or title and date). The marks
+// live only here, so a refresh or a cleared cache leaves them in place.
+#pragma once
+
+#include "store/Store.h"
+
+#include <ctime>
+#include <string>
+
+namespace kelvor::store {
+
+void setRead(Store& store, const std::string& channel, const std::string& entry, bool read,
+             std::time_t now = std::time(nullptr));
+bool isRead(Store& store, const std::string& channel, const std::string& entry);
+
+// Entries of the channel, as indexed now, that are not marked read.
+int unreadCount(Store& store, const std::string& channel);
+// Marks every entry the index holds of the channel read.
+void markChannelRead(Store& store, const std::string& channel, std::time_t now = std::time(nullptr));
+
+// Forgets the marks of entries that left their feed and were not touched for
+// 90 days; returns how many.
+int forgetOldMarks(Store& store, std::time_t now = std::time(nullptr));
+
+} // namespace kelvor::store

@@ -1,0 +1,148 @@
+#include "store/Schema.h"
+
+#include <filesystem>
+#include <tuple>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace kelvor::store {
+namespace {
+
+// Items of every tree file; the text columns are indexed by trigrams, which
+// find Chinese words without word breaks. The position ("2.0.5") is the
+// item's place among TreeNode siblings from the file's root, for finding it
+// again in the tree.
+const char* const kCreate = R"(
+CREATE TABLE files(path TEXT PRIMARY KEY, mtime INTEGER NOT NULL, size INTEGER NOT NULL,
+                   channel TEXT NOT NULL DEFAULT '', targets TEXT NOT NULL DEFAULT '');
+CREATE TABLE items(id INTEGER PRIMARY KEY, file TEXT NOT NULL, position TEXT NOT NULL,
+                   title TEXT NOT NULL, link TEXT NOT NULL, date TEXT NOT NULL,
+                   body TEXT NOT NULL, place TEXT NOT NULL, channel TEXT NOT NULL,
+                   entry TEXT NOT NULL);
+CREATE INDEX items_by_file ON items(file);
+CREATE INDEX items_by_channel ON items(channel, entry);
+CREATE VIRTUAL TABLE items_text USING fts5(title, body, link, content='items',
+                                           content_rowid='id', tokenize='trigram');
+CREATE TRIGGER items_added AFTER INSERT ON items BEGIN
+  INSERT INTO items_text(rowid, title, body, link) VALUES (new.id, new.title, new.body, new.link);
+END;
+CREATE TRIGGER items_removed AFTER DELETE ON items BEGIN
+  INSERT INTO items_text(items_text, rowid, title, body, link)
+  VALUES ('delete', old.id, old.title, old.body, old.link);
+END;
+CREATE TABLE readmarks(channel TEXT NOT NULL, entry TEXT NOT NULL, read INTEGER NOT NULL,
+                       changed INTEGER NOT NULL, PRIMARY KEY(channel, entry)) WITHOUT ROWID;
+)";
+
+// kUpgrades[v - 1] takes a database from version v to v + 1.
+const std::vector<const char*> kUpgrades = {};
+
+using Mark = std::tuple<std::string, std::string, int64_t, int64_t>;
+
+int versionOf(Database& db) {
+    Statement version(db, "PRAGMA user_version");
+    version.step();
+    int found = static_cast<int>(version.integer(0));
+    // Reading the schema fails on a file that is not a database at all.
+    Statement tables(db, "SELECT count(*) FROM sqlite_master");
+    tables.step();
+    return found == 0 && tables.integer(0) > 0 ? -1 : found;
+}
+
+std::vector<Mark> readMarks(Database& db) {
+    std::vector<Mark> marks;
+    try {
+        Statement select(db, "SELECT channel, entry, read, changed FROM readmarks");
+        while (select.step())
+            marks.emplace_back(select.text(0), select.text(1), select.integer(2),
+                               select.integer(3));
+    } catch (const StoreError&) {
+        // What was read before the damage is kept.
+    }
+    return marks;
+}
+
+std::vector<Mark> salvageMarks(const std::string& path) {
+    try {
+        Database broken(path, true);
+        return readMarks(broken);
+    } catch (const StoreError&) {
+        return {};
+    }
+}
+
+void removeDatabaseFiles(const std::string& path) {
+    std::error_code ec;
+    for (const char* suffix : {"", "-wal", "-shm"})
+        fs::remove(path + suffix, ec);
+}
+
+void configure(Database& db) {
+    db.exec("PRAGMA journal_mode=WAL");
+    db.exec("PRAGMA synchronous=NORMAL");
+}
+
+std::unique_ptr<Database> createFresh(const std::string& path, const std::vector<Mark>& marks) {
+    auto db = std::make_unique<Database>(path);
+    configure(*db);
+    Transaction transaction(*db);
+    db->exec(kCreate);
+    db->exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
+    Statement insert(*db, "INSERT OR REPLACE INTO readmarks VALUES (?, ?, ?, ?)");
+    for (const auto& [channel, entry, read, changed] : marks) {
+        insert.bind(1, channel).bind(2, entry).bind(3, read).bind(4, changed);
+        insert.step();
+        insert.reset();
+    }
+    transaction.commit();
+    return db;
+}
+
+void upgrade(Database& db, int from) {
+    Transaction transaction(db);
+    for (int version = from; version < kSchemaVersion; ++version)
+        db.exec(kUpgrades[version - 1]);
+    db.exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
+    transaction.commit();
+}
+
+} // namespace
+
+std::unique_ptr<Database> openSchema(const std::string& path, OpenOutcome* outcome) {
+    OpenOutcome found = OpenOutcome::Opened;
+    std::vector<Mark> marks;
+    try {
+        auto db = std::make_unique<Database>(path);
+        int version = versionOf(*db);
+        if (version == kSchemaVersion || (version > 0 && version < kSchemaVersion)) {
+            configure(*db);
+            if (version != kSchemaVersion) {
+                upgrade(*db, version);
+                found = OpenOutcome::Upgraded;
+            }
+            if (outcome)
+                *outcome = found;
+            return db;
+        }
+        if (version == 0) {
+            found = OpenOutcome::Created;
+        } else {
+            found = OpenOutcome::Replaced;
+            marks = readMarks(*db);
+        }
+        db.reset();
+        removeDatabaseFiles(path);
+    } catch (const StoreError&) {
+        found = OpenOutcome::Rebuilt;
+        marks = salvageMarks(path);
+        std::error_code ec;
+        fs::rename(path, path + ".broken", ec);
+        removeDatabaseFiles(path);
+    }
+    if (outcome)
+        *outcome = found;
+    return createFresh(path, marks);
+}
+
+} // namespace kelvor::store

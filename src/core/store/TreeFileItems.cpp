@@ -1,0 +1,144 @@
+#include "store/TreeFileItems.h"
+
+#include "platform/XmlDom.h"
+#include "store/HtmlText.h"
+#include "tree/TreeFormat.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace kelvor::store {
+namespace {
+
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::string relativeToHome(const std::string& path, const std::string& home) {
+    return startsWith(path, home + "/") ? path.substr(home.size() + 1) : path;
+}
+
+// The local file a NodeSrc names, when it is a tree file inside home.
+std::string localTarget(std::string value, const std::string& file, const std::string& home) {
+    if (value.empty())
+        return {};
+    for (char& c : value)
+        if (c == '\\')
+            c = '/';
+    size_t colon = value.find(':');
+    fs::path target;
+    if (value[0] == '/')
+        target = home + value;
+    else if (colon != std::string::npos && colon > 0 && colon < 5)
+        target = startsWith(value, "file:///") ? value.substr(7) : std::string();
+    else
+        target = fs::path(file).parent_path() / value;
+    std::string normal = target.lexically_normal().string();
+    std::error_code ec;
+    if (normal.empty() || !startsWith(normal, home + "/") || !fs::is_regular_file(normal, ec))
+        return {};
+    return normal;
+}
+
+struct Level {
+    xml::Node next;
+    std::string position, place;
+    int index = 0;
+};
+
+IndexedItem itemOf(const xml::Node& node, const Level& level, int index) {
+    IndexedItem item;
+    item.position = level.position.empty() ? std::to_string(index)
+                                           : level.position + "." + std::to_string(index);
+    item.title = tree::GetNodeAttribute(node, "Title");
+    item.link = tree::GetNodeAttribute(node, "Href");
+    item.date = tree::GetNodeAttribute(node, "Date");
+    item.body = htmlToText(tree::GetNodeDescription(node));
+    item.place = level.place;
+    item.entry = entryKeyOf(item.title, item.link, item.date);
+    return item;
+}
+
+// Iterative, so a deeply nested file cannot exhaust the stack.
+void collectItems(const xml::Node& root, const std::string& label, bool followSources,
+                  const std::string& path, const std::string& home, TreeFileContent& content) {
+    std::vector<Level> levels{{root.firstChild(), "", label, 0}};
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        xml::Node node = level.next;
+        if (!node) {
+            levels.pop_back();
+            continue;
+        }
+        level.next = node.nextSibling();
+        if (!node.nameIs("TreeNode"))
+            continue;
+        IndexedItem item = itemOf(node, level, level.index++);
+        if (followSources) {
+            std::string target = localTarget(tree::GetNodeAttribute(node, "NodeSrc"), path, home);
+            if (!target.empty())
+                content.targets.push_back(target);
+        }
+        Level child{node.firstChild(), item.position, item.place + " > " + item.title, 0};
+        content.items.push_back(std::move(item));
+        levels.push_back(std::move(child));
+    }
+}
+
+} // namespace
+
+std::string entryKeyOf(const std::string& title, const std::string& link, const std::string& date) {
+    return link.empty() ? title + "\n" + date : link;
+}
+
+bool isCachePath(const std::string& path, const std::string& home) {
+    return startsWith(path, home + "/rss/") || startsWith(path, home + "/url/");
+}
+
+TreeFileContent readTreeFileContent(const std::string& path, const std::string& home) {
+    TreeFileContent content;
+    xml::Document doc = xml::Document::create();
+    if (!doc.load(path))
+        return content;
+    xml::Node root = doc.documentElement();
+    if (!root || !root.nameIs("Tree"))
+        return content;
+    bool cache = isCachePath(path, home);
+    std::string relative = relativeToHome(path, home);
+    if (cache) {
+        content.channel = tree::GetNodeAttribute(root, "BaseURL");
+        if (content.channel.empty())
+            content.channel = relative;
+    }
+    std::string label = tree::GetNodeAttribute(root, "Title");
+    collectItems(root, label.empty() ? relative : label, !cache, path, home, content);
+    return content;
+}
+
+} // namespace kelvor::store
+
+namespace kelvor::store {
+
+std::string readItemDescription(const std::string& path, const std::string& position) {
+    xml::Document doc = xml::Document::create();
+    if (!doc.load(path) || !doc.documentElement())
+        return {};
+    xml::Node at = doc.documentElement();
+    for (size_t start = 0; start <= position.size();) {
+        size_t dot = position.find('.', start);
+        int step = std::atoi(position.substr(start, dot - start).c_str());
+        xml::Node child = at.firstChild();
+        for (int seen = -1; child; child = child.nextSibling())
+            if (child.nameIs("TreeNode") && ++seen == step)
+                break;
+        if (!child)
+            return {};
+        at = child;
+        start = dot == std::string::npos ? position.size() + 1 : dot + 1;
+    }
+    return tree::GetNodeDescription(at);
+}
+
+} // namespace kelvor::store

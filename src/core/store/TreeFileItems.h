@@ -1,0 +1,41 @@
+// What the index keeps of one tree file: its items with their text, where
+// each lives, and the local files its NodeSrc items lead to.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kelvor::store {
+
+struct IndexedItem {
+    std::string position; // "2.0.5": index among TreeNode siblings, from the root down
+    std::string title, link, date;
+    std::string body;  // the description as plain text
+    std::string place; // the file's title, then the titles of the parents, " > " between
+    std::string entry; // the read-mark key within the channel
+};
+
+struct TreeFileContent {
+    std::string channel;              // cache files: the BaseURL that ties it to its channel
+    std::vector<std::string> targets; // local tree files inside home reached through NodeSrc
+    std::vector<IndexedItem> items;
+};
+
+// An entry's read-mark key: its link, or its title and date when it has none.
+std::string entryKeyOf(const std::string& title, const std::string& link, const std::string& date);
+
+// Reads the tree file at path (absolute). A file that does not load gives no
+// items. Cache files (under rss/ or url/) follow no NodeSrc.
+TreeFileContent readTreeFileContent(const std::string& path, const std::string& home);
+
+bool isCachePath(const std::string& path, const std::string& home);
+
+} // namespace kelvor::store
+
+namespace kelvor::store {
+
+// The description (as HTML) of the item at `position` of the tree file, ""
+// when the file or the item is no longer there.
+std::string readItemDescription(const std::string& path, const std::string& position);
+
+} // namespace kelvor::store

@@ -1,0 +1,123 @@
+#include "app/CSearchBox.h"
+
+#include "app/SearchIndexer.h"
+#include "app/SearchResultsPage.h"
+#include "browser/CKelvorView.h"
+#include "browser/CTabView.h"
+#include "frame/FrameInterface.h"
+#include "navtree/CLeftView.h"
+#include "platform/HomeFolder.h"
+#include "store/Store.h"
+#include "store/TreeFileItems.h"
+
+#include <QKeyEvent>
+#include <QTimer>
+
+namespace {
+
+constexpr int kMaxHits = 200;
+// Long enough to let a word be typed, short enough to feel immediate.
+constexpr int kTypingPauseMs = 150;
+
+} // namespace
+
+CSearchBox::CSearchBox(CLeftView* tree, CTabView* tabs, QWidget* parent)
+    : QLineEdit(parent), tree_(tree), tabs_(tabs), typing_(new QTimer(this)),
+      indexer_(kelvor::platform::programFolder().empty()
+                   ? nullptr
+                   : new SearchIndexer(kelvor::platform::programFolder(), this)) {
+    setObjectName(QStringLiteral("searchBox"));
+    setPlaceholderText(QStringLiteral("查找收藏与频道 (Ctrl+K)"));
+    setClearButtonEnabled(true);
+    typing_->setSingleShot(true);
+    typing_->setInterval(kTypingPauseMs);
+    connect(typing_, &QTimer::timeout, this, &CSearchBox::runQuery);
+    connect(this, &QLineEdit::textEdited, typing_, qOverload<>(&QTimer::start));
+    connect(this, &QLineEdit::returnPressed, this, &CSearchBox::runQuery);
+    // Without a home folder there is nothing to index.
+    if (!indexer_)
+        return;
+    // Files changed while the program was closed are found at start.
+    connect(indexer_, &SearchIndexer::updated, this, [this](int indexed) {
+        if (indexed > 0 && !text().trimmed().isEmpty())
+            runQuery();
+    });
+    indexer_->requestUpdate();
+}
+
+CSearchBox::~CSearchBox() = default;
+
+kelvor::store::Store* CSearchBox::store() {
+    if (!store_ && !kelvor::platform::programFolder().empty()) {
+        try {
+            store_ = std::make_unique<kelvor::store::Store>(kelvor::platform::programFolder());
+        } catch (const std::exception&) {
+            return nullptr;
+        }
+    }
+    return store_.get();
+}
+
+void CSearchBox::runQuery() {
+    typing_->stop();
+    QString query = text().trimmed();
+    if (query.isEmpty())
+        return;
+    hits_.clear();
+    if (kelvor::store::Store* db = store()) {
+        try {
+            hits_ = kelvor::store::search(*db, query.toStdString(), kMaxHits);
+        } catch (const std::exception&) {
+            store_.reset(); // opened again, rebuilt when it must be, next time
+        }
+    }
+    showPage(kelvor::app::searchResultsPage(hits_, query));
+}
+
+void CSearchBox::showPage(const QString& html) {
+    CKelvorView* page = tabs_->GetActivePage();
+    if (!page)
+        return;
+    if (shownIn_ != page) {
+        if (shownIn_)
+            disconnect(shownIn_, &QWebEngineView::urlChanged, this, nullptr);
+        shownIn_ = page;
+        connect(page, &QWebEngineView::urlChanged, this, [this](const QUrl& url) {
+            if (url.adjusted(QUrl::RemoveFragment) == kelvor::app::searchResultsBaseUrl())
+                followFragment(url.fragment());
+        });
+    }
+    page->setHtml(html, kelvor::app::searchResultsBaseUrl());
+}
+
+void CSearchBox::followFragment(const QString& fragment) {
+    bool show = fragment.startsWith(QLatin1String("show-"));
+    if (!show && !fragment.startsWith(QLatin1String("open-")))
+        return;
+    bool ok = false;
+    size_t index = fragment.mid(5).toUInt(&ok);
+    if (!ok || index >= hits_.size())
+        return;
+    const kelvor::store::Hit& hit = hits_[index];
+    if (show) {
+        if (tree_->SelectIndexedItem(hit.file, hit.position))
+            tree_->setFocus();
+    } else if (kelvor::app::IMainFrame* frame = kelvor::app::mainFrame()) {
+        frame->ShowDescription(kelvor::store::readItemDescription(hit.file, hit.position));
+    }
+}
+
+void CSearchBox::focusInEvent(QFocusEvent* event) {
+    QLineEdit::focusInEvent(event);
+    if (indexer_)
+        indexer_->requestUpdate();
+}
+
+void CSearchBox::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        clear();
+        tree_->setFocus();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}

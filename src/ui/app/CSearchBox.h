@@ -1,0 +1,51 @@
+// The search box above the tree: results as you type, in a page of the
+// browser area; a click on a hit opens it like the tree opens the item, and
+// 在导航栏中显示 selects it in the tree.
+#pragma once
+
+#include "store/Search.h"
+
+#include <QLineEdit>
+#include <QPointer>
+
+#include <memory>
+#include <vector>
+
+namespace kelvor::store {
+class Store;
+}
+class CKelvorView;
+class CLeftView;
+class CTabView;
+class QTimer;
+class SearchIndexer;
+
+class CSearchBox : public QLineEdit {
+    Q_OBJECT
+  public:
+    CSearchBox(CLeftView* tree, CTabView* tabs, QWidget* parent = nullptr);
+    ~CSearchBox() override;
+
+    // Runs the query in the box now and shows its page.
+    void runQuery();
+    const std::vector<kelvor::store::Hit>& hits() const { return hits_; }
+    SearchIndexer* indexer() const { return indexer_; }
+    // What a fragment of the results page asks: "open-N" or "show-N".
+    void followFragment(const QString& fragment);
+
+  protected:
+    void focusInEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    kelvor::store::Store* store();
+    void showPage(const QString& html);
+
+    CLeftView* tree_;
+    CTabView* tabs_;
+    QTimer* typing_;
+    SearchIndexer* indexer_;
+    std::unique_ptr<kelvor::store::Store> store_;
+    std::vector<kelvor::store::Hit> hits_;
+    QPointer<CKelvorView> shownIn_;
+};

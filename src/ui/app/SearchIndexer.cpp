@@ -1,0 +1,43 @@
+#include "app/SearchIndexer.h"
+
+#include "store/Indexer.h"
+
+SearchIndexer::SearchIndexer(std::string home, QObject* parent)
+    : QObject(parent), home_(std::move(home)), thread_([this] { run(); }) {}
+
+SearchIndexer::~SearchIndexer() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+}
+
+void SearchIndexer::requestUpdate() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        pending_ = true;
+    }
+    wake_.notify_one();
+}
+
+void SearchIndexer::run() {
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            wake_.wait(lock, [this] { return pending_ || stopping_; });
+            if (stopping_)
+                return;
+            pending_ = false;
+        }
+        int indexed = 0;
+        try {
+            kelvor::store::Store store(home_);
+            indexed = kelvor::store::updateIndex(store).indexed;
+        } catch (const std::exception&) {
+            // The index stays as it was; the next request tries again.
+        }
+        emit updated(indexed);
+    }
+}

@@ -1,0 +1,34 @@
+// Keeps the search index in step with the files on a thread of its own, so
+// the window never waits for indexing. A request while a run is going on
+// asks for one more run after it; nothing runs twice at once.
+#pragma once
+
+#include <QObject>
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+class SearchIndexer : public QObject {
+    Q_OBJECT
+  public:
+    SearchIndexer(std::string home, QObject* parent = nullptr);
+    ~SearchIndexer() override;
+
+    void requestUpdate();
+
+  signals:
+    // After a run, on the window's thread: how many files were read again.
+    void updated(int indexedFiles);
+
+  private:
+    void run();
+
+    std::string home_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool pending_ = false;
+    bool stopping_ = false;
+    std::thread thread_;
+};

@@ -1,0 +1,91 @@
+#include "app/SearchResultsPage.h"
+
+#include <QRegularExpression>
+
+namespace kelvor::app {
+namespace {
+
+const char* const kStyle = R"(
+body { margin: 0; background: #f7f8fa; color: #2b3036;
+       font: 15px/1.65 system-ui, "Noto Sans CJK SC", "Noto Sans SC", sans-serif; }
+.page { max-width: 52em; margin: 0 auto; padding: 1.5em 2em; }
+h1 { font-size: 1.3em; font-weight: 600; margin: 0 0 1em; padding-bottom: .4em;
+     border-bottom: 1px solid #dde1e6; }
+a { color: #1d5a91; text-decoration: none; }
+a:hover { text-decoration: underline; }
+ul { list-style: none; margin: 0; padding: 0; }
+li { margin: 0 0 1em; }
+.name { font-weight: 600; }
+.where { margin-left: .6em; color: #4a6a8a; font-size: .85em; }
+.date { margin-left: .6em; color: #7d868f; font-size: .85em; }
+.show { margin-left: .6em; font-size: .85em; }
+.desc { margin: .2em 0 0; color: #4a5058; font-size: .95em; overflow-wrap: anywhere; }
+mark { background: #ffe58a; color: inherit; padding: 0 .1em; }
+.empty { color: #7d868f; }
+)";
+
+QString hitItem(const store::Hit& hit, int index, const QStringList& words) {
+    QString title = QString::fromStdString(hit.title);
+    QString target = hit.link.empty() ? QStringLiteral("#open-%1").arg(index)
+                                      : QString::fromStdString(hit.link).toHtmlEscaped();
+    QString html =
+        QStringLiteral("<li><a class=\"name\" href=\"%1\">%2</a>")
+            .arg(target, markMatches(title.isEmpty() ? QStringLiteral("(无标题)") : title, words));
+    html += QStringLiteral("<span class=\"where\">%1</span>")
+                .arg(QString::fromStdString(hit.place).toHtmlEscaped());
+    if (!hit.date.empty())
+        html += QStringLiteral("<span class=\"date\">%1</span>")
+                    .arg(QString::fromStdString(hit.date).toHtmlEscaped());
+    html += QStringLiteral("<a class=\"show\" href=\"#show-%1\">在导航栏中显示</a>").arg(index);
+    if (!hit.snippet.empty())
+        html += QStringLiteral("<div class=\"desc\">%1</div>")
+                    .arg(markMatches(QString::fromStdString(hit.snippet), words));
+    return html + QStringLiteral("</li>\n");
+}
+
+} // namespace
+
+QUrl searchResultsBaseUrl() {
+    return QUrl(QStringLiteral("https://search.kelvor.invalid/"));
+}
+
+QString markMatches(const QString& text, const QStringList& words) {
+    QStringList patterns;
+    for (const QString& word : words)
+        if (!word.isEmpty())
+            patterns << QRegularExpression::escape(word);
+    if (patterns.isEmpty())
+        return text.toHtmlEscaped();
+    QRegularExpression any(patterns.join(QLatin1Char('|')),
+                           QRegularExpression::CaseInsensitiveOption);
+    QString html;
+    qsizetype done = 0;
+    for (auto it = any.globalMatch(text); it.hasNext();) {
+        QRegularExpressionMatch match = it.next();
+        html += text.mid(done, match.capturedStart() - done).toHtmlEscaped();
+        html +=
+            QStringLiteral("<mark>") + match.captured().toHtmlEscaped() + QStringLiteral("</mark>");
+        done = match.capturedEnd();
+    }
+    return html + text.mid(done).toHtmlEscaped();
+}
+
+QString searchResultsPage(const std::vector<store::Hit>& hits, const QString& query) {
+    QStringList words;
+    for (const std::string& word : store::queryWords(query.toStdString()))
+        words << QString::fromStdString(word);
+    QString html =
+        QStringLiteral("<!DOCTYPE html><html><head><meta "
+                       "charset=\"utf-8\"><title>查找：%1</title><style>%2</style></head>"
+                       "<body><div class=\"page\"><h1>查找“%1”：%3 项</h1>")
+            .arg(query.toHtmlEscaped(), QString::fromUtf8(kStyle))
+            .arg(hits.size());
+    if (hits.empty())
+        html += QStringLiteral("<p class=\"empty\">收藏、笔记和频道中没有找到这些文字。</p>");
+    html += QStringLiteral("<ul>\n");
+    for (size_t i = 0; i < hits.size(); ++i)
+        html += hitItem(hits[i], static_cast<int>(i), words);
+    return html + QStringLiteral("</ul></div></body></html>");
+}
+
+} // namespace kelvor::app

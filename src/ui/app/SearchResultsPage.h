@@ -1,0 +1,25 @@
+// The page of search results shown in the browser area, styled like the
+// hot page: each hit with its title (matches marked), where it is, its date
+// and a snippet of its description.
+#pragma once
+
+#include "store/Search.h"
+
+#include <QString>
+#include <QUrl>
+
+#include <vector>
+
+namespace kelvor::app {
+
+// The address the results page is shown under. Its links "#open-N" (a hit
+// without a link) and "#show-N" (在导航栏中显示) only change the fragment.
+QUrl searchResultsBaseUrl();
+
+QString searchResultsPage(const std::vector<store::Hit>& hits, const QString& query);
+
+// The text, HTML-escaped, with each word of the query (any letter case)
+// inside <mark>.
+QString markMatches(const QString& text, const QStringList& words);
+
+} // namespace kelvor::app

@@ -1,0 +1,208 @@
+// The store against real home folders: what is indexed, what an edit or a
+// download changes, how short and Chinese queries find their items, and a
+// database that is damaged or from another version.
+#include "store/Store.h"
+#include "store/HtmlText.h"
+#include "store/Indexer.h"
+#include "store/ReadMarks.h"
+#include "store/Search.h"
+#include "store/TreeFileItems.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using kelvor::test::TempDir;
+namespace store = kelvor::store;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* kIndex = R"(<?xml version="1.0" encoding="utf-8"?><Tree Title="万象">)"
+                     R"(<TreeNode Title="我的收藏" NodeSrc="/fav/mine.xml"/>)"
+                     R"(<TreeNode Title="笔记" NodeSrc="notes/notes.xml"/>)"
+                     R"(<TreeNode Title="新闻" Rss="http://127.0.0.1:9/feed"/></Tree>)";
+
+const char* kMine =
+    R"(<?xml version="1.0" encoding="utf-8"?><Tree Type="fav" Title="我的收藏">)"
+    R"(<TreeNode Title="工具"><TreeNode Title="Compiler Explorer" Href="http://a.test/ce"/>)"
+    R"(<TreeNode Title="天气预报" Href="http://a.test/weather"/></TreeNode></Tree>)";
+
+const char* kNotes =
+    R"(<?xml version="1.0" encoding="utf-8"?><Tree Title="笔记">)"
+    R"(<TreeNode Title="读书"><Desc><![CDATA[<p>Notes on <b>quantum</b>&amp;optics</p>)"
+    R"(<script>hidden()</script>]]></Desc></TreeNode></Tree>)";
+
+const char* kChannel =
+    R"(<?xml version="1.0" encoding="utf-8"?>)"
+    R"(<Tree Type="rss" Title="新闻" BaseURL="http://127.0.0.1:9/feed">)"
+    R"(<TreeNode Title="今日要闻：长江大桥通车" Href="http://n.test/1" Date="Mon, 01 Jan 2024"/>)"
+    R"(<TreeNode Title="Second"><Desc>Body about rivers</Desc></TreeNode></Tree>)";
+
+struct Home {
+    TempDir dir;
+    Home() {
+        dir.write("index.xml", kIndex);
+        dir.write("fav/mine.xml", kMine);
+        dir.write("notes/notes.xml", kNotes);
+        dir.write("rss/新闻.xml", kChannel);
+        dir.write("stray/unreached.xml", kNotes);
+    }
+};
+
+std::vector<std::string> titles(const std::vector<store::Hit>& hits) {
+    std::vector<std::string> found;
+    for (const auto& hit : hits)
+        found.push_back(hit.title);
+    return found;
+}
+
+std::vector<std::string> find(store::Store& db, const std::string& query) {
+    return titles(store::search(db, query, 50));
+}
+
+using Titles = std::vector<std::string>;
+
+// Changes the file and its time, as an edit a second later would.
+void rewrite(const std::string& path, const std::string& bytes) {
+    auto time = fs::last_write_time(path);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    fs::last_write_time(path, time + std::chrono::seconds(2));
+}
+
+} // namespace
+
+TEST(Store, IndexesUserFilesReachedFilesAndChannels) {
+    Home home;
+    store::Store db(home.dir.path());
+    EXPECT_EQ(db.outcome(), store::OpenOutcome::Created);
+    store::IndexReport report = store::updateIndex(db);
+    EXPECT_EQ(report.indexed, 4); // index.xml, fav/mine.xml, notes/notes.xml via NodeSrc, rss/
+
+    EXPECT_EQ(find(db, "compiler"), Titles{"Compiler Explorer"});
+    EXPECT_EQ(find(db, "quantum optics"), Titles{"读书"}); // description, tags and entities gone
+    EXPECT_EQ(find(db, "hidden"), Titles{});               // script text is no text
+    EXPECT_EQ(find(db, "rivers"), Titles{"Second"});
+    EXPECT_EQ(find(db, "a.test/weather"), Titles{"天气预报"}); // by link
+
+    std::vector<store::Hit> hits = store::search(db, "长江大桥", 10);
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].link, "http://n.test/1");
+    EXPECT_EQ(hits[0].place, "新闻");
+    EXPECT_EQ(hits[0].channel, "http://127.0.0.1:9/feed");
+    EXPECT_EQ(hits[0].file, home.dir.path() + "/rss/新闻.xml");
+    EXPECT_EQ(hits[0].position, "0");
+
+    hits = store::search(db, "Explorer", 10);
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].place, "我的收藏 > 工具");
+    EXPECT_EQ(hits[0].position, "0.0");
+}
+
+TEST(Store, ShortAndChineseTwoCharacterQueriesFindTheirItems) {
+    Home home;
+    store::Store db(home.dir.path());
+    store::updateIndex(db);
+    EXPECT_EQ(find(db, "天气"), Titles{"天气预报"}); // two characters: no trigram
+    EXPECT_EQ(find(db, "大桥"), Titles{"今日要闻：长江大桥通车"});
+    EXPECT_EQ(find(db, "读"), Titles{"读书"});                          // one character
+    EXPECT_EQ(find(db, "ce"), (Titles{"Compiler Explorer"}));           // link and title, any case
+    EXPECT_EQ(find(db, "大桥 通车"), Titles{"今日要闻：长江大桥通车"}); // every word must match
+    EXPECT_EQ(find(db, "大桥 rivers"), Titles{});
+    EXPECT_EQ(find(db, "\"%_"), Titles{}); // quotes and LIKE wildcards are plain characters
+    EXPECT_EQ(find(db, "  "), Titles{});
+}
+
+TEST(Store, UpdatesOnlyWhatChangedAndForgetsWhatLeft) {
+    Home home;
+    {
+        store::Store db(home.dir.path());
+        store::updateIndex(db);
+    }
+    store::Store db(home.dir.path());
+    EXPECT_EQ(db.outcome(), store::OpenOutcome::Opened);
+    store::IndexReport again = store::updateIndex(db);
+    EXPECT_EQ(again.indexed, 0);
+    EXPECT_EQ(again.unchanged, 4); // the reached file stays reached without reading index.xml
+
+    std::string mine = home.dir.file("fav/mine.xml");
+    std::string edited = kMine;
+    edited.erase(
+        edited.find("<TreeNode Title=\"天气预报\""),
+        std::string("<TreeNode Title=\"天气预报\" Href=\"http://a.test/weather\"/>").size());
+    rewrite(mine, edited);
+    fs::remove(home.dir.file("rss/新闻.xml"));
+    store::IndexReport changed = store::updateIndex(db);
+    EXPECT_EQ(changed.indexed, 1);
+    EXPECT_EQ(changed.removed, 1);
+    EXPECT_EQ(find(db, "天气"), Titles{});
+    EXPECT_EQ(find(db, "长江"), Titles{});
+    EXPECT_EQ(find(db, "compiler"), Titles{"Compiler Explorer"});
+
+    // A download or a save names its file; nothing else is read.
+    home.dir.write("rss/新闻.xml", kChannel);
+    EXPECT_TRUE(store::indexFile(db, home.dir.file("rss/新闻.xml")));
+    EXPECT_EQ(find(db, "长江"), Titles{"今日要闻：长江大桥通车"});
+    EXPECT_EQ(store::updateIndex(db).indexed, 0);
+}
+
+TEST(Store, DamagedOrForeignDatabaseIsRebuiltKeepingReadableMarks) {
+    Home home;
+    std::string path = store::Store::pathFor(home.dir.path());
+    home.dir.write("kelvor.db", std::string(8192, 'x'));
+    {
+        store::Store db(home.dir.path());
+        EXPECT_EQ(db.outcome(), store::OpenOutcome::Rebuilt);
+        store::updateIndex(db);
+        EXPECT_EQ(find(db, "compiler"), Titles{"Compiler Explorer"});
+        db.db().exec("INSERT INTO readmarks VALUES ('c', 'e', 1, 5); PRAGMA user_version=99");
+    }
+    EXPECT_EQ(home.dir.read("kelvor.db.broken"), std::string(8192, 'x'));
+
+    store::Store db(home.dir.path()); // a version this program does not know
+    EXPECT_EQ(db.outcome(), store::OpenOutcome::Replaced);
+    store::Statement marks(db.db(), "SELECT channel, entry, read FROM readmarks");
+    ASSERT_TRUE(marks.step());
+    EXPECT_EQ(marks.text(0) + marks.text(1), "ce");
+    store::updateIndex(db);
+    EXPECT_EQ(find(db, "天气"), Titles{"天气预报"});
+}
+
+TEST(HtmlText, KeepsTheWordsAReaderSees) {
+    EXPECT_EQ(store::htmlToText("<p>a&lt;b&gt;&amp;c</p>\n\n<br/>d&#x4E2D;&#25991;&nbsp;e"),
+              "a<b>&c d中文 e");
+    EXPECT_EQ(store::htmlToText("x<style>p{}</style>y<SCRIPT>z()</SCRIPT>w"), "x y w");
+    EXPECT_EQ(store::htmlToText("AT&T &bogus; 1 < 2"), "AT&T &bogus; 1");
+}
+
+TEST(ReadMarks, SurviveRefreshAndClearedCacheAndAgeOutOnlyWhenGone) {
+    Home home;
+    store::Store db(home.dir.path());
+    store::updateIndex(db);
+    const std::string channel = "http://127.0.0.1:9/feed";
+    EXPECT_EQ(store::unreadCount(db, channel), 2);
+    store::setRead(db, channel, "http://n.test/1", true, 1000);
+    EXPECT_TRUE(store::isRead(db, channel, "http://n.test/1"));
+    EXPECT_EQ(store::unreadCount(db, channel), 1);
+
+    // The cache is cleared, then the channel downloaded again with a new entry.
+    fs::remove(home.dir.file("rss/新闻.xml"));
+    store::updateIndex(db);
+    std::string refreshed = kChannel;
+    refreshed.insert(refreshed.find("<TreeNode"), "<TreeNode Title=\"Third\" Href=\"http://n.test/3\"/>");
+    home.dir.write("rss/新闻.xml", refreshed);
+    store::indexFile(db, home.dir.file("rss/新闻.xml"));
+    EXPECT_EQ(store::unreadCount(db, channel), 2); // Third and Second
+    store::markChannelRead(db, channel, 1000);
+    EXPECT_EQ(store::unreadCount(db, channel), 0);
+    store::setRead(db, channel, store::entryKeyOf("Second", "", ""), false, 1000);
+    EXPECT_EQ(store::unreadCount(db, channel), 1); // no link: title and date are its key
+
+    store::setRead(db, channel, "http://gone.test/", true, 1000);
+    time_t later = 1000 + 91 * 24 * 3600;
+    EXPECT_EQ(store::forgetOldMarks(db, later), 1);
+    EXPECT_TRUE(store::isRead(db, channel, "http://n.test/1"));
+    EXPECT_FALSE(store::isRead(db, channel, "http://gone.test/"));
+}

@@ -1,0 +1,107 @@
+// Search in the window: a hit found in the tree (expanding what it must),
+// the results page, and the search box of the main window end to end.
+#include "store/Search.h"
+#include "BrowserTestSupport.h"
+#include "TreeEditFixture.h"
+#include "app/CMainFrame.h"
+#include "app/CSearchBox.h"
+#include "app/SearchResultsPage.h"
+#include "browser/CKelvorView.h"
+#include "browser/CTabView.h"
+#include "frame/CommandIds.h"
+#include "store/Indexer.h"
+
+#include <gtest/gtest.h>
+
+using kelvor::test::CleanSettings;
+using kelvor::test::InFolder;
+using kelvor::test::RecordingMessageBoxes;
+using kelvor::test::waitUntil;
+namespace store = kelvor::store;
+
+namespace {
+
+class SearchInTree : public kelvor::test::TreeEditFixture {
+  protected:
+    store::Hit only(const std::string& query) {
+        store::Store db(dir.path());
+        store::updateIndex(db);
+        std::vector<store::Hit> hits = store::search(db, query, 10);
+        EXPECT_EQ(hits.size(), 1u) << query;
+        return hits.empty() ? store::Hit{} : hits[0];
+    }
+};
+
+} // namespace
+
+TEST_F(SearchInTree, HitsAreSelectedExpandingWhatTheyMust) {
+    CLeftView fresh; // nothing expanded yet
+    ASSERT_TRUE(fresh.LoadTreeFile(mainPath, fresh.rootItem(), 0));
+
+    store::Hit deep = only("子项");
+    ASSERT_TRUE(fresh.SelectIndexedItem(deep.file, deep.position));
+    ASSERT_NE(fresh.currentItem(), nullptr);
+    EXPECT_EQ(fresh.currentItem()->text(0).toStdString(), "子项一");
+    EXPECT_TRUE(fresh.currentItem()->parent()->isExpanded());
+    EXPECT_EQ(fresh.currentItem()->parent()->parent()->text(0).toStdString(), "我的收藏");
+
+    store::Hit inFolder = only("丁三");
+    ASSERT_TRUE(fresh.SelectIndexedItem(inFolder.file, inFolder.position));
+    EXPECT_EQ(fresh.currentItem()->text(0).toStdString(), "丁三");
+
+    ASSERT_TRUE(fresh.SelectIndexedItem(mainPath, "1.0"));
+    EXPECT_EQ(fresh.currentItem()->text(0).toStdString(), "公共链接");
+    EXPECT_FALSE(fresh.SelectIndexedItem(mainPath, "1.7"));
+    EXPECT_FALSE(fresh.SelectIndexedItem(dir.file("fav/none.xml"), "0"));
+}
+
+TEST(SearchResultsPage, MarksMatchesAndLinksEveryHit) {
+    EXPECT_EQ(kelvor::app::markMatches(QStringLiteral("a<b> 天气 Weather.x"),
+                                       {QStringLiteral("天气"), QStringLiteral("weather.")}),
+              QStringLiteral("a&lt;b&gt; <mark>天气</mark> <mark>Weather.</mark>x"));
+    store::Hit link{"Weather", "http://w/?a=1&b=2", "", "", "我的收藏 > 工具", "", "0", "", ""};
+    store::Hit note{"<note>", "", "", "snippet weather", "笔记", "", "1", "", ""};
+    QString page = kelvor::app::searchResultsPage({link, note}, QStringLiteral("weather"));
+    EXPECT_TRUE(
+        page.contains(QStringLiteral("href=\"http://w/?a=1&amp;b=2\"><mark>Weather</mark>")));
+    EXPECT_TRUE(page.contains(QStringLiteral("href=\"#open-1\">&lt;note&gt;")));
+    EXPECT_TRUE(page.contains(QStringLiteral("href=\"#show-0\">在导航栏中显示")));
+    EXPECT_TRUE(page.contains(QStringLiteral("snippet <mark>weather</mark>")));
+    EXPECT_TRUE(page.contains(QStringLiteral("我的收藏 &gt; 工具")));
+}
+
+TEST(SearchBox, CtrlKTypingAndShowInTree) {
+    CleanSettings settings;
+    RecordingMessageBoxes boxes;
+    kelvor::test::TempDir home;
+    home.write("index.xml", "<Tree><TreeNode Title=\"收藏\" NodeSrc=\"/fav/a.xml\"/></Tree>");
+    home.write("fav/a.xml",
+               "<Tree Type=\"fav\"><TreeNode Title=\"目录\"><TreeNode Title=\"天气预报\">"
+               "<Desc>&lt;b&gt;多云&lt;/b&gt;</Desc></TreeNode></TreeNode></Tree>");
+    std::string previous = kelvor::platform::programFolder();
+    kelvor::platform::setProgramFolder(home.path());
+    {
+        InFolder here(home.path());
+        CMainFrame frame;
+        frame.resize(1000, 700);
+        frame.show();
+        frame.initialUpdate();
+        frame.OnCommand(kelvor::cmd::kFindInCollection);
+        EXPECT_TRUE(waitUntil([&] { return frame.searchBox()->hasFocus(); }));
+
+        // The box's own indexing thread finds the files.
+        frame.searchBox()->setText(QStringLiteral("天气"));
+        EXPECT_TRUE(waitUntil([&] {
+            frame.searchBox()->runQuery();
+            return frame.searchBox()->hits().size() == 1;
+        }));
+        CKelvorView* page = frame.tabView()->GetActivePage();
+        EXPECT_TRUE(
+            waitUntil([&] { return page->page()->title().contains(QStringLiteral("天气")); }));
+
+        frame.searchBox()->followFragment(QStringLiteral("show-0"));
+        ASSERT_NE(frame.leftView()->currentItem(), nullptr);
+        EXPECT_EQ(frame.leftView()->currentItem()->text(0), QStringLiteral("天气预报"));
+    }
+    kelvor::platform::setProgramFolder(previous);
+}
