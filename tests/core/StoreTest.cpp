@@ -13,6 +13,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 using kelvor::test::TempDir;
 namespace store = kelvor::store;
@@ -205,4 +206,24 @@ TEST(ReadMarks, SurviveRefreshAndClearedCacheAndAgeOutOnlyWhenGone) {
     EXPECT_EQ(store::forgetOldMarks(db, later), 1);
     EXPECT_TRUE(store::isRead(db, channel, "http://n.test/1"));
     EXPECT_FALSE(store::isRead(db, channel, "http://gone.test/"));
+}
+
+TEST(Store, OpenersAtOnceShareOneNewDatabase) {
+    // The window's indexer thread and its first query open a new home's
+    // database together; neither may replace what the other made.
+    for (int round = 0; round < 5; ++round) {
+        TempDir home;
+        std::vector<std::thread> openers;
+        for (int i = 0; i < 6; ++i)
+            openers.emplace_back([&home, i] {
+                store::Store db(home.path());
+                store::setRead(db, "ch", "entry" + std::to_string(i), true);
+            });
+        for (std::thread& opener : openers)
+            opener.join();
+        store::Store db(home.path());
+        for (int i = 0; i < 6; ++i)
+            EXPECT_TRUE(store::isRead(db, "ch", "entry" + std::to_string(i))) << round << " " << i;
+        EXPECT_FALSE(std::filesystem::exists(home.file("kelvor.db.broken")));
+    }
 }

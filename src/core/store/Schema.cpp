@@ -1,8 +1,13 @@
 #include "store/Schema.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <tuple>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -107,9 +112,34 @@ void upgrade(Database& db, int from) {
     transaction.commit();
 }
 
+// Two openers at once (the indexer thread and the first query, or the reader
+// and kelvor-tool) would each find a new file empty and replace the other's
+// fresh database, or take a half-made one for damaged and move it aside.
+// The check and any rebuild happen under a lock on a file beside the
+// database; flock serialises threads as well as processes.
+class OpenLock {
+  public:
+    explicit OpenLock(const std::string& path)
+        : fd_(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+        if (fd_ >= 0)
+            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            }
+    }
+    ~OpenLock() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    OpenLock(const OpenLock&) = delete;
+    OpenLock& operator=(const OpenLock&) = delete;
+
+  private:
+    int fd_;
+};
+
 } // namespace
 
 std::unique_ptr<Database> openSchema(const std::string& path, OpenOutcome* outcome) {
+    OpenLock lock(path);
     OpenOutcome found = OpenOutcome::Opened;
     std::vector<Mark> marks;
     try {
