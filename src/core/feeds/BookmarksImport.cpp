@@ -220,7 +220,7 @@ bool appendBookmarks(const std::string& html, xml::Document& doc, const xml::Nod
 }
 
 ImportReport importBookmarksFile(const std::string& file, const std::string& home,
-                                 const std::string& into) {
+                                 const std::string& into, Listing listing) {
     ImportReport report;
     std::string path = categoryFilePath(home, into);
     std::string html;
@@ -239,7 +239,7 @@ ImportReport importBookmarksFile(const std::string& file, const std::string& hom
         return report;
     }
     saveCategory(category, home, path, category.documentElement().attributeOr("Title", title),
-                 report.error);
+                 listing, report);
     return report;
 }
 

@@ -20,6 +20,6 @@ bool appendBookmarks(const std::string& html, xml::Document& doc, const xml::Nod
 // Imports the bookmarks file into the category file home/<into>
 // ("fav/NAME.xml"), created when missing and listed under 我的收藏.
 ImportReport importBookmarksFile(const std::string& file, const std::string& home,
-                                 const std::string& into);
+                                 const std::string& into, Listing listing = Listing::InFavoritesFile);
 
 } // namespace kelvor::feeds

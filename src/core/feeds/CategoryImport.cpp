@@ -29,12 +29,14 @@ bool listedIn(const xml::Document& favorites, const std::string& nodeSrc) {
     return false;
 }
 
+} // namespace
+
 // 我的收藏 lists its categories; the new one goes at its end.
-void listInFavorites(const std::string& home, const std::string& path, const std::string& title) {
+void listCategoryInFavorites(const std::string& home, const std::string& nodeSrc,
+                             const std::string& title) {
     std::string favoritesFile = home + "/fav/fav.xml";
-    std::string nodeSrc = "/fav/" + fs::path(path).filename().string();
     xml::Document favorites = xml::Document::create();
-    if (fs::path(path) == fs::path(favoritesFile) || !favorites.load(favoritesFile) ||
+    if (nodeSrc == "/fav/fav.xml" || !favorites.load(favoritesFile) ||
         !favorites.documentElement().nameIs("Tree") || listedIn(favorites, nodeSrc))
         return;
     xml::Node node = favorites.createElement("TreeNode");
@@ -43,8 +45,6 @@ void listInFavorites(const std::string& home, const std::string& path, const std
     favorites.documentElement().appendChild(node);
     favorites.save(favoritesFile);
 }
-
-} // namespace
 
 void ImportReport::note(const std::string& line) {
     // A broken file can produce a note per line; the first ones say enough.
@@ -130,15 +130,18 @@ bool readImportFile(const std::string& path, std::string& bytes, std::string& er
 }
 
 bool saveCategory(const xml::Document& doc, const std::string& home, const std::string& path,
-                  const std::string& title, std::string& error) {
+                  const std::string& title, Listing listing, ImportReport& report) {
     try {
         std::error_code ec;
         fs::create_directories(fs::path(path).parent_path(), ec);
         doc.save(path);
-        listInFavorites(home, path, title);
+        report.title = title;
+        report.nodeSrc = "/fav/" + fs::path(path).filename().string();
+        if (listing == Listing::InFavoritesFile)
+            listCategoryInFavorites(home, report.nodeSrc, title);
         return true;
     } catch (const xml::DomError&) {
-        error = std::string(str::kSaveFailed) + " " + path;
+        report.error = std::string(str::kSaveFailed) + " " + path;
         return false;
     }
 }

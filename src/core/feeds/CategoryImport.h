@@ -25,6 +25,8 @@ struct ImportReport {
     int duplicates = 0;             // channels the category already had
     std::vector<std::string> notes; // what was repaired or skipped, one line each
     std::string error;              // not empty when nothing was imported
+    std::string title;              // the category's title, once saved
+    std::string nodeSrc;            // "/fav/NAME.xml", once saved
 
     // "导入 N 个频道或链接, N 个文件夹; 跳过 N 个重复频道" and the notes.
     std::string summary() const;
@@ -51,10 +53,20 @@ std::set<std::string> feedsIn(const xml::Document& doc);
 // be read or is larger than kMaxImportBytes.
 bool readImportFile(const std::string& path, std::string& bytes, std::string& error);
 
-// Saves the category (atomically) and makes it reachable: a node naming it
-// is appended to home/fav/fav.xml (我的收藏) unless one is there already.
-// False with the reason in error.
+// Whether an import lists its category under 我的收藏 (home/fav/fav.xml)
+// itself, or leaves that to the window, whose loaded copy of fav.xml the
+// next edit saves.
+enum class Listing { InFavoritesFile, ByCaller };
+
+// Saves the category (atomically) into report.title and report.nodeSrc and,
+// with Listing::InFavoritesFile, makes it reachable. False with the reason
+// in report.error.
 bool saveCategory(const xml::Document& doc, const std::string& home, const std::string& path,
-                  const std::string& title, std::string& error);
+                  const std::string& title, Listing listing, ImportReport& report);
+
+// Appends a node for the category (NodeSrc "/fav/NAME.xml") to home/fav/fav.xml
+// unless one is there already.
+void listCategoryInFavorites(const std::string& home, const std::string& nodeSrc,
+                             const std::string& title);
 
 } // namespace kelvor::feeds

@@ -175,7 +175,7 @@ void appendOpmlOutlines(const xml::Document& opml, xml::Document& doc, const xml
 }
 
 ImportReport importOpmlFile(const std::string& opmlFile, const std::string& home,
-                            const std::string& into) {
+                            const std::string& into, Listing listing) {
     ImportReport report;
     std::string path = categoryFilePath(home, into);
     std::string bytes;
@@ -195,8 +195,7 @@ ImportReport importOpmlFile(const std::string& opmlFile, const std::string& home
     std::set<std::string> known = feedsIn(category);
     appendOpmlOutlines(opml, category, category.documentElement(), known, report);
     std::string categoryTitle = category.documentElement().attributeOr("Title", title);
-    if (!saveCategory(category, home, path, categoryTitle, report.error))
-        return report;
+    saveCategory(category, home, path, categoryTitle, listing, report);
     return report;
 }
 

@@ -26,6 +26,6 @@ xml::Document parseOpml(const std::string& bytes, ImportReport& report);
 // created (titled from the list's head) when missing, and lists it under
 // 我的收藏. Nothing is written when report.error is set.
 ImportReport importOpmlFile(const std::string& opmlFile, const std::string& home,
-                            const std::string& into);
+                            const std::string& into, Listing listing = Listing::InFavoritesFile);
 
 } // namespace kelvor::feeds

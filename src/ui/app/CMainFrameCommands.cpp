@@ -4,6 +4,7 @@
 #include "app/CMainFrame.h"
 #include "app/CSearchBox.h"
 #include "app/ClearCache.h"
+#include "app/CollectionTransfer.h"
 #include "frame/Addresses.h"
 #include "frame/CommandIds.h"
 #include "browser/BrowserOptions.h"
@@ -101,6 +102,15 @@ bool CMainFrame::handleFrameCommand(int id) {
     case cmd::kOrganizeFavorites:
     case cmd::kInternetOptions:
         tabView_->GetActivePage()->handleCommand(id);
+        return true;
+    case cmd::kImportChannelList:
+        kelvor::app::importChannelList(this, leftView_);
+        return true;
+    case cmd::kImportBookmarks:
+        kelvor::app::importBookmarks(this, leftView_);
+        return true;
+    case cmd::kExportChannelList:
+        kelvor::app::exportChannelList(this);
         return true;
     case cmd::kClearCache:
         kelvor::app::ClearCache();

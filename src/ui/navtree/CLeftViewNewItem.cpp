@@ -103,6 +103,37 @@ void CLeftView::OnNewItem() {
         kelvor::app::messageBox(str::kCreateFileFailed);
 }
 
+namespace {
+
+bool isFavoritesFile(const std::string& path) {
+    std::error_code error;
+    std::filesystem::path favorites(kelvor::platform::programFolder() + "/fav/fav.xml");
+    return std::filesystem::equivalent(kelvor::platform::pathOfFileAddress(path), favorites, error);
+}
+
+} // namespace
+
+bool CLeftView::ListUnderLoadedFavorites(const std::string& title, const std::string& nodeSrc) {
+    for (const CategoryEntry& entry : categories) {
+        if (!entry.item || !isFavoritesFile(entry.path))
+            continue;
+        for (int i = 0; i < entry.item->childCount(); ++i) {
+            Node sibling = nodeOf(entry.item->child(i));
+            if (!sibling)
+                continue;
+            Node node = sibling.ownerDocument().createElement("TreeNode");
+            node.setAttribute("Title", title);
+            node.setAttribute("NodeSrc", nodeSrc);
+            sibling.parentNode().appendChild(node);
+            SaveOwnerDocument(node);
+            InsertNodeItem(node, title, tree::appearanceOf(node, false).icon, tree::kIconFolderOpen,
+                           entry.item, kInsertLast);
+            return true;
+        }
+    }
+    return false;
+}
+
 bool CLeftView::CreateCategoryFile(const std::string& path, const std::string& title, bool isHot) {
     std::error_code error;
     if (std::filesystem::exists(kelvor::platform::pathOfFileAddress(path), error))
