@@ -181,7 +181,7 @@ TEST(KelvorTool, ChannelListsAndBookmarksGoInAndOut) {
     ToolRun imported = tool({"import-opml", source.file("list.opml"), "--into", "fav/新闻.xml",
                              "--home", target.path()});
     ASSERT_EQ(imported.exitCode, 0) << imported.err;
-    EXPECT_NE(imported.out.find("导入 1 个频道或链接, 1 个文件夹"), std::string::npos)
+    EXPECT_NE(imported.out.find("导入 1 个频道或链接，1 个文件夹"), std::string::npos)
         << imported.out;
     ToolRun again = tool({"import-opml", source.file("list.opml"), "--into", "fav/新闻.xml",
                           "--home", target.path()});

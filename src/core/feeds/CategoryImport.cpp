@@ -57,9 +57,9 @@ void ImportReport::note(const std::string& line) {
 
 std::string ImportReport::summary() const {
     std::string text =
-        "导入 " + std::to_string(added) + " 个频道或链接, " + std::to_string(folders) + " 个文件夹";
+        "导入 " + std::to_string(added) + " 个频道或链接，" + std::to_string(folders) + " 个文件夹";
     if (duplicates > 0)
-        text += "; 跳过 " + std::to_string(duplicates) + " 个重复频道";
+        text += "；跳过 " + std::to_string(duplicates) + " 个重复频道";
     for (const std::string& line : notes)
         text += "\n" + line;
     return text;

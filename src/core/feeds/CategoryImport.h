@@ -28,7 +28,7 @@ struct ImportReport {
     std::string title;              // the category's title, once saved
     std::string nodeSrc;            // "/fav/NAME.xml", once saved
 
-    // "导入 N 个频道或链接, N 个文件夹; 跳过 N 个重复频道" and the notes.
+    // "导入 N 个频道或链接，N 个文件夹；跳过 N 个重复频道" and the notes.
     std::string summary() const;
     void note(const std::string& line);
 };

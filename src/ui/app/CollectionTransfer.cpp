@@ -69,7 +69,7 @@ void importInto(CLeftView* tree, ImportKind kind, const QString& file) {
             return;
         }
     }
-    tell("已导入为“我的收藏”中的分类“" + report.title + "”: " + report.summary(), MessageIcon::Information);
+    tell("已导入为“我的收藏”中的分类“" + report.title + "”：" + report.summary(), MessageIcon::Information);
 }
 
 bool exportTo(const QString& file) {
