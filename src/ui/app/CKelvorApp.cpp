@@ -2,6 +2,7 @@
 
 #include "app/CAboutDlg.h"
 #include "app/CMainFrame.h"
+#include "app/SingleInstance.h"
 #include "frame/CommandIds.h"
 #include "frame/FrameInterface.h"
 #include "platform/HomeFolder.h"
@@ -87,6 +88,9 @@ bool CKelvorApp::InitInstance() {
     describeCommandLine(parser);
     parser.process(*this);
     const QString homeOption = QStringLiteral("home");
+    // Before the home folder becomes the current one: a file is named from
+    // where the command was given.
+    const QStringList addresses = SingleInstance::addressesFrom(parser.positionalArguments());
 
     std::optional<std::string> home;
     if (parser.isSet(homeOption))
@@ -97,10 +101,33 @@ bool CKelvorApp::InitInstance() {
         return false;
     }
 
+    auto* instance = new SingleInstance(kelvor::platform::programFolder(), this);
+    if (instance->handOver(addresses)) {
+        handedOver_ = true;
+        return false;
+    }
+    instance->listen();
+    connect(instance, &SingleInstance::addressesReceived, this, &CKelvorApp::openAddresses);
+
     frame_ = std::make_unique<CMainFrame>();
     frame_->initialUpdate();
     frame_->show();
+    if (!addresses.isEmpty())
+        openAddresses(addresses);
     return true;
+}
+
+void CKelvorApp::openAddresses(const QStringList& addresses) {
+    if (!frame_)
+        return;
+    for (const QString& address : addresses) {
+        if (CKelvorView* page = frame_->OpenNewPage(true))
+            frame_->NavigatePage(page, address.toStdString());
+    }
+    if (frame_->isMinimized())
+        frame_->showNormal();
+    frame_->raise();
+    frame_->activateWindow();
 }
 
 void CKelvorApp::OnAppAbout() {

@@ -16,8 +16,13 @@ class CKelvorApp : public QApplication {
     CKelvorApp(int& argc, char** argv);
     ~CKelvorApp() override;
 
-    // Start-up; false ends the program (the reason was shown already).
+    // Start-up; false ends the program (the reason was shown already, or
+    // the reader that runs for this home folder took the addresses).
     bool InitInstance();
+    // InitInstance ended the program because another reader took over.
+    bool handedOver() const { return handedOver_; }
+    // Opens each address in a new page and brings the window to the front.
+    void openAddresses(const QStringList& addresses);
     void OnAppAbout();
     // The application's own commands (asked after the views and the frame).
     bool handleCommand(int id);
@@ -40,4 +45,5 @@ class CKelvorApp : public QApplication {
 
   private:
     std::unique_ptr<CMainFrame> frame_;
+    bool handedOver_ = false;
 };

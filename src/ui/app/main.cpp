@@ -37,6 +37,6 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     CKelvorApp app(argc, argv);
     if (!app.InitInstance())
-        return 1;
+        return app.handedOver() ? 0 : 1;
     return app.exec();
 }
