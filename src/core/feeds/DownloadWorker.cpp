@@ -1,5 +1,6 @@
 #include "feeds/DownloadWorker.h"
 
+#include "feeds/AtomConversion.h"
 #include "feeds/CacheFile.h"
 #include "feeds/FavoritesImport.h"
 #include "feeds/OpmlConversion.h"
@@ -43,6 +44,8 @@ bool convertFeedToText(const xml::Document& source, DownloadTask& task, const Te
         sink(list.xml());
         return true;
     }
+    if (ConvertAtomToTreeText(source, task, sink))
+        return true;
     return ConvertRssToTreeText(source, task, sink);
 }
 

@@ -297,6 +297,53 @@ bool Node::nameIs(const char* name) const {
     return node->name && std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;
 }
 
+std::string Node::localName() const {
+    xmlNodePtr node = asNode(require());
+    if (node->type != XML_ELEMENT_NODE && node->type != XML_ATTRIBUTE_NODE)
+        return nodeName();
+    return node->name ? reinterpret_cast<const char*>(node->name) : "";
+}
+
+std::string Node::namespaceUri() const {
+    xmlNodePtr node = asNode(require());
+    if ((node->type != XML_ELEMENT_NODE && node->type != XML_ATTRIBUTE_NODE) || !node->ns || !node->ns->href)
+        return {};
+    return reinterpret_cast<const char*>(node->ns->href);
+}
+
+bool Node::isElementNs(const char* localName, const char* namespaceUri) const {
+    xmlNodePtr node = asNode(require());
+    if (node->type != XML_ELEMENT_NODE || !node->name || !node->ns || !node->ns->href)
+        return false;
+    return std::strcmp(reinterpret_cast<const char*>(node->name), localName) == 0 &&
+           std::strcmp(reinterpret_cast<const char*>(node->ns->href), namespaceUri) == 0;
+}
+
+std::string Node::xmlBase() const {
+    xmlNodePtr node = asNode(require());
+    if (node->type != XML_ELEMENT_NODE)
+        return {};
+    xmlChar* base = xmlGetNsProp(node, reinterpret_cast<const xmlChar*>("base"), XML_XML_NAMESPACE);
+    if (!base)
+        return {};
+    std::string result(reinterpret_cast<const char*>(base));
+    xmlFree(base);
+    return result;
+}
+
+std::string Node::innerXml() const {
+    xmlNodePtr node = asNode(require());
+    if (node->type != XML_ELEMENT_NODE)
+        return {};
+    std::unique_ptr<xmlBuffer, void (*)(xmlBufferPtr)> buffer(xmlBufferCreate(), xmlBufferFree);
+    if (!buffer)
+        throw DomError(kErrOutOfMemory, "out of memory");
+    for (xmlNodePtr child = node->children; child; child = child->next)
+        xmlNodeDump(buffer.get(), node->doc, child, 0, 0);
+    return std::string(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
+                       static_cast<size_t>(xmlBufferLength(buffer.get())));
+}
+
 Node Node::firstChild() const {
     xmlNodePtr node = asNode(require());
     if (node->type == XML_ATTRIBUTE_NODE || node->type == XML_ENTITY_REF_NODE)

@@ -80,6 +80,15 @@ public:
     // Qualified name ("prefix:local" when the element has a prefix).
     std::string nodeName() const;
     bool nameIs(const char* name) const; // exact, case-sensitive, no allocation
+    // The name without its prefix, and the namespace it is in (empty when none).
+    std::string localName() const;
+    std::string namespaceUri() const;
+    // True for an element of that local name in that namespace; no allocation.
+    bool isElementNs(const char* localName, const char* namespaceUri) const;
+    // The node's own xml:base attribute (not inherited), empty when absent.
+    std::string xmlBase() const;
+    // The children serialised as markup, as they stand in the document.
+    std::string innerXml() const;
 
     Node firstChild() const;
     Node nextSibling() const;

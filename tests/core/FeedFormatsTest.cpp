@@ -1,0 +1,101 @@
+// Atom, the RSS extensions and the HTML text of titles, against golden
+// files in fixtures/feeds (KELVOR_UPDATE_GOLDEN=1 rewrites them).
+#include "feeds/AtomConversion.h"
+#include "feeds/DownloadTask.h"
+#include "feeds/DownloadWorker.h"
+#include "feeds/HtmlText.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace feeds = kelvor::feeds;
+namespace xml = kelvor::xml;
+
+namespace {
+
+const std::string kFixtures = std::string(KELVOR_TEST_FIXTURES) + "/feeds/";
+
+feeds::DownloadTask feedTask(const std::string& href = "") {
+    feeds::DownloadTask task;
+    task.title = "Channel";
+    task.href = href;
+    task.feedUrl = "http://feeds.example/feed?a=1&b=2";
+    return task;
+}
+
+std::string convertedText(const xml::Document& source, feeds::DownloadTask& task) {
+    std::string text;
+    EXPECT_TRUE(feeds::convertFeedToText(source, task, [&text](const std::string& piece) { text += piece; }));
+    return text;
+}
+
+std::string convertedFixture(const std::string& name, feeds::DownloadTask task = feedTask()) {
+    xml::Document source = xml::Document::create();
+    EXPECT_TRUE(source.load(kFixtures + name)) << xml::formatParseError(source.parseError());
+    return convertedText(source, task);
+}
+
+void expectGolden(const std::string& actual, const std::string& expectedName) {
+    ASSERT_FALSE(actual.empty());
+    std::string path = kFixtures + expectedName;
+    if (const char* update = std::getenv("KELVOR_UPDATE_GOLDEN"); update && *update == '1') {
+        std::ofstream(path, std::ios::binary) << actual;
+        return;
+    }
+    EXPECT_EQ(actual, kelvor::test::readFile(path)) << "golden file " << expectedName;
+}
+
+xml::Document parsed(const std::string& text) {
+    xml::Document doc = xml::Document::create();
+    EXPECT_TRUE(doc.loadXML(text)) << text;
+    return doc;
+}
+
+} // namespace
+
+TEST(FeedFormats, EachFormatMatchesItsGoldenFile) {
+    for (const char* name : {"atom10", "atom03", "rss-extensions"}) {
+        SCOPED_TRACE(name);
+        expectGolden(convertedFixture(std::string(name) + ".xml", feedTask("http://ignored.example/")),
+                     std::string(name) + ".expected.xml");
+    }
+}
+
+TEST(AtomConversion, RootLinksToTheFeedsPageOrElseTheFeed) {
+    xml::Node root = parsed(convertedFixture("atom10.xml")).documentElement();
+    EXPECT_EQ(root.attributeOr("Type"), "rss");
+    EXPECT_EQ(root.attributeOr("Href"), "http://blog.example/base/index.html") << "resolved against xml:base";
+    EXPECT_EQ(root.attributeOr("BaseURL"), "http://feeds.example/feed?a=1&b=2");
+
+    feeds::DownloadTask task = feedTask("http://channel.example/");
+    xml::Document bare = parsed("<feed xmlns='http://www.w3.org/2005/Atom'><entry><link href='p/1'/></entry></feed>");
+    xml::Node converted = parsed(convertedText(bare, task)).documentElement();
+    EXPECT_EQ(converted.attributeOr("Href"), "http://feeds.example/feed?a=1&b=2");
+    EXPECT_EQ(converted.firstChild().attributeOr("Href"), "http://feeds.example/p/1")
+        << "a relative link without xml:base resolves against the feed address";
+}
+
+TEST(AtomConversion, OnlyAFeedRootInAnAtomNamespaceIsAtom) {
+    for (const char* text : {"<feed><entry><title>no namespace</title></entry></feed>",
+                             "<rss xmlns='http://www.w3.org/2005/Atom'><entry/></rss>",
+                             "<feed xmlns='http://www.w3.org/2005/Atom#'><entry/></feed>"}) {
+        SCOPED_TRACE(text);
+        feeds::DownloadTask task = feedTask();
+        std::string ignored;
+        EXPECT_FALSE(feeds::ConvertAtomToTreeText(parsed(text), task, [&](const std::string& p) { ignored += p; }));
+        EXPECT_EQ(task.feedUrl, "http://feeds.example/feed?a=1&b=2") << "the task is left alone";
+        EXPECT_TRUE(ignored.empty());
+    }
+}
+
+TEST(HtmlText, WhatAReaderSees) {
+    EXPECT_EQ(feeds::htmlToText("  <b>Bold</b>er\n\t<br/>line &amp;amp; &lt;x&gt; "), "Bolder line &amp; <x>");
+    EXPECT_EQ(feeds::htmlToText("caf&eacute; &eacute &nbsp;x &#20013;&#x6587; &mdash;"), "café é \u00a0x 中文 —");
+    // Without ";" only Latin-1 names count, and not inside a word or before "=".
+    EXPECT_EQ(feeds::htmlToText("?a=1&copy=2 &notit; &mdash x &unknown; a < b & c"),
+              "?a=1&copy=2 &notit; &mdash x &unknown; a < b & c");
+    EXPECT_EQ(feeds::htmlToText("<!-- hidden <b> -->shown &#0; &#x110000;"), "shown \uFFFD \uFFFD");
+}
