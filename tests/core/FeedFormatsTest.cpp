@@ -3,7 +3,10 @@
 #include "feeds/AtomConversion.h"
 #include "feeds/DownloadTask.h"
 #include "feeds/DownloadWorker.h"
+#include "feeds/FeedReading.h"
 #include "feeds/HtmlText.h"
+#include "feeds/JsonFeedConversion.h"
+#include "platform/SourceBytes.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +31,8 @@ feeds::DownloadTask feedTask(const std::string& href = "") {
 
 std::string convertedText(const xml::Document& source, feeds::DownloadTask& task) {
     std::string text;
-    EXPECT_TRUE(feeds::convertFeedToText(source, task, [&text](const std::string& piece) { text += piece; }));
+    EXPECT_TRUE(feeds::convertFeedToText(source, task,
+                                         [&text](const std::string& piece) { text += piece; }));
     return text;
 }
 
@@ -48,6 +52,22 @@ void expectGolden(const std::string& actual, const std::string& expectedName) {
     EXPECT_EQ(actual, kelvor::test::readFile(path)) << "golden file " << expectedName;
 }
 
+// Through the worker's reading of bytes, as a download gives them.
+std::string convertedBytes(const std::string& bytes, feeds::DownloadTask& task,
+                           bool* recovered = nullptr) {
+    kelvor::platform::SourceBytes source;
+    source.bytes = bytes;
+    source.url = task.feedUrl;
+    std::string text;
+    feeds::FeedReport report;
+    if (!feeds::convertFeedSource(
+            source, task, [&text](const std::string& piece) { text += piece; }, &report))
+        return {};
+    if (recovered)
+        *recovered = report.recovered;
+    return text;
+}
+
 xml::Document parsed(const std::string& text) {
     xml::Document doc = xml::Document::create();
     EXPECT_TRUE(doc.loadXML(text)) << text;
@@ -59,19 +79,22 @@ xml::Document parsed(const std::string& text) {
 TEST(FeedFormats, EachFormatMatchesItsGoldenFile) {
     for (const char* name : {"atom10", "atom03", "rss-extensions"}) {
         SCOPED_TRACE(name);
-        expectGolden(convertedFixture(std::string(name) + ".xml", feedTask("http://ignored.example/")),
-                     std::string(name) + ".expected.xml");
+        expectGolden(
+            convertedFixture(std::string(name) + ".xml", feedTask("http://ignored.example/")),
+            std::string(name) + ".expected.xml");
     }
 }
 
 TEST(AtomConversion, RootLinksToTheFeedsPageOrElseTheFeed) {
     xml::Node root = parsed(convertedFixture("atom10.xml")).documentElement();
     EXPECT_EQ(root.attributeOr("Type"), "rss");
-    EXPECT_EQ(root.attributeOr("Href"), "http://blog.example/base/index.html") << "resolved against xml:base";
+    EXPECT_EQ(root.attributeOr("Href"), "http://blog.example/base/index.html")
+        << "resolved against xml:base";
     EXPECT_EQ(root.attributeOr("BaseURL"), "http://feeds.example/feed?a=1&b=2");
 
     feeds::DownloadTask task = feedTask("http://channel.example/");
-    xml::Document bare = parsed("<feed xmlns='http://www.w3.org/2005/Atom'><entry><link href='p/1'/></entry></feed>");
+    xml::Document bare = parsed(
+        "<feed xmlns='http://www.w3.org/2005/Atom'><entry><link href='p/1'/></entry></feed>");
     xml::Node converted = parsed(convertedText(bare, task)).documentElement();
     EXPECT_EQ(converted.attributeOr("Href"), "http://feeds.example/feed?a=1&b=2");
     EXPECT_EQ(converted.firstChild().attributeOr("Href"), "http://feeds.example/p/1")
@@ -85,15 +108,47 @@ TEST(AtomConversion, OnlyAFeedRootInAnAtomNamespaceIsAtom) {
         SCOPED_TRACE(text);
         feeds::DownloadTask task = feedTask();
         std::string ignored;
-        EXPECT_FALSE(feeds::ConvertAtomToTreeText(parsed(text), task, [&](const std::string& p) { ignored += p; }));
+        EXPECT_FALSE(feeds::ConvertAtomToTreeText(parsed(text), task,
+                                                  [&](const std::string& p) { ignored += p; }));
         EXPECT_EQ(task.feedUrl, "http://feeds.example/feed?a=1&b=2") << "the task is left alone";
         EXPECT_TRUE(ignored.empty());
     }
 }
 
+TEST(JsonFeed, ItemsConvertAndTheRootLinksToTheHomePage) {
+    feeds::DownloadTask task = feedTask("http://ignored.example/");
+    std::string text = convertedBytes(kelvor::test::readFile(kFixtures + "jsonfeed11.json"), task);
+    expectGolden(text, "jsonfeed11.expected.xml");
+
+    feeds::DownloadTask noPage = feedTask();
+    xml::Node root =
+        parsed(convertedBytes(kelvor::test::readFile(kFixtures + "jsonfeed10-nopage.json"), noPage))
+            .documentElement();
+    EXPECT_EQ(root.attributeOr("Href"), "http://feeds.example/feed?a=1&b=2");
+    EXPECT_EQ(root.firstChild().attributeOr("Title"), "Only");
+}
+
+TEST(JsonFeed, OtherJsonIsNoFeedAndTheTaskIsLeftAlone) {
+    for (const char* text :
+         {"{\"version\": \"https://example.com/version/1\", \"items\": []}",
+          "{\"items\": [{\"title\": \"x\"}]}", "[1, 2]",
+          "{\"version\": ", "{\"version\": \"https://jsonfeed.org/version/1\", \"x\": \"\xff\"}"}) {
+        SCOPED_TRACE(text);
+        feeds::DownloadTask task = feedTask();
+        std::string ignored;
+        EXPECT_FALSE(
+            feeds::ConvertJsonFeedToText(text, task, [&](const std::string& p) { ignored += p; }));
+        EXPECT_EQ(task.feedUrl, "http://feeds.example/feed?a=1&b=2");
+        EXPECT_TRUE(convertedBytes(text, task).empty()) << "nor does it parse as XML";
+        EXPECT_EQ(task.errorText.rfind("加载错误:错误代码 0x", 0), 0u) << task.errorText;
+    }
+}
+
 TEST(HtmlText, WhatAReaderSees) {
-    EXPECT_EQ(feeds::htmlToText("  <b>Bold</b>er\n\t<br/>line &amp;amp; &lt;x&gt; "), "Bolder line &amp; <x>");
-    EXPECT_EQ(feeds::htmlToText("caf&eacute; &eacute &nbsp;x &#20013;&#x6587; &mdash;"), "café é \u00a0x 中文 —");
+    EXPECT_EQ(feeds::htmlToText("  <b>Bold</b>er\n\t<br/>line &amp;amp; &lt;x&gt; "),
+              "Bolder line &amp; <x>");
+    EXPECT_EQ(feeds::htmlToText("caf&eacute; &eacute &nbsp;x &#20013;&#x6587; &mdash;"),
+              "café é \u00a0x 中文 —");
     // Without ";" only Latin-1 names count, and not inside a word or before "=".
     EXPECT_EQ(feeds::htmlToText("?a=1&copy=2 &notit; &mdash x &unknown; a < b & c"),
               "?a=1&copy=2 &notit; &mdash x &unknown; a < b & c");

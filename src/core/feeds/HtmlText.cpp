@@ -8,7 +8,9 @@
 namespace kelvor::feeds {
 namespace {
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
 
 // Where the markup that starts at text[at] ('<') ends; a '<' that starts no
 // tag ("a < b") is text.
@@ -18,7 +20,8 @@ size_t endOfMarkup(const std::string& text, size_t at) {
         return close == std::string::npos ? text.size() : close + 3;
     }
     char next = at + 1 < text.size() ? text[at + 1] : ' ';
-    if (!std::isalpha(static_cast<unsigned char>(next)) && next != '/' && next != '!' && next != '?')
+    if (!std::isalpha(static_cast<unsigned char>(next)) && next != '/' && next != '!' &&
+        next != '?')
         return at;
     size_t close = text.find('>', at);
     return close == std::string::npos ? text.size() : close + 1;
@@ -33,8 +36,9 @@ bool breaksWords(const std::string& text, size_t at) {
     std::string name = text.substr(from, to - from);
     for (char& c : name)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    static const char* const kBreaking[] = {"br", "p", "div", "li", "tr", "td", "th", "h1", "h2", "h3",
-                                            "h4", "h5", "h6", "hr", "ul", "ol", "blockquote"};
+    static const char* const kBreaking[] = {"br", "p",  "div", "li", "tr",        "td",
+                                            "th", "h1", "h2",  "h3", "h4",        "h5",
+                                            "h6", "hr", "ul",  "ol", "blockquote"};
     for (const char* breaking : kBreaking) {
         if (name == breaking)
             return true;

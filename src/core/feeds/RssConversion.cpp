@@ -34,7 +34,8 @@ struct Fallbacks {
     void considerGuid(const xml::Node& guid) {
         std::string permaLink = guid.attributeOr("isPermaLink", "true");
         std::string text = guid.text();
-        if (permaLink == "true" && (text.compare(0, 7, "http://") == 0 || text.compare(0, 8, "https://") == 0))
+        if (permaLink == "true" &&
+            (text.compare(0, 7, "http://") == 0 || text.compare(0, 8, "https://") == 0))
             permalink = std::move(text);
     }
 

@@ -10,8 +10,8 @@ namespace {
 constexpr size_t kLongestName = 8; // "thetasym"
 
 bool isXmlChar(unsigned long c) {
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
-           (c >= 0x10000 && c <= 0x10FFFF);
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
 unsigned long digitValue(char c) {
@@ -73,7 +73,8 @@ size_t decodeHtmlReference(const std::string& text, size_t at, std::string& out)
     if (text[at + 1] == '#')
         return decodeNumeric(text, at, out);
     size_t end = at + 1;
-    while (end < text.size() && end - at - 1 < kLongestName && std::isalnum(static_cast<unsigned char>(text[end])))
+    while (end < text.size() && end - at - 1 < kLongestName &&
+           std::isalnum(static_cast<unsigned char>(text[end])))
         ++end;
     // The longest name that is known wins, as in HTML ("&notin;" vs "&not").
     for (size_t length = end - at - 1; length > 0; --length) {
@@ -84,9 +85,10 @@ size_t decodeHtmlReference(const std::string& text, size_t at, std::string& out)
         bool closed = after < text.size() && text[after] == ';';
         // Without its ";" only an old Latin-1 name counts, and not where it
         // runs on into a word or an "=" (a query string's "&copy=2").
-        if (!closed && (entity->value > 0xFF ||
-                        (after < text.size() && (std::isalnum(static_cast<unsigned char>(text[after])) ||
-                                                 text[after] == '='))))
+        if (!closed &&
+            (entity->value > 0xFF ||
+             (after < text.size() &&
+              (std::isalnum(static_cast<unsigned char>(text[after])) || text[after] == '='))))
             continue;
         appendUtf8(out, entity->value);
         return after - at + (closed ? 1 : 0);

@@ -3,6 +3,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/HomeFolder.h"
 #include "platform/HttpFetch.h"
+#include "platform/SourceBytes.h"
 #include "platform/XmlChars.h"
 
 #include <libxml/parser.h>
@@ -198,19 +199,6 @@ std::string trimTrailingNewline(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
     return text;
-}
-
-std::string absoluteFileUrl(const std::string& path) {
-    if (!path.empty() && path[0] == '/')
-        return "file://" + path;
-    char cwd[4096];
-    if (!getcwd(cwd, sizeof cwd))
-        return "file:///" + path;
-    std::string base = cwd;
-    std::string rel = path;
-    while (rel.compare(0, 2, "./") == 0)
-        rel = rel.substr(2);
-    return "file://" + base + (base == "/" ? "" : "/") + rel;
 }
 
 } // namespace
@@ -515,23 +503,12 @@ bool Document::load(const std::string& address) { return load(address, LoadOptio
 bool Document::load(const std::string& address, const LoadOptions& options) {
     DocImpl& d = impl();
     d.clearForLoad(impl_.use_count() > 1);
-    if (net::isWebAddress(address)) {
-        net::FetchResult fetched = net::fetch(address, options);
-        if (!fetched.ok) {
-            setParseError(d.parseError, fetched.errorCode, fetched.reason);
-            return false;
-        }
-        return loadBytes(fetched.body, address, fetched.charset);
-    }
-    std::string path = platform::pathOfFileAddress(address);
-    if (path.compare(0, 7, "file://") == 0)
-        path = path.substr(7);
-    std::string bytes;
-    if (!platform::readWholeFile(path, bytes)) {
-        setParseError(d.parseError, kErrFileNotFound, "系统找不到指定的文件: " + path);
+    platform::SourceBytes source;
+    if (!platform::readSource(address, options, source)) {
+        d.parseError = source.error;
         return false;
     }
-    return loadBytes(bytes, absoluteFileUrl(path));
+    return loadBytes(source.bytes, source.url, source.charset);
 }
 
 bool Document::loadXML(const std::string& text) {
