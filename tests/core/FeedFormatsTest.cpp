@@ -144,6 +144,45 @@ TEST(JsonFeed, OtherJsonIsNoFeedAndTheTaskIsLeftAlone) {
     }
 }
 
+TEST(FeedRecovery, BrokenTwinsGiveTheItemsOfTheirCleanTwins) {
+    for (const char* name :
+         {"recover-entities", "recover-gb18030", "recover-cp1252", "recover-truncated"}) {
+        SCOPED_TRACE(name);
+        std::string base = kFixtures + name;
+        bool cleanRecovered = true, brokenRecovered = false;
+        feeds::DownloadTask cleanTask = feedTask(), brokenTask = feedTask();
+        std::string clean =
+            convertedBytes(kelvor::test::readFile(base + ".clean.xml"), cleanTask, &cleanRecovered);
+        std::string broken = convertedBytes(kelvor::test::readFile(base + ".broken.xml"),
+                                            brokenTask, &brokenRecovered);
+        EXPECT_FALSE(cleanRecovered);
+        EXPECT_TRUE(brokenRecovered) << brokenTask.errorText;
+        EXPECT_EQ(broken, clean);
+        expectGolden(broken, std::string(name) + ".expected.xml");
+    }
+}
+
+TEST(FeedRecovery, TheLenientPassStaysHarmless) {
+    kelvor::test::TempDir dir;
+    std::string secret = dir.write("secret.txt", "SECRET");
+    std::string hostile =
+        "<!DOCTYPE rss [<!ENTITY x SYSTEM \"file://" + secret +
+        "\"><!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">]>"
+        "<rss><item><title>&x; &b; & bare</title></item>";
+    feeds::DownloadTask task = feedTask();
+    bool recovered = false;
+    std::string text = convertedBytes(hostile, task, &recovered);
+    EXPECT_TRUE(recovered);
+    EXPECT_EQ(text.find("SECRET"), std::string::npos);
+    EXPECT_EQ(text.find("aaaaaaaaaa"), std::string::npos) << "no entity of the DTD is expanded";
+    EXPECT_NE(text.find("&amp; bare"), std::string::npos) << text;
+
+    // Nothing readable: the error of the strict reading, as before.
+    feeds::DownloadTask empty = feedTask();
+    EXPECT_TRUE(convertedBytes("<rss><channel><title>no items & no end", empty).empty());
+    EXPECT_EQ(empty.errorText.rfind("加载错误:错误代码 0x", 0), 0u) << empty.errorText;
+}
+
 TEST(HtmlText, WhatAReaderSees) {
     EXPECT_EQ(feeds::htmlToText("  <b>Bold</b>er\n\t<br/>line &amp;amp; &lt;x&gt; "),
               "Bolder line &amp; <x>");

@@ -519,6 +519,21 @@ bool Document::loadXML(const std::string& text) {
 }
 
 bool Document::loadBytes(const std::string& bytes, const std::string& url, const std::string& httpCharset) {
+    return loadBytesWith(bytes, url, httpCharset, false);
+}
+
+bool Document::loadRepairedBytes(const std::string& utf8, const std::string& url) {
+    if (!loadBytesWith(utf8, url, std::string(), true))
+        return false;
+    if (documentElement())
+        return true;
+    impl().clearForLoad(impl_.use_count() > 1);
+    setParseError(impl().parseError, kErrParseBase + XML_ERR_DOCUMENT_EMPTY, "文档格式错误");
+    return false;
+}
+
+bool Document::loadBytesWith(const std::string& bytes, const std::string& url, const std::string& httpCharset,
+                             bool recover) {
     initialize();
     DocImpl& d = impl();
     d.clearForLoad(impl_.use_count() > 1);
@@ -555,8 +570,9 @@ bool Document::loadBytes(const std::string& bytes, const std::string& url, const
         ctxt->sax->serror = captureFirstError;
     xmlDocPtr doc = xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()),
                                       url.empty() ? nullptr : url.c_str(),
-                                      forced.empty() ? nullptr : forced.c_str(), kParseOptions);
-    if (!doc || !ctxt->wellFormed) {
+                                      forced.empty() ? nullptr : forced.c_str(),
+                                      kParseOptions | (recover ? XML_PARSE_RECOVER : 0));
+    if (!doc || (!ctxt->wellFormed && !recover)) {
         if (!firstError.seen) {
             const xmlError& err = ctxt->lastError;
             firstError = {true, err.code, err.line, err.int2, err.message ? err.message : ""};

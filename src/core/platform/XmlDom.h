@@ -154,6 +154,11 @@ public:
     // by callers that fetched the bytes themselves).
     bool loadBytes(const std::string& bytes, const std::string& url, const std::string& httpCharset = {});
 
+    // A second reading of text that did not parse: UTF-8 (declaration and
+    // all), read on past errors, keeping what libxml2 makes of it. Still no
+    // external entities, no DTD, no network. False when no root comes out.
+    bool loadRepairedBytes(const std::string& utf8, const std::string& url);
+
     const ParseError& parseError() const;
     Node documentElement() const;
     // "file:///abs/path" after a local load, the address after a web load,
@@ -178,6 +183,8 @@ private:
     friend class Node;
     explicit Document(std::shared_ptr<DocImpl> impl) : impl_(std::move(impl)) {}
     DocImpl& impl() const; // throws kErrPointer for a null document
+    bool loadBytesWith(const std::string& bytes, const std::string& url, const std::string& httpCharset,
+                       bool recover);
 
     std::shared_ptr<DocImpl> impl_;
 };
