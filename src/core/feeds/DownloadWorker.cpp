@@ -3,7 +3,7 @@
 #include "feeds/AtomConversion.h"
 #include "feeds/CacheFile.h"
 #include "feeds/FavoritesImport.h"
-#include "feeds/FeedReading.h"
+#include "feeds/FeedDownload.h"
 #include "feeds/OpmlConversion.h"
 #include "feeds/RssConversion.h"
 #include "tree/Strings.h"
@@ -14,29 +14,6 @@ namespace {
 void saveToCache(DownloadTask& task, const xml::Document& doc) {
     prepareCacheFolder(task.cacheFile);
     saveCacheFile(doc, task.cacheFile);
-}
-
-// A feed is read as bytes first: it may be JSON, or XML that only a
-// lenient second reading makes sense of.
-int downloadFeed(DownloadTask& task, const xml::LoadOptions& options) {
-    platform::SourceBytes source;
-    if (!platform::readSource(task.feedUrl, options, source)) {
-        task.errorText = loadErrorText(source.error, task.sourceUrl);
-        return 0;
-    }
-    try {
-        if (task.cacheFile.empty())
-            return convertFeedSource(source, task, [](const std::string&) {}) ? 1 : 0;
-        prepareCacheFolder(task.cacheFile);
-        CacheFileWriter file(task.cacheFile);
-        if (!convertFeedSource(source, task,
-                               [&file](const std::string& piece) { file.write(piece); }))
-            return 0;
-        file.commit();
-    } catch (...) {
-        task.errorText = str::kSaveFailed + task.cacheFile;
-    }
-    return 1;
 }
 
 void stampAndSave(DownloadTask& task, xml::Document& source) {
@@ -86,7 +63,7 @@ int RunDownloadTask(DownloadTask& task, const xml::LoadOptions& options) {
         return task.errorText.empty() ? 1 : 0;
     }
     if (!task.feedUrl.empty())
-        return downloadFeed(task, options);
+        return DownloadFeed(task, options);
     xml::Document doc = xml::Document::create();
     if (!doc.load(task.sourceUrl, options)) {
         task.errorText = loadErrorText(doc.parseError(), task.sourceUrl);

@@ -23,7 +23,6 @@ std::string absoluteFileUrl(const std::string& path) {
 }
 
 void fail(SourceBytes& source, uint32_t code, const std::string& reason) {
-    source.error = {};
     source.error.errorCode = code;
     source.error.reason = reason;
 }
@@ -34,6 +33,8 @@ bool readSource(const std::string& address, const xml::LoadOptions& options, Sou
     source = {};
     if (net::isWebAddress(address)) {
         net::FetchResult fetched = net::fetch(address, options);
+        source.httpStatus = fetched.httpStatus;
+        source.retryAfterSeconds = fetched.retryAfterSeconds;
         if (!fetched.ok) {
             fail(source, fetched.errorCode, fetched.reason);
             return false;
@@ -41,6 +42,9 @@ bool readSource(const std::string& address, const xml::LoadOptions& options, Sou
         source.bytes = std::move(fetched.body);
         source.url = address;
         source.charset = std::move(fetched.charset);
+        source.notModified = fetched.notModified;
+        source.etag = std::move(fetched.etag);
+        source.lastModified = std::move(fetched.lastModified);
         return true;
     }
     std::string path = pathOfFileAddress(address);

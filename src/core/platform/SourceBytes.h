@@ -14,6 +14,12 @@ struct SourceBytes {
     std::string url;     // the address loaded, made absolute for a local file
     std::string charset; // from the server's Content-Type, may be empty
     xml::ParseError error;
+    // The copy at hand is still current (a 304 answer); no bytes.
+    bool notModified = false;
+    std::string etag;
+    std::string lastModified;
+    long httpStatus = 0;
+    long retryAfterSeconds = -1;
 };
 
 // Reads a local path, a "file://" address or an "http(s)://" address, as

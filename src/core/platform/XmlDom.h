@@ -59,6 +59,10 @@ struct LoadOptions {
     size_t maxBytes = 64u * 1024 * 1024;
     // When set and turned true, a running transfer stops as soon as possible.
     const std::atomic<bool>* cancel = nullptr;
+    // Validators of the copy at hand, sent as If-None-Match and
+    // If-Modified-Since when not empty (web loads only).
+    std::string ifNoneMatch;
+    std::string ifModifiedSince;
 };
 
 enum class NodeType { Null, Element, Attribute, Text, CData, Comment, ProcessingInstruction, Document, Other };

@@ -104,6 +104,17 @@ std::string ReadCacheHeader(const std::string& path, int& expires) {
     return baseUrl;
 }
 
+CacheValidators ReadCacheValidators(const std::string& path) {
+    CacheValidators validators;
+    Reader reader = openReader(path);
+    if (!reader || !readToRoot(reader.get()))
+        return validators;
+    validators.baseUrl = takeAttribute(reader.get(), "BaseURL");
+    validators.etag = takeAttribute(reader.get(), "ETag");
+    validators.lastModified = takeAttribute(reader.get(), "LastModified");
+    return validators;
+}
+
 CacheFirstItem ReadCacheFirstItem(const std::string& path) {
     CacheFirstItem first;
     Reader reader = openReader(path);

@@ -26,6 +26,13 @@ int ResolveChannelSource(const xml::Node& node, std::string& source, std::string
 // root's Expires, or -1 when it has none. Reads only the root's start tag.
 std::string ReadCacheHeader(const std::string& path, int& expires);
 
+// What the server said of the copy when it was downloaded, for a
+// conditional request the next time; all empty when the file is unreadable.
+struct CacheValidators {
+    std::string baseUrl, etag, lastModified;
+};
+CacheValidators ReadCacheValidators(const std::string& path);
+
 struct CacheFirstItem {
     std::string title, href, desc, date;
 };
