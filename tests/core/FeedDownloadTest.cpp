@@ -1,9 +1,11 @@
 // Downloads that spare the server: conditional requests, "304 Not
 // Modified" and Retry-After, against a real HTTP server on 127.0.0.1.
 #include "feeds/DownloadWorker.h"
+#include "feeds/FeedDiscovery.h"
 #include "platform/HomeFolder.h"
 #include "support/HttpServer.h"
 #include "support/TempDir.h"
+#include "tree/ChannelSource.h"
 
 #include <gtest/gtest.h>
 
@@ -104,4 +106,49 @@ TEST_F(FeedDownload, RetryAfterIsWaitedForOnceAndALongerWaitIsAnError) {
     EXPECT_EQ(feeds::RunDownloadTask(slow), 0);
     EXPECT_EQ(server.requestCount("/slow"), 1);
     EXPECT_NE(slow.errorText.find("429"), std::string::npos) << slow.errorText;
+}
+
+TEST_F(FeedDownload, APageIsReplacedByTheFeedItsHeadNamesOneHopOnly) {
+    server.serve("/site/",
+                 HttpResponse{200,
+                              "<!DOCTYPE html><html><head><title>Site</title>"
+                              "<link rel=stylesheet href=s.css>"
+                              "<link rel='alternate' type='text/html' href='other.html'>"
+                              "<LINK REL=\"Alternate home\" TYPE=\"application/atom+xml\" "
+                              "HREF=\"feed.atom?a=1&amp;b=2\">"
+                              "<link rel=alternate type=application/rss+xml href=/rss>"
+                              "</head><body></body></html>",
+                              "text/html"});
+    server.serve(
+        "/site/feed.atom?a=1&b=2",
+        "<feed xmlns='http://www.w3.org/2005/Atom'><entry><title>Found</title></entry></feed>");
+    feeds::DownloadTask task = run("/site/");
+    std::string copy = home.read("rss/F.xml");
+    EXPECT_NE(copy.find("BaseURL=\"" + server.url("/site/feed.atom?a=1&amp;b=2") + "\""),
+              std::string::npos)
+        << copy;
+    EXPECT_NE(copy.find("Title=\"Found\""), std::string::npos);
+    EXPECT_EQ(server.requestCount("/rss"), 0) << "the first feed link is the one";
+    int expires = 0;
+    EXPECT_EQ(kelvor::tree::ReadCacheHeader(home.file("rss/F.xml"), expires), server.url("/site/"))
+        << "the copy still belongs to the channel that names the page";
+
+    // A second page is not followed.
+    server.serve("/a", HttpResponse{200,
+                                    "<html><head><link rel=alternate type=application/rss+xml "
+                                    "href=/b></head></html>",
+                                    "text/html"});
+    server.serve("/b", HttpResponse{200,
+                                    "<html><head><link rel=alternate type=application/rss+xml "
+                                    "href=/c></head></html>",
+                                    "text/html"});
+    feeds::DownloadTask twice;
+    twice.feedUrl = server.url("/a");
+    feeds::RunDownloadTask(twice);
+    EXPECT_EQ(server.requestCount("/b"), 1);
+    EXPECT_EQ(server.requestCount("/c"), 0);
+
+    EXPECT_EQ(feeds::discoverFeed(server.url("/site/"), {}), server.url("/site/feed.atom?a=1&b=2"));
+    EXPECT_EQ(feeds::discoverFeed(server.url("/site/feed.atom?a=1&b=2"), {}), "")
+        << "a feed itself";
 }

@@ -43,6 +43,9 @@ struct DownloadTask {
     // (raw, escaped when written).
     std::string etag;
     std::string lastModified;
+    // The page address the channel names, when its feed was found through
+    // that page (feedUrl is then the feed read); raw.
+    std::string channelUrl;
 
     // Turned true to stop the transfer (shutdown).
     std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);

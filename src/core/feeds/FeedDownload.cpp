@@ -2,6 +2,7 @@
 
 #include "feeds/CacheFile.h"
 #include "feeds/DownloadWorker.h"
+#include "feeds/FeedDiscovery.h"
 #include "feeds/FeedReading.h"
 #include "platform/SourceBytes.h"
 #include "tree/ChannelSource.h"
@@ -81,6 +82,28 @@ int convertToCache(DownloadTask& task, const platform::SourceBytes& source) {
     return 1;
 }
 
+// A page in place of a feed: its own feed is read instead (one hop, never
+// further), and the copy remembers the page as its channel's address.
+bool followDiscoveredFeed(DownloadTask& task, const xml::LoadOptions& options,
+                          platform::SourceBytes& source) {
+    if (!looksLikeHtml(source.bytes))
+        return true;
+    std::string feed = findFeedLink(source.bytes, source.url);
+    if (feed.empty())
+        return true; // converted as it stands, as before
+    platform::SourceBytes found;
+    if (!platform::readSource(feed, options, found)) {
+        source = std::move(found);
+        return false;
+    }
+    task.channelUrl = task.feedUrl;
+    task.feedUrl = feed;
+    found.etag.clear(); // they belong to the feed, not to the page asked for next time
+    found.lastModified.clear();
+    source = std::move(found);
+    return true;
+}
+
 } // namespace
 
 int DownloadFeed(DownloadTask& task, const xml::LoadOptions& options) {
@@ -92,6 +115,10 @@ int DownloadFeed(DownloadTask& task, const xml::LoadOptions& options) {
     if (source.notModified) {
         keepCopy(task);
         return 1;
+    }
+    if (!followDiscoveredFeed(task, options, source)) {
+        task.errorText = loadErrorText(source.error, task.sourceUrl);
+        return 0;
     }
     task.etag = source.etag;
     task.lastModified = source.lastModified;

@@ -37,6 +37,8 @@ xml::Document newChannelDocument(DownloadTask& task, const char* type) {
             root.setAttribute("ETag", task.etag);
         if (!task.lastModified.empty())
             root.setAttribute("LastModified", task.lastModified);
+        if (!task.channelUrl.empty())
+            root.setAttribute("ChannelURL", task.channelUrl);
     }
     return doc;
 }
