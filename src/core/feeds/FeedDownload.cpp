@@ -107,12 +107,20 @@ bool followDiscoveredFeed(DownloadTask& task, const xml::LoadOptions& options,
 } // namespace
 
 int DownloadFeed(DownloadTask& task, const xml::LoadOptions& options) {
+    xml::LoadOptions conditional = conditionalOptions(task, options);
     platform::SourceBytes source;
-    if (!fetchFeed(task, conditionalOptions(task, options), source)) {
+    if (!fetchFeed(task, conditional, source)) {
         task.errorText = loadErrorText(source.error, task.sourceUrl);
         return 0;
     }
     if (source.notModified) {
+        // Only an answer to our own validators speaks of our copy.
+        if (conditional.ifNoneMatch.empty() && conditional.ifModifiedSince.empty()) {
+            source.error.errorCode = xml::kErrHttpBase + 304;
+            source.error.reason = "服务器返回 HTTP 304";
+            task.errorText = loadErrorText(source.error, task.sourceUrl);
+            return 0;
+        }
         keepCopy(task);
         return 1;
     }

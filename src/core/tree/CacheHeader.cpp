@@ -114,7 +114,6 @@ CacheValidators ReadCacheValidators(const std::string& path) {
     if (!reader || !readToRoot(reader.get()))
         return validators;
     validators.baseUrl = takeAttribute(reader.get(), "BaseURL");
-    validators.channelUrl = takeAttribute(reader.get(), "ChannelURL");
     validators.etag = takeAttribute(reader.get(), "ETag");
     validators.lastModified = takeAttribute(reader.get(), "LastModified");
     return validators;

@@ -31,7 +31,7 @@ std::string ReadCacheHeader(const std::string& path, int& expires);
 // What the server said of the copy when it was downloaded, for a
 // conditional request the next time; all empty when the file is unreadable.
 struct CacheValidators {
-    std::string baseUrl, etag, lastModified, channelUrl;
+    std::string baseUrl, etag, lastModified;
 };
 CacheValidators ReadCacheValidators(const std::string& path);
 
