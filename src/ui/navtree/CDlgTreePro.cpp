@@ -213,8 +213,10 @@ void CDlgTreePro::offerDiscoveredFeed() {
     shownRss_ = rss; // asked once per address
     if (feed.empty() || feed == rss)
         return;
-    std::string question = "“" + rss + "”是一个网页，其中指明的频道地址为“" + feed + "”。要改用这个频道地址吗？";
-    if (kelvor::app::messageBox(question, kelvor::str::kAppTitle, kelvor::app::MessageIcon::Question,
+    std::string question =
+        "“" + rss + "”是一个网页，其中指明的频道地址为“" + feed + "”。要改用这个频道地址吗？";
+    if (kelvor::app::messageBox(question, kelvor::str::kAppTitle,
+                                kelvor::app::MessageIcon::Question,
                                 kelvor::app::MessageButtons::YesNo) != kelvor::app::kIdYes)
         return;
     rss = feed;
