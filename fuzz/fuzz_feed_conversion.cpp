@@ -8,9 +8,9 @@
 // it came, and must read back after a save; a feed that gives nothing says
 // so with a load error.
 #include "FuzzSupport.h"
+#include "feeds/AtomConversion.h"
 #include "feeds/CacheFile.h"
 #include "feeds/DownloadTask.h"
-#include "feeds/AtomConversion.h"
 #include "feeds/DownloadWorker.h"
 #include "feeds/FeedReading.h"
 #include "feeds/JsonFeedConversion.h"
@@ -30,7 +30,9 @@ enum Field { kTitle, kHref, kFeedUrl, kFeed, kFieldCount };
 
 // What an attribute value can hold once a parser has read it: XML text,
 // no NUL.
-std::string asAttributeValue(const std::string& field) { return xml::toXmlText(field.c_str()); }
+std::string asAttributeValue(const std::string& field) {
+    return xml::toXmlText(field.c_str());
+}
 
 // A parser reads tab, line feed and carriage return in an attribute value as
 // spaces (a CR LF pair as one).
@@ -63,23 +65,28 @@ void checkRootTexts(const xml::Document& converted, const DownloadTask& original
         (!ownHref && tree::GetNodeAttribute(root, "Href") != normalisedAttribute(href)) ||
         tree::GetNodeAttribute(root, "BaseURL") != normalisedAttribute(original.feedUrl))
         kelvor::fuzz::fail("the channel's texts did not survive the escaping",
-                           {"title: " + original.title, "href: " + href, "feed: " + original.feedUrl,
+                           {"title: " + original.title, "href: " + href,
+                            "feed: " + original.feedUrl,
                             "root: " + converted.xml().substr(0, 1000)});
 }
 
 // A feed that parsed as it came: one TreeNode per item, outline or entry.
-void checkParsedFeed(const xml::Document& converted, const xml::Document& feed, const DownloadTask& original) {
+void checkParsedFeed(const xml::Document& converted, const xml::Document& feed,
+                     const DownloadTask& original) {
     bool opml = feed.documentElement().nameIs("opml");
     bool atom = !opml && feeds::isAtomFeed(feed);
     checkRootTexts(converted, original, atom);
     if (tree::GetNodeAttribute(converted.documentElement(), "Type") != (opml ? "Opml" : "rss"))
         kelvor::fuzz::fail("wrong Type on the converted root");
-    size_t items = atom ? entriesOf(feed) : feed.getElementsByTagName(opml ? "outline" : "item").size();
+    size_t items =
+        atom ? entriesOf(feed) : feed.getElementsByTagName(opml ? "outline" : "item").size();
     if (converted.getElementsByTagName("TreeNode").size() != items)
         kelvor::fuzz::fail("not one TreeNode per item, outline or entry");
 }
 
-bool isBlank(const std::string& text) { return text.find_first_not_of(" \t\r\n") == std::string::npos; }
+bool isBlank(const std::string& text) {
+    return text.find_first_not_of(" \t\r\n") == std::string::npos;
+}
 
 // The items as the tree shows them. A description of nothing but blanks is
 // dropped on reading, as every blank text is.
@@ -101,7 +108,8 @@ void checkReadsBack(const xml::Document& converted) {
     feeds::saveCacheFile(converted, path);
     xml::Document again = xml::Document::create();
     if (!again.load(path))
-        kelvor::fuzz::fail("the saved cache file does not load", {xml::formatParseError(again.parseError())});
+        kelvor::fuzz::fail("the saved cache file does not load",
+                           {xml::formatParseError(again.parseError())});
     if (itemsOf(again) != itemsOf(converted))
         kelvor::fuzz::fail("the saved cache file reads back differently");
 }
@@ -123,7 +131,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const DownloadTask original = task;
     std::string text;
     feeds::FeedReport report;
-    if (!feeds::convertFeedSource(source, task, [&text](const std::string& piece) { text += piece; }, &report)) {
+    if (!feeds::convertFeedSource(
+            source, task, [&text](const std::string& piece) { text += piece; }, &report)) {
         if (parsed)
             kelvor::fuzz::fail("a loaded feed gives no tree file");
         if (task.errorText.rfind("加载错误:", 0) != 0)
