@@ -4,6 +4,7 @@
 #include "feeds/DownloadWorker.h"
 #include "feeds/FeedDiscovery.h"
 #include "feeds/FeedReading.h"
+#include "platform/HomeFolder.h"
 #include "platform/SourceBytes.h"
 #include "tree/ChannelSource.h"
 #include "tree/Strings.h"
@@ -57,7 +58,8 @@ bool fetchFeed(const DownloadTask& task, const xml::LoadOptions& options,
 // The copy counts as downloaded now, for the expiry rules.
 void keepCopy(DownloadTask& task) {
     std::error_code ec;
-    fs::last_write_time(task.cacheFile, fs::file_time_type::clock::now(), ec);
+    fs::last_write_time(platform::pathOfFileAddress(task.cacheFile),
+                        fs::file_time_type::clock::now(), ec);
     task.notModified = true;
 }
 
