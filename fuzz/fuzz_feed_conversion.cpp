@@ -1,13 +1,20 @@
-// A downloaded feed through the worker's conversion: OPML when the root is
-// "opml", RSS otherwise. The first three lines of the input are the
-// channel's title, link and feed address (as a tree file's attributes could
-// hold them); the rest is the feed. Whatever they hold, the converted
-// document must have its Tree root with the channel's texts intact, one
-// TreeNode per item or outline, and must read back after a save.
+// A downloaded feed through the worker's reading and conversion: JSON Feed,
+// OPML when the root is "opml", Atom, RSS otherwise, and the lenient second
+// reading when the bytes do not parse. The first three lines of the input
+// are the channel's title, link and feed address (as a tree file's
+// attributes could hold them); the rest is the feed. Whatever they hold,
+// the converted document must have its Tree root with the channel's texts
+// intact, one TreeNode per item, outline or entry when the feed parsed as
+// it came, and must read back after a save; a feed that gives nothing says
+// so with a load error.
 #include "FuzzSupport.h"
+#include "feeds/AtomConversion.h"
 #include "feeds/CacheFile.h"
 #include "feeds/DownloadTask.h"
 #include "feeds/DownloadWorker.h"
+#include "feeds/FeedReading.h"
+#include "feeds/JsonFeedConversion.h"
+#include "platform/SourceBytes.h"
 #include "platform/XmlChars.h"
 #include "platform/XmlDom.h"
 #include "tree/TreeFormat.h"
@@ -23,7 +30,9 @@ enum Field { kTitle, kHref, kFeedUrl, kFeed, kFieldCount };
 
 // What an attribute value can hold once a parser has read it: XML text,
 // no NUL.
-std::string asAttributeValue(const std::string& field) { return xml::toXmlText(field.c_str()); }
+std::string asAttributeValue(const std::string& field) {
+    return xml::toXmlText(field.c_str());
+}
 
 // A parser reads tab, line feed and carriage return in an attribute value as
 // spaces (a CR LF pair as one).
@@ -38,27 +47,46 @@ std::string normalisedAttribute(std::string value) {
     return out;
 }
 
-void checkRoot(const xml::Document& converted, const xml::Document& feed, const DownloadTask& original) {
+size_t entriesOf(const xml::Document& feed) {
+    xml::Node root = feed.documentElement();
+    std::string ns = root.namespaceUri();
+    size_t entries = 0;
+    for (xml::Node child = root.firstChild(); child; child = child.nextSibling())
+        entries += child.isElementNs("entry", ns.c_str()) ? 1 : 0;
+    return entries;
+}
+
+void checkRootTexts(const xml::Document& converted, const DownloadTask& original, bool ownHref) {
     xml::Node root = converted.documentElement();
     if (!root || !root.nameIs("Tree"))
         kelvor::fuzz::fail("the converted document has no Tree root", {converted.xml()});
-    bool opml = feed.documentElement().nameIs("opml");
-    if (tree::GetNodeAttribute(root, "Type") != (opml ? "Opml" : "rss"))
-        kelvor::fuzz::fail("wrong Type on the converted root");
     std::string href = original.href.empty() ? original.feedUrl : original.href;
     if (tree::GetNodeAttribute(root, "Title") != normalisedAttribute(original.title) ||
-        tree::GetNodeAttribute(root, "Href") != normalisedAttribute(href) ||
+        (!ownHref && tree::GetNodeAttribute(root, "Href") != normalisedAttribute(href)) ||
         tree::GetNodeAttribute(root, "BaseURL") != normalisedAttribute(original.feedUrl))
         kelvor::fuzz::fail("the channel's texts did not survive the escaping",
-                           {"title: " + original.title, "href: " + href, "feed: " + original.feedUrl,
+                           {"title: " + original.title, "href: " + href,
+                            "feed: " + original.feedUrl,
                             "root: " + converted.xml().substr(0, 1000)});
-    const char* itemName = opml ? "outline" : "item";
-    size_t items = feed.getElementsByTagName(itemName).size();
-    if (converted.getElementsByTagName("TreeNode").size() != items)
-        kelvor::fuzz::fail(std::string("not one TreeNode per ") + itemName);
 }
 
-bool isBlank(const std::string& text) { return text.find_first_not_of(" \t\r\n") == std::string::npos; }
+// A feed that parsed as it came: one TreeNode per item, outline or entry.
+void checkParsedFeed(const xml::Document& converted, const xml::Document& feed,
+                     const DownloadTask& original) {
+    bool opml = feed.documentElement().nameIs("opml");
+    bool atom = !opml && feeds::isAtomFeed(feed);
+    checkRootTexts(converted, original, atom);
+    if (tree::GetNodeAttribute(converted.documentElement(), "Type") != (opml ? "Opml" : "rss"))
+        kelvor::fuzz::fail("wrong Type on the converted root");
+    size_t items =
+        atom ? entriesOf(feed) : feed.getElementsByTagName(opml ? "outline" : "item").size();
+    if (converted.getElementsByTagName("TreeNode").size() != items)
+        kelvor::fuzz::fail("not one TreeNode per item, outline or entry");
+}
+
+bool isBlank(const std::string& text) {
+    return text.find_first_not_of(" \t\r\n") == std::string::npos;
+}
 
 // The items as the tree shows them. A description of nothing but blanks is
 // dropped on reading, as every blank text is.
@@ -80,7 +108,8 @@ void checkReadsBack(const xml::Document& converted) {
     feeds::saveCacheFile(converted, path);
     xml::Document again = xml::Document::create();
     if (!again.load(path))
-        kelvor::fuzz::fail("the saved cache file does not load", {xml::formatParseError(again.parseError())});
+        kelvor::fuzz::fail("the saved cache file does not load",
+                           {xml::formatParseError(again.parseError())});
     if (itemsOf(again) != itemsOf(converted))
         kelvor::fuzz::fail("the saved cache file reads back differently");
 }
@@ -89,9 +118,11 @@ void checkReadsBack(const xml::Document& converted) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> fields = kelvor::fuzz::splitFields(data, size, kFieldCount);
+    platform::SourceBytes source;
+    source.bytes = fields[kFeed];
+    source.url = "http://example.com/feed.xml";
     xml::Document feed = xml::Document::create();
-    if (!feed.loadBytes(fields[kFeed], "http://example.com/feed.xml"))
-        return 0;
+    bool parsed = feed.loadBytes(source.bytes, source.url);
 
     DownloadTask task;
     task.title = asAttributeValue(fields[kTitle]);
@@ -99,13 +130,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     task.feedUrl = asAttributeValue(fields[kFeedUrl]);
     const DownloadTask original = task;
     std::string text;
-    if (!feeds::convertFeedToText(feed, task, [&text](const std::string& piece) { text += piece; }))
-        kelvor::fuzz::fail("a loaded feed gives no tree file");
+    feeds::FeedReport report;
+    if (!feeds::convertFeedSource(
+            source, task, [&text](const std::string& piece) { text += piece; }, &report)) {
+        if (parsed)
+            kelvor::fuzz::fail("a loaded feed gives no tree file");
+        if (task.errorText.rfind("加载错误:", 0) != 0)
+            kelvor::fuzz::fail("an unreadable feed gives no load error", {task.errorText});
+        return 0;
+    }
+    if (parsed && report.recovered)
+        kelvor::fuzz::fail("a feed that parses was read leniently");
     xml::Document converted = xml::Document::create();
     if (!converted.loadXML(text))
         kelvor::fuzz::fail("the converted tree file does not parse",
                            {xml::formatParseError(converted.parseError()), text.substr(0, 2000)});
-    checkRoot(converted, feed, original);
+    if (parsed && !feeds::mayBeJson(source.bytes))
+        checkParsedFeed(converted, feed, original);
+    else
+        checkRootTexts(converted, original, true);
     checkReadsBack(converted);
     return 0;
 }

@@ -45,4 +45,22 @@ std::string generateFeed(int items, int seed) {
     return feed + "</channel>\n</rss>\n";
 }
 
+std::string generateAtomFeed(int items, int seed) {
+    std::string base = "https://example.org/" + std::to_string(seed);
+    std::string feed = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                       "<feed xmlns=\"http://www.w3.org/2005/Atom\">\n<title>Benchmark channel " +
+                       std::to_string(seed) + "</title>\n<link href=\"" + base +
+                       "/\"/>\n<updated>2025-06-02T10:00:00+08:00</updated>\n";
+    for (int i = 0; i < items; ++i) {
+        std::string n = std::to_string(i);
+        feed += "<entry>\n<title>新闻标题 " + n + " — headline number " + n +
+                "</title>\n<link rel=\"alternate\" href=\"" + base + "/item/" + n + "\"/>\n<id>" +
+                base + "/item/" + n +
+                "</id>\n<updated>2025-06-02T10:" + std::to_string(10 + i % 50) +
+                ":00+08:00</updated>\n<summary type=\"html\">" + paragraph(i, seed) +
+                "</summary>\n</entry>\n";
+    }
+    return feed + "</feed>\n";
+}
+
 } // namespace kelvor::bench

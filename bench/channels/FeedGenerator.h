@@ -8,5 +8,8 @@
 namespace kelvor::bench {
 
 std::string generateFeed(int items, int seed);
+// The same entries as an Atom 1.0 feed (title, alternate link, updated,
+// id and an HTML summary).
+std::string generateAtomFeed(int items, int seed);
 
 } // namespace kelvor::bench

@@ -5,6 +5,8 @@
 #include "feeds/DownloadTask.h"
 #include "feeds/DownloadWorker.h"
 #include "feeds/FavoritesImport.h"
+#include "feeds/FeedReading.h"
+#include "platform/SourceBytes.h"
 #include "tree/Strings.h"
 
 #include <cstdio>
@@ -17,10 +19,11 @@ const char* const kUsage =
     "DIR]\n"
     "\n"
     "Loads ADDRESS (http or https address, file:// address or local path) and\n"
-    "converts it as the reader does: an OPML list when its root is \"opml\", RSS\n"
-    "otherwise. An address ending in $FAVORITES reads the Favorites folder or\n"
-    "bookmarks file (--favorites, default $HOME/Favorites). The tree file goes\n"
-    "to stdout.\n"
+    "converts it as the reader does: a JSON Feed, an OPML list when its root is\n"
+    "\"opml\", an Atom feed, RSS otherwise; a feed that does not parse is read\n"
+    "again leniently (said on stderr). An address ending in $FAVORITES reads\n"
+    "the Favorites folder or bookmarks file (--favorites, default\n"
+    "$HOME/Favorites). The tree file goes to stdout.\n"
     "\n"
     "  --title T          the channel title (root Title)\n"
     "  --href H           the channel's web page (root Href; default ADDRESS)\n"
@@ -35,8 +38,8 @@ bool printDocument(const xml::Document& doc) {
 
 int runConvert(const std::vector<std::string>& args) {
     Arguments parsed;
-    if (auto exitCode = parseCommandArguments(args, {"title", "href", "timeout", "favorites"}, {}, "convert",
-                                              "ADDRESS", kUsage, parsed))
+    if (auto exitCode = parseCommandArguments(args, {"title", "href", "timeout", "favorites"}, {},
+                                              "convert", "ADDRESS", kUsage, parsed))
         return *exitCode;
     xml::LoadOptions options;
     if (!applyTimeout(parsed.value("timeout"), options.connectTimeoutMs, options.totalTimeoutMs))
@@ -54,17 +57,26 @@ int runConvert(const std::vector<std::string>& args) {
                 std::fprintf(stderr, "%s\n", task.errorText.c_str());
             return !favorites.isNull() && printDocument(favorites) ? 0 : 1;
         }
-        xml::Document source = xml::Document::create();
-        if (!source.load(task.feedUrl, options)) {
+        platform::SourceBytes source;
+        if (!platform::readSource(task.feedUrl, options, source)) {
             std::fprintf(stderr, "%s\n",
-                         feeds::loadErrorText(source.parseError(), task.sourceUrl).c_str());
+                         feeds::loadErrorText(source.error, task.sourceUrl).c_str());
             return 1;
         }
-        bool written = true;
-        bool converted = feeds::convertFeedToText(source, task, [&written](const std::string& piece) {
-            written = written && std::fwrite(piece.data(), 1, piece.size(), stdout) == piece.size();
-        });
-        return converted && written ? 0 : 1;
+        // The text goes out only once it is whole: a feed that turns out
+        // unreadable half-way prints nothing but its error.
+        std::string text;
+        feeds::FeedReport report;
+        bool converted = feeds::convertFeedSource(
+            source, task, [&text](const std::string& piece) { text += piece; }, &report);
+        if (!converted) {
+            std::fprintf(stderr, "%s\n", task.errorText.c_str());
+            return 1;
+        }
+        if (report.recovered)
+            std::fprintf(stderr, "%s\n", "已修复格式错误后读取");
+        bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+        return written ? 0 : 1;
     } catch (const xml::DomError& error) {
         std::fprintf(stderr, "转换失败: %s\n", error.what());
         return 1;

@@ -23,8 +23,10 @@ const char* const kUsage =
     "Resolves every channel and sub-tree item of TREEFILE, and of the local tree\n"
     "files it names, and downloads those whose cached copy is missing or expired\n"
     "into the home folder's rss/ and url/, five at a time. Prints one line per\n"
-    "finished download, then \"N downloaded, N failed, N fresh\". Exits with 1\n"
-    "when any download failed.\n"
+    "finished download (ok, not modified: the server says the copy is current,\n"
+    "recovered: read leniently from a broken feed, or failed with the error), then\n"
+    "\"N downloaded, N failed, N fresh\" (with \", N not modified, N recovered\" when\n"
+    "there were such). Exits with 1 when any download failed.\n"
     "\n"
     "  --all              download every copy, fresh or not\n"
     "  --home DIR         the home folder (default: $KELVOR_HOME, else the nearest\n"
@@ -55,16 +57,28 @@ std::string chooseHome(const Arguments& parsed, const std::string& treeFile) {
 }
 
 struct Tally {
-    int done = 0, downloaded = 0, failed = 0;
+    int done = 0, downloaded = 0, failed = 0, notModified = 0, recovered = 0;
 };
+
+const char* outcomeOf(const feeds::DownloadTask& task, Tally& tally) {
+    if (task.notModified) {
+        ++tally.notModified;
+        return "not modified";
+    }
+    ++tally.downloaded;
+    if (task.recovered) {
+        ++tally.recovered;
+        return "recovered";
+    }
+    return "ok";
+}
 
 void report(const feeds::DownloadTask& task, const PlannedChannel& channel, Tally& tally,
             size_t total) {
     ++tally.done;
     if (task.errorText.empty()) {
-        ++tally.downloaded;
-        std::printf("[%d/%zu] ok      %s -> %s\n", tally.done, total, channel.title.c_str(),
-                    channel.cacheFile.c_str());
+        std::printf("[%d/%zu] %-7s %s -> %s\n", tally.done, total, outcomeOf(task, tally),
+                    channel.title.c_str(), channel.cacheFile.c_str());
     } else {
         ++tally.failed;
         std::printf("[%d/%zu] failed  %s: %s\n", tally.done, total, channel.title.c_str(),
@@ -111,7 +125,10 @@ int runRefresh(const std::vector<std::string>& args) {
         queue.QueueDownload(const_cast<PlannedChannel*>(&channel), channel.title, channel.href,
                             channel.source, channel.cacheFile, channel.feed, feeds::kKindFirstLoad);
     queue.runUntilEmpty();
-    std::printf("%d downloaded, %d failed, %d fresh\n", tally.downloaded, tally.failed, plan.fresh);
+    std::printf("%d downloaded, %d failed, %d fresh", tally.downloaded, tally.failed, plan.fresh);
+    if (tally.notModified > 0 || tally.recovered > 0)
+        std::printf(", %d not modified, %d recovered", tally.notModified, tally.recovered);
+    std::printf("\n");
     return tally.failed > 0 ? 1 : 0;
 }
 

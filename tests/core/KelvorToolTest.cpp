@@ -131,6 +131,42 @@ TEST(KelvorTool, RefreshDownloadsMissingCopiesAndLeavesFreshOnes) {
     EXPECT_EQ(server.requestCount("/a"), 4);
 }
 
+TEST(KelvorTool, RefreshSaysWhichCopiesWereNotModifiedOrRecovered) {
+    HttpServer server;
+    kelvor::test::HttpResponse current;
+    current.body = kFeed;
+    current.etag = "\"same\"";
+    server.serve("/current", current);
+    server.serve("/broken", "<rss><item><title>Caf&eacute; & bar</title></item>");
+    TempDir home;
+    home.write("index.xml", "<Tree><TreeNode Title=\"Current\" Rss=\"" + server.url("/current") +
+                                "\"/><TreeNode Title=\"Broken\" Rss=\"" + server.url("/broken") +
+                                "\"/></Tree>");
+
+    ToolRun first = tool({"refresh", home.file("index.xml"), "--all"});
+    EXPECT_EQ(first.exitCode, 0) << first.out << first.err;
+    EXPECT_NE(first.out.find("] recovered Broken -> "), std::string::npos) << first.out;
+    EXPECT_EQ(lastLine(first.out), "2 downloaded, 0 failed, 0 fresh, 0 not modified, 1 recovered");
+    EXPECT_NE(home.read("rss/Broken.xml").find("Title=\"Café &amp; bar\""), std::string::npos);
+
+    ToolRun second = tool({"refresh", home.file("index.xml"), "--all"});
+    EXPECT_NE(second.out.find("] not modified Current -> "), std::string::npos) << second.out;
+    EXPECT_EQ(lastLine(second.out), "1 downloaded, 0 failed, 0 fresh, 1 not modified, 1 recovered");
+}
+
+TEST(KelvorTool, ConvertReadsEveryFormat) {
+    const std::string fixtures = std::string(KELVOR_TEST_FIXTURES) + "/feeds/";
+    ToolRun atom = tool({"convert", fixtures + "atom10.xml"});
+    EXPECT_EQ(atom.exitCode, 0) << atom.err;
+    EXPECT_NE(atom.out.find("Href=\"http://blog.example/base/posts/1.html\""), std::string::npos);
+    ToolRun json = tool({"convert", fixtures + "jsonfeed11.json"});
+    EXPECT_NE(json.out.find("Title=\"HTML wins\""), std::string::npos) << json.err;
+    ToolRun broken = tool({"convert", fixtures + "recover-gb18030.broken.xml"});
+    EXPECT_EQ(broken.exitCode, 0);
+    EXPECT_NE(broken.out.find("新闻标题二"), std::string::npos);
+    EXPECT_NE(broken.err.find("已修复格式错误后读取"), std::string::npos);
+}
+
 TEST(KelvorTool, DumpPrintsAnIndentedOutline) {
     TempDir dir;
     std::string file = dir.write(

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
@@ -43,7 +44,7 @@ bool sendAll(int fd, const std::string& bytes) {
 }
 
 // The request line's path, or "" when the request did not arrive whole.
-std::string readRequestPath(int fd) {
+std::string readRequest(int fd) {
     std::string request;
     char buffer[4096];
     while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
@@ -52,12 +53,51 @@ std::string readRequestPath(int fd) {
             return {};
         request.append(buffer, static_cast<size_t>(n));
     }
+    return request;
+}
+
+std::string requestPath(const std::string& request) {
     size_t start = request.find(' ');
     size_t end = start == std::string::npos ? start : request.find(' ', start + 1);
     return end == std::string::npos ? std::string() : request.substr(start + 1, end - start - 1);
 }
 
+// The value of a header line of a request head, matched without case.
+std::string headerValue(const std::string& request, const std::string& name) {
+    std::string lower = request;
+    std::string key = "\r\n" + name + ":";
+    for (auto* text : {&lower, &key})
+        for (char& c : *text)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    size_t at = lower.find(key);
+    if (at == std::string::npos)
+        return {};
+    size_t from = request.find_first_not_of(' ', at + key.size());
+    size_t end = request.find("\r\n", from);
+    return request.substr(from, end - from);
+}
+
+// As HTTP says: a request that names an entity tag is judged by it alone.
+bool notModified(const HttpResponse& response, const std::string& request) {
+    std::string tag = headerValue(request, "If-None-Match");
+    if (!tag.empty() && !response.etag.empty())
+        return tag == response.etag;
+    return !response.lastModified.empty() &&
+           headerValue(request, "If-Modified-Since") == response.lastModified;
+}
+
 } // namespace
+
+void HttpServer::serveOnce(const std::string& path, HttpResponse response) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    once_[path].push_back(std::move(response));
+}
+
+std::string HttpServer::lastRequestHeader(const std::string& path, const std::string& name) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = lastRequests_.find(path);
+    return it == lastRequests_.end() ? std::string() : headerValue(it->second, name);
+}
 
 HttpServer::HttpServer() {
     listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -157,7 +197,8 @@ bool HttpServer::waitUntilStopped(int ms) {
 }
 
 void HttpServer::handle(int client) {
-    std::string path = readRequestPath(client);
+    std::string request = readRequest(client);
+    std::string path = requestPath(request);
     HttpResponse response;
     response.status = 404;
     response.body = "not found";
@@ -165,20 +206,34 @@ void HttpServer::handle(int client) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         ++counts_[path];
+        lastRequests_[path] = request;
         auto it = routes_.find(path);
-        if (it != routes_.end())
+        if (auto queued = once_.find(path); queued != once_.end() && !queued->second.empty()) {
+            response = queued->second.front();
+            queued->second.erase(queued->second.begin());
+        } else if (it != routes_.end()) {
             response = it->second;
+        }
         delay = response.delayMs > 0 ? response.delayMs : defaultDelayMs_;
     }
     ++requests_;
     bool stopped = !path.empty() && ((response.stall && waitUntilStopped(24 * 3600 * 1000)) ||
                                      (delay > 0 && waitUntilStopped(delay)));
+    if (notModified(response, request)) {
+        response.status = 304;
+        response.body.clear();
+    }
     if (!path.empty() && !stopped) {
         std::string head =
             "HTTP/1.1 " + std::to_string(response.status) + " " + reasonPhrase(response.status) +
             "\r\nContent-Type: " + response.contentType + "\r\nConnection: close\r\n";
         if (!response.location.empty())
             head += "Location: " + response.location + "\r\n";
+        if (!response.etag.empty())
+            head += "ETag: " + response.etag + "\r\n";
+        if (!response.lastModified.empty())
+            head += "Last-Modified: " + response.lastModified + "\r\n";
+        head += response.headers;
         if (!response.endless)
             head += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
         bool ok = sendAll(client, head + "\r\n") && sendAll(client, response.body);

@@ -22,6 +22,11 @@ struct HttpResponse {
     int delayMs = 0;      // wait before answering
     bool stall = false;   // accept, read the request, never answer
     bool endless = false; // send the body over and over, without a length
+    std::string headers;  // more header lines, each ending in "\r\n"
+    // Validators: sent as ETag / Last-Modified, and a request that names
+    // them in If-None-Match / If-Modified-Since gets "304 Not Modified".
+    std::string etag;
+    std::string lastModified;
 };
 
 class HttpServer {
@@ -34,6 +39,9 @@ class HttpServer {
 
     void serve(const std::string& path, HttpResponse response);
     void serve(const std::string& path, const std::string& body);
+    // Answers the next request for path with this, before its usual answer
+    // (several queue up in order).
+    void serveOnce(const std::string& path, HttpResponse response);
     // Applied to every path that has none of its own (e.g. a delay for all).
     void setDefaultDelay(int delayMs);
 
@@ -41,6 +49,8 @@ class HttpServer {
     std::string url(const std::string& path) const;
     int requestCount() const { return requests_; }
     int requestCount(const std::string& path) const;
+    // A header of the last request for path, "" when it had none.
+    std::string lastRequestHeader(const std::string& path, const std::string& name) const;
 
     void stop();
 
@@ -58,6 +68,8 @@ class HttpServer {
     std::condition_variable stopped_;
     std::map<std::string, HttpResponse> routes_;
     std::map<std::string, int> counts_;
+    std::map<std::string, std::vector<HttpResponse>> once_;
+    std::map<std::string, std::string> lastRequests_;
     int defaultDelayMs_ = 0;
     std::vector<std::thread> connections_;
     std::vector<int> openClients_;

@@ -4,6 +4,7 @@
 #include "navtree/CDlgTreePro.h"
 #include "tree/Strings.h"
 #include "tree/TreeFormat.h"
+#include "support/HttpServer.h"
 #include "widgets/TreeEditFixture.h"
 
 #include <QLineEdit>
@@ -79,6 +80,33 @@ TEST_F(PropertiesDialog, NewItemDialogProposesACategoryFileNameOnceAndNeedsATitl
     named.OnOK();
     EXPECT_EQ(named.result(), QDialog::Accepted);
     EXPECT_EQ(named.fileName, "/fav/体育.xml"); // read from the disabled box
+}
+
+TEST_F(PropertiesDialog, ASitesAddressTypedAsTheFeedBecomesItsFeedWhenTheUserAgrees) {
+    kelvor::test::HttpServer server;
+    server.serve("/site", kelvor::test::HttpResponse{
+                              200, "<html><head><link rel=alternate type=application/rss+xml href=/rss>",
+                              "text/html"});
+    auto typed = [&](const std::string& shown, const std::string& address, int answer) {
+        boxes.answer = answer;
+        CDlgTreePro dialog;
+        dialog.rss = shown;
+        dialog.OnInitDialog();
+        dialog.titleBox()->setText(QStringLiteral("站点"));
+        dialog.rssBox()->setText(QString::fromStdString(address));
+        dialog.OnOK();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        return dialog.rss;
+    };
+    EXPECT_EQ(typed("", server.url("/site"), kelvor::app::kIdYes), server.url("/rss"));
+    ASSERT_EQ(boxes.messages.size(), 1u);
+    EXPECT_NE(boxes.messages[0].text.find("要改用这个频道地址吗？"), std::string::npos);
+    EXPECT_EQ(typed("", server.url("/site"), kelvor::app::kIdNo), server.url("/site"));
+    EXPECT_EQ(boxes.messages.size(), 2u);
+    int requests = server.requestCount("/site");
+    EXPECT_EQ(typed(server.url("/site"), server.url("/site"), kelvor::app::kIdYes), server.url("/site"))
+        << "an address kept as it was is not asked about";
+    EXPECT_EQ(server.requestCount("/site"), requests);
 }
 
 TEST_F(PropertiesDialog, ShowsTheItemAndLocksWhatCannotBeChosen) {

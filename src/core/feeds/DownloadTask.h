@@ -35,6 +35,18 @@ struct DownloadTask {
     std::string errorText;
     int kind = kKindFirstLoad;
 
+    // How a feed's download went, for reports: the server said the copy is
+    // current (and it was kept), or the feed was read only leniently.
+    bool notModified = false;
+    bool recovered = false;
+    // The answer's validators, kept as root attributes of the new copy
+    // (raw, escaped when written).
+    std::string etag;
+    std::string lastModified;
+    // The page address the channel names, when its feed was found through
+    // that page (feedUrl is then the feed read); raw.
+    std::string channelUrl;
+
     // Turned true to stop the transfer (shutdown).
     std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
 };

@@ -1,7 +1,9 @@
 #include "feeds/DownloadWorker.h"
 
+#include "feeds/AtomConversion.h"
 #include "feeds/CacheFile.h"
 #include "feeds/FavoritesImport.h"
+#include "feeds/FeedDownload.h"
 #include "feeds/OpmlConversion.h"
 #include "feeds/RssConversion.h"
 #include "tree/Strings.h"
@@ -12,18 +14,6 @@ namespace {
 void saveToCache(DownloadTask& task, const xml::Document& doc) {
     prepareCacheFolder(task.cacheFile);
     saveCacheFile(doc, task.cacheFile);
-}
-
-void convertAndSave(DownloadTask& task, const xml::Document& source) {
-    try {
-        prepareCacheFolder(task.cacheFile);
-        CacheFileWriter file(task.cacheFile);
-        if (convertFeedToText(source, task,
-                              [&file](const std::string& piece) { file.write(piece); }))
-            file.commit();
-    } catch (...) {
-        task.errorText = str::kSaveFailed + task.cacheFile;
-    }
 }
 
 void stampAndSave(DownloadTask& task, xml::Document& source) {
@@ -43,6 +33,8 @@ bool convertFeedToText(const xml::Document& source, DownloadTask& task, const Te
         sink(list.xml());
         return true;
     }
+    if (ConvertAtomToTreeText(source, task, sink))
+        return true;
     return ConvertRssToTreeText(source, task, sink);
 }
 
@@ -70,17 +62,14 @@ int RunDownloadTask(DownloadTask& task, const xml::LoadOptions& options) {
         }
         return task.errorText.empty() ? 1 : 0;
     }
+    if (!task.feedUrl.empty())
+        return DownloadFeed(task, options);
     xml::Document doc = xml::Document::create();
-    const std::string& address = task.feedUrl.empty() ? task.sourceUrl : task.feedUrl;
-    if (!doc.load(address, options)) {
+    if (!doc.load(task.sourceUrl, options)) {
         task.errorText = loadErrorText(doc.parseError(), task.sourceUrl);
         return 0;
     }
-    if (task.cacheFile.empty())
-        return 1;
-    if (!task.feedUrl.empty())
-        convertAndSave(task, doc);
-    else
+    if (!task.cacheFile.empty())
         stampAndSave(task, doc);
     return 1;
 }

@@ -18,8 +18,9 @@ namespace kelvor::feeds {
 int RunDownloadTask(DownloadTask& task, const xml::LoadOptions& options = {});
 
 // The worker's conversion of a loaded feed, OPML when the root is "opml",
-// else RSS, as the text of the file to save, in pieces. False when there is
-// no result; throws xml::DomError when the result cannot be built.
+// Atom when it is an Atom feed, else RSS, as the text of the file to save,
+// in pieces. False when there is no result; throws xml::DomError when the
+// result cannot be built.
 bool convertFeedToText(const xml::Document& source, DownloadTask& task, const TextSink& sink);
 
 // Marks a fetched tree file with the address it came from and its type;

@@ -4,35 +4,84 @@
 #include "feeds/TreeRoot.h"
 #include "feeds/TreeText.h"
 
+#include <optional>
+
 #include <strings.h>
 
 namespace kelvor::feeds {
 namespace {
 
+constexpr const char* kDublinCore = "http://purl.org/dc/elements/1.1/";
+constexpr const char* kContentModule = "http://purl.org/rss/1.0/modules/content/";
+
+// What an item's extensions offer where its plain RSS children are silent:
+// only the first of each counts.
+struct Fallbacks {
+    bool hasDate = false, hasLink = false, hasDescription = false;
+    std::optional<std::string> dcDate, permalink, encoded;
+
+    void clear() { *this = Fallbacks(); }
+
+    void consider(const xml::Node& child) {
+        if (!dcDate && child.isElementNs("date", kDublinCore))
+            dcDate = child.text();
+        else if (!encoded && child.isElementNs("encoded", kContentModule))
+            encoded = child.text();
+        else if (!permalink && child.nameIs("guid"))
+            considerGuid(child);
+    }
+
+    void considerGuid(const xml::Node& guid) {
+        std::string permaLink = guid.attributeOr("isPermaLink", "true");
+        std::string text = guid.text();
+        if (permaLink == "true" &&
+            (text.compare(0, 7, "http://") == 0 || text.compare(0, 8, "https://") == 0))
+            permalink = std::move(text);
+    }
+
+    void apply(TreeItem& item) {
+        if (!hasDate && dcDate)
+            item.setAttribute("Date", std::move(*dcDate));
+        if (!hasLink && permalink)
+            item.setAttribute("Href", std::move(*permalink));
+        if (!hasDescription && encoded)
+            item.descriptions.push_back(std::move(*encoded));
+    }
+};
+
 // Item children are told apart by the first letters of their names, without
 // regard to case: "title..." (any name that starts so), exactly "link",
 // "pubDa...", "description...". Prefixed names ("dc:title") match nothing.
-void addItemField(TreeItem& item, const xml::Node& child) {
+void addItemField(TreeItem& item, Fallbacks& fallbacks, const xml::Node& child) {
     if (!child.isElement())
         return;
     std::string name = child.nodeName();
     const char* n = name.c_str();
-    if (strncasecmp(n, "title", 5) == 0)
+    if (strncasecmp(n, "title", 5) == 0) {
         item.setAttribute("Title", child.text());
-    else if (strncasecmp(n, "link", 5) == 0)
+    } else if (strncasecmp(n, "link", 5) == 0) {
         item.setAttribute("Href", child.text());
-    else if (strncasecmp(n, "pubDate", 5) == 0)
+        fallbacks.hasLink = true;
+    } else if (strncasecmp(n, "pubDate", 5) == 0) {
         item.setAttribute("Date", child.text());
-    else if (strncasecmp(n, "description", 11) == 0)
+        fallbacks.hasDate = true;
+    } else if (strncasecmp(n, "description", 11) == 0) {
         item.descriptions.push_back(child.text());
+        fallbacks.hasDescription = true;
+    } else {
+        fallbacks.consider(child);
+    }
 }
 
 template <class Emit> void forEachItem(const xml::Document& source, Emit emit) {
     TreeItem item;
+    Fallbacks fallbacks;
     for (const xml::Node& element : source.getElementsByTagName("item")) {
         item.clear();
+        fallbacks.clear();
         for (xml::Node child = element.firstChild(); child; child = child.nextSibling())
-            addItemField(item, child);
+            addItemField(item, fallbacks, child);
+        fallbacks.apply(item);
         emit(item);
     }
 }

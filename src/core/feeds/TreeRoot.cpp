@@ -30,7 +30,17 @@ xml::Document newChannelDocument(DownloadTask& task, const char* type) {
         task.href = task.feedUrl;
     else
         EscapeXmlText(task.href);
-    return newTreeDocument({"rss.xsl", type, task.title, &task.href, task.feedUrl});
+    xml::Document doc = newTreeDocument({"rss.xsl", type, task.title, &task.href, task.feedUrl});
+    // The server's validators, for the next conditional request.
+    if (xml::Node root = doc.documentElement()) {
+        if (!task.etag.empty())
+            root.setAttribute("ETag", task.etag);
+        if (!task.lastModified.empty())
+            root.setAttribute("LastModified", task.lastModified);
+        if (!task.channelUrl.empty())
+            root.setAttribute("ChannelURL", task.channelUrl);
+    }
+    return doc;
 }
 
 } // namespace kelvor::feeds

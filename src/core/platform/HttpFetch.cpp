@@ -2,7 +2,11 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <ctime>
+#include <memory>
 #include <mutex>
 
 namespace kelvor::net {
@@ -13,7 +17,64 @@ struct Transfer {
     size_t maxBytes;
     bool tooLarge = false;
     const std::atomic<bool>* cancel;
+    FetchResult* result;
 };
+
+std::string trimmed(const std::string& text) {
+    size_t from = text.find_first_not_of(" \t\r\n");
+    size_t to = text.find_last_not_of(" \t\r\n");
+    return from == std::string::npos ? std::string() : text.substr(from, to - from + 1);
+}
+
+long retryAfterOf(const std::string& value) {
+    bool seconds = !value.empty() && std::all_of(value.begin(), value.end(), [](char c) {
+                       return std::isdigit(static_cast<unsigned char>(c));
+                   });
+    if (seconds)
+        return value.size() > 9 ? 999999999L : std::stol(value);
+    time_t when = curl_getdate(value.c_str(), nullptr);
+    if (when < 0)
+        return -1;
+    time_t now = std::time(nullptr);
+    return when > now ? static_cast<long>(when - now) : 0;
+}
+
+// Each answer of a redirect chain sends its own headers; the last one's count.
+size_t onHeader(char* data, size_t size, size_t count, void* user) {
+    auto* result = static_cast<Transfer*>(user)->result;
+    size_t bytes = size * count;
+    std::string line(data, bytes);
+    if (line.compare(0, 5, "HTTP/") == 0) {
+        result->etag.clear();
+        result->lastModified.clear();
+        result->retryAfterSeconds = -1;
+        return bytes;
+    }
+    size_t colon = line.find(':');
+    if (colon == std::string::npos)
+        return bytes;
+    std::string name = line.substr(0, colon);
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string value = trimmed(line.substr(colon + 1));
+    if (name == "etag")
+        result->etag = value;
+    else if (name == "last-modified")
+        result->lastModified = value;
+    else if (name == "retry-after")
+        result->retryAfterSeconds = retryAfterOf(value);
+    return bytes;
+}
+
+curl_slist* conditionalHeaders(const xml::LoadOptions& options) {
+    curl_slist* headers = nullptr;
+    if (!options.ifNoneMatch.empty())
+        headers = curl_slist_append(headers, ("If-None-Match: " + options.ifNoneMatch).c_str());
+    if (!options.ifModifiedSince.empty())
+        headers =
+            curl_slist_append(headers, ("If-Modified-Since: " + options.ifModifiedSince).c_str());
+    return headers;
+}
 
 size_t onData(char* data, size_t size, size_t count, void* user) {
     auto* transfer = static_cast<Transfer*>(user);
@@ -97,7 +158,9 @@ FetchResult fetch(const std::string& url, const xml::LoadOptions& options) {
         result.reason = "无法创建网络连接";
         return result;
     }
-    Transfer transfer{&result.body, options.maxBytes, false, options.cancel};
+    Transfer transfer{&result.body, options.maxBytes, false, options.cancel, &result};
+    std::unique_ptr<curl_slist, void (*)(curl_slist*)> headers(conditionalHeaders(options),
+                                                               curl_slist_free_all);
     char errorBuffer[CURL_ERROR_SIZE] = {0};
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -113,6 +176,10 @@ FetchResult fetch(const std::string& url, const xml::LoadOptions& options) {
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onData);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
+    if (headers)
+        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
     if (options.cancel) {
         curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
         curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
@@ -141,7 +208,10 @@ FetchResult fetch(const std::string& url, const xml::LoadOptions& options) {
         result.body.clear();
         return result;
     }
-    if (result.httpStatus >= 400) {
+    if (result.httpStatus == 304) {
+        result.notModified = true;
+        result.body.clear();
+    } else if (result.httpStatus >= 400) {
         result.errorCode = xml::kErrHttpBase + static_cast<uint32_t>(result.httpStatus);
         result.reason = "服务器返回 HTTP " + std::to_string(result.httpStatus);
         result.body.clear();

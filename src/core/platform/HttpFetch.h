@@ -16,6 +16,11 @@ struct FetchResult {
     std::string effectiveUrl;
     uint32_t errorCode = 0; // kErrHttpBase + status, or kErrNetworkBase + curl code
     std::string reason;     // readable, for the parse error fields
+    // "304 Not Modified" to a conditional request: ok, with no body.
+    bool notModified = false;
+    std::string etag;         // the final answer's ETag, as sent
+    std::string lastModified; // and its Last-Modified
+    long retryAfterSeconds = -1; // from Retry-After (seconds or a date), -1 when none
 };
 
 bool isWebAddress(const std::string& address);

@@ -3,6 +3,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/HomeFolder.h"
 #include "platform/HttpFetch.h"
+#include "platform/SourceBytes.h"
 #include "platform/XmlChars.h"
 
 #include <libxml/parser.h>
@@ -200,19 +201,6 @@ std::string trimTrailingNewline(std::string text) {
     return text;
 }
 
-std::string absoluteFileUrl(const std::string& path) {
-    if (!path.empty() && path[0] == '/')
-        return "file://" + path;
-    char cwd[4096];
-    if (!getcwd(cwd, sizeof cwd))
-        return "file:///" + path;
-    std::string base = cwd;
-    std::string rel = path;
-    while (rel.compare(0, 2, "./") == 0)
-        rel = rel.substr(2);
-    return "file://" + base + (base == "/" ? "" : "/") + rel;
-}
-
 } // namespace
 
 namespace {
@@ -295,6 +283,53 @@ bool Node::nameIs(const char* name) const {
     if (node->ns && node->ns->prefix)
         return nodeName() == name;
     return node->name && std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;
+}
+
+std::string Node::localName() const {
+    xmlNodePtr node = asNode(require());
+    if (node->type != XML_ELEMENT_NODE && node->type != XML_ATTRIBUTE_NODE)
+        return nodeName();
+    return node->name ? reinterpret_cast<const char*>(node->name) : "";
+}
+
+std::string Node::namespaceUri() const {
+    xmlNodePtr node = asNode(require());
+    if ((node->type != XML_ELEMENT_NODE && node->type != XML_ATTRIBUTE_NODE) || !node->ns || !node->ns->href)
+        return {};
+    return reinterpret_cast<const char*>(node->ns->href);
+}
+
+bool Node::isElementNs(const char* localName, const char* namespaceUri) const {
+    xmlNodePtr node = asNode(require());
+    if (node->type != XML_ELEMENT_NODE || !node->name || !node->ns || !node->ns->href)
+        return false;
+    return std::strcmp(reinterpret_cast<const char*>(node->name), localName) == 0 &&
+           std::strcmp(reinterpret_cast<const char*>(node->ns->href), namespaceUri) == 0;
+}
+
+std::string Node::xmlBase() const {
+    xmlNodePtr node = asNode(require());
+    if (node->type != XML_ELEMENT_NODE)
+        return {};
+    xmlChar* base = xmlGetNsProp(node, reinterpret_cast<const xmlChar*>("base"), XML_XML_NAMESPACE);
+    if (!base)
+        return {};
+    std::string result(reinterpret_cast<const char*>(base));
+    xmlFree(base);
+    return result;
+}
+
+std::string Node::innerXml() const {
+    xmlNodePtr node = asNode(require());
+    if (node->type != XML_ELEMENT_NODE)
+        return {};
+    std::unique_ptr<xmlBuffer, void (*)(xmlBufferPtr)> buffer(xmlBufferCreate(), xmlBufferFree);
+    if (!buffer)
+        throw DomError(kErrOutOfMemory, "out of memory");
+    for (xmlNodePtr child = node->children; child; child = child->next)
+        xmlNodeDump(buffer.get(), node->doc, child, 0, 0);
+    return std::string(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
+                       static_cast<size_t>(xmlBufferLength(buffer.get())));
 }
 
 Node Node::firstChild() const {
@@ -468,23 +503,12 @@ bool Document::load(const std::string& address) { return load(address, LoadOptio
 bool Document::load(const std::string& address, const LoadOptions& options) {
     DocImpl& d = impl();
     d.clearForLoad(impl_.use_count() > 1);
-    if (net::isWebAddress(address)) {
-        net::FetchResult fetched = net::fetch(address, options);
-        if (!fetched.ok) {
-            setParseError(d.parseError, fetched.errorCode, fetched.reason);
-            return false;
-        }
-        return loadBytes(fetched.body, address, fetched.charset);
-    }
-    std::string path = platform::pathOfFileAddress(address);
-    if (path.compare(0, 7, "file://") == 0)
-        path = path.substr(7);
-    std::string bytes;
-    if (!platform::readWholeFile(path, bytes)) {
-        setParseError(d.parseError, kErrFileNotFound, "系统找不到指定的文件: " + path);
+    platform::SourceBytes source;
+    if (!platform::readSource(address, options, source)) {
+        d.parseError = source.error;
         return false;
     }
-    return loadBytes(bytes, absoluteFileUrl(path));
+    return loadBytes(source.bytes, source.url, source.charset);
 }
 
 bool Document::loadXML(const std::string& text) {
@@ -495,6 +519,21 @@ bool Document::loadXML(const std::string& text) {
 }
 
 bool Document::loadBytes(const std::string& bytes, const std::string& url, const std::string& httpCharset) {
+    return loadBytesWith(bytes, url, httpCharset, false);
+}
+
+bool Document::loadRepairedBytes(const std::string& utf8, const std::string& url) {
+    if (!loadBytesWith(utf8, url, std::string(), true))
+        return false;
+    if (documentElement())
+        return true;
+    impl().clearForLoad(impl_.use_count() > 1);
+    setParseError(impl().parseError, kErrParseBase + XML_ERR_DOCUMENT_EMPTY, "文档格式错误");
+    return false;
+}
+
+bool Document::loadBytesWith(const std::string& bytes, const std::string& url, const std::string& httpCharset,
+                             bool recover) {
     initialize();
     DocImpl& d = impl();
     d.clearForLoad(impl_.use_count() > 1);
@@ -531,8 +570,9 @@ bool Document::loadBytes(const std::string& bytes, const std::string& url, const
         ctxt->sax->serror = captureFirstError;
     xmlDocPtr doc = xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()),
                                       url.empty() ? nullptr : url.c_str(),
-                                      forced.empty() ? nullptr : forced.c_str(), kParseOptions);
-    if (!doc || !ctxt->wellFormed) {
+                                      forced.empty() ? nullptr : forced.c_str(),
+                                      kParseOptions | (recover ? XML_PARSE_RECOVER : 0));
+    if (!doc || (!ctxt->wellFormed && !recover)) {
         if (!firstError.seen) {
             const xmlError& err = ctxt->lastError;
             firstError = {true, err.code, err.line, err.int2, err.message ? err.message : ""};

@@ -59,6 +59,10 @@ struct LoadOptions {
     size_t maxBytes = 64u * 1024 * 1024;
     // When set and turned true, a running transfer stops as soon as possible.
     const std::atomic<bool>* cancel = nullptr;
+    // Validators of the copy at hand, sent as If-None-Match and
+    // If-Modified-Since when not empty (web loads only).
+    std::string ifNoneMatch;
+    std::string ifModifiedSince;
 };
 
 enum class NodeType { Null, Element, Attribute, Text, CData, Comment, ProcessingInstruction, Document, Other };
@@ -80,6 +84,15 @@ public:
     // Qualified name ("prefix:local" when the element has a prefix).
     std::string nodeName() const;
     bool nameIs(const char* name) const; // exact, case-sensitive, no allocation
+    // The name without its prefix, and the namespace it is in (empty when none).
+    std::string localName() const;
+    std::string namespaceUri() const;
+    // True for an element of that local name in that namespace; no allocation.
+    bool isElementNs(const char* localName, const char* namespaceUri) const;
+    // The node's own xml:base attribute (not inherited), empty when absent.
+    std::string xmlBase() const;
+    // The children serialised as markup, as they stand in the document.
+    std::string innerXml() const;
 
     Node firstChild() const;
     Node nextSibling() const;
@@ -145,6 +158,11 @@ public:
     // by callers that fetched the bytes themselves).
     bool loadBytes(const std::string& bytes, const std::string& url, const std::string& httpCharset = {});
 
+    // A second reading of text that did not parse: UTF-8 (declaration and
+    // all), read on past errors, keeping what libxml2 makes of it. Still no
+    // external entities, no DTD, no network. False when no root comes out.
+    bool loadRepairedBytes(const std::string& utf8, const std::string& url);
+
     const ParseError& parseError() const;
     Node documentElement() const;
     // "file:///abs/path" after a local load, the address after a web load,
@@ -169,6 +187,8 @@ private:
     friend class Node;
     explicit Document(std::shared_ptr<DocImpl> impl) : impl_(std::move(impl)) {}
     DocImpl& impl() const; // throws kErrPointer for a null document
+    bool loadBytesWith(const std::string& bytes, const std::string& url, const std::string& httpCharset,
+                       bool recover);
 
     std::shared_ptr<DocImpl> impl_;
 };

@@ -98,10 +98,25 @@ std::string ReadCacheHeader(const std::string& path, int& expires) {
     Reader reader = openReader(path);
     if (!reader || !readToRoot(reader.get()))
         return {};
-    std::string baseUrl = takeAttribute(reader.get(), "BaseURL");
+    // A copy of a feed found through a page belongs to the channel that
+    // names the page; BaseURL says which feed was read.
+    std::string baseUrl = hasAttribute(reader.get(), "ChannelURL")
+                              ? takeAttribute(reader.get(), "ChannelURL")
+                              : takeAttribute(reader.get(), "BaseURL");
     if (hasAttribute(reader.get(), "Expires"))
         expires = std::atoi(takeAttribute(reader.get(), "Expires").c_str());
     return baseUrl;
+}
+
+CacheValidators ReadCacheValidators(const std::string& path) {
+    CacheValidators validators;
+    Reader reader = openReader(path);
+    if (!reader || !readToRoot(reader.get()))
+        return validators;
+    validators.baseUrl = takeAttribute(reader.get(), "BaseURL");
+    validators.etag = takeAttribute(reader.get(), "ETag");
+    validators.lastModified = takeAttribute(reader.get(), "LastModified");
+    return validators;
 }
 
 CacheFirstItem ReadCacheFirstItem(const std::string& path) {

@@ -22,9 +22,18 @@ enum ChannelResult : int {
 int ResolveChannelSource(const xml::Node& node, std::string& source, std::string& cacheFile,
                          std::string& feed, std::time_t now = std::time(nullptr));
 
-// The BaseURL of the file's root ("" when unreadable); expires from the
+// The channel address the copy belongs to ("" when unreadable): the root's
+// ChannelURL when its feed was found through a page, else its BaseURL;
+// expires from the
 // root's Expires, or -1 when it has none. Reads only the root's start tag.
 std::string ReadCacheHeader(const std::string& path, int& expires);
+
+// What the server said of the copy when it was downloaded, for a
+// conditional request the next time; all empty when the file is unreadable.
+struct CacheValidators {
+    std::string baseUrl, etag, lastModified;
+};
+CacheValidators ReadCacheValidators(const std::string& path);
 
 struct CacheFirstItem {
     std::string title, href, desc, date;

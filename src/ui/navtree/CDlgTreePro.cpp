@@ -1,8 +1,11 @@
 #include "navtree/CDlgTreePro.h"
 
+#include "feeds/FeedDiscovery.h"
 #include "frame/FrameInterface.h"
+#include "platform/HttpFetch.h"
 #include "tree/Strings.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -145,6 +148,7 @@ void CDlgTreePro::OnInitDialog() {
     if (!fileName.empty()) // only marks the kind; saveMode stays 1
         radio(treeType == "hot" ? kHotRadio : kFavoritesRadio)->setChecked(true);
     rssBox_->setText(qs(rss));
+    shownRss_ = rss;
     radio(kChildItemRadio)->setEnabled(rss.empty());
     descBox_->setPlainText(qs(desc));
     setWindowTitle(title.empty() ? QStringLiteral("新建一个项目") : qs(baseUrl));
@@ -185,6 +189,7 @@ void CDlgTreePro::OnOK() {
     href = ss(hrefBox_->text());
     fileName = ss(fileNameBox_->text()); // also from a disabled box
     rss = ss(rssBox_->text());
+    offerDiscoveredFeed();
     desc = ss(descBox_->toPlainText());
     if (!mayUseCategoryFile()) {
         fileNameBox_->setFocus();
@@ -192,6 +197,31 @@ void CDlgTreePro::OnOK() {
         return;
     }
     accept();
+}
+
+void CDlgTreePro::offerDiscoveredFeed() {
+    if (rss == shownRss_ || !kelvor::net::isWebAddress(rss))
+        return;
+    // The user waits for OK anyway; a page that does not answer soon is
+    // taken as typed.
+    kelvor::xml::LoadOptions options;
+    options.connectTimeoutMs = 5000;
+    options.totalTimeoutMs = 10000;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    std::string feed = kelvor::feeds::discoverFeed(rss, options);
+    QApplication::restoreOverrideCursor();
+    shownRss_ = rss; // asked once per address
+    if (feed.empty() || feed == rss)
+        return;
+    std::string question =
+        "“" + rss + "”是一个网页，其中指明的频道地址为“" + feed + "”。要改用这个频道地址吗？";
+    if (kelvor::app::messageBox(question, kelvor::str::kAppTitle,
+                                kelvor::app::MessageIcon::Question,
+                                kelvor::app::MessageButtons::YesNo) != kelvor::app::kIdYes)
+        return;
+    rss = feed;
+    rssBox_->setText(qs(rss));
+    shownRss_ = rss;
 }
 
 bool CDlgTreePro::mayUseCategoryFile() const {

@@ -54,6 +54,8 @@ public:
     void OnInitDialog();
     // OK: refuses an empty title, otherwise reads the boxes and closes,
     // unless the user would rather name a new category file than reuse one.
+    // A web page's address newly typed as the feed is replaced by the feed
+    // the page names, when the user agrees.
     void OnOK();
     void OnRadio(int id);
 
@@ -75,6 +77,7 @@ private:
     void buildControls();
     void proposeFileName();
     bool mayUseCategoryFile() const;
+    void offerDiscoveredFeed();
 
     QLineEdit* titleBox_ = nullptr;
     QLineEdit* hrefBox_ = nullptr;
@@ -83,4 +86,5 @@ private:
     QPlainTextEdit* descBox_ = nullptr;
     QButtonGroup* saveModes_ = nullptr;
     QPushButton* okButton_ = nullptr;
+    std::string shownRss_; // the feed field as the dialog opened
 };

@@ -1,0 +1,50 @@
+#include "feeds/FeedReading.h"
+
+#include "feeds/AtomConversion.h"
+#include "feeds/DownloadWorker.h"
+#include "feeds/FeedRepair.h"
+#include "feeds/JsonFeedConversion.h"
+
+namespace kelvor::feeds {
+namespace {
+
+// A lenient reading of a broken file always gives some root; it counts
+// only when it holds something to show.
+bool hasEntries(const xml::Document& doc) {
+    xml::Node root = doc.documentElement();
+    if (root.nameIs("opml"))
+        return root.hasChildNodes();
+    if (isAtomFeed(doc)) {
+        for (xml::Node child = root.firstChild(); child; child = child.nextSibling()) {
+            if (child.localName() == "entry")
+                return true;
+        }
+        return false;
+    }
+    return !doc.getElementsByTagName("item").empty();
+}
+
+} // namespace
+
+bool convertFeedSource(const platform::SourceBytes& source, DownloadTask& task,
+                       const TextSink& sink, FeedReport* report) {
+    if (report)
+        *report = {};
+    if (ConvertJsonFeedToText(source.bytes, task, sink))
+        return true;
+    xml::Document doc = xml::Document::create();
+    if (doc.loadBytes(source.bytes, source.url, source.charset))
+        return convertFeedToText(doc, task, sink);
+    xml::ParseError strictError = doc.parseError();
+    xml::Document repaired = xml::Document::create();
+    if (repaired.loadRepairedBytes(repairFeedText(source.bytes, source.charset), source.url) &&
+        hasEntries(repaired)) {
+        if (report)
+            report->recovered = true;
+        return convertFeedToText(repaired, task, sink);
+    }
+    task.errorText = loadErrorText(strictError, task.sourceUrl);
+    return false;
+}
+
+} // namespace kelvor::feeds

@@ -1,0 +1,185 @@
+#include "feeds/FeedRepair.h"
+
+#include "platform/HtmlEntities.h"
+#include "platform/XmlChars.h"
+
+#include <cctype>
+#include <cerrno>
+
+#include <iconv.h>
+
+namespace kelvor::feeds {
+namespace {
+
+// The whole text converted, or false when any byte is not valid in it.
+bool decodeAll(const std::string& bytes, const std::string& encoding, std::string& out) {
+    iconv_t cd = iconv_open("UTF-8", encoding.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    out.assign(bytes.size() * 2 + 16, '\0');
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    size_t written = 0;
+    bool ok = true;
+    while (inLeft > 0) {
+        char* to = &out[written];
+        size_t outLeft = out.size() - written;
+        size_t result = iconv(cd, &in, &inLeft, &to, &outLeft);
+        written = out.size() - outLeft;
+        if (result != static_cast<size_t>(-1))
+            continue;
+        if (errno != E2BIG) {
+            ok = false;
+            break;
+        }
+        out.resize(out.size() * 2);
+    }
+    iconv_close(cd);
+    out.resize(written);
+    return ok;
+}
+
+std::string declaredEncoding(const std::string& text) {
+    if (text.compare(0, 5, "<?xml") != 0)
+        return {};
+    size_t end = text.find("?>");
+    size_t at = text.find("encoding", 0);
+    if (end == std::string::npos || at == std::string::npos || at > end)
+        return {};
+    size_t open = text.find_first_of("\"'", at);
+    size_t close = open == std::string::npos ? open : text.find(text[open], open + 1);
+    if (close == std::string::npos || close > end)
+        return {};
+    return text.substr(open + 1, close - open - 1);
+}
+
+std::string dropLeadingNoise(const std::string& bytes) {
+    size_t at = 0;
+    while (at < bytes.size()) {
+        if (bytes.compare(at, 3, "\xEF\xBB\xBF") == 0)
+            at += 3;
+        else if (std::isspace(static_cast<unsigned char>(bytes[at])))
+            ++at;
+        else
+            break;
+    }
+    return bytes.substr(at);
+}
+
+std::string toUtf8(const std::string& bytes, const std::string& httpCharset) {
+    std::string text = dropLeadingNoise(bytes);
+    std::string named = declaredEncoding(text);
+    if (named.empty())
+        named = httpCharset;
+    std::string decoded;
+    for (std::string encoding :
+         {named, std::string("UTF-8"), std::string("GB18030"), std::string("WINDOWS-1252")}) {
+        if (encoding.empty())
+            continue;
+        if (encoding == "gb2312" || encoding == "GB2312" || encoding == "gbk" || encoding == "GBK")
+            encoding = "GB18030";
+        if (decodeAll(text, encoding, decoded) && xml::isXmlText(decoded))
+            return dropLeadingNoise(decoded);
+    }
+    return xml::toXmlText(text);
+}
+
+std::string withoutDeclaration(const std::string& text) {
+    if (text.compare(0, 5, "<?xml") != 0 ||
+        (text.size() > 5 && !std::isspace(static_cast<unsigned char>(text[5]))))
+        return text;
+    size_t end = text.find("?>");
+    return end == std::string::npos ? text : dropLeadingNoise(text.substr(end + 2));
+}
+
+bool isXmlReference(const std::string& text, size_t at) {
+    static const char* const kPredefined[] = {"&amp;", "&lt;", "&gt;", "&quot;", "&apos;"};
+    for (const char* name : kPredefined) {
+        if (text.compare(at, std::char_traits<char>::length(name), name) == 0)
+            return true;
+    }
+    if (text.compare(at, 2, "&#") != 0)
+        return false;
+    size_t i = at + 2;
+    bool hex = i < text.size() && text[i] == 'x';
+    size_t digits = hex ? ++i : i;
+    while (i < text.size() && (hex ? std::isxdigit(static_cast<unsigned char>(text[i]))
+                                   : std::isdigit(static_cast<unsigned char>(text[i]))))
+        ++i;
+    return i > digits && i < text.size() && text[i] == ';';
+}
+
+void appendReference(const std::string& text, size_t& at, std::string& out) {
+    if (isXmlReference(text, at)) {
+        out += '&';
+        ++at;
+        return;
+    }
+    std::string character;
+    size_t used = platform::decodeHtmlReference(text, at, character);
+    if (used == 0) {
+        out += "&amp;";
+        ++at;
+        return;
+    }
+    for (char c : character) {
+        if (c == '<')
+            out += "&lt;";
+        else if (c == '&')
+            out += "&amp;";
+        else
+            out += c;
+    }
+    at += used;
+}
+
+// Markup whose content is not parsed: copied as it stands.
+size_t skipVerbatim(const std::string& text, size_t at, std::string& out) {
+    const char* close = text.compare(at, 9, "<![CDATA[") == 0 ? "]]>"
+                        : text.compare(at, 4, "<!--") == 0    ? "-->"
+                                                              : nullptr;
+    if (!close)
+        return at;
+    size_t end = text.find(close, at);
+    end = end == std::string::npos ? text.size() : end + 3;
+    out.append(text, at, end - at);
+    return end;
+}
+
+std::string fixReferences(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (size_t at = 0; at < text.size();) {
+        if (text[at] == '<') {
+            size_t after = skipVerbatim(text, at, out);
+            if (after != at) {
+                at = after;
+                continue;
+            }
+        }
+        if (text[at] == '&')
+            appendReference(text, at, out);
+        else
+            out += text[at++];
+    }
+    return out;
+}
+
+std::string cutAfterLastEntry(const std::string& text) {
+    size_t item = text.rfind("</item>");
+    size_t entry = text.rfind("</entry>");
+    size_t end = std::string::npos;
+    if (item != std::string::npos)
+        end = item + 7;
+    if (entry != std::string::npos && (end == std::string::npos || entry + 8 > end))
+        end = entry + 8;
+    return end == std::string::npos ? text : text.substr(0, end);
+}
+
+} // namespace
+
+std::string repairFeedText(const std::string& bytes, const std::string& httpCharset) {
+    return cutAfterLastEntry(fixReferences(withoutDeclaration(toUtf8(bytes, httpCharset))));
+}
+
+} // namespace kelvor::feeds
