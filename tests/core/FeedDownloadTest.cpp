@@ -21,6 +21,14 @@ using kelvor::test::TempDir;
 
 namespace {
 
+HttpResponse htmlPage(const std::string& body) {
+    HttpResponse page;
+    page.body = body;
+    page.contentType = "text/html";
+    return page;
+}
+
+
 const char* kRss =
     "<rss><channel><item><title>One</title><link>http://e/1</link></item></channel></rss>";
 
@@ -110,15 +118,13 @@ TEST_F(FeedDownload, RetryAfterIsWaitedForOnceAndALongerWaitIsAnError) {
 
 TEST_F(FeedDownload, APageIsReplacedByTheFeedItsHeadNamesOneHopOnly) {
     server.serve("/site/",
-                 HttpResponse{200,
-                              "<!DOCTYPE html><html><head><title>Site</title>"
+                 htmlPage("<!DOCTYPE html><html><head><title>Site</title>"
                               "<link rel=stylesheet href=s.css>"
                               "<link rel='alternate' type='text/html' href='other.html'>"
                               "<LINK REL=\"Alternate home\" TYPE=\"application/atom+xml\" "
                               "HREF=\"feed.atom?a=1&amp;b=2\">"
                               "<link rel=alternate type=application/rss+xml href=/rss>"
-                              "</head><body></body></html>",
-                              "text/html"});
+                              "</head><body></body></html>"));
     server.serve(
         "/site/feed.atom?a=1&b=2",
         "<feed xmlns='http://www.w3.org/2005/Atom'><entry><title>Found</title></entry></feed>");
@@ -134,14 +140,10 @@ TEST_F(FeedDownload, APageIsReplacedByTheFeedItsHeadNamesOneHopOnly) {
         << "the copy still belongs to the channel that names the page";
 
     // A second page is not followed.
-    server.serve("/a", HttpResponse{200,
-                                    "<html><head><link rel=alternate type=application/rss+xml "
-                                    "href=/b></head></html>",
-                                    "text/html"});
-    server.serve("/b", HttpResponse{200,
-                                    "<html><head><link rel=alternate type=application/rss+xml "
-                                    "href=/c></head></html>",
-                                    "text/html"});
+    server.serve("/a", htmlPage("<html><head><link rel=alternate type=application/rss+xml "
+                                    "href=/b></head></html>"));
+    server.serve("/b", htmlPage("<html><head><link rel=alternate type=application/rss+xml "
+                                    "href=/c></head></html>"));
     feeds::DownloadTask twice;
     twice.feedUrl = server.url("/a");
     feeds::RunDownloadTask(twice);
