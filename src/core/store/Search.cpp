@@ -71,7 +71,7 @@ std::string buildQuery(const std::vector<std::string>& longWords, size_t shortWo
     for (size_t i = 0; i < shortWords; ++i)
         sql += " AND (items.title LIKE ? ESCAPE '\\' OR items.body LIKE ? ESCAPE '\\'"
                " OR items.link LIKE ? ESCAPE '\\')";
-    sql += longWords.empty() ? " ORDER BY items.id" : " ORDER BY items_text.rank";
+    sql += longWords.empty() ? " ORDER BY items.id" : " ORDER BY items_text.rowid";
     return sql + " LIMIT ?";
 }
 
