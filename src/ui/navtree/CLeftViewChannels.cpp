@@ -273,6 +273,7 @@ void CLeftView::OnDownloadComplete(DownloadTask* task) {
         }
         if (task->cacheFile.empty())
             return;
+        IndexFileLater(task->cacheFile);
         if (task->kind == feeds::kKindFirstLoad) {
             DeleteFirstChild(item);
             LoadTreeFile(task->cacheFile, item, 0);
