@@ -41,6 +41,15 @@ std::string channelOfFile(Store& store, const std::string& path) {
     return select.step() ? select.text(0) : std::string();
 }
 
+std::vector<std::string> entriesOfFile(Store& store, const std::string& path) {
+    std::vector<std::string> entries;
+    Statement select(store.db(), "SELECT DISTINCT entry FROM items WHERE file = ? ORDER BY entry");
+    select.bind(1, path);
+    while (select.step())
+        entries.push_back(select.text(0));
+    return entries;
+}
+
 std::vector<std::string> readEntries(Store& store, const std::string& channel) {
     std::vector<std::string> entries;
     Statement select(store.db(),

@@ -21,6 +21,8 @@ int unreadCount(Store& store, const std::string& channel);
 int unreadCountOfFile(Store& store, const std::string& path);
 // The channel key the index holds for a cached file ("" when not indexed).
 std::string channelOfFile(Store& store, const std::string& path);
+// The entry keys the index holds of a file, sorted.
+std::vector<std::string> entriesOfFile(Store& store, const std::string& path);
 // The entries of the channel marked read, sorted.
 std::vector<std::string> readEntries(Store& store, const std::string& channel);
 

@@ -107,6 +107,9 @@ void CLeftView::forgetItem(QTreeWidgetItem* item) {
                      categories.end());
     forgetItemInDownloads(item);
     forgetItemInMarks(item);
+    // Its download was detached and never completes.
+    if (backgroundItems_.erase(item) > 0)
+        backgroundStepDone(0);
 }
 
 // ---- start-up ---------------------------------------------------------------

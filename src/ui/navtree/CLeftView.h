@@ -10,6 +10,7 @@
 //   CLeftViewPaste.cpp     context menu, copy, paste, send to
 //   CLeftViewFind.cpp      finding an item of the search index in the tree
 //   CLeftViewMarks.cpp     keeping the index current, unread entries and counts
+//   CLeftViewBackground.cpp  the automatic update of channels
 //   CLeftViewCommands.cpp  command ids routed to the handlers
 #pragma once
 
@@ -17,8 +18,10 @@
 
 #include <QTreeWidget>
 
+#include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -192,6 +195,18 @@ public:
     void ApplyChannelState(const std::string& cacheFile, int unread,
                            const std::vector<std::string>& readEntries);
     StoreQueue* storeQueue();
+    // Indexes a file and tells (on the window's thread) how many entries it
+    // holds that it did not hold before.
+    void IndexArrivalsLater(const std::string& path, std::function<void(int)> arrived);
+
+    // ---- background updates (CLeftViewBackground.cpp)
+    // Queues the expired channels that are expanded and the expired channels
+    // of loaded hot categories, leaving selection, scrolling and focus alone.
+    // False, queueing nothing, while the previous update still runs.
+    bool StartBackgroundUpdate();
+    bool BackgroundUpdateRunning() const { return backgroundPending_ > 0; }
+    // A completion of the background update; true when it was handled whole.
+    bool FinishBackgroundDownload(QTreeWidgetItem* item, const kelvor::feeds::DownloadTask& task);
     static constexpr int kCacheFileRole = Qt::UserRole + 2;   // channels and entries
     static constexpr int kEntryKeyRole = Qt::UserRole + 3;    // entries
     static constexpr int kUnreadCountRole = Qt::UserRole + 4; // channels
@@ -223,6 +238,8 @@ private:
     void onExpanded(QTreeWidgetItem* item);
     void requestChannelState(const std::string& cacheFile); // CLeftViewMarks.cpp
     void forgetItemInMarks(QTreeWidgetItem* item);         // CLeftViewMarks.cpp
+    void reloadInBackground(QTreeWidgetItem* channel, const std::string& cacheFile);
+    void backgroundStepDone(int arrived);
 
     std::unique_ptr<kelvor::feeds::DownloadQueue> downloads_;
     // The release that ends a double click is not another click.
@@ -230,4 +247,7 @@ private:
     bool tearingDown_ = false;
     std::unique_ptr<StoreQueue> store_;
     std::multimap<std::string, QTreeWidgetItem*> channelItems_; // by cache file
+    std::set<QTreeWidgetItem*> backgroundItems_; // queued by the background update
+    int backgroundPending_ = 0;                  // its downloads and indexing not done yet
+    int backgroundArrived_ = 0;
 };

@@ -266,6 +266,8 @@ void CLeftView::OnDownloadComplete(DownloadTask* task) {
     std::lock_guard<std::recursive_mutex> lock(downloads_->downloadLock());
     auto* item = static_cast<QTreeWidgetItem*>(task->item);
     try {
+        if (FinishBackgroundDownload(item, *task))
+            return;
         if (!task->errorText.empty()) {
             if (item->childCount() > 0)
                 item->child(0)->setText(0, QString::fromStdString(task->errorText));

@@ -73,6 +73,28 @@ void CLeftView::IndexFileLater(const std::string& path) {
         requestChannelState(path);
 }
 
+void CLeftView::IndexArrivalsLater(const std::string& path, std::function<void(int)> arrived) {
+    StoreQueue* queue = storeQueue();
+    if (!queue) {
+        arrived(0);
+        return;
+    }
+    // The answer goes back when the job is done with, whether it ran, failed
+    // or could not open the database: a background update always ends.
+    auto count = std::shared_ptr<int>(new int(0), [this, arrived](int* found) {
+        int n = *found;
+        delete found;
+        QMetaObject::invokeMethod(this, [arrived, n] { arrived(n); }, Qt::QueuedConnection);
+    });
+    queue->post([path, count](store::Store& db) {
+        std::vector<std::string> before = store::entriesOfFile(db, path);
+        store::indexFile(db, path);
+        for (const std::string& entry : store::entriesOfFile(db, path))
+            *count += !std::binary_search(before.begin(), before.end(), entry);
+    });
+    requestChannelState(path);
+}
+
 void CLeftView::IndexDocumentLater(const Node& node) {
     if (!node)
         return;
