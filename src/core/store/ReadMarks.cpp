@@ -31,6 +31,35 @@ int unreadCount(Store& store, const std::string& channel) {
     return static_cast<int>(count.integer(0));
 }
 
+int unreadCountOfFile(Store& store, const std::string& path) {
+    return unreadCount(store, channelOfFile(store, path));
+}
+
+std::string channelOfFile(Store& store, const std::string& path) {
+    Statement select(store.db(), "SELECT channel FROM files WHERE path = ?");
+    select.bind(1, path);
+    return select.step() ? select.text(0) : std::string();
+}
+
+std::vector<std::string> entriesOfFile(Store& store, const std::string& path) {
+    std::vector<std::string> entries;
+    Statement select(store.db(), "SELECT DISTINCT entry FROM items WHERE file = ? ORDER BY entry");
+    select.bind(1, path);
+    while (select.step())
+        entries.push_back(select.text(0));
+    return entries;
+}
+
+std::vector<std::string> readEntries(Store& store, const std::string& channel) {
+    std::vector<std::string> entries;
+    Statement select(store.db(),
+                     "SELECT entry FROM readmarks WHERE channel = ? AND read = 1 ORDER BY entry");
+    select.bind(1, channel);
+    while (select.step())
+        entries.push_back(select.text(0));
+    return entries;
+}
+
 void markChannelRead(Store& store, const std::string& channel, std::time_t now) {
     Statement(store.db(), "INSERT OR REPLACE INTO readmarks SELECT DISTINCT channel, entry, 1, ?2 "
                           "FROM items WHERE channel = ?1")

@@ -7,6 +7,7 @@
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 namespace kelvor::store {
 
@@ -16,6 +17,15 @@ bool isRead(Store& store, const std::string& channel, const std::string& entry);
 
 // Entries of the channel, as indexed now, that are not marked read.
 int unreadCount(Store& store, const std::string& channel);
+// The same for the channel of a cached file, by the file's path as indexed.
+int unreadCountOfFile(Store& store, const std::string& path);
+// The channel key the index holds for a cached file ("" when not indexed).
+std::string channelOfFile(Store& store, const std::string& path);
+// The entry keys the index holds of a file, sorted.
+std::vector<std::string> entriesOfFile(Store& store, const std::string& path);
+// The entries of the channel marked read, sorted.
+std::vector<std::string> readEntries(Store& store, const std::string& channel);
+
 // Marks every entry the index holds of the channel read.
 void markChannelRead(Store& store, const std::string& channel, std::time_t now = std::time(nullptr));
 

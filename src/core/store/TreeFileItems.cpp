@@ -93,6 +93,11 @@ std::string entryKeyOf(const std::string& title, const std::string& link, const 
     return link.empty() ? title + "\n" + date : link;
 }
 
+std::string cacheChannelKey(const std::string& baseUrl, const std::string& path,
+                            const std::string& home) {
+    return baseUrl.empty() ? relativeToHome(path, home) : baseUrl;
+}
+
 bool isCachePath(const std::string& path, const std::string& home) {
     return startsWith(path, home + "/rss/") || startsWith(path, home + "/url/");
 }
@@ -108,9 +113,7 @@ TreeFileContent readTreeFileContent(const std::string& path, const std::string& 
     bool cache = isCachePath(path, home);
     std::string relative = relativeToHome(path, home);
     if (cache) {
-        content.channel = tree::GetNodeAttribute(root, "BaseURL");
-        if (content.channel.empty())
-            content.channel = relative;
+        content.channel = cacheChannelKey(tree::GetNodeAttribute(root, "BaseURL"), path, home);
     }
     std::string label = tree::GetNodeAttribute(root, "Title");
     collectItems(root, label.empty() ? relative : label, !cache, path, home, content);

@@ -24,6 +24,11 @@ struct TreeFileContent {
 // An entry's read-mark key: its link, or its title and date when it has none.
 std::string entryKeyOf(const std::string& title, const std::string& link, const std::string& date);
 
+// The channel key of a cache file: its root's BaseURL, or else its path
+// relative to home.
+std::string cacheChannelKey(const std::string& baseUrl, const std::string& path,
+                            const std::string& home);
+
 // Reads the tree file at path (absolute). A file that does not load gives no
 // items. Cache files (under rss/ or url/) follow no NodeSrc.
 TreeFileContent readTreeFileContent(const std::string& path, const std::string& home);

@@ -17,6 +17,7 @@
 class CAddressBar;
 class CLeftView;
 class CSearchBox;
+class CAutoUpdate;
 class CTabView;
 class QLabel;
 class QMenu;
@@ -34,6 +35,7 @@ public:
     QSplitter* splitter() const { return splitter_; }
     CTabView* tabView() const { return tabView_; }
     CSearchBox* searchBox() const { return searchBox_; }
+    CAutoUpdate* autoUpdate() const { return autoUpdate_; }
     CAddressBar* addressBar() const { return addressBar_; }
     QToolBar* toolBar() const { return toolBar_; }
     // Loads index.xml into the tree and opens the start page.
@@ -100,6 +102,7 @@ private:
     QSplitter* splitter_ = nullptr;
     CLeftView* leftView_ = nullptr;
     CSearchBox* searchBox_ = nullptr;
+    CAutoUpdate* autoUpdate_ = nullptr;
     CTabView* tabView_ = nullptr;
     CAddressBar* addressBar_ = nullptr;
     QToolBar* toolBar_ = nullptr;

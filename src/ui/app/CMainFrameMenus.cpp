@@ -2,6 +2,7 @@
 // command id, shared by the menu, the toolbar and the keys; every action
 // goes through OnCommand.
 #include "app/CMainFrame.h"
+#include "app/CAutoUpdate.h"
 
 #include "frame/CommandIds.h"
 #include "browser/CKelvorView.h"
@@ -197,7 +198,11 @@ void CMainFrame::createMenus() {
         fontGroup->addAction(commandAction(entry.id));
     }
     fillMenu(view, kViewMenuBottom, make);
-    fillMenu(addMenu(QStringLiteral("工具(&T)")), kToolsMenu, make);
+    QMenu* tools = addMenu(QStringLiteral("工具(&T)"));
+    fillMenu(tools, kToolsMenu, make);
+    autoUpdate_ = new CAutoUpdate(leftView_, this);
+    tools->addSeparator();
+    tools->addMenu(autoUpdate_->menu(this));
     fillMenu(addMenu(QStringLiteral("帮助(&H)")), kHelpMenu, make);
     for (int id : kCheckableCommands)
         commandAction(id)->setCheckable(true);

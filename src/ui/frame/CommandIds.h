@@ -20,6 +20,15 @@ constexpr int kEditCopy = 57634;
 constexpr int kEditCut = 57635;
 constexpr int kEditFind = 57636;
 constexpr int kFindInCollection = 33100; // the search box above the tree
+// Read marks of channel entries (tree context menu).
+constexpr int kMarkRead = 33110;
+constexpr int kMarkUnread = 33111;
+constexpr int kMarkAllRead = 33112;
+// 工具 > 自动更新频道: off, every 30 minutes, every hour, every 4 hours.
+constexpr int kAutoUpdateOff = 33120;
+constexpr int kAutoUpdate30Minutes = 33121;
+constexpr int kAutoUpdateHourly = 33122;
+constexpr int kAutoUpdate4Hours = 33123;
 constexpr int kImportChannelList = 33200; // OPML into a new category
 constexpr int kImportBookmarks = 33201;   // a browser's bookmarks file into a new category
 constexpr int kExportChannelList = 33202; // the user's channels as OPML

@@ -2,6 +2,9 @@
 
 #include "frame/FrameInterface.h"
 #include "feeds/DownloadQueue.h"
+#include "navtree/CUnreadDelegate.h"
+#include "navtree/StoreQueue.h"
+#include "store/TreeFileItems.h"
 #include "platform/HomeFolder.h"
 #include "frame/CommandGuard.h"
 #include "tree/Strings.h"
@@ -36,12 +39,14 @@ CLeftView::CLeftView(QWidget* parent) : QTreeWidget(parent) {
     setAnimated(false);
     header()->setStretchLastSection(true);
     connect(this, &QTreeWidget::itemExpanded, this, &CLeftView::onExpanded);
+    setItemDelegate(new CUnreadDelegate(kUnreadCountRole, this));
     initDownloads();
 }
 
 CLeftView::~CLeftView() {
     // Stop the workers first: no completion may reach a half-destroyed view.
     shutdownDownloads();
+    store_.reset(); // writes the marks still queued
     tearingDown_ = true;
     clear();
 }
@@ -101,6 +106,10 @@ void CLeftView::forgetItem(QTreeWidgetItem* item) {
                                     [item](const CategoryEntry& entry) { return entry.item == item; }),
                      categories.end());
     forgetItemInDownloads(item);
+    forgetItemInMarks(item);
+    // Its download was detached and never completes.
+    if (backgroundItems_.erase(item) > 0)
+        backgroundStepDone(0);
 }
 
 // ---- start-up ---------------------------------------------------------------
@@ -143,8 +152,12 @@ bool CLeftView::LoadTreeFile(const std::string& path, QTreeWidgetItem* parent, i
             categories.push_back({parent, path, parent ? parent->text(0).toStdString() : std::string()});
     }
     hotUpdateMode = mode != 0 ? mode : (type == "hot" ? 1 : 0);
+    QTreeWidgetItem* into = parent ? parent : invisibleRootItem();
+    int firstNew = into->childCount();
     if (Node first = root.firstChild())
         PopulateItems(first, parent);
+    if (kelvor::store::isCachePath(path, kelvor::platform::programFolder()))
+        TrackEntries(into, path, firstNew);
     return true;
 }
 
@@ -177,6 +190,8 @@ void CLeftView::PopulateItems(const Node& first, QTreeWidgetItem* parent) {
         item->node = node;
         if (look.expandable)
             item->addChild(makePlaceholder(look.selectedIcon));
+        if (look.channel)
+            TrackChannel(item);
         batch.append(item);
         if (hotUpdateMode != 0 && look.channel) {
             // The headline update may queue a download for the item, so it

@@ -9,6 +9,8 @@
 //   CLeftViewNewItem.cpp   the properties and new-item commands
 //   CLeftViewPaste.cpp     context menu, copy, paste, send to
 //   CLeftViewFind.cpp      finding an item of the search index in the tree
+//   CLeftViewMarks.cpp     keeping the index current, unread entries and counts
+//   CLeftViewBackground.cpp  the automatic update of channels
 //   CLeftViewCommands.cpp  command ids routed to the handlers
 #pragma once
 
@@ -16,7 +18,10 @@
 
 #include <QTreeWidget>
 
+#include <functional>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,6 +31,7 @@ struct DownloadTask;
 } // namespace kelvor::feeds
 
 class CLeftView;
+class StoreQueue;
 
 // A tree item and the TreeNode element it stands for. Placeholders have a
 // null node. Deleting the item releases the node (and with the last item of a
@@ -167,6 +173,45 @@ public:
     // The same, opening local sub-trees not opened yet until it is found.
     QTreeWidgetItem* findItemLeadingTo(const std::string& file);
 
+    // ---- the index and read marks (CLeftViewMarks.cpp)
+    // Brings the index up to date for one file the tree just wrote, off the
+    // window's thread.
+    void IndexFileLater(const std::string& path);
+    void IndexDocumentLater(const kelvor::xml::Node& node);
+    // Entries loaded from a cache file under `parent`, from child `firstNew` on.
+    void TrackEntries(QTreeWidgetItem* parent, const std::string& cacheFile, int firstNew);
+    // A channel item shows the unread count of its cache file.
+    void TrackChannel(QTreeWidgetItem* item);
+    static bool IsEntry(QTreeWidgetItem* item);
+    static bool IsEntryUnread(QTreeWidgetItem* item);
+    // The count shown after a channel's title, -1 when it shows none.
+    static int UnreadCountOf(QTreeWidgetItem* item);
+    void SetEntryRead(QTreeWidgetItem* item, bool read);
+    // An entry that is opened is read.
+    void MarkOpened(QTreeWidgetItem* item);
+    // Every tracked channel at or under the item.
+    void MarkAllRead(QTreeWidgetItem* item);
+    // Runs on the window's thread once the store answered for a cache file.
+    void ApplyChannelState(const std::string& cacheFile, int unread,
+                           const std::vector<std::string>& readEntries);
+    StoreQueue* storeQueue();
+    // Indexes a file and tells (on the window's thread) how many entries it
+    // holds that it did not hold before.
+    void IndexArrivalsLater(const std::string& path, std::function<void(int)> arrived);
+
+    // ---- background updates (CLeftViewBackground.cpp)
+    // Queues the expired channels that are expanded and the expired channels
+    // of loaded hot categories, leaving selection, scrolling and focus alone.
+    // False, queueing nothing, while the previous update still runs.
+    bool StartBackgroundUpdate();
+    bool BackgroundUpdateRunning() const { return backgroundPending_ > 0; }
+    // A completion of the background update; true when it was handled whole.
+    bool FinishBackgroundDownload(QTreeWidgetItem* item, const kelvor::feeds::DownloadTask& task);
+    static constexpr int kCacheFileRole = Qt::UserRole + 2;   // channels and entries
+    static constexpr int kEntryKeyRole = Qt::UserRole + 3;    // entries
+    static constexpr int kUnreadCountRole = Qt::UserRole + 4; // channels
+    static constexpr int kEntryUnreadRole = Qt::UserRole + 5; // entries
+
     // ---- command routing (CLeftViewCommands.cpp)
     // Runs a command id the tree handles; false when it is not the tree's.
     bool handleCommand(int id);
@@ -191,9 +236,18 @@ private:
     void shutdownDownloads(); // CLeftViewChannels.cpp
     void forgetItemInDownloads(QTreeWidgetItem* item); // CLeftViewChannels.cpp
     void onExpanded(QTreeWidgetItem* item);
+    void requestChannelState(const std::string& cacheFile); // CLeftViewMarks.cpp
+    void forgetItemInMarks(QTreeWidgetItem* item);         // CLeftViewMarks.cpp
+    void reloadInBackground(QTreeWidgetItem* channel, const std::string& cacheFile);
+    void backgroundStepDone(int arrived);
 
     std::unique_ptr<kelvor::feeds::DownloadQueue> downloads_;
     // The release that ends a double click is not another click.
     bool releaseEndsDoubleClick_ = false; // CLeftViewOpen.cpp
     bool tearingDown_ = false;
+    std::unique_ptr<StoreQueue> store_;
+    std::multimap<std::string, QTreeWidgetItem*> channelItems_; // by cache file
+    std::set<QTreeWidgetItem*> backgroundItems_; // queued by the background update
+    int backgroundPending_ = 0;                  // its downloads and indexing not done yet
+    int backgroundArrived_ = 0;
 };

@@ -266,6 +266,8 @@ void CLeftView::OnDownloadComplete(DownloadTask* task) {
     std::lock_guard<std::recursive_mutex> lock(downloads_->downloadLock());
     auto* item = static_cast<QTreeWidgetItem*>(task->item);
     try {
+        if (FinishBackgroundDownload(item, *task))
+            return;
         if (!task->errorText.empty()) {
             if (item->childCount() > 0)
                 item->child(0)->setText(0, QString::fromStdString(task->errorText));
@@ -273,6 +275,7 @@ void CLeftView::OnDownloadComplete(DownloadTask* task) {
         }
         if (task->cacheFile.empty())
             return;
+        IndexFileLater(task->cacheFile);
         if (task->kind == feeds::kKindFirstLoad) {
             DeleteFirstChild(item);
             LoadTreeFile(task->cacheFile, item, 0);

@@ -66,6 +66,13 @@ bool dispatch(CLeftView& view, int id) {
     case cmd::kOpenInNewWindow:
         view.OnOpenInNewWindow();
         return true;
+    case cmd::kMarkRead:
+    case cmd::kMarkUnread:
+        view.SetEntryRead(view.currentItem(), id == cmd::kMarkRead);
+        return true;
+    case cmd::kMarkAllRead:
+        view.MarkAllRead(view.currentItem());
+        return true;
     default:
         return false;
     }

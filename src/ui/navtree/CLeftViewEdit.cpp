@@ -53,6 +53,8 @@ void CLeftView::SaveOwnerDocument(const Node& node) {
     std::string url;
     if (!tree::saveOwnerDocument(node, &url))
         kelvor::app::messageBox(std::string(str::kSaveFailed) + url);
+    else
+        IndexDocumentLater(node);
 }
 
 QTreeWidgetItem* CLeftView::InsertNodeItem(const Node& node, const std::string& title, int image,

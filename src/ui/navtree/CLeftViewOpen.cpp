@@ -141,12 +141,15 @@ void CLeftView::OnItemClick(QTreeWidgetItem* item) {
         navigateTo(source);
         return;
     }
+    MarkOpened(item);
     openHrefOrDescription(node);
 }
 
 void CLeftView::OnItemDblClick(QTreeWidgetItem* item) {
-    if (Node node = nodeOf(item))
+    if (Node node = nodeOf(item)) {
+        MarkOpened(item);
         openHrefOrDescription(node);
+    }
 }
 
 // ---- commands on the selected item ----------------------------------------------
@@ -156,8 +159,10 @@ void CLeftView::OnOpenItem() {
     if (!node)
         return;
     std::string href = GetNodeAttribute(node, "Href");
-    if (!href.empty())
-        navigateTo(href);
+    if (href.empty())
+        return;
+    MarkOpened(currentItem());
+    navigateTo(href);
 }
 
 void CLeftView::OnViewItem() {
@@ -173,6 +178,7 @@ void CLeftView::OnOpenInNewWindow() {
     auto* f = frame();
     if (href.empty() || !f)
         return;
+    MarkOpened(currentItem());
     f->SetAddressText(href);
     if (CKelvorView* page = f->OpenNewPage(true))
         f->NavigatePage(page, href);

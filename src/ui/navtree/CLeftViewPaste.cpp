@@ -88,6 +88,25 @@ void addSendToSubmenu(QMenu* menu, const std::vector<CategoryEntry>& categories)
     menu->insertMenu(findCommand(menu, cmd::kRefresh), sendTo);
 }
 
+// Entries can be marked one by one; a channel or a category marks every
+// loaded channel at or under it.
+void addMarkCommands(QMenu* menu, QTreeWidgetItem* item) {
+    if (!item)
+        return;
+    QAction* before = findCommand(menu, cmd::kRefresh);
+    auto insert = [&](const char* text, int id) {
+        auto* action = new QAction(QString::fromUtf8(text), menu);
+        action->setData(id);
+        menu->insertAction(before, action);
+    };
+    if (CLeftView::IsEntry(item)) {
+        insert("标记为已读", cmd::kMarkRead);
+        insert("标记为未读", cmd::kMarkUnread);
+    } else if (item->childCount() > 0 || CLeftView::UnreadCountOf(item) >= 0) {
+        insert("全部标记为已读", cmd::kMarkAllRead);
+    }
+}
+
 void popUpMenu(CLeftView& view, QTreeWidgetItem* item, const QPoint& globalPos) {
     std::unique_ptr<QMenu> menu(view.BuildContextMenu(item));
     QAction* chosen = menu->exec(globalPos);
@@ -135,6 +154,7 @@ QMenu* CLeftView::BuildContextMenu(QTreeWidgetItem* item) {
     if (!node || GetNodeAttribute(node, "Href").empty())
         removeCommand(menu, cmd::kOpenInNewWindow);
     addSendToSubmenu(menu, categories);
+    addMarkCommands(menu, item);
     return menu;
 }
 

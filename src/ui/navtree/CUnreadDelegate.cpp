@@ -1,0 +1,9 @@
+#include "navtree/CUnreadDelegate.h"
+
+void CUnreadDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                      const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    int count = index.data(countRole_).toInt();
+    if (count > 0)
+        option->text += QStringLiteral(" (%1)").arg(count);
+}

@@ -1,0 +1,139 @@
+// The automatic update of channels, its tick called directly: expired
+// channels that are expanded and those of hot categories come in through the
+// download queue, new entries unread, the user's selection left alone.
+#include "BrowserTestSupport.h"
+#include "app/CAutoUpdate.h"
+#include "feeds/DownloadQueue.h"
+#include "navtree/CLeftView.h"
+#include "platform/HomeFolder.h"
+#include "support/EventWait.h"
+#include "support/HttpServer.h"
+#include "support/Recorders.h"
+#include "support/TempDir.h"
+
+#include <QMenu>
+
+#include <gtest/gtest.h>
+
+#include <utime.h>
+
+using kelvor::test::CleanSettings;
+using kelvor::test::HttpServer;
+using kelvor::test::RecordingFrame;
+using kelvor::test::RecordingMessageBoxes;
+using kelvor::test::TempDir;
+using kelvor::test::waitUntil;
+
+namespace {
+
+std::string rss(const std::vector<std::string>& titles) {
+    std::string items;
+    for (const auto& title : titles)
+        items += "<item><title>" + title + "</title><link>http://e/" + title + "</link></item>";
+    return "<rss><channel>" + items + "</channel></rss>";
+}
+
+std::vector<std::string> labels(QTreeWidgetItem* item) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < item->childCount(); ++i)
+        texts.push_back(item->child(i)->text(0).toStdString());
+    return texts;
+}
+
+class AutoUpdate : public ::testing::Test {
+  protected:
+    AutoUpdate() {
+        kelvor::platform::setProgramFolder(home.path());
+        home.write("rss.xsl", "<xsl:stylesheet/>");
+    }
+    // A cached copy last written eight hours ago: expired.
+    void oldCopy(const std::string& title, const std::string& feedPath,
+                 const std::vector<std::string>& entries) {
+        std::string body = "<Tree Type=\"rss\" BaseURL=\"" + server.url(feedPath) + "\">";
+        for (const auto& entry : entries)
+            body += "<TreeNode Title=\"" + entry + "\" Href=\"http://e/" + entry + "\"/>";
+        std::string path = home.write("rss/" + title + ".xml", body + "</Tree>");
+        std::time_t when = std::time(nullptr) - 8 * 3600;
+        struct utimbuf times {
+            when, when
+        };
+        ::utime(path.c_str(), &times);
+    }
+    std::string channelsFile(const std::string& name, const std::string& type,
+                             const std::vector<std::pair<std::string, std::string>>& channels) {
+        std::string body = "<Tree Type=\"" + type + "\">";
+        for (const auto& [title, path] : channels)
+            body += "<TreeNode Title=\"" + title + "\" Rss=\"" + server.url(path) + "\"/>";
+        return home.write(name, body + "</Tree>");
+    }
+
+    CleanSettings settings;
+    TempDir home;
+    HttpServer server;
+    RecordingMessageBoxes boxes;
+    RecordingFrame frame;
+    CLeftView view;
+};
+
+} // namespace
+
+TEST_F(AutoUpdate, TheIntervalIsChosenFromTheMenuAndKept) {
+    CAutoUpdate first(&view, nullptr);
+    EXPECT_EQ(first.intervalMinutes(), 60);
+    std::unique_ptr<QMenu> menu(first.menu(nullptr));
+    ASSERT_EQ(menu->actions().size(), 4);
+    menu->actions()[1]->trigger();
+    EXPECT_EQ(first.intervalMinutes(), 30);
+    menu->actions()[0]->trigger();
+    EXPECT_EQ(CAutoUpdate(&view, nullptr).intervalMinutes(), 0) << "off is kept too";
+    menu->actions()[3]->trigger();
+    CAutoUpdate again(&view, nullptr);
+    EXPECT_EQ(again.intervalMinutes(), 240);
+    std::unique_ptr<QMenu> shown(again.menu(nullptr));
+    emit shown->aboutToShow();
+    EXPECT_TRUE(shown->actions()[3]->isChecked());
+    EXPECT_FALSE(shown->actions()[2]->isChecked());
+}
+
+TEST_F(AutoUpdate, ATickBringsNewEntriesUnreadAndLeavesTheSelectionAlone) {
+    oldCopy("新闻", "/news", {"旧一", "旧二"});
+    oldCopy("热点", "/hot", {"旧热点"});
+    oldCopy("收起", "/closed", {"旧的"});
+    server.serve("/news", rss({"新来的", "旧一", "旧二"}));
+    server.serve("/hot", rss({"新热点", "旧热点"}));
+    server.serve("/closed", rss({"不该下载"}));
+    // Loaded while fresh, so nothing downloads before the tick.
+    for (const char* title : {"新闻", "热点", "收起"})
+        ::utime(home.file(std::string("rss/") + title + ".xml").c_str(), nullptr);
+    view.LoadTreeFile(
+        channelsFile("fav/channels.xml", "fav", {{"新闻", "/news"}, {"收起", "/closed"}}),
+        view.rootItem(), 0);
+    view.LoadTreeFile(channelsFile("fav/hot.xml", "hot", {{"热点", "/hot"}}), view.rootItem(), 0);
+    QTreeWidgetItem* news = view.topLevelItem(0);
+    news->setExpanded(true);
+    ASSERT_EQ(labels(news), (std::vector<std::string>{"旧一", "旧二"}));
+    view.setCurrentItem(news->child(0));
+    view.SetEntryRead(news->child(0), true);
+    ASSERT_TRUE(waitUntil([&] { return CLeftView::UnreadCountOf(news) == 1; }));
+    oldCopy("新闻", "/news", {"旧一", "旧二"});
+    oldCopy("热点", "/hot", {"旧热点"});
+    oldCopy("收起", "/closed", {"旧的"});
+    EXPECT_EQ(server.requestCount(), 0);
+
+    ASSERT_TRUE(view.StartBackgroundUpdate());
+    EXPECT_FALSE(view.StartBackgroundUpdate()) << "nothing runs while the previous tick runs";
+    ASSERT_TRUE(waitUntil([&] { return !view.BackgroundUpdateRunning(); }));
+    EXPECT_EQ(server.requestCount(), 2) << "the collapsed channel is not fetched";
+    EXPECT_EQ(server.requestCount("/closed"), 0);
+
+    EXPECT_EQ(labels(news), (std::vector<std::string>{"新来的", "旧一", "旧二"}));
+    ASSERT_NE(view.currentItem(), nullptr);
+    EXPECT_EQ(view.currentItem()->text(0).toStdString(), "旧一") << "the selection stays";
+    ASSERT_TRUE(waitUntil([&] { return CLeftView::UnreadCountOf(news) == 2; }));
+    EXPECT_TRUE(CLeftView::IsEntryUnread(news->child(0)));
+    EXPECT_FALSE(CLeftView::IsEntryUnread(news->child(1)));
+    EXPECT_EQ(view.topLevelItem(2)->text(0).toStdString(), "新热点") << "the hot headline";
+    ASSERT_FALSE(frame.status.empty());
+    EXPECT_EQ(frame.status.back(), "自动更新频道：收到 2 条新条目");
+    EXPECT_TRUE(boxes.messages.empty());
+}

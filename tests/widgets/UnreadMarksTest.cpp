@@ -1,0 +1,183 @@
+// Read marks in the tree against a real HTTP server on 127.0.0.1: bold
+// unread entries, counts after channel titles, marks kept across refreshes,
+// a cleared cache and a new window; files the tree writes indexed at once.
+#include "feeds/DownloadQueue.h"
+#include "frame/CommandIds.h"
+#include "navtree/CLeftView.h"
+#include "platform/HomeFolder.h"
+#include "store/Search.h"
+#include "store/Store.h"
+#include "support/EventWait.h"
+#include "support/HttpServer.h"
+#include "support/Recorders.h"
+#include "support/TempDir.h"
+
+#include <QMenu>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using kelvor::test::HttpServer;
+using kelvor::test::RecordingFrame;
+using kelvor::test::RecordingMessageBoxes;
+using kelvor::test::TempDir;
+using kelvor::test::waitUntil;
+namespace cmd = kelvor::cmd;
+namespace store = kelvor::store;
+
+namespace {
+
+std::string rss(const std::vector<std::string>& titles) {
+    std::string items;
+    for (const auto& title : titles)
+        items += "<item><title>" + title + "</title><link>http://e/" + title + "</link></item>";
+    return "<rss><channel>" + items + "</channel></rss>";
+}
+
+QTreeWidgetItem* childNamed(QTreeWidgetItem* parent, const std::string& title) {
+    for (int i = 0; i < parent->childCount(); ++i)
+        if (parent->child(i)->text(0).toStdString() == title)
+            return parent->child(i);
+    return nullptr;
+}
+
+std::vector<std::string> unreadTitles(QTreeWidgetItem* channel) {
+    std::vector<std::string> titles;
+    for (int i = 0; i < channel->childCount(); ++i)
+        if (CLeftView::IsEntryUnread(channel->child(i)))
+            titles.push_back(channel->child(i)->text(0).toStdString());
+    return titles;
+}
+
+bool offers(CLeftView& view, QTreeWidgetItem* item, int id) {
+    std::unique_ptr<QMenu> menu(view.BuildContextMenu(item));
+    for (QAction* action : menu->actions())
+        if (action->data().toInt() == id)
+            return true;
+    return false;
+}
+
+class UnreadMarks : public ::testing::Test {
+  protected:
+    UnreadMarks() {
+        kelvor::platform::setProgramFolder(home.path());
+        home.write("rss.xsl", "<xsl:stylesheet/>");
+        treeFile =
+            home.write("fav/channels.xml", "<Tree Type=\"fav\"><TreeNode Title=\"新闻\" Rss=\"" +
+                                               server.url("/news") + "\"/></Tree>");
+    }
+
+    // The channel of a view, expanded and loaded, its count known.
+    QTreeWidgetItem* openChannel(CLeftView& view) {
+        view.LoadTreeFile(treeFile, view.rootItem(), 0);
+        QTreeWidgetItem* channel = view.topLevelItem(0);
+        channel->setExpanded(true);
+        waitUntil([&] { return loaded(view, channel); });
+        return channel;
+    }
+    static bool loaded(CLeftView& view, QTreeWidgetItem* channel) {
+        return view.downloads()->size() == 0 && channel->childCount() > 0 &&
+               CLeftView::IsEntry(channel->child(0)) && CLeftView::UnreadCountOf(channel) >= 0;
+    }
+    void refresh(CLeftView& view, QTreeWidgetItem* channel,
+                 const std::vector<std::string>& unread) {
+        view.setCurrentItem(channel);
+        view.OnRefresh();
+        ASSERT_TRUE(waitUntil([&] {
+            return loaded(view, channel) && unreadTitles(channel) == unread &&
+                   CLeftView::UnreadCountOf(channel) == int(unread.size());
+        })) << CLeftView::UnreadCountOf(channel);
+    }
+
+    TempDir home;
+    HttpServer server;
+    RecordingMessageBoxes boxes;
+    RecordingFrame frame;
+    std::string treeFile;
+};
+
+} // namespace
+
+TEST_F(UnreadMarks, OpeningAndMarkingEntriesCountsDownAndTheMarksLast) {
+    server.serve("/news", rss({"一号", "二号", "三号"}));
+    {
+        CLeftView view;
+        QTreeWidgetItem* channel = openChannel(view);
+        ASSERT_TRUE(waitUntil([&] { return CLeftView::UnreadCountOf(channel) == 3; }));
+        EXPECT_EQ(unreadTitles(channel), (std::vector<std::string>{"一号", "二号", "三号"}));
+        EXPECT_TRUE(channel->child(0)->font(0).bold());
+        EXPECT_EQ(channel->text(0).toStdString(), "新闻") << "the count is never part of the title";
+
+        view.OnItemClick(childNamed(channel, "一号"));
+        EXPECT_EQ(CLeftView::UnreadCountOf(channel), 2) << "an opened entry counts at once";
+        EXPECT_FALSE(childNamed(channel, "一号")->font(0).bold());
+        EXPECT_FALSE(frame.calls.empty()) << "and opens";
+
+        view.setCurrentItem(childNamed(channel, "二号"));
+        EXPECT_TRUE(offers(view, view.currentItem(), cmd::kMarkRead));
+        EXPECT_FALSE(offers(view, view.currentItem(), cmd::kMarkAllRead));
+        view.handleCommand(cmd::kMarkRead);
+        view.setCurrentItem(childNamed(channel, "一号"));
+        view.handleCommand(cmd::kMarkUnread);
+        view.handleCommand(cmd::kMarkRead);
+        ASSERT_TRUE(waitUntil([&] { return CLeftView::UnreadCountOf(channel) == 1; }));
+    } // the window closes with its marks
+
+    CLeftView again;
+    QTreeWidgetItem* channel = openChannel(again);
+    ASSERT_TRUE(
+        waitUntil([&] { return unreadTitles(channel) == std::vector<std::string>{"三号"}; }));
+    EXPECT_EQ(CLeftView::UnreadCountOf(channel), 1);
+
+    server.serve("/news", rss({"四号", "一号", "二号", "三号"}));
+    refresh(again, channel, {"四号", "三号"});
+
+    std::filesystem::remove(home.file("rss/新闻.xml")); // clearing the cache keeps the marks
+    refresh(again, channel, {"四号", "三号"});
+
+    EXPECT_TRUE(offers(again, channel, cmd::kMarkAllRead));
+    again.setCurrentItem(channel);
+    again.handleCommand(cmd::kMarkAllRead);
+    ASSERT_TRUE(waitUntil([&] { return CLeftView::UnreadCountOf(channel) == 0; }));
+    EXPECT_TRUE(unreadTitles(channel).empty());
+    EXPECT_TRUE(boxes.messages.empty());
+}
+
+TEST_F(UnreadMarks, ACollapsedChannelShowsItsCountAndACategoryMarksAllItsChannels) {
+    server.serve("/news", rss({"甲", "乙"}));
+    {
+        CLeftView first;
+        openChannel(first); // leaves a cached copy behind
+    }
+    home.write(
+        "fav/outer.xml",
+        "<Tree Type=\"fav\"><TreeNode Title=\"分类\" NodeSrc=\"/fav/channels.xml\"/></Tree>");
+    CLeftView view;
+    view.LoadTreeFile(home.file("fav/outer.xml"), view.rootItem(), 0);
+    QTreeWidgetItem* category = view.topLevelItem(0);
+    category->setExpanded(true);
+    QTreeWidgetItem* channel = category->child(0);
+    ASSERT_TRUE(waitUntil([&] { return CLeftView::UnreadCountOf(channel) == 2; }))
+        << "counted without being expanded";
+    EXPECT_FALSE(channel->isExpanded());
+
+    view.setCurrentItem(category);
+    view.handleCommand(cmd::kMarkAllRead);
+    ASSERT_TRUE(waitUntil([&] { return CLeftView::UnreadCountOf(channel) == 0; }));
+}
+
+TEST_F(UnreadMarks, ASavedEditAndADownloadAreSearchableWithoutAFullUpdate) {
+    server.serve("/news", rss({"下载来的条目"}));
+    CLeftView view;
+    openChannel(view);
+    kelvor::xml::Node node = CLeftView::nodeOf(view.topLevelItem(0));
+    ASSERT_TRUE(view.ApplyItemFields(node, "改过的标题", "", "", server.url("/news"), ""));
+
+    auto found = [&](const std::string& query) {
+        store::Store db(home.path());
+        return store::search(db, query, 10).size() == 1;
+    };
+    EXPECT_TRUE(waitUntil([&] { return found("改过的标题"); }));
+    EXPECT_TRUE(waitUntil([&] { return found("下载来的条目"); }));
+}
