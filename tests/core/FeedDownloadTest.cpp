@@ -16,18 +16,11 @@ namespace feeds = kelvor::feeds;
 namespace xml = kelvor::xml;
 namespace fs = std::filesystem;
 using kelvor::test::HttpResponse;
+using kelvor::test::htmlPage;
 using kelvor::test::HttpServer;
 using kelvor::test::TempDir;
 
 namespace {
-
-HttpResponse htmlPage(const std::string& body) {
-    HttpResponse page;
-    page.body = body;
-    page.contentType = "text/html";
-    return page;
-}
-
 
 const char* kRss =
     "<rss><channel><item><title>One</title><link>http://e/1</link></item></channel></rss>";

@@ -29,6 +29,14 @@ struct HttpResponse {
     std::string lastModified;
 };
 
+// A web page (text/html) with the given body.
+inline HttpResponse htmlPage(const std::string& body) {
+    HttpResponse page;
+    page.body = body;
+    page.contentType = "text/html";
+    return page;
+}
+
 class HttpServer {
   public:
     HttpServer();  // listens on an ephemeral port at once

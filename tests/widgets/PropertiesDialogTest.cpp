@@ -84,9 +84,8 @@ TEST_F(PropertiesDialog, NewItemDialogProposesACategoryFileNameOnceAndNeedsATitl
 
 TEST_F(PropertiesDialog, ASitesAddressTypedAsTheFeedBecomesItsFeedWhenTheUserAgrees) {
     kelvor::test::HttpServer server;
-    server.serve("/site", kelvor::test::HttpResponse{
-                              200, "<html><head><link rel=alternate type=application/rss+xml href=/rss>",
-                              "text/html"});
+    server.serve("/site", kelvor::test::htmlPage(
+                              "<html><head><link rel=alternate type=application/rss+xml href=/rss>"));
     auto typed = [&](const std::string& shown, const std::string& address, int answer) {
         boxes.answer = answer;
         CDlgTreePro dialog;
