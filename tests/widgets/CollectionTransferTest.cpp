@@ -101,3 +101,18 @@ TEST_F(CollectionTransfer, ExportWritesTheChannelsAndSaysWhyItCannot) {
     ASSERT_EQ(boxes.messages.size(), before + 1);
     EXPECT_EQ(boxes.messages.back().icon, app::MessageIcon::Warning);
 }
+
+TEST_F(CollectionTransfer, AnImportIntoAnOpenEmptyFavoritesShowsAtOnce) {
+    home.write("fav/fav.xml", R"(<Tree Type="fav"/>)");
+    ASSERT_TRUE(view.LoadTreeFile(home.file("index.xml"), view.rootItem(), 0));
+    QTreeWidgetItem* favorites = view.topLevelItem(0);
+    static_cast<CTreeItem*>(favorites)->expandedOnce = true;
+    view.DeleteFirstChild(favorites);
+    ASSERT_TRUE(view.LoadTreeFile(home.file("fav/fav.xml"), favorites, 0));
+    ASSERT_EQ(favorites->childCount(), 0);
+
+    app::importInto(&view, app::ImportKind::ChannelList, QString::fromStdString(list));
+    ASSERT_EQ(favorites->childCount(), 1);
+    EXPECT_EQ(favorites->child(0)->text(0), QStringLiteral("别处的订阅"));
+    EXPECT_EQ(favoritesOnDisk(), (std::vector<std::string>{"别处的订阅"}));
+}

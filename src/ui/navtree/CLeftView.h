@@ -148,8 +148,9 @@ public:
     void OnNewItem();
     bool CreateCategoryFile(const std::string& path, const std::string& title, bool isHot);
     // Lists a category made outside the tree (an import) last under a loaded
-    // 我的收藏, through the document the tree's next edit saves. False when
-    // 我的收藏 is not loaded: its file can then be changed on disk.
+    // 我的收藏, through the document the tree's next edit saves (or, when it
+    // shows no items, in its file, shown again). False when 我的收藏 is not
+    // loaded: its file can then be changed on disk.
     bool ListUnderLoadedFavorites(const std::string& title, const std::string& nodeSrc);
 
     // ---- context menu, copy and paste (CLeftViewPaste.cpp)

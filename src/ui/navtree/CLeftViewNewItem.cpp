@@ -1,5 +1,6 @@
 // The properties command and the new-item command, both through CDlgTreePro,
 // and the new category files the new-item command makes.
+#include "feeds/CategoryImport.h"
 #include "frame/FrameInterface.h"
 #include "platform/HomeFolder.h"
 #include "navtree/CDlgTreePro.h"
@@ -114,11 +115,15 @@ bool isFavoritesFile(const std::string& path) {
 } // namespace
 
 bool CLeftView::ListUnderLoadedFavorites(const std::string& title, const std::string& nodeSrc) {
-    for (const CategoryEntry& entry : categories) {
-        if (!entry.item || !isFavoritesFile(entry.path))
+    for (QTreeWidgetItemIterator it(this); *it; ++it) {
+        auto* favorites = dynamic_cast<CTreeItem*>(*it);
+        std::string source, cacheFile, feed;
+        if (!favorites || !favorites->expandedOnce || GetNodeAttribute(favorites->node, "NodeSrc").empty() ||
+            tree::ResolveChannelSource(favorites->node, source, cacheFile, feed) != tree::kLocalFile ||
+            !isFavoritesFile(source))
             continue;
-        for (int i = 0; i < entry.item->childCount(); ++i) {
-            Node sibling = nodeOf(entry.item->child(i));
+        for (int i = 0; i < favorites->childCount(); ++i) {
+            Node sibling = nodeOf(favorites->child(i));
             if (!sibling)
                 continue;
             Node node = sibling.ownerDocument().createElement("TreeNode");
@@ -127,9 +132,15 @@ bool CLeftView::ListUnderLoadedFavorites(const std::string& title, const std::st
             sibling.parentNode().appendChild(node);
             SaveOwnerDocument(node);
             InsertNodeItem(node, title, tree::appearanceOf(node, false).icon, tree::kIconFolderOpen,
-                           entry.item, kInsertLast);
+                           favorites, kInsertLast);
             return true;
         }
+        // Shown but empty: no item holds the file's document, so the file
+        // is changed on disk and shown again.
+        kelvor::feeds::listCategoryInFavorites(kelvor::platform::programFolder(), nodeSrc, title);
+        DeleteChildItems(favorites);
+        LoadTreeFile(source, favorites, 0);
+        return true;
     }
     return false;
 }
