@@ -651,8 +651,12 @@ bool hasNonAscii(const xmlChar* text) {
     return false;
 }
 
+// Read back the way a load reads it: a GBK or GB2312 file as GB18030, in
+// which a few single bytes GBK writes (0x80, the euro sign) mean nothing.
 bool parsesAsXml(const std::string& bytes) {
-    xmlDocPtr doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, kParseOptions);
+    std::string forced = decoderFor(declaredEncoding(bytes));
+    xmlDocPtr doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                                  forced.empty() ? nullptr : forced.c_str(), kParseOptions);
     if (!doc)
         return false;
     xmlFreeDoc(doc);
