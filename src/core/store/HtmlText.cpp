@@ -1,63 +1,23 @@
 #include "store/HtmlText.h"
 
-#include <cstdint>
-#include <cstdlib>
+#include "platform/HtmlEntities.h"
+
 #include <cstring>
 #include <strings.h>
 
 namespace kelvor::store {
 namespace {
 
-void appendUtf8(std::string& out, uint32_t cp) {
-    if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// Decodes the entity starting at html[i] ('&'); returns the characters used,
-// 0 when it is no entity (the '&' then stays as written).
+// One character reference at html[i] ('&'), decoded as everywhere else in
+// the program; a no-break space is a plain space to the index, so that words
+// either side of it stay apart. Returns the characters used, 0 when no
+// reference starts there (the '&' then stays as written).
 size_t decodeEntity(const std::string& html, size_t i, std::string& out) {
-    size_t end = html.find(';', i);
-    if (end == std::string::npos || end - i > 10)
-        return 0;
-    std::string name = html.substr(i + 1, end - i - 1);
-    static const struct {
-        const char* name;
-        const char* text;
-    } named[] = {{"amp", "&"},   {"lt", "<"},    {"gt", ">"},     {"quot", "\""},
-                 {"apos", "'"},  {"nbsp", " "},  {"hellip", "…"}, {"mdash", "—"},
-                 {"ndash", "–"}, {"ldquo", "“"}, {"rdquo", "”"}};
-    for (const auto& entity : named) {
-        if (name == entity.name) {
-            out += entity.text;
-            return end - i + 1;
-        }
-    }
-    if (name.size() > 1 && name[0] == '#') {
-        bool hex = name[1] == 'x' || name[1] == 'X';
-        char* stop = nullptr;
-        const char* digits = name.c_str() + (hex ? 2 : 1);
-        unsigned long cp = std::strtoul(digits, &stop, hex ? 16 : 10);
-        if (stop != digits && *stop == '\0') {
-            appendUtf8(out, static_cast<uint32_t>(cp));
-            return end - i + 1;
-        }
-    }
-    return 0;
+    size_t before = out.size();
+    size_t used = platform::decodeHtmlReference(html, i, out);
+    if (used && out.compare(before, std::string::npos, "\u00a0") == 0)
+        out.replace(before, std::string::npos, " ");
+    return used;
 }
 
 bool startsTagNamed(const std::string& html, size_t i, const char* name) {

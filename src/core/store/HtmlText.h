@@ -5,8 +5,8 @@
 
 namespace kelvor::store {
 
-// Tags dropped (script and style with their content), the common entities
-// and numeric references decoded, runs of white space made one space.
+// Tags dropped (script and style with their content), character references
+// decoded, runs of white space made one space.
 std::string htmlToText(const std::string& html);
 
 } // namespace kelvor::store
