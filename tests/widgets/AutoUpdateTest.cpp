@@ -6,6 +6,7 @@
 #include "feeds/DownloadQueue.h"
 #include "navtree/CLeftView.h"
 #include "platform/HomeFolder.h"
+#include "support/FeedFiles.h"
 #include "support/EventWait.h"
 #include "support/HttpServer.h"
 #include "support/Recorders.h"
@@ -15,23 +16,17 @@
 
 #include <gtest/gtest.h>
 
-#include <utime.h>
 
 using kelvor::test::CleanSettings;
 using kelvor::test::HttpServer;
+using kelvor::test::makeOlder;
+using kelvor::test::rss;
 using kelvor::test::RecordingFrame;
 using kelvor::test::RecordingMessageBoxes;
 using kelvor::test::TempDir;
 using kelvor::test::waitUntil;
 
 namespace {
-
-std::string rss(const std::vector<std::string>& titles) {
-    std::string items;
-    for (const auto& title : titles)
-        items += "<item><title>" + title + "</title><link>http://e/" + title + "</link></item>";
-    return "<rss><channel>" + items + "</channel></rss>";
-}
 
 std::vector<std::string> labels(QTreeWidgetItem* item) {
     std::vector<std::string> texts;
@@ -53,11 +48,7 @@ class AutoUpdate : public ::testing::Test {
         for (const auto& entry : entries)
             body += "<TreeNode Title=\"" + entry + "\" Href=\"http://e/" + entry + "\"/>";
         std::string path = home.write("rss/" + title + ".xml", body + "</Tree>");
-        std::time_t when = std::time(nullptr) - 8 * 3600;
-        struct utimbuf times {
-            when, when
-        };
-        ::utime(path.c_str(), &times);
+        makeOlder(path, 8 * 3600);
     }
     std::string channelsFile(const std::string& name, const std::string& type,
                              const std::vector<std::pair<std::string, std::string>>& channels) {

@@ -4,6 +4,7 @@
 #include "feeds/DownloadQueue.h"
 #include "feeds/FavoritesImport.h"
 #include "platform/HomeFolder.h"
+#include "support/FeedFiles.h"
 #include "support/EventWait.h"
 #include "support/HttpServer.h"
 #include "support/Recorders.h"
@@ -18,10 +19,11 @@
 #include <filesystem>
 #include <functional>
 
-#include <utime.h>
 
 using kelvor::test::HttpResponse;
 using kelvor::test::HttpServer;
+using kelvor::test::makeOlder;
+using kelvor::test::rss;
 using kelvor::test::RecordingFrame;
 using kelvor::test::RecordingMessageBoxes;
 using kelvor::test::TempDir;
@@ -30,13 +32,6 @@ using kelvor::test::settle;
 using kelvor::test::waitUntil;
 
 namespace {
-
-std::string rss(const std::vector<std::string>& titles) {
-    std::string items;
-    for (const auto& title : titles)
-        items += "<item><title>" + title + "</title><link>http://e/" + title + "</link></item>";
-    return "<rss><channel>" + items + "</channel></rss>";
-}
 
 std::string label(QTreeWidgetItem* item) {
     return item ? item->text(0).toStdString() : "<none>";
@@ -74,11 +69,7 @@ class Channels : public ::testing::Test {
         for (const auto& title : titles)
             body += "<TreeNode Title=\"" + title + "\"/>";
         std::string path = home.write(name, body + "</Tree>");
-        std::time_t when = std::time(nullptr) - age;
-        struct utimbuf times {
-            when, when
-        };
-        ::utime(path.c_str(), &times);
+        makeOlder(path, age);
     }
 
     TempDir home;

@@ -7,6 +7,7 @@
 #include "platform/HomeFolder.h"
 #include "store/Search.h"
 #include "store/Store.h"
+#include "support/FeedFiles.h"
 #include "support/EventWait.h"
 #include "support/HttpServer.h"
 #include "support/Recorders.h"
@@ -19,6 +20,7 @@
 #include <filesystem>
 
 using kelvor::test::HttpServer;
+using kelvor::test::rss;
 using kelvor::test::RecordingFrame;
 using kelvor::test::RecordingMessageBoxes;
 using kelvor::test::TempDir;
@@ -27,13 +29,6 @@ namespace cmd = kelvor::cmd;
 namespace store = kelvor::store;
 
 namespace {
-
-std::string rss(const std::vector<std::string>& titles) {
-    std::string items;
-    for (const auto& title : titles)
-        items += "<item><title>" + title + "</title><link>http://e/" + title + "</link></item>";
-    return "<rss><channel>" + items + "</channel></rss>";
-}
 
 QTreeWidgetItem* childNamed(QTreeWidgetItem* parent, const std::string& title) {
     for (int i = 0; i < parent->childCount(); ++i)
