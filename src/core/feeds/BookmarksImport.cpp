@@ -222,13 +222,8 @@ bool appendBookmarks(const std::string& html, xml::Document& doc, const xml::Nod
 ImportReport importBookmarksFile(const std::string& file, const std::string& home,
                                  const std::string& into, Listing listing) {
     ImportReport report;
-    std::string path = categoryFilePath(home, into);
-    std::string html;
-    if (path.empty()) {
-        report.error = "分类文件必须是 fav/名称.xml: " + into;
-        return report;
-    }
-    if (!readImportFile(file, html, report.error))
+    std::string path, html;
+    if (!startImport(file, home, into, path, html, report))
         return report;
     std::string title = headingOf(html).empty() ? "导入的书签" : headingOf(html);
     xml::Document category = openCategory(path, title, report.error);

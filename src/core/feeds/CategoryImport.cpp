@@ -129,6 +129,16 @@ bool readImportFile(const std::string& path, std::string& bytes, std::string& er
     return true;
 }
 
+bool startImport(const std::string& file, const std::string& home, const std::string& into,
+                 std::string& path, std::string& bytes, ImportReport& report) {
+    path = categoryFilePath(home, into);
+    if (path.empty()) {
+        report.error = "分类文件必须是 fav/名称.xml: " + into;
+        return false;
+    }
+    return readImportFile(file, bytes, report.error);
+}
+
 bool saveCategory(const xml::Document& doc, const std::string& home, const std::string& path,
                   const std::string& title, Listing listing, ImportReport& report) {
     try {

@@ -53,6 +53,12 @@ std::set<std::string> feedsIn(const xml::Document& doc);
 // be read or is larger than kMaxImportBytes.
 bool readImportFile(const std::string& path, std::string& bytes, std::string& error);
 
+// The first steps of every import: the category file `into` names
+// ("fav/NAME.xml", as categoryFilePath) into path, and the import file's
+// bytes. False with the reason in report.error.
+bool startImport(const std::string& file, const std::string& home, const std::string& into,
+                 std::string& path, std::string& bytes, ImportReport& report);
+
 // Whether an import lists its category under 我的收藏 (home/fav/fav.xml)
 // itself, or leaves that to the window, whose loaded copy of fav.xml the
 // next edit saves.

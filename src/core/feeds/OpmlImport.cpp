@@ -177,13 +177,8 @@ void appendOpmlOutlines(const xml::Document& opml, xml::Document& doc, const xml
 ImportReport importOpmlFile(const std::string& opmlFile, const std::string& home,
                             const std::string& into, Listing listing) {
     ImportReport report;
-    std::string path = categoryFilePath(home, into);
-    std::string bytes;
-    if (path.empty()) {
-        report.error = "分类文件必须是 fav/名称.xml: " + into;
-        return report;
-    }
-    if (!readImportFile(opmlFile, bytes, report.error))
+    std::string path, bytes;
+    if (!startImport(opmlFile, home, into, path, bytes, report))
         return report;
     xml::Document opml = parseOpml(bytes, report);
     if (opml.isNull())
