@@ -161,6 +161,13 @@ bool CLeftView::LoadTreeFile(const std::string& path, QTreeWidgetItem* parent, i
     return true;
 }
 
+bool CLeftView::IsWithin(const QTreeWidgetItem* ancestor, const QTreeWidgetItem* item) {
+    for (; item; item = item->parent())
+        if (item == ancestor)
+            return true;
+    return false;
+}
+
 QTreeWidgetItem* CLeftView::addPlaceholder(QTreeWidgetItem* parent, int selectedIcon) {
     auto* placeholder = makePlaceholder(selectedIcon);
     parent->addChild(placeholder);

@@ -74,6 +74,8 @@ public:
     void DestroyWindow();
 
     static kelvor::xml::Node nodeOf(QTreeWidgetItem* item);
+    // True when item is ancestor or lies anywhere below it.
+    static bool IsWithin(const QTreeWidgetItem* ancestor, const QTreeWidgetItem* item);
     static std::string GetNodeAttribute(const kelvor::xml::Node& node, const char* name);
     static std::string GetNodeDescription(const kelvor::xml::Node& node);
     static QIcon treeIcon(int index);

@@ -31,13 +31,6 @@ bool isHot(const Node& node) {
     }
 }
 
-bool isWithin(const QTreeWidgetItem* ancestor, const QTreeWidgetItem* item) {
-    for (; item; item = item->parent())
-        if (item == ancestor)
-            return true;
-    return false;
-}
-
 } // namespace
 
 bool CLeftView::StartBackgroundUpdate() {
@@ -79,7 +72,7 @@ bool CLeftView::FinishBackgroundDownload(QTreeWidgetItem* item, const DownloadTa
 
 void CLeftView::reloadInBackground(QTreeWidgetItem* channel, const std::string& cacheFile) {
     QTreeWidgetItem* current = currentItem();
-    bool inside = current && current != channel && isWithin(channel, current);
+    bool inside = current && current != channel && CLeftView::IsWithin(channel, current);
     QVariant key = inside ? current->data(0, kEntryKeyRole) : QVariant();
     int scroll = verticalScrollBar()->value();
     {

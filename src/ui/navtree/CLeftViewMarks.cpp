@@ -44,13 +44,6 @@ void setUnreadLook(QTreeWidgetItem* item, bool unread) {
     item->setFont(0, font);
 }
 
-bool isAncestorOrSelf(const QTreeWidgetItem* ancestor, const QTreeWidgetItem* item) {
-    for (; item; item = item->parent())
-        if (item == ancestor)
-            return true;
-    return false;
-}
-
 } // namespace
 
 StoreQueue* CLeftView::storeQueue() {
@@ -245,7 +238,7 @@ void CLeftView::MarkAllRead(QTreeWidgetItem* item) {
         return;
     std::vector<std::string> files;
     for (const auto& [cacheFile, channel] : channelItems_)
-        if (isAncestorOrSelf(item, channel) && (files.empty() || files.back() != cacheFile))
+        if (CLeftView::IsWithin(item, channel) && (files.empty() || files.back() != cacheFile))
             files.push_back(cacheFile);
     for (const std::string& cacheFile : files) {
         queue->post([cacheFile](store::Store& db) {
