@@ -137,6 +137,38 @@ std::string reasonFor(CURLcode code, const char* detail) {
     return text;
 }
 
+// Every fetch of the process draws on one pool of open connections (and one
+// DNS cache): download workers are threads of a moment, but the feeds of one
+// site, refreshed one after another, then cost one connection, not one each.
+// Never freed: a worker that outlives the program's end may still use it.
+class SharedConnections {
+  public:
+    SharedConnections() : share_(curl_share_init()) {
+        curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, lock);
+        curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, unlock);
+        curl_share_setopt(share_, CURLSHOPT_USERDATA, this);
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    }
+    CURLSH* share() const { return share_; }
+
+  private:
+    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
+        static_cast<SharedConnections*>(self)->mutexes_[data].lock();
+    }
+    static void unlock(CURL*, curl_lock_data data, void* self) {
+        static_cast<SharedConnections*>(self)->mutexes_[data].unlock();
+    }
+
+    CURLSH* share_;
+    std::mutex mutexes_[CURL_LOCK_DATA_LAST];
+};
+
+CURLSH* sharedConnections() {
+    static auto* connections = new SharedConnections();
+    return connections->share();
+}
+
 } // namespace
 
 bool isWebAddress(const std::string& address) {
@@ -162,6 +194,7 @@ FetchResult fetch(const std::string& url, const xml::LoadOptions& options) {
     std::unique_ptr<curl_slist, void (*)(curl_slist*)> headers(conditionalHeaders(options),
                                                                curl_slist_free_all);
     char errorBuffer[CURL_ERROR_SIZE] = {0};
+    curl_easy_setopt(curl, CURLOPT_SHARE, sharedConnections());
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
