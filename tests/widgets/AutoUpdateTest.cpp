@@ -72,7 +72,8 @@ TEST_F(AutoUpdate, TheIntervalIsChosenFromTheMenuAndKept) {
     CAutoUpdate first(&view, nullptr);
     EXPECT_EQ(first.intervalMinutes(), 60);
     std::unique_ptr<QMenu> menu(first.menu(nullptr));
-    ASSERT_EQ(menu->actions().size(), 4);
+    ASSERT_EQ(menu->actions().size(), 6) << "four choices, a line, 立即更新";
+    EXPECT_EQ(menu->actions()[5]->text(), QStringLiteral("立即更新(&N)"));
     menu->actions()[1]->trigger();
     EXPECT_EQ(first.intervalMinutes(), 30);
     menu->actions()[0]->trigger();

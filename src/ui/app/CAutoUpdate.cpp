@@ -64,10 +64,14 @@ QMenu* CAutoUpdate::menu(QWidget* parent) {
         connect(action, &QAction::triggered, this,
                 [this, minutes] { setIntervalMinutes(minutes); });
     }
-    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
-        for (int i = 0; i < menu->actions().size(); ++i)
-            menu->actions()[i]->setChecked(kChoices[i].minutes == minutes_);
+    connect(menu, &QMenu::aboutToShow, this, [this, group] {
+        for (int i = 0; i < group->actions().size(); ++i)
+            group->actions()[i]->setChecked(kChoices[i].minutes == minutes_);
     });
+    menu->addSeparator();
+    QAction* now = menu->addAction(QStringLiteral("立即更新(&N)"));
+    now->setData(cmd::kAutoUpdateNow);
+    connect(now, &QAction::triggered, this, &CAutoUpdate::tick);
     return menu;
 }
 

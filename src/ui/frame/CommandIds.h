@@ -29,6 +29,7 @@ constexpr int kAutoUpdateOff = 33120;
 constexpr int kAutoUpdate30Minutes = 33121;
 constexpr int kAutoUpdateHourly = 33122;
 constexpr int kAutoUpdate4Hours = 33123;
+constexpr int kAutoUpdateNow = 33124; // one update at once, the timer left as it is
 constexpr int kImportChannelList = 33200; // OPML into a new category
 constexpr int kImportBookmarks = 33201;   // a browser's bookmarks file into a new category
 constexpr int kExportChannelList = 33202; // the user's channels as OPML
