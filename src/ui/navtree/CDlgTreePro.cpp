@@ -255,6 +255,9 @@ void CDlgTreePro::startFeedCheck() {
         return;
     }
     check_ = std::move(check);
+    // Not on 取消, where the greyed OK would send it: Enter pressed again
+    // must not end the dialog.
+    rssBox_->setFocus();
     okButton_->setEnabled(false);
     hintLabel_->setText(kCheckingHint);
     setCursor(Qt::BusyCursor);
