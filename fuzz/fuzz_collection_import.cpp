@@ -7,7 +7,7 @@
 #include "feeds/CategoryImport.h"
 #include "feeds/OpmlImport.h"
 #include "platform/XmlDom.h"
-#include "store/HtmlText.h"
+#include "platform/HtmlText.h"
 
 #include <cstdint>
 #include <string>
@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         feeds::appendBookmarks(text, category, category.documentElement(), report);
         break;
     default: {
-        std::string words = store::htmlToText(text);
+        std::string words = platform::htmlToText(text, platform::HtmlTextFor::Index);
         if (words.size() > text.size() * 4 + 16)
             kelvor::fuzz::fail("the text of some HTML is far longer than the HTML");
         return 0;

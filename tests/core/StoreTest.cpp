@@ -2,7 +2,7 @@
 // download changes, how short and Chinese queries find their items, and a
 // database that is damaged or from another version.
 #include "store/Store.h"
-#include "store/HtmlText.h"
+#include "platform/HtmlText.h"
 #include "store/Indexer.h"
 #include "store/ReadMarks.h"
 #include "store/Search.h"
@@ -171,11 +171,15 @@ TEST(Store, DamagedOrForeignDatabaseIsRebuiltKeepingReadableMarks) {
     EXPECT_EQ(find(db, "天气"), Titles{"天气预报"});
 }
 
+std::string indexText(const std::string& html) {
+    return kelvor::platform::htmlToText(html, kelvor::platform::HtmlTextFor::Index);
+}
+
 TEST(HtmlText, KeepsTheWordsAReaderSees) {
-    EXPECT_EQ(store::htmlToText("<p>a&lt;b&gt;&amp;c</p>\n\n<br/>d&#x4E2D;&#25991;&nbsp;e"),
+    EXPECT_EQ(indexText("<p>a&lt;b&gt;&amp;c</p>\n\n<br/>d&#x4E2D;&#25991;&nbsp;e"),
               "a<b>&c d中文 e");
-    EXPECT_EQ(store::htmlToText("x<style>p{}</style>y<SCRIPT>z()</SCRIPT>w"), "x y w");
-    EXPECT_EQ(store::htmlToText("AT&T &bogus; 1 < 2"), "AT&T &bogus; 1");
+    EXPECT_EQ(indexText("x<style>p{}</style>y<SCRIPT>z()</SCRIPT>w"), "x y w");
+    EXPECT_EQ(indexText("AT&T &bogus; 1 < 2"), "AT&T &bogus; 1");
 }
 
 TEST(ReadMarks, SurviveRefreshAndClearedCacheAndAgeOutOnlyWhenGone) {

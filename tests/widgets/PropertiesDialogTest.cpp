@@ -4,16 +4,21 @@
 #include "navtree/CDlgTreePro.h"
 #include "tree/Strings.h"
 #include "tree/TreeFormat.h"
+#include "support/EventWait.h"
 #include "support/HttpServer.h"
 #include "widgets/TreeEditFixture.h"
 
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 
 namespace cmd = kelvor::cmd;
 namespace str = kelvor::str;
@@ -94,6 +99,7 @@ TEST_F(PropertiesDialog, ASitesAddressTypedAsTheFeedBecomesItsFeedWhenTheUserAgr
         dialog.titleBox()->setText(QStringLiteral("站点"));
         dialog.rssBox()->setText(QString::fromStdString(address));
         dialog.OnOK();
+        EXPECT_TRUE(kelvor::test::waitUntil([&] { return !dialog.checkingFeed(); }));
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
         return dialog.rss;
     };
@@ -106,6 +112,46 @@ TEST_F(PropertiesDialog, ASitesAddressTypedAsTheFeedBecomesItsFeedWhenTheUserAgr
     EXPECT_EQ(typed(server.url("/site"), server.url("/site"), kelvor::app::kIdYes), server.url("/site"))
         << "an address kept as it was is not asked about";
     EXPECT_EQ(server.requestCount("/site"), requests);
+}
+
+TEST_F(PropertiesDialog, LookingForASitesFeedKeepsTheDialogAliveAndCancelClosesItAtOnce) {
+    kelvor::test::HttpServer server;
+    kelvor::test::HttpResponse silent;
+    silent.stall = true; // the page never comes
+    server.serve("/site", silent);
+    auto dialog = std::make_unique<CDlgTreePro>();
+    dialog->OnInitDialog();
+    dialog->show();
+    dialog->titleBox()->setText(QStringLiteral("站点"));
+    dialog->rssBox()->setText(QString::fromStdString(server.url("/site")));
+    dialog->OnOK();
+    EXPECT_TRUE(dialog->checkingFeed());
+    EXPECT_FALSE(dialog->okButton()->isEnabled());
+    EXPECT_EQ(dialog->hintLabel()->text().toStdString(), "正在查找网站的频道…");
+
+    // The page is asked while the window's events go on.
+    bool ticked = false;
+    QTimer::singleShot(0, dialog.get(), [&] { ticked = true; });
+    ASSERT_TRUE(kelvor::test::waitUntil([&] { return ticked && server.requestCount("/site") == 1; }));
+    dialog->OnOK(); // Enter again meanwhile: still the one check
+    EXPECT_TRUE(dialog->checkingFeed());
+
+    QElapsedTimer clock;
+    clock.start();
+    dialog->cancelButton()->click();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_FALSE(dialog->checkingFeed());
+    EXPECT_TRUE(dialog->okButton()->isEnabled());
+    EXPECT_EQ(dialog->hintLabel()->text().toStdString(), "输入“*”删除属性");
+    dialog.reset();
+    EXPECT_LT(clock.elapsed(), 3000) << "the dialog waits for no thread";
+
+    // The check's end reaches no dialog: nothing is asked.
+    server.stop();
+    kelvor::test::settle(200);
+    EXPECT_EQ(server.requestCount("/site"), 1);
+    EXPECT_TRUE(boxes.messages.empty());
 }
 
 TEST_F(PropertiesDialog, ShowsTheItemAndLocksWhatCannotBeChosen) {

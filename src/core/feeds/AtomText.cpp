@@ -1,6 +1,6 @@
 #include "feeds/AtomText.h"
 
-#include "feeds/HtmlText.h"
+#include "platform/HtmlText.h"
 
 namespace kelvor::feeds {
 namespace {
@@ -48,9 +48,9 @@ xml::Node xhtmlContainer(const xml::Node& construct) {
 std::string atomTitleText(const xml::Node& construct) {
     switch (kindOf(construct)) {
     case Kind::Html:
-        return htmlToText(construct.text());
+        return platform::htmlToText(construct.text(), platform::HtmlTextFor::Title);
     case Kind::Xhtml:
-        return collapseWhiteSpace(construct.text());
+        return platform::collapseWhiteSpace(construct.text());
     default:
         return construct.text();
     }

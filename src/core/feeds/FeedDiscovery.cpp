@@ -1,6 +1,6 @@
 #include "feeds/FeedDiscovery.h"
 
-#include "feeds/HtmlText.h"
+#include "platform/HtmlText.h"
 #include "platform/SourceBytes.h"
 #include "platform/UrlResolve.h"
 
@@ -45,7 +45,7 @@ std::string attributeOf(const std::string& tag, const std::string& lowerTag,
             to = tag.find_first_of(" \t\r\n>", from);
         if (to == std::string::npos)
             to = tag.size();
-        return htmlToText(tag.substr(from, to - from));
+        return platform::htmlToText(tag.substr(from, to - from), platform::HtmlTextFor::Title);
     }
     return {};
 }

@@ -18,12 +18,14 @@ namespace fs = std::filesystem;
 namespace kelvor::feeds {
 namespace {
 
-// Only a copy of this very feed can vouch for itself.
-xml::LoadOptions conditionalOptions(const DownloadTask& task, xml::LoadOptions options) {
+// Only a copy of this very feed can vouch for itself: of the page the channel
+// names, or of the feed that page named last time.
+xml::LoadOptions conditionalOptions(const DownloadTask& task, const std::string& url,
+                                    xml::LoadOptions options) {
     if (task.cacheFile.empty())
         return options;
     tree::CacheValidators cached = tree::ReadCacheValidators(task.cacheFile);
-    if (cached.baseUrl != task.feedUrl)
+    if (cached.baseUrl != url)
         return options;
     options.ifNoneMatch = cached.etag;
     options.ifModifiedSince = cached.lastModified;
@@ -46,13 +48,13 @@ bool waitUnlessCancelled(long seconds, const std::atomic<bool>* cancel) {
     return !(cancel && cancel->load());
 }
 
-bool fetchFeed(const DownloadTask& task, const xml::LoadOptions& options,
+bool fetchFeed(const std::string& url, const xml::LoadOptions& options,
                platform::SourceBytes& source) {
-    if (platform::readSource(task.feedUrl, options, source))
+    if (platform::readSource(url, options, source))
         return true;
     if (!asksToWait(source) || !waitUnlessCancelled(source.retryAfterSeconds, options.cancel))
         return false;
-    return platform::readSource(task.feedUrl, options, source);
+    return platform::readSource(url, options, source);
 }
 
 // The copy counts as downloaded now, for the expiry rules.
@@ -84,51 +86,48 @@ int convertToCache(DownloadTask& task, const platform::SourceBytes& source) {
     return 1;
 }
 
-// A page in place of a feed: its own feed is read instead (one hop, never
-// further), and the copy remembers the page as its channel's address.
-bool followDiscoveredFeed(DownloadTask& task, const xml::LoadOptions& options,
-                          platform::SourceBytes& source) {
-    if (!looksLikeHtml(source.bytes))
-        return true;
-    std::string feed = findFeedLink(source.bytes, source.url);
-    if (feed.empty())
-        return true; // converted as it stands, as before
-    platform::SourceBytes found;
-    if (!platform::readSource(feed, options, found)) {
-        source = std::move(found);
-        return false;
+// "304 Not Modified" keeps the copy, but only as the answer to our own
+// validators: asked without them, it says nothing of our copy.
+int answerNotModified(DownloadTask& task, const xml::LoadOptions& sent,
+                      platform::SourceBytes& source) {
+    if (sent.ifNoneMatch.empty() && sent.ifModifiedSince.empty()) {
+        source.error.errorCode = xml::kErrHttpBase + 304;
+        source.error.reason = "服务器返回 HTTP 304";
+        task.errorText = loadErrorText(source.error, task.sourceUrl);
+        return 0;
     }
-    task.channelUrl = task.feedUrl;
-    task.feedUrl = feed;
-    found.etag.clear(); // they belong to the feed, not to the page asked for next time
-    found.lastModified.clear();
-    source = std::move(found);
-    return true;
+    keepCopy(task);
+    return 1;
+}
+
+int failed(DownloadTask& task, const platform::SourceBytes& source) {
+    task.errorText = loadErrorText(source.error, task.sourceUrl);
+    return 0;
 }
 
 } // namespace
 
 int DownloadFeed(DownloadTask& task, const xml::LoadOptions& options) {
-    xml::LoadOptions conditional = conditionalOptions(task, options);
+    xml::LoadOptions conditional = conditionalOptions(task, task.feedUrl, options);
     platform::SourceBytes source;
-    if (!fetchFeed(task, conditional, source)) {
-        task.errorText = loadErrorText(source.error, task.sourceUrl);
-        return 0;
-    }
-    if (source.notModified) {
-        // Only an answer to our own validators speaks of our copy.
-        if (conditional.ifNoneMatch.empty() && conditional.ifModifiedSince.empty()) {
-            source.error.errorCode = xml::kErrHttpBase + 304;
-            source.error.reason = "服务器返回 HTTP 304";
-            task.errorText = loadErrorText(source.error, task.sourceUrl);
-            return 0;
-        }
-        keepCopy(task);
-        return 1;
-    }
-    if (!followDiscoveredFeed(task, options, source)) {
-        task.errorText = loadErrorText(source.error, task.sourceUrl);
-        return 0;
+    if (!fetchFeed(task.feedUrl, conditional, source))
+        return failed(task, source);
+    if (source.notModified)
+        return answerNotModified(task, conditional, source);
+    // A page in place of a feed: its own feed is read instead (one hop,
+    // never further), and the copy remembers the page as its channel's
+    // address. The page is asked each time, since it may name another feed.
+    std::string feed = looksLikeHtml(source.bytes) ? findFeedLink(source.bytes, source.url) : "";
+    if (!feed.empty()) {
+        conditional = conditionalOptions(task, feed, options);
+        platform::SourceBytes found;
+        if (!fetchFeed(feed, conditional, found))
+            return failed(task, found);
+        task.channelUrl = task.feedUrl;
+        task.feedUrl = feed;
+        source = std::move(found);
+        if (source.notModified)
+            return answerNotModified(task, conditional, source);
     }
     task.etag = source.etag;
     task.lastModified = source.lastModified;

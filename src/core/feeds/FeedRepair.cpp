@@ -109,6 +109,15 @@ bool isXmlReference(const std::string& text, size_t at) {
     return i > digits && i < text.size() && text[i] == ';';
 }
 
+// "&name=" is a query string's parameter in an address, whatever HTML would
+// make of "&copy=" or "&notify=" in a page's text.
+bool startsParameter(const std::string& text, size_t at) {
+    size_t end = at + 1;
+    while (end < text.size() && std::isalnum(static_cast<unsigned char>(text[end])))
+        ++end;
+    return end > at + 1 && end < text.size() && text[end] == '=';
+}
+
 void appendReference(const std::string& text, size_t& at, std::string& out) {
     if (isXmlReference(text, at)) {
         out += '&';
@@ -116,7 +125,10 @@ void appendReference(const std::string& text, size_t& at, std::string& out) {
         return;
     }
     std::string character;
-    size_t used = platform::decodeHtmlReference(text, at, character);
+    size_t used =
+        startsParameter(text, at)
+            ? 0
+            : platform::decodeHtmlReference(text, at, character, platform::ReferenceContext::Text);
     if (used == 0) {
         out += "&amp;";
         ++at;

@@ -10,8 +10,10 @@ namespace kelvor::feeds {
 // The bytes as UTF-8 without an XML declaration: decoded in the declared
 // encoding (or the server's charset) when that is valid for all of them,
 // else as UTF-8, GB18030 or Windows-1252, the first valid for all of them;
-// leading white space and byte order mark dropped; HTML named references
-// made characters and bare "&" made "&amp;" (outside CDATA and comments);
+// leading white space and byte order mark dropped; HTML references made
+// characters as a page's text has them ("&notit;" is "¬it;"), except where
+// "&name=" starts a query's parameter, and bare "&" made "&amp;" (outside
+// CDATA and comments);
 // cut after the last complete item or entry, so a feed cut off in the
 // middle keeps the ones that arrived whole.
 std::string repairFeedText(const std::string& bytes, const std::string& httpCharset);

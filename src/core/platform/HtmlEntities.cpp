@@ -1,13 +1,13 @@
 #include "platform/HtmlEntities.h"
 
-#include <libxml/HTMLparser.h>
+#include "platform/HtmlEntityTable.h"
 
+#include <algorithm>
 #include <cctype>
+#include <string_view>
 
 namespace kelvor::platform {
 namespace {
-
-constexpr size_t kLongestName = 8; // "thetasym"
 
 bool isXmlChar(unsigned long c) {
     return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
@@ -41,8 +41,51 @@ size_t decodeNumeric(const std::string& text, size_t at, std::string& out) {
     return i - at;
 }
 
-const htmlEntityDesc* lookup(const std::string& name) {
-    return htmlEntityLookup(reinterpret_cast<const xmlChar*>(name.c_str()));
+std::string_view nameOf(const entities::Entry& entry) {
+    return {entities::kNames + entry.offset, entry.length};
+}
+
+const entities::Entry* findName(std::string_view name) {
+    const entities::Entry* end = entities::kEntries + entities::kEntryCount;
+    const entities::Entry* found = std::lower_bound(
+        entities::kEntries, end, name, [](const entities::Entry& entry, std::string_view wanted) {
+            return nameOf(entry) < wanted;
+        });
+    return found != end && nameOf(*found) == name ? found : nullptr;
+}
+
+bool isAlnum(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0;
+}
+
+size_t decodeNamed(const std::string& text, size_t at, std::string& out, ReferenceContext context) {
+    size_t from = at + 1;
+    size_t end = from;
+    while (end < text.size() && end - from < entities::kLongestName && isAlnum(text[end]))
+        ++end;
+    const std::string_view run(text.data() + from, end - from);
+    const entities::Entry* entry = nullptr;
+    size_t used = 0;
+    if (end < text.size() && text[end] == ';' && (entry = findName(run)))
+        used = end + 1 - at;
+    // Else the longest old name the run starts with, as HTML reads them.
+    for (size_t length = run.size(); !entry && length > 0; --length) {
+        const entities::Entry* old = findName(run.substr(0, length));
+        if (!old || !old->legacy)
+            continue;
+        size_t after = from + length;
+        if (context == ReferenceContext::Attribute && after < text.size() &&
+            (isAlnum(text[after]) || text[after] == '='))
+            return 0;
+        entry = old;
+        used = after - at;
+    }
+    if (!entry)
+        return 0;
+    appendUtf8(out, entry->first);
+    if (entry->second)
+        appendUtf8(out, entry->second);
+    return used;
 }
 
 } // namespace
@@ -67,33 +110,13 @@ void appendUtf8(std::string& out, unsigned long c) {
     }
 }
 
-size_t decodeHtmlReference(const std::string& text, size_t at, std::string& out) {
+size_t decodeHtmlReference(const std::string& text, size_t at, std::string& out,
+                           ReferenceContext context) {
     if (at + 1 >= text.size() || text[at] != '&')
         return 0;
     if (text[at + 1] == '#')
         return decodeNumeric(text, at, out);
-    size_t end = at + 1;
-    while (end < text.size() && end - at - 1 < kLongestName &&
-           std::isalnum(static_cast<unsigned char>(text[end])))
-        ++end;
-    // The longest name that is known wins, as in HTML ("&notin;" vs "&not").
-    for (size_t length = end - at - 1; length > 0; --length) {
-        const htmlEntityDesc* entity = lookup(text.substr(at + 1, length));
-        if (!entity)
-            continue;
-        size_t after = at + 1 + length;
-        bool closed = after < text.size() && text[after] == ';';
-        // Without its ";" only an old Latin-1 name counts, and not where it
-        // runs on into a word or an "=" (a query string's "&copy=2").
-        if (!closed &&
-            (entity->value > 0xFF ||
-             (after < text.size() &&
-              (std::isalnum(static_cast<unsigned char>(text[after])) || text[after] == '='))))
-            continue;
-        appendUtf8(out, entity->value);
-        return after - at + (closed ? 1 : 0);
-    }
-    return 0;
+    return decodeNamed(text, at, out, context);
 }
 
 } // namespace kelvor::platform

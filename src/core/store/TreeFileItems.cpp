@@ -1,7 +1,7 @@
 #include "store/TreeFileItems.h"
 
 #include "platform/XmlDom.h"
-#include "store/HtmlText.h"
+#include "platform/HtmlText.h"
 #include "tree/TreeFormat.h"
 
 #include <cstdlib>
@@ -55,7 +55,8 @@ IndexedItem itemOf(const xml::Node& node, const Level& level, int index) {
     item.title = tree::GetNodeAttribute(node, "Title");
     item.link = tree::GetNodeAttribute(node, "Href");
     item.date = tree::GetNodeAttribute(node, "Date");
-    item.body = htmlToText(tree::GetNodeDescription(node));
+    item.body =
+        platform::htmlToText(tree::GetNodeDescription(node), platform::HtmlTextFor::Index);
     item.place = level.place;
     item.entry = entryKeyOf(item.title, item.link, item.date);
     return item;

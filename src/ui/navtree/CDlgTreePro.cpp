@@ -5,7 +5,6 @@
 #include "platform/HttpFetch.h"
 #include "tree/Strings.h"
 
-#include <QApplication>
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -13,13 +12,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <filesystem>
+#include <thread>
 
 namespace {
 
@@ -55,7 +57,22 @@ QLabel* centredLabel(const QString& text, int width) {
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 std::string ss(const QString& text) { return text.toStdString(); }
 
+const QString kHint = QStringLiteral("输入“*”删除属性");
+const QString kCheckingHint = QStringLiteral("正在查找网站的频道…");
+
 } // namespace
+
+// One look at a typed address, shared by the dialog and the thread doing it.
+// The thread touches nothing else: it reports through this object, which
+// lives on the dialog's thread and is deleted there, so a dialog closed
+// meanwhile simply never hears of the result.
+class CDlgTreePro::FeedCheck : public QObject {
+public:
+    explicit FeedCheck(std::string typed) : address(std::move(typed)) {}
+    const std::string address;
+    std::atomic<bool> cancel{false};
+    QPointer<CDlgTreePro> dialog; // read on the dialog's thread only
+};
 
 void CDlgTreePro::setModalRunner(ModalRunner runner) { modalRunner() = std::move(runner); }
 
@@ -64,7 +81,12 @@ CDlgTreePro::CDlgTreePro(QWidget* parent) : QDialog(parent) {
     setModal(true);
     setSizeGripEnabled(false);
     buildControls();
+    // However the dialog ends (取消, Esc, the close button), a check still
+    // running is of no more use.
+    connect(this, &QDialog::finished, this, &CDlgTreePro::dropFeedCheck);
 }
+
+CDlgTreePro::~CDlgTreePro() { dropFeedCheck(); }
 
 void CDlgTreePro::buildControls() {
     DialogUnits du = dialogUnits(fontMetrics());
@@ -118,10 +140,11 @@ void CDlgTreePro::buildControls() {
     connect(saveModes_, &QButtonGroup::idClicked, this, &CDlgTreePro::OnRadio);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(new QLabel(QStringLiteral("输入“*”删除属性")));
+    hintLabel_ = new QLabel(kHint);
+    buttons->addWidget(hintLabel_);
     buttons->addStretch();
     okButton_ = new QPushButton(QStringLiteral("确定"));
-    auto* cancel = new QPushButton(QStringLiteral("取消"));
+    auto* cancel = cancelButton_ = new QPushButton(QStringLiteral("取消"));
     okButton_->setDefault(true);
     okButton_->setMinimumWidth(du.w(50));
     cancel->setMinimumWidth(du.w(50));
@@ -180,6 +203,8 @@ void CDlgTreePro::proposeFileName() {
 }
 
 void CDlgTreePro::OnOK() {
+    if (check_)
+        return; // its answer finishes this OK
     title = ss(titleBox_->text());
     if (title.empty()) {
         kelvor::app::messageBox(kelvor::str::kEmptyTitle);
@@ -189,7 +214,10 @@ void CDlgTreePro::OnOK() {
     href = ss(hrefBox_->text());
     fileName = ss(fileNameBox_->text()); // also from a disabled box
     rss = ss(rssBox_->text());
-    offerDiscoveredFeed();
+    if (rss != shownRss_ && kelvor::net::isWebAddress(rss)) {
+        startFeedCheck();
+        return;
+    }
     desc = ss(descBox_->toPlainText());
     if (!mayUseCategoryFile()) {
         fileNameBox_->setFocus();
@@ -199,29 +227,67 @@ void CDlgTreePro::OnOK() {
     accept();
 }
 
-void CDlgTreePro::offerDiscoveredFeed() {
-    if (rss == shownRss_ || !kelvor::net::isWebAddress(rss))
-        return;
-    // The user waits for OK anyway; a page that does not answer soon is
-    // taken as typed.
+void CDlgTreePro::startFeedCheck() {
+    std::shared_ptr<FeedCheck> check(new FeedCheck(rss), [](FeedCheck* done) {
+        done->deleteLater(); // whichever thread lets go of it last
+    });
+    check->dialog = this;
+    // A page that does not answer soon is taken as typed.
     kelvor::xml::LoadOptions options;
     options.connectTimeoutMs = 5000;
     options.totalTimeoutMs = 10000;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    std::string feed = kelvor::feeds::discoverFeed(rss, options);
-    QApplication::restoreOverrideCursor();
-    shownRss_ = rss; // asked once per address
-    if (feed.empty() || feed == rss)
+    options.cancel = &check->cancel;
+    try {
+        std::thread([check, options] {
+            std::string feed = kelvor::feeds::discoverFeed(check->address, options);
+            FeedCheck* report = check.get();
+            QMetaObject::invokeMethod(
+                report,
+                [report, feed] {
+                    if (report->dialog && report->dialog->check_.get() == report)
+                        report->dialog->offerDiscoveredFeed(report->address, feed);
+                },
+                Qt::QueuedConnection);
+        }).detach();
+    } catch (const std::system_error&) {
+        shownRss_ = rss; // no thread to look with: the address is taken as typed
+        OnOK();
         return;
-    std::string question =
-        "“" + rss + "”是一个网页，其中指明的频道地址为“" + feed + "”。要改用这个频道地址吗？";
-    if (kelvor::app::messageBox(question, kelvor::str::kAppTitle,
-                                kelvor::app::MessageIcon::Question,
-                                kelvor::app::MessageButtons::YesNo) != kelvor::app::kIdYes)
+    }
+    check_ = std::move(check);
+    // Not on 取消, where the greyed OK would send it: Enter pressed again
+    // must not end the dialog.
+    rssBox_->setFocus();
+    okButton_->setEnabled(false);
+    hintLabel_->setText(kCheckingHint);
+    setCursor(Qt::BusyCursor);
+}
+
+void CDlgTreePro::dropFeedCheck() {
+    if (!check_)
         return;
-    rss = feed;
-    rssBox_->setText(qs(rss));
-    shownRss_ = rss;
+    check_->cancel = true;
+    check_.reset();
+    okButton_->setEnabled(okEnabled);
+    hintLabel_->setText(kHint);
+    unsetCursor();
+}
+
+void CDlgTreePro::offerDiscoveredFeed(const std::string& address, const std::string& feed) {
+    dropFeedCheck();
+    shownRss_ = address; // asked once per address
+    // The box may have changed meanwhile: OK then looks at what it holds now.
+    if (!feed.empty() && feed != address && ss(rssBox_->text()) == address) {
+        std::string question = "“" + address + "”是一个网页，其中指明的频道地址为“" + feed +
+                               "”。要改用这个频道地址吗？";
+        if (kelvor::app::messageBox(question, kelvor::str::kAppTitle,
+                                    kelvor::app::MessageIcon::Question,
+                                    kelvor::app::MessageButtons::YesNo) == kelvor::app::kIdYes) {
+            rssBox_->setText(qs(feed));
+            shownRss_ = feed;
+        }
+    }
+    OnOK();
 }
 
 bool CDlgTreePro::mayUseCategoryFile() const {

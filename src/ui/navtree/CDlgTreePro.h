@@ -6,9 +6,11 @@
 #include <QDialog>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 class QButtonGroup;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -32,6 +34,7 @@ public:
     enum Result { kIdOk = 1, kIdCancel = 2 };
 
     explicit CDlgTreePro(QWidget* parent = nullptr);
+    ~CDlgTreePro() override;
 
     // Filled by the caller before DoModal, read back after kIdOk.
     std::string title;
@@ -55,8 +58,12 @@ public:
     // OK: refuses an empty title, otherwise reads the boxes and closes,
     // unless the user would rather name a new category file than reuse one.
     // A web page's address newly typed as the feed is replaced by the feed
-    // the page names, when the user agrees.
+    // the page names, when the user agrees: the page is looked at on a
+    // thread of its own meanwhile, and the dialog closes (or not) only once
+    // that is done; 取消 still closes it at once.
     void OnOK();
+    // True while a typed address is being looked at for its feed.
+    bool checkingFeed() const { return check_ != nullptr; }
     void OnRadio(int id);
 
     // The controls, for whoever drives the dialog without a modal loop.
@@ -67,6 +74,8 @@ public:
     QPlainTextEdit* descBox() const { return descBox_; }
     QRadioButton* radio(int id) const;
     QPushButton* okButton() const { return okButton_; }
+    QPushButton* cancelButton() const { return cancelButton_; }
+    QLabel* hintLabel() const { return hintLabel_; }
 
     // Replaces the modal loop (tests drive the dialog through it); an empty
     // function restores exec().
@@ -77,7 +86,11 @@ private:
     void buildControls();
     void proposeFileName();
     bool mayUseCategoryFile() const;
-    void offerDiscoveredFeed();
+    void startFeedCheck();
+    void offerDiscoveredFeed(const std::string& address, const std::string& feed);
+    void dropFeedCheck();
+
+    class FeedCheck;
 
     QLineEdit* titleBox_ = nullptr;
     QLineEdit* hrefBox_ = nullptr;
@@ -86,5 +99,8 @@ private:
     QPlainTextEdit* descBox_ = nullptr;
     QButtonGroup* saveModes_ = nullptr;
     QPushButton* okButton_ = nullptr;
-    std::string shownRss_; // the feed field as the dialog opened
+    QPushButton* cancelButton_ = nullptr;
+    QLabel* hintLabel_ = nullptr;
+    std::string shownRss_; // the feed field as the dialog opened, or as last checked
+    std::shared_ptr<FeedCheck> check_; // the running check, if any
 };
