@@ -127,9 +127,8 @@ TEST_F(PageMarks, AChannelPageShowsItsUnreadEntriesAndFollowsTheTree) {
                       view.rootItem(), 0);
     QTreeWidgetItem* news = view.topLevelItem(0);
     news->setExpanded(true);
-    ASSERT_TRUE(waitUntil([&] {
-        return news->childCount() == 3 && CLeftView::UnreadCountOf(news) == 3;
-    }));
+    ASSERT_TRUE(
+        waitUntil([&] { return news->childCount() == 3 && CLeftView::UnreadCountOf(news) == 3; }));
     view.SetEntryRead(news->child(0), true);
 
     CTabView tabs;
@@ -151,7 +150,8 @@ TEST_F(PageMarks, AChannelPageShowsItsUnreadEntriesAndFollowsTheTree) {
     pageScript(page, QStringLiteral("document.querySelectorAll('h2 a')[1].click()"));
     EXPECT_TRUE(waitUntil([&] { return CLeftView::UnreadCountOf(news) == 0; }));
     EXPECT_FALSE(CLeftView::IsEntryUnread(news->child(1)));
-    EXPECT_TRUE(waitUntil([&] { return page->url().toString().toStdString() == server.url("/e/2"); }));
+    EXPECT_TRUE(
+        waitUntil([&] { return page->url().toString().toStdString() == server.url("/e/2"); }));
     EXPECT_TRUE(boxes.messages.empty());
 }
 
@@ -191,12 +191,13 @@ TEST_F(PageMarks, MarkingACategoryReadReachesChannelsTheTreeNeverLoaded) {
 TEST_F(PageMarks, ATickUpdatesAHotCategoryTheTreeHasNotLoadedAndItsPageCounts) {
     makeOlder(copy("热点", "/hot", {"旧热点"}), 8 * 3600);
     server.serve("/hot", kelvor::test::rss({"新热点", "旧热点"}));
-    std::string hotFile = home.write(
-        "fav/hot.xml", "<?xml-stylesheet type=\"text/xsl\" href=\"../hot.xsl\"?><Tree "
-                       "Type=\"hot\" Title=\"热点关注\"><TreeNode Title=\"说明\"/>"
-                       "<TreeNode Title=\"热点\" Rss=\"" +
-                           server.url("/hot") +
-                           "\"><Desc Title=\"旧热点\" Href=\"http://e/旧热点\"/></TreeNode></Tree>");
+    std::string hotFile =
+        home.write("fav/hot.xml",
+                   "<?xml-stylesheet type=\"text/xsl\" href=\"../hot.xsl\"?><Tree "
+                   "Type=\"hot\" Title=\"热点关注\"><TreeNode Title=\"说明\"/>"
+                   "<TreeNode Title=\"热点\" Rss=\"" +
+                       server.url("/hot") +
+                       "\"><Desc Title=\"旧热点\" Href=\"http://e/旧热点\"/></TreeNode></Tree>");
     std::string index = home.write(
         "index.xml", "<Tree><TreeNode Title=\"热点关注\" NodeSrc=\"/fav/hot.xml\"/></Tree>");
     indexHome();

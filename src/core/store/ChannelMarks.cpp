@@ -51,9 +51,9 @@ PageMarks pageMarksOf(Store& store, const std::string& path) {
         shown.unread = unreadCount(store, channel);
         shown.headlineLink = found.headlineHref;
         if (!found.headlineTitle.empty() || !found.headlineHref.empty())
-            shown.headlineUnread = !isRead(
-                store, channel,
-                entryKeyOf(found.headlineTitle, found.headlineHref, found.headlineDate));
+            shown.headlineUnread =
+                !isRead(store, channel,
+                        entryKeyOf(found.headlineTitle, found.headlineHref, found.headlineDate));
         marks.channels.push_back(std::move(shown));
     }
     return marks;

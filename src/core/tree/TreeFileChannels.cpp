@@ -85,8 +85,8 @@ void walkFile(const Walk& walk, bool followLocal, std::time_t now, std::deque<Wa
         }
         FileChannel channel;
         channel.order = order++;
-        channel.state = ResolveChannelSource(node, channel.source, channel.cacheFile,
-                                             channel.feed, now);
+        channel.state =
+            ResolveChannelSource(node, channel.source, channel.cacheFile, channel.feed, now);
         if (channel.state == kLocalFile) {
             if (followLocal)
                 pending.push_back({channel.source, ""});
@@ -122,8 +122,8 @@ std::string positionOf(const xml::Node& node) {
         for (xml::Node sibling = parent.firstChild(); sibling && sibling != at;
              sibling = sibling.nextSibling())
             index += sibling.nameIs("TreeNode");
-        position = position.empty() ? std::to_string(index)
-                                    : std::to_string(index) + "." + position;
+        position =
+            position.empty() ? std::to_string(index) : std::to_string(index) + "." + position;
         at = parent;
     }
     return position;
@@ -156,9 +156,8 @@ bool storeHeadlinesInFile(const std::string& path, const std::vector<HeadlinePla
             return false;
         bool changed = false;
         for (const HeadlinePlace& place : places) {
-            xml::Node node = place.position.empty()
-                                 ? xml::Node()
-                                 : nodeAt(doc.documentElement(), place.position);
+            xml::Node node = place.position.empty() ? xml::Node()
+                                                    : nodeAt(doc.documentElement(), place.position);
             if (!node || GetNodeAttribute(node, "Title") != place.title)
                 continue; // the file changed since it was read
             CacheFirstItem first = ReadCacheFirstItem(place.cacheFile);

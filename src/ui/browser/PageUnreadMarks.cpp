@@ -24,7 +24,7 @@ const char* const kScript = R"JS(
     var style = doc.createElement('style');
     style.id = 'kelvor-marks-style';
     style.textContent =
-      '.kelvor-count { margin-left: .5em; font-size: .75em; font-weight: normal; color: #1f6fc5; white-space: nowrap; }' +
+      '.kelvor-count { margin-left: .25em; font-size: .75em; font-weight: normal; color: #1f6fc5; white-space: nowrap; }' +
       'h1 .kelvor-count { font-size: .6em; vertical-align: .15em; }' +
       'li.kelvor-read > h2 { font-weight: 400; }' +
       'li.kelvor-unread > h2 { font-weight: 700; }' +
@@ -79,7 +79,9 @@ const char* const kScript = R"JS(
 })
 )JS";
 
-QString qs(const std::string& text) { return QString::fromStdString(text); }
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 // The page's file when it is a local XML file (the only pages with marks).
 QString localXmlFile(const QUrl& url) {
@@ -93,21 +95,8 @@ bool sameAddress(const std::string& link, const QUrl& url) {
                                    url.adjusted(QUrl::NormalizePathSegments).toEncoded();
 }
 
-} // namespace
-
-PageUnreadMarks::PageUnreadMarks(QWebEnginePage* page) : QObject(page), page_(page) {
-    connect(page, &QWebEnginePage::loadStarted, this, &PageUnreadMarks::loadStarted);
-    connect(page, &QWebEnginePage::loadFinished, this, &PageUnreadMarks::loadFinished);
-    QPointer<PageUnreadMarks> self(this);
-    watch_ = kelvor::app::watchReadMarks([self](const std::string& cacheFile) {
-        if (self && self->marks_.shows(cacheFile))
-            self->ask();
-    });
-}
-
-PageUnreadMarks::~PageUnreadMarks() { kelvor::app::unwatchReadMarks(watch_); }
-
-QString PageUnreadMarks::script(const store::PageMarks& marks) {
+// The script that shows the marks on the page.
+QString marksScript(const store::PageMarks& marks) {
     QJsonObject payload;
     QJsonArray entries, channels;
     for (const store::PageEntry& entry : marks.entries)
@@ -126,6 +115,22 @@ QString PageUnreadMarks::script(const store::PageMarks& marks) {
     return QString::fromUtf8(kScript).trimmed() + QLatin1Char('(') +
            QString::fromUtf8(QJsonDocument(payload).toJson(QJsonDocument::Compact)) +
            QStringLiteral(");");
+}
+
+} // namespace
+
+PageUnreadMarks::PageUnreadMarks(QWebEnginePage* page) : QObject(page), page_(page) {
+    connect(page, &QWebEnginePage::loadStarted, this, &PageUnreadMarks::loadStarted);
+    connect(page, &QWebEnginePage::loadFinished, this, &PageUnreadMarks::loadFinished);
+    QPointer<PageUnreadMarks> self(this);
+    watch_ = kelvor::app::watchReadMarks([self](const std::string& cacheFile) {
+        if (self && self->marks_.shows(cacheFile))
+            self->ask();
+    });
+}
+
+PageUnreadMarks::~PageUnreadMarks() {
+    kelvor::app::unwatchReadMarks(watch_);
 }
 
 void PageUnreadMarks::linkClicked(const QUrl& url) {
@@ -178,7 +183,7 @@ void PageUnreadMarks::answered(const QString& path, const store::PageMarks& mark
     asking_ = false;
     if (path == path_ && marks.kind != store::PageMarks::kNone) {
         marks_ = marks;
-        page_->runJavaScript(script(marks), QWebEngineScript::ApplicationWorld);
+        page_->runJavaScript(marksScript(marks), QWebEngineScript::ApplicationWorld);
     }
     if (askAgain_) {
         askAgain_ = false;

@@ -16,17 +16,14 @@ class QWebEnginePage;
 
 class PageUnreadMarks : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit PageUnreadMarks(QWebEnginePage* page);
     ~PageUnreadMarks() override;
 
     // A link of the page was followed: an entry opened from the page is read.
     void linkClicked(const QUrl& url);
 
-    // The script that shows the marks on the page.
-    static QString script(const kelvor::store::PageMarks& marks);
-
-private:
+  private:
     void loadStarted();
     void loadFinished(bool ok);
     void ask();

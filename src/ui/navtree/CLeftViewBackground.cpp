@@ -143,16 +143,14 @@ bool CLeftView::FinishBackgroundDownload(QTreeWidgetItem* item, const DownloadTa
     if (!item || backgroundItems_.erase(item) == 0)
         return false;
     bool failed = !task.errorText.empty() || task.cacheFile.empty();
-    if (auto standIn = standIns_.extract(item)) {
+    auto standIn = standIns_.extract(item);
+    if (standIn) {
         std::set<std::string> files;
         for (HotPlace& place : standIn.mapped().places) {
             files.insert(place.file);
             if (!failed)
                 arrivedHeadlines_[place.file].push_back(std::move(place));
         }
-        // The task still points at the item; it goes when the task does.
-        std::shared_ptr<QTreeWidgetItem> gone(standIn.mapped().item.release());
-        QMetaObject::invokeMethod(this, [gone] {}, Qt::QueuedConnection);
         for (const std::string& file : files) {
             bool waiting = std::any_of(standIns_.begin(), standIns_.end(), [&file](const auto& other) {
                 return std::any_of(other.second.places.begin(), other.second.places.end(),
@@ -168,8 +166,8 @@ bool CLeftView::FinishBackgroundDownload(QTreeWidgetItem* item, const DownloadTa
         return true;
     }
     IndexArrivalsLater(task.cacheFile, [this](int arrived) { backgroundStepDone(arrived); });
-    if (!nodeOf(item))
-        return true; // a stand-in: its headline is stored with its file's
+    if (standIn)
+        return true; // its headline is stored with the others of its file
     if (task.kind != feeds::kKindFirstLoad)
         return false; // a headline: applied as any other
     reloadInBackground(item, task.cacheFile);
