@@ -1,5 +1,7 @@
 #include "store/ReadMarks.h"
 
+#include "store/Indexer.h"
+
 namespace kelvor::store {
 namespace {
 
@@ -39,6 +41,25 @@ std::string channelOfFile(Store& store, const std::string& path) {
     Statement select(store.db(), "SELECT channel FROM files WHERE path = ?");
     select.bind(1, path);
     return select.step() ? select.text(0) : std::string();
+}
+
+std::string channelOfCacheFile(Store& store, const std::string& path) {
+    std::string channel = channelOfFile(store, path);
+    if (channel.empty() && indexFile(store, path))
+        channel = channelOfFile(store, path);
+    return channel;
+}
+
+std::vector<EntryState> entryStatesOfFile(Store& store, const std::string& path) {
+    std::vector<EntryState> entries;
+    Statement select(store.db(),
+                     "SELECT link, title, EXISTS (SELECT 1 FROM readmarks WHERE readmarks.channel "
+                     "= items.channel AND readmarks.entry = items.entry AND read = 1) FROM items "
+                     "WHERE file = ? ORDER BY id");
+    select.bind(1, path);
+    while (select.step())
+        entries.push_back({select.text(0), select.text(1), select.integer(2) != 0});
+    return entries;
 }
 
 std::vector<std::string> entriesOfFile(Store& store, const std::string& path) {

@@ -21,6 +21,20 @@ int unreadCount(Store& store, const std::string& channel);
 int unreadCountOfFile(Store& store, const std::string& path);
 // The channel key the index holds for a cached file ("" when not indexed).
 std::string channelOfFile(Store& store, const std::string& path);
+// The same, indexing the file first when the index does not know it yet (a
+// download whose indexing is still queued, a fresh store); "" when the file
+// is missing.
+std::string channelOfCacheFile(Store& store, const std::string& path);
+
+// An entry of a file as a page shows it: its link and title, and whether the
+// channel's marks say it was read.
+struct EntryState {
+    std::string link, title;
+    bool read = false;
+};
+// The entries the index holds of a file, in the file's order.
+std::vector<EntryState> entryStatesOfFile(Store& store, const std::string& path);
+
 // The entry keys the index holds of a file, sorted.
 std::vector<std::string> entriesOfFile(Store& store, const std::string& path);
 // The entries of the channel marked read, sorted.

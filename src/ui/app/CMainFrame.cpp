@@ -62,6 +62,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 CMainFrame::~CMainFrame() {
     if (kelvor::app::mainFrame() == this)
         kelvor::app::setMainFrame(nullptr);
+    if (kelvor::app::readMarks() == leftView_)
+        kelvor::app::setReadMarks(nullptr);
     // The pages go before the profile they use.
     delete splitter_;
     splitter_ = nullptr;
@@ -78,6 +80,8 @@ void CMainFrame::createPanes() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
     leftView_ = new CLeftView(navPane);
+    // The tree keeps the read marks the pages show.
+    kelvor::app::setReadMarks(leftView_);
     tabView_ = new CTabView(splitter_, profile_.get());
     searchBox_ = new CSearchBox(leftView_, tabView_, navPane);
     layout->addWidget(searchBox_);

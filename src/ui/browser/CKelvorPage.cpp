@@ -2,6 +2,7 @@
 
 #include "frame/FrameInterface.h"
 #include "browser/CKelvorView.h"
+#include "browser/PageUnreadMarks.h"
 
 #include <QCoreApplication>
 #include <QInputDialog>
@@ -29,13 +30,16 @@ bool scriptBox(QWidget* parent, const QString& msg, bool withCancel) {
 
 } // namespace
 
-CKelvorPage::CKelvorPage(QWebEngineProfile* profile, CKelvorView* view) : QWebEnginePage(profile, view), view_(view) {
+CKelvorPage::CKelvorPage(QWebEngineProfile* profile, CKelvorView* view)
+    : QWebEnginePage(profile, view), view_(view), unreadMarks_(new PageUnreadMarks(this)) {
     connect(this, &QWebEnginePage::certificateError, this, &CKelvorPage::onCertificateError);
 }
 
 bool CKelvorPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
     if (isMainFrame && view_)
         view_->OnBeforeNavigate2(url);
+    if (isMainFrame && type == NavigationTypeLinkClicked)
+        unreadMarks_->linkClicked(url);
     return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
 }
 

@@ -1,11 +1,13 @@
 // The web page behind a CKelvorView: reports main-frame navigations and
-// new-window requests to its view, and answers prompts quietly while silent.
+// new-window requests to its view, answers prompts quietly while silent, and
+// shows the read marks of channel and hot category pages.
 #pragma once
 
 #include <QWebEngineCertificateError>
 #include <QWebEnginePage>
 
 class CKelvorView;
+class PageUnreadMarks;
 
 class CKelvorPage : public QWebEnginePage {
     Q_OBJECT
@@ -36,4 +38,5 @@ private:
     void onCertificateError(const QWebEngineCertificateError& error);
 
     CKelvorView* view_;
+    PageUnreadMarks* unreadMarks_;
 };

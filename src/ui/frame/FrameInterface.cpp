@@ -4,10 +4,15 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <map>
+
 namespace kelvor::app {
 namespace {
 IMainFrame* theFrame = nullptr;
 IMessageBoxes* replacementBoxes = nullptr;
+IReadMarks* theReadMarks = nullptr;
+std::map<int, std::function<void(const std::string&)>> readMarksWatchers;
+int lastWatcher = 0;
 
 QMessageBox::Icon qtIcon(MessageIcon icon) {
     switch (icon) {
@@ -29,6 +34,24 @@ QMessageBox::Icon qtIcon(MessageIcon icon) {
 IMainFrame* mainFrame() { return theFrame; }
 void setMainFrame(IMainFrame* frame) { theFrame = frame; }
 void setMessageBoxes(IMessageBoxes* boxes) { replacementBoxes = boxes; }
+
+IReadMarks* readMarks() { return theReadMarks; }
+void setReadMarks(IReadMarks* marks) { theReadMarks = marks; }
+
+int watchReadMarks(std::function<void(const std::string& cacheFile)> changed) {
+    readMarksWatchers.emplace(++lastWatcher, std::move(changed));
+    return lastWatcher;
+}
+
+void unwatchReadMarks(int id) { readMarksWatchers.erase(id); }
+
+void readMarksChanged(const std::string& cacheFile) {
+    // A watcher may go away while the others are told: work on a copy.
+    auto watchers = readMarksWatchers;
+    for (const auto& [id, changed] : watchers)
+        if (readMarksWatchers.count(id))
+            changed(cacheFile);
+}
 
 int messageBox(const std::string& text, const std::string& caption, MessageIcon icon, MessageButtons buttons) {
     if (replacementBoxes)

@@ -3,6 +3,9 @@
 // record them instead of showing anything.
 #pragma once
 
+#include "store/ChannelMarks.h"
+
+#include <functional>
 #include <string>
 
 class CKelvorView;
@@ -31,6 +34,31 @@ public:
 // The application's main window; null before it exists (and in core tests).
 IMainFrame* mainFrame();
 void setMainFrame(IMainFrame* frame);
+
+// The read marks as pages show them. The tree keeps the marks; a page of a
+// channel's copy or of a hot category asks for them, and is told when they
+// change, without the two knowing each other.
+class IReadMarks {
+public:
+    virtual ~IReadMarks() = default;
+    using PageMarksAnswer = std::function<void(const store::PageMarks&)>;
+    // The marks of the page showing the local file `path`, answered later on
+    // the window's thread (kind kNone for a file that is neither a channel's
+    // copy nor a hot category).
+    virtual void RequestPageMarks(const std::string& path, PageMarksAnswer answer) = 0;
+    // An entry of a channel's copy was opened from a page, by its link.
+    virtual void MarkLinkRead(const std::string& cacheFile, const std::string& link) = 0;
+};
+
+// The marks' keeper; null when there is none (tests of pages alone).
+IReadMarks* readMarks();
+void setReadMarks(IReadMarks* marks);
+
+// Pages follow the channels they show: `changed` is told the copy whose
+// marks or entries changed. Returns an id for unwatchReadMarks.
+int watchReadMarks(std::function<void(const std::string& cacheFile)> changed);
+void unwatchReadMarks(int id);
+void readMarksChanged(const std::string& cacheFile);
 
 enum class MessageIcon { None, Information, Warning, Question, Critical };
 enum class MessageButtons { Ok, OkCancel, YesNo };

@@ -14,6 +14,7 @@
 //   CLeftViewCommands.cpp  command ids routed to the handlers
 #pragma once
 
+#include "frame/FrameInterface.h"
 #include "platform/XmlDom.h"
 
 #include <QTreeWidget>
@@ -29,6 +30,12 @@ namespace kelvor::feeds {
 class DownloadQueue;
 struct DownloadTask;
 } // namespace kelvor::feeds
+namespace kelvor::store {
+class Store;
+}
+namespace kelvor::tree {
+struct FileChannel;
+}
 
 class CLeftView;
 class StoreQueue;
@@ -54,7 +61,7 @@ struct CategoryEntry {
     std::string title;               // the item's label at load time
 };
 
-class CLeftView : public QTreeWidget {
+class CLeftView : public QTreeWidget, public kelvor::app::IReadMarks {
     Q_OBJECT
 public:
     explicit CLeftView(QWidget* parent = nullptr);
@@ -192,8 +199,11 @@ public:
     void SetEntryRead(QTreeWidgetItem* item, bool read);
     // An entry that is opened is read.
     void MarkOpened(QTreeWidgetItem* item);
-    // Every tracked channel at or under the item.
+    // Every channel at or under the item, loaded in the tree or not.
     void MarkAllRead(QTreeWidgetItem* item);
+    // Pages of channels and hot categories (IReadMarks).
+    void RequestPageMarks(const std::string& path, PageMarksAnswer answer) override;
+    void MarkLinkRead(const std::string& cacheFile, const std::string& link) override;
     // Runs on the window's thread once the store answered for a cache file.
     void ApplyChannelState(const std::string& cacheFile, int unread,
                            const std::vector<std::string>& readEntries);
@@ -204,7 +214,8 @@ public:
 
     // ---- background updates (CLeftViewBackground.cpp)
     // Queues the expired channels that are expanded and the expired channels
-    // of loaded hot categories, leaving selection, scrolling and focus alone.
+    // of hot categories, loaded or not, leaving selection, scrolling and
+    // focus alone.
     // False, queueing nothing, while the previous update still runs.
     bool StartBackgroundUpdate();
     bool BackgroundUpdateRunning() const { return backgroundPending_ > 0; }
@@ -240,9 +251,14 @@ private:
     void forgetItemInDownloads(QTreeWidgetItem* item); // CLeftViewChannels.cpp
     void onExpanded(QTreeWidgetItem* item);
     void requestChannelState(const std::string& cacheFile); // CLeftViewMarks.cpp
+    // On the store's thread: sends the channel's state to the window's.
+    void answerChannelState(kelvor::store::Store& db, const std::string& cacheFile);
     void forgetItemInMarks(QTreeWidgetItem* item);         // CLeftViewMarks.cpp
     void reloadInBackground(QTreeWidgetItem* channel, const std::string& cacheFile);
     void backgroundStepDone(int arrived);
+    void queueUnloadedHotChannels(std::vector<kelvor::tree::FileChannel> channels,
+                                  const std::set<std::string>& queued);
+    void storeUnloadedHeadlines(const std::string& file);
 
     std::unique_ptr<kelvor::feeds::DownloadQueue> downloads_;
     // The release that ends a double click is not another click.
@@ -253,4 +269,16 @@ private:
     std::set<QTreeWidgetItem*> backgroundItems_; // queued by the background update
     int backgroundPending_ = 0;                  // its downloads and indexing not done yet
     int backgroundArrived_ = 0;
+    // Channels of hot categories not loaded in the tree have no item: their
+    // download goes out under a stand-in item, kept here with the places of
+    // the channel, and their headlines are written once a file's are all in.
+    struct HotPlace {
+        std::string file, position, title, cacheFile;
+    };
+    struct StandIn {
+        std::unique_ptr<QTreeWidgetItem> item;
+        std::vector<HotPlace> places;
+    };
+    std::map<QTreeWidgetItem*, StandIn> standIns_;
+    std::map<std::string, std::vector<HotPlace>> arrivedHeadlines_; // by hot file
 };

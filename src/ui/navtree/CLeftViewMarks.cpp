@@ -4,15 +4,19 @@
 // thread; answers come back through queued calls.
 //
 // A count shown in the tree always comes from the store, computed after
-// every mark queued before it, so the tree and the index agree.
+// every mark queued before it, so the tree and the index agree. Pages of
+// channels and hot categories ask the same queue and are told whenever a
+// channel's state came back.
 #include "navtree/CLeftView.h"
 #include "navtree/StoreQueue.h"
 #include "platform/HomeFolder.h"
+#include "store/ChannelMarks.h"
 #include "store/Indexer.h"
 #include "store/ReadMarks.h"
 #include "store/Store.h"
 #include "store/TreeFileItems.h"
 #include "tree/ChannelSource.h"
+#include "tree/TreeFileChannels.h"
 
 #include <QMetaObject>
 
@@ -28,13 +32,15 @@ std::string cacheFileOf(QTreeWidgetItem* item) {
     return item ? item->data(0, CLeftView::kCacheFileRole).toString().toStdString() : std::string();
 }
 
-// The channel key of a cache file, indexing it first when the index does
-// not know it yet (a download whose indexing is still queued, a fresh store).
-std::string channelOf(store::Store& db, const std::string& cacheFile) {
-    std::string channel = store::channelOfFile(db, cacheFile);
-    if (channel.empty() && store::indexFile(db, cacheFile))
-        channel = store::channelOfFile(db, cacheFile);
-    return channel;
+// The local file a node was loaded from ("" for one fetched from the web).
+std::string fileOfNode(const Node& node) {
+    try {
+        std::string url = node.ownerDocument().url();
+        if (url.rfind("file://", 0) == 0)
+            return kelvor::platform::pathOfFileAddress(url);
+    } catch (const kelvor::xml::DomError&) {
+    }
+    return {};
 }
 
 void setUnreadLook(QTreeWidgetItem* item, bool unread) {
@@ -89,14 +95,9 @@ void CLeftView::IndexArrivalsLater(const std::string& path, std::function<void(i
 }
 
 void CLeftView::IndexDocumentLater(const Node& node) {
-    if (!node)
-        return;
-    try {
-        std::string url = node.ownerDocument().url();
-        if (url.rfind("file://", 0) == 0)
-            IndexFileLater(kelvor::platform::pathOfFileAddress(url));
-    } catch (const kelvor::xml::DomError&) {
-    }
+    std::string file = node ? fileOfNode(node) : std::string();
+    if (!file.empty())
+        IndexFileLater(file);
 }
 
 // ---- which items are channels and entries ------------------------------------------
@@ -169,14 +170,16 @@ void CLeftView::requestChannelState(const std::string& cacheFile) {
     StoreQueue* queue = storeQueue();
     if (!queue)
         return;
-    queue->post([this, cacheFile](store::Store& db) {
-        std::string channel = channelOf(db, cacheFile);
-        int unread = channel.empty() ? 0 : store::unreadCount(db, channel);
-        std::vector<std::string> read = store::readEntries(db, channel);
-        QMetaObject::invokeMethod(
-            this, [this, cacheFile, unread, read] { ApplyChannelState(cacheFile, unread, read); },
-            Qt::QueuedConnection);
-    });
+    queue->post([this, cacheFile](store::Store& db) { answerChannelState(db, cacheFile); });
+}
+
+void CLeftView::answerChannelState(store::Store& db, const std::string& cacheFile) {
+    std::string channel = store::channelOfCacheFile(db, cacheFile);
+    int unread = channel.empty() ? 0 : store::unreadCount(db, channel);
+    std::vector<std::string> read = store::readEntries(db, channel);
+    QMetaObject::invokeMethod(
+        this, [this, cacheFile, unread, read] { ApplyChannelState(cacheFile, unread, read); },
+        Qt::QueuedConnection);
 }
 
 void CLeftView::ApplyChannelState(const std::string& cacheFile, int unread,
@@ -199,6 +202,7 @@ void CLeftView::ApplyChannelState(const std::string& cacheFile, int unread,
                     setUnreadLook(child->child(j), !isRead(child->child(j)));
         }
     }
+    kelvor::app::readMarksChanged(cacheFile);
 }
 
 // ---- marking ----------------------------------------------------------------------
@@ -220,7 +224,7 @@ void CLeftView::SetEntryRead(QTreeWidgetItem* item, bool read) {
     if (!queue)
         return;
     queue->post([cacheFile, key, read](store::Store& db) {
-        std::string channel = channelOf(db, cacheFile);
+        std::string channel = store::channelOfCacheFile(db, cacheFile);
         if (!channel.empty())
             store::setRead(db, channel, key, read);
     });
@@ -236,16 +240,52 @@ void CLeftView::MarkAllRead(QTreeWidgetItem* item) {
     StoreQueue* queue = storeQueue();
     if (!item || !queue)
         return;
-    std::vector<std::string> files;
+    // The channels the tree shows, and those of the item's file from its
+    // place down, through local categories never opened: the file is read
+    // again on the store's thread, not walked here.
+    std::vector<std::string> shown;
     for (const auto& [cacheFile, channel] : channelItems_)
-        if (CLeftView::IsWithin(item, channel) && (files.empty() || files.back() != cacheFile))
-            files.push_back(cacheFile);
-    for (const std::string& cacheFile : files) {
-        queue->post([cacheFile](store::Store& db) {
-            std::string channel = channelOf(db, cacheFile);
-            if (!channel.empty())
-                store::markChannelRead(db, channel);
-        });
-        requestChannelState(cacheFile);
-    }
+        if (CLeftView::IsWithin(item, channel) && (shown.empty() || shown.back() != cacheFile))
+            shown.push_back(cacheFile);
+    Node node = nodeOf(item);
+    std::string file = node ? fileOfNode(node) : std::string();
+    std::string position = file.empty() ? std::string() : tree::positionOf(node);
+    queue->post([this, shown, file, position](store::Store& db) {
+        std::vector<std::string> marked =
+            file.empty() ? std::vector<std::string>() : store::markAllReadUnder(db, file, position);
+        for (const std::string& cacheFile : shown)
+            if (std::find(marked.begin(), marked.end(), cacheFile) == marked.end()) {
+                std::string channel = store::channelOfCacheFile(db, cacheFile);
+                if (!channel.empty())
+                    store::markChannelRead(db, channel);
+                marked.push_back(cacheFile);
+            }
+        for (const std::string& cacheFile : marked)
+            answerChannelState(db, cacheFile);
+    });
+}
+
+// ---- pages ------------------------------------------------------------------------
+
+void CLeftView::RequestPageMarks(const std::string& path, PageMarksAnswer answer) {
+    StoreQueue* queue = storeQueue();
+    if (!queue || path.empty())
+        return;
+    queue->post([this, path, answer](store::Store& db) {
+        store::PageMarks marks = store::pageMarksOf(db, path);
+        QMetaObject::invokeMethod(this, [answer, marks] { answer(marks); }, Qt::QueuedConnection);
+    });
+}
+
+void CLeftView::MarkLinkRead(const std::string& cacheFile, const std::string& link) {
+    StoreQueue* queue = storeQueue();
+    if (!queue || cacheFile.empty() || link.empty())
+        return;
+    std::string key = store::entryKeyOf("", link, "");
+    queue->post([cacheFile, key](store::Store& db) {
+        std::string channel = store::channelOfCacheFile(db, cacheFile);
+        if (!channel.empty())
+            store::setRead(db, channel, key, true);
+    });
+    requestChannelState(cacheFile);
 }

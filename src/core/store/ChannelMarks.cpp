@@ -1,0 +1,78 @@
+#include "store/ChannelMarks.h"
+
+#include "store/ReadMarks.h"
+#include "store/TreeFileItems.h"
+#include "tree/TreeFileChannels.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace kelvor::store {
+namespace {
+
+bool downloaded(const tree::FileChannel& channel) {
+    std::error_code ec;
+    return channel.state > tree::kLocalFile && !channel.cacheFile.empty() &&
+           std::filesystem::is_regular_file(channel.cacheFile, ec);
+}
+
+} // namespace
+
+bool PageMarks::shows(const std::string& copy) const {
+    return copy == cacheFile ||
+           std::any_of(channels.begin(), channels.end(),
+                       [&copy](const PageChannel& channel) { return channel.cacheFile == copy; });
+}
+
+PageMarks pageMarksOf(Store& store, const std::string& path) {
+    PageMarks marks;
+    if (isCachePath(path, store.home())) {
+        std::string channel = channelOfCacheFile(store, path);
+        if (channel.empty())
+            return marks;
+        marks.kind = PageMarks::kChannel;
+        marks.cacheFile = path;
+        marks.unread = unreadCount(store, channel);
+        for (EntryState& entry : entryStatesOfFile(store, path))
+            marks.entries.push_back({std::move(entry.link), std::move(entry.title), !entry.read});
+        return marks;
+    }
+    for (const tree::FileChannel& found : tree::channelsInTreeFile(path)) {
+        if (found.fileType != "hot")
+            break; // all of one file: the first tells
+        marks.kind = PageMarks::kHot;
+        std::string channel = downloaded(found) ? channelOfCacheFile(store, found.cacheFile) : "";
+        if (channel.empty())
+            continue;
+        PageChannel shown;
+        shown.order = found.order;
+        shown.title = found.title;
+        shown.cacheFile = found.cacheFile;
+        shown.unread = unreadCount(store, channel);
+        shown.headlineLink = found.headlineHref;
+        if (!found.headlineTitle.empty() || !found.headlineHref.empty())
+            shown.headlineUnread =
+                !isRead(store, channel,
+                        entryKeyOf(found.headlineTitle, found.headlineHref, found.headlineDate));
+        marks.channels.push_back(std::move(shown));
+    }
+    return marks;
+}
+
+std::vector<std::string> markAllReadUnder(Store& store, const std::string& path,
+                                          const std::string& position, std::time_t now) {
+    std::vector<std::string> marked;
+    for (const tree::FileChannel& found : tree::channelsInTreeFile(path, position, true, now)) {
+        if (!downloaded(found) ||
+            std::find(marked.begin(), marked.end(), found.cacheFile) != marked.end())
+            continue;
+        std::string channel = channelOfCacheFile(store, found.cacheFile);
+        if (channel.empty())
+            continue;
+        markChannelRead(store, channel, now);
+        marked.push_back(found.cacheFile);
+    }
+    return marked;
+}
+
+} // namespace kelvor::store

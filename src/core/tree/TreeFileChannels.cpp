@@ -1,0 +1,177 @@
+#include "tree/TreeFileChannels.h"
+
+#include "tree/NodeWriting.h"
+#include "tree/TreeFormat.h"
+
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <set>
+
+namespace kelvor::tree {
+namespace {
+
+xml::Node nthTreeNode(const xml::Node& parent, int n) {
+    for (xml::Node child = parent.firstChild(); child; child = child.nextSibling())
+        if (child.nameIs("TreeNode") && n-- == 0)
+            return child;
+    return {};
+}
+
+xml::Node nodeAt(const xml::Node& root, const std::string& position) {
+    xml::Node at = root;
+    for (size_t start = 0; at && start <= position.size();) {
+        size_t dot = position.find('.', start);
+        at = nthTreeNode(at, std::atoi(position.substr(start, dot - start).c_str()));
+        if (dot == std::string::npos)
+            break;
+        start = dot + 1;
+    }
+    return at;
+}
+
+std::string normalPath(const std::string& path) {
+    return std::filesystem::path(path).lexically_normal().string();
+}
+
+struct Walk {
+    std::string path, position;
+};
+
+// One file: its TreeNodes in document order, iteratively so that deep
+// nesting cannot exhaust the stack.
+void walkFile(const Walk& walk, bool followLocal, std::time_t now, std::deque<Walk>& pending,
+              std::vector<FileChannel>& found) {
+    xml::Document doc = xml::Document::create();
+    if (!doc.load(walk.path))
+        return;
+    xml::Node root = doc.documentElement();
+    if (!root || !root.nameIs("Tree"))
+        return;
+    std::string type = GetNodeAttribute(root, "Type");
+    xml::Node start = walk.position.empty() ? root : nodeAt(root, walk.position);
+    if (!start)
+        return;
+    struct Level {
+        xml::Node next;
+        std::string position;
+        int index = 0;
+    };
+    std::vector<Level> levels;
+    if (walk.position.empty())
+        levels.push_back({root.firstChild(), "", 0});
+    int order = 0;
+    xml::Node single = walk.position.empty() ? xml::Node() : start;
+    while (single || !levels.empty()) {
+        xml::Node node;
+        std::string position;
+        if (single) {
+            node = single;
+            position = walk.position;
+            single = xml::Node();
+        } else {
+            Level& level = levels.back();
+            node = level.next;
+            if (!node) {
+                levels.pop_back();
+                continue;
+            }
+            level.next = node.nextSibling();
+            if (!node.nameIs("TreeNode"))
+                continue;
+            int index = level.index++;
+            position = level.position.empty() ? std::to_string(index)
+                                              : level.position + "." + std::to_string(index);
+        }
+        FileChannel channel;
+        channel.order = order++;
+        channel.state =
+            ResolveChannelSource(node, channel.source, channel.cacheFile, channel.feed, now);
+        if (channel.state == kLocalFile) {
+            if (followLocal)
+                pending.push_back({channel.source, ""});
+        } else if (channel.state != kNotChannel) {
+            channel.file = walk.path;
+            channel.fileType = type;
+            channel.position = position;
+            channel.title = GetNodeAttribute(node, "Title");
+            channel.href = GetNodeAttribute(node, "Href");
+            xml::Node desc = node.firstChild();
+            if (desc && desc.nameIs("Desc")) {
+                channel.headlineTitle = GetNodeAttribute(desc, "Title");
+                channel.headlineHref = GetNodeAttribute(desc, "Href");
+                channel.headlineDate = GetNodeAttribute(desc, "Date");
+            }
+            found.push_back(std::move(channel));
+        }
+        // Inline children are walked whatever their parent is, so the order
+        // stays that of a page showing the whole file.
+        levels.push_back({node.firstChild(), position, 0});
+    }
+}
+
+} // namespace
+
+std::string positionOf(const xml::Node& node) {
+    std::string position;
+    for (xml::Node at = node; at && at.nameIs("TreeNode");) {
+        xml::Node parent = at.parentNode();
+        if (!parent)
+            break;
+        int index = 0;
+        for (xml::Node sibling = parent.firstChild(); sibling && sibling != at;
+             sibling = sibling.nextSibling())
+            index += sibling.nameIs("TreeNode");
+        position =
+            position.empty() ? std::to_string(index) : std::to_string(index) + "." + position;
+        at = parent;
+    }
+    return position;
+}
+
+std::vector<FileChannel> channelsInTreeFile(const std::string& path, const std::string& position,
+                                            bool followLocal, std::time_t now) {
+    std::vector<FileChannel> found;
+    std::deque<Walk> pending{{path, position}};
+    std::set<std::string> seen;
+    while (!pending.empty()) {
+        Walk walk = std::move(pending.front());
+        pending.pop_front();
+        // A file reached twice (or a category that lists itself) is read once.
+        if (!seen.insert(normalPath(walk.path) + "#" + walk.position).second)
+            continue;
+        try {
+            walkFile(walk, followLocal, now, pending, found);
+        } catch (const xml::DomError&) {
+            // A damaged file holds no channels for us.
+        }
+    }
+    return found;
+}
+
+bool storeHeadlinesInFile(const std::string& path, const std::vector<HeadlinePlace>& places) {
+    try {
+        xml::Document doc = xml::Document::create();
+        if (!doc.load(path) || !doc.documentElement())
+            return false;
+        bool changed = false;
+        for (const HeadlinePlace& place : places) {
+            xml::Node node = place.position.empty() ? xml::Node()
+                                                    : nodeAt(doc.documentElement(), place.position);
+            if (!node || GetNodeAttribute(node, "Title") != place.title)
+                continue; // the file changed since it was read
+            CacheFirstItem first = ReadCacheFirstItem(place.cacheFile);
+            if (first.title.empty() && first.href.empty())
+                continue;
+            storeHeadline(node, first.title, first.href, place.cacheFile, first.desc, first.date);
+            changed = true;
+        }
+        if (changed)
+            doc.save(path);
+        return true;
+    } catch (const xml::DomError&) {
+        return false;
+    }
+}
+
+} // namespace kelvor::tree
