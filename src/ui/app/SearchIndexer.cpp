@@ -1,5 +1,6 @@
 #include "app/SearchIndexer.h"
 
+#include "platform/ThreadPriority.h"
 #include "store/Indexer.h"
 
 SearchIndexer::SearchIndexer(std::string home, QObject* parent)
@@ -23,6 +24,7 @@ void SearchIndexer::requestUpdate() {
 }
 
 void SearchIndexer::run() {
+    kelvor::platform::lowerThisThreadToIdle();
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(mutex_);
@@ -34,7 +36,7 @@ void SearchIndexer::run() {
         int indexed = 0;
         try {
             kelvor::store::Store store(home_);
-            indexed = kelvor::store::updateIndex(store).indexed;
+            indexed = kelvor::store::updateIndex(store, &stopping_).indexed;
         } catch (const std::exception&) {
             // The index stays as it was; the next request tries again.
         }
