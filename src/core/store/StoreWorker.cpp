@@ -19,8 +19,9 @@ StoreWorker::~StoreWorker() {
     // The thread is gone: its connection and the queue are this thread's now.
     if (jobs_.empty())
         return;
-    if (Store* store = open())
-        store->setClosing(true);
+    closing_ = true;
+    if (store_)
+        store_->setClosing(true);
     while (!jobs_.empty()) {
         Job job = std::move(jobs_.front());
         jobs_.pop_front();
@@ -49,6 +50,7 @@ Store* StoreWorker::open() {
     if (!store_) {
         try {
             store_ = std::make_unique<Store>(home_);
+            store_->setClosing(closing_);
         } catch (const std::exception&) {
             return nullptr; // the next job tries again
         }

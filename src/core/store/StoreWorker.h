@@ -52,6 +52,7 @@ class StoreWorker {
     std::deque<Job> jobs_;
     bool busy_ = false;
     bool stopping_ = false;
+    bool closing_ = false; // the destructor's, once the thread is gone
     std::thread thread_;
 };
 

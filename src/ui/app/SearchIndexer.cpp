@@ -3,16 +3,27 @@
 #include "platform/ThreadPriority.h"
 #include "store/Indexer.h"
 
+#include <QCoreApplication>
+
 SearchIndexer::SearchIndexer(std::string home, QObject* parent)
-    : QObject(parent), home_(std::move(home)), thread_([this] { run(); }) {}
+    : QObject(parent), home_(std::move(home)), thread_([this] { run(); }) {
+    // At once, not when the window is taken down: the marks the tree writes
+    // at close must not wait for the index's lock.
+    if (QCoreApplication* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &SearchIndexer::stop);
+}
 
 SearchIndexer::~SearchIndexer() {
+    stop();
+    thread_.join();
+}
+
+void SearchIndexer::stop() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
     }
     wake_.notify_one();
-    thread_.join();
 }
 
 void SearchIndexer::requestUpdate() {

@@ -20,6 +20,8 @@ class SearchIndexer : public QObject {
     ~SearchIndexer() override;
 
     void requestUpdate();
+    // Ends a run after the file under way; no run starts afterwards.
+    void stop();
 
   signals:
     // After a run, on the window's thread: how many files were read again.
