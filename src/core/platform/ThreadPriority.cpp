@@ -12,6 +12,10 @@ namespace kelvor::platform {
 namespace {
 
 constexpr int kLowestNice = 19;
+// From linux/ioprio.h, which not every system's headers carry.
+constexpr int kIoprioWhoProcess = 1;
+constexpr int kIoprioClassIdle = 3;
+constexpr int kIoprioClassShift = 13;
 
 // On Linux the nice value of PRIO_PROCESS with a thread id is that thread's.
 id_t threadId() { return static_cast<id_t>(::syscall(SYS_gettid)); }
@@ -19,6 +23,9 @@ id_t threadId() { return static_cast<id_t>(::syscall(SYS_gettid)); }
 } // namespace
 
 ThreadPriority lowerThisThreadToIdle() {
+    // The disk too: where the I/O scheduler knows priorities, the thread's
+    // reads and writes wait for everyone else's. Nothing is lost without it.
+    ::syscall(SYS_ioprio_set, kIoprioWhoProcess, threadId(), kIoprioClassIdle << kIoprioClassShift);
     sched_param param{};
     param.sched_priority = 0;
     if (pthread_setschedparam(pthread_self(), SCHED_IDLE, &param) == 0)

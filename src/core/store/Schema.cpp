@@ -98,7 +98,12 @@ void removeDatabaseFiles(const std::string& path) {
 void configure(Database& db) {
     db.exec("PRAGMA journal_mode=WAL");
     db.exec("PRAGMA synchronous=NORMAL");
+    // Indexing writes a lot in bursts (a refresh, the first start). A
+    // checkpoint syncs the disk, which downloads saving their copies then
+    // wait for: the log is copied back seldom, and by the worker once it
+    // has nothing else to do.
     db.exec("PRAGMA cache_size=-20000");
+    db.exec("PRAGMA wal_autocheckpoint=20000");
 }
 
 std::unique_ptr<Database> createFresh(const std::string& path, const std::vector<Mark>& marks) {

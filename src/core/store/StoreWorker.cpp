@@ -87,6 +87,18 @@ void StoreWorker::run() {
             busy_ = true;
         }
         runJob(job);
+        bool drained;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            drained = jobs_.empty() && !stopping_;
+        }
+        if (drained && store_) {
+            try {
+                store_->db().exec("PRAGMA wal_checkpoint(PASSIVE)");
+            } catch (const std::exception&) {
+                // Left to the next time, or to SQLite's own checkpoint.
+            }
+        }
     }
 }
 
