@@ -7,6 +7,7 @@
 //   - grep -rlF for the same word over the cache folder (the peer)
 // bench/run takes the median over the words. Aims: the query at most 0.2 x
 // grep, kelvor-tool search below grep.
+#include "Collection.h"
 #include "TempPath.h"
 #include "store/Indexer.h"
 #include "store/Search.h"
@@ -15,65 +16,15 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
-
-namespace fs = std::filesystem;
 
 namespace {
 
 constexpr int kChannels = 200;
 constexpr int kEntries = 500;
 constexpr int kWords = 20;
-constexpr int kVocabulary = 4000;
-
-// Made-up words (Latin syllables, and pairs of common Chinese characters)
-// so that a word is as selective as a real one, not in every entry.
-std::vector<std::string> vocabulary() {
-    static const char* const consonants = "bdfgklmnprstvz";
-    static const char* const vowels = "aeiou";
-    static const char* const han[] = {"云", "雨", "山", "海", "城", "桥", "书", "灯", "风", "河",
-                                      "林", "石", "星", "月", "花", "鸟", "田", "港", "路", "塔"};
-    std::vector<std::string> words;
-    std::mt19937 random(7);
-    for (int i = 0; i < kVocabulary; ++i) {
-        std::string word;
-        if (i % 4 == 3) {
-            word = std::string(han[random() % 20]) + han[random() % 20];
-        } else {
-            for (int s = 0; s < 3; ++s) {
-                word += consonants[random() % 14];
-                word += vowels[random() % 5];
-            }
-        }
-        words.push_back(word);
-    }
-    return words;
-}
-
-std::string sentence(std::mt19937& random, const std::vector<std::string>& words, int count) {
-    std::string text;
-    for (int i = 0; i < count; ++i)
-        text += words[random() % words.size()] + (i % 7 == 6 ? "。" : " ");
-    return text;
-}
-
-void writeChannel(const std::string& path, int channel, const std::vector<std::string>& words) {
-    std::mt19937 random(static_cast<unsigned>(channel) + 1);
-    std::string tree = "<?xml version=\"1.0\" encoding=\"utf-8\"?><Tree Type=\"rss\" Title=\"频道 " +
-                       std::to_string(channel) + "\" Href=\"http://127.0.0.1:9/" + std::to_string(channel) + "/\">";
-    for (int i = 0; i < kEntries; ++i) {
-        std::string link = "http://127.0.0.1:9/" + std::to_string(channel) + "/" + std::to_string(i);
-        tree += "<TreeNode Title=\"" + sentence(random, words, 6) + "\" Href=\"" + link +
-                "\" Date=\"Mon, 02 Jun 2025 10:00:00 +0800\"><Desc>&lt;p&gt;" + sentence(random, words, 90) +
-                "&lt;/p&gt;</Desc></TreeNode>";
-    }
-    std::ofstream(path, std::ios::binary) << tree << "</Tree>";
-}
 
 struct Collection {
     std::string home;
@@ -82,19 +33,8 @@ struct Collection {
 
     Collection() {
         home = kelvor::bench::tempPath("kelvor-bench-search");
-        std::vector<std::string> words = vocabulary();
-        // The files of an earlier run are the same: their index is reused.
-        std::string marker = home + "/rss/channel" + std::to_string(kChannels - 1) + ".xml";
-        if (!fs::exists(marker)) {
-            fs::remove_all(home);
-            fs::create_directories(home + "/rss");
-            fs::create_directories(home + "/fav");
-            std::ofstream(home + "/index.xml")
-                << "<Tree><TreeNode Title=\"我的收藏\" NodeSrc=\"/fav/fav.xml\"/></Tree>";
-            std::ofstream(home + "/fav/fav.xml") << "<Tree Type=\"fav\"/>";
-            for (int c = 0; c < kChannels; ++c)
-                writeChannel(home + "/rss/channel" + std::to_string(c) + ".xml", c, words);
-        }
+        kelvor::bench::writeCollection(home, kChannels, kEntries);
+        std::vector<std::string> words = kelvor::bench::collectionWords();
         for (int i = 0; i < kWords; ++i)
             queries.push_back(words[static_cast<size_t>(i) * 97 % words.size()]);
         store = std::make_unique<kelvor::store::Store>(home);

@@ -58,7 +58,7 @@ class Statement {
     sqlite3_stmt* stmt_ = nullptr;
 };
 
-// Commits at commit(); rolls back when destroyed without one.
+// Commits at commit(); rolls back when destroyed without one. Nests.
 class Transaction {
   public:
     explicit Transaction(Database& db);
@@ -67,6 +67,7 @@ class Transaction {
 
   private:
     Database& db_;
+    bool nested_;
     bool done_ = false;
 };
 

@@ -3,6 +3,7 @@
 #include "store/TreeFileItems.h"
 
 #include <algorithm>
+#include <chrono>
 #include <deque>
 #include <filesystem>
 #include <map>
@@ -13,6 +14,15 @@ namespace fs = std::filesystem;
 
 namespace kelvor::store {
 namespace {
+
+// A full update commits this often, so that the window's own writes (read
+// marks) never wait long for the lock, while files are still written many
+// to a transaction: each commit costs the full-text index a segment to merge.
+constexpr auto kBatchTime = std::chrono::milliseconds(150);
+
+// The size recorded for a file indexed without its text (while closing): no
+// file has it, so the next update reads the file again.
+constexpr int64_t kTextLeftOut = -1;
 
 struct Stamp {
     int64_t mtime = 0, size = 0;
@@ -60,6 +70,80 @@ std::map<std::string, KnownFile> knownFiles(Database& db) {
     return known;
 }
 
+// The statements of one update, prepared once for all its files.
+class Writer {
+  public:
+    explicit Writer(Database& db)
+        : db_(db), rows_(db, "SELECT id, position, title, link, date, body, place, channel, entry "
+                             "FROM items WHERE file = ? ORDER BY id"),
+          removeFrom_(db, "DELETE FROM items WHERE file = ? AND id >= ?"),
+          insert_(db, "INSERT INTO items(file, position, title, link, date, body, place, "
+                      "channel, entry) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+          file_(db, "INSERT OR REPLACE INTO files(path, mtime, size, channel, targets) "
+                    "VALUES (?, ?, ?, ?, ?)"),
+          known_(db, "SELECT mtime, size, targets FROM files WHERE path = ?") {}
+
+    Database& db() { return db_; }
+
+    // What the index holds of the file now (another connection may have
+    // indexed it since the update began).
+    std::optional<KnownFile> indexedNow(const std::string& path) {
+        known_.bind(1, path);
+        std::optional<KnownFile> file;
+        if (known_.step())
+            file = KnownFile{{known_.integer(0), known_.integer(1)}, splitLines(known_.text(2))};
+        known_.reset();
+        return file;
+    }
+
+    // Replaces the file's rows with the content's. Rows up to the first
+    // difference stay as they are: a download that brought nothing new, or
+    // an edit at the end of a category, costs the full-text index nothing
+    // for them, and the file's order (ascending ids) holds either way.
+    void write(const std::string& path, const Stamp& stamp, const TreeFileContent& content) {
+        Transaction transaction(db_);
+        size_t kept = 0;
+        rows_.bind(1, path);
+        int64_t firstChanged = -1;
+        while (rows_.step()) {
+            if (kept < content.items.size() && sameRow(content.items[kept], content.channel)) {
+                ++kept;
+                continue;
+            }
+            firstChanged = rows_.integer(0);
+            break;
+        }
+        rows_.reset();
+        if (firstChanged >= 0) {
+            removeFrom_.bind(1, path).bind(2, firstChanged).step();
+            removeFrom_.reset();
+        }
+        for (size_t i = kept; i < content.items.size(); ++i) {
+            const IndexedItem& item = content.items[i];
+            insert_.bind(1, path).bind(2, item.position).bind(3, item.title).bind(4, item.link);
+            insert_.bind(5, item.date).bind(6, item.body).bind(7, item.place);
+            insert_.bind(8, content.channel).bind(9, item.entry);
+            insert_.step();
+            insert_.reset();
+        }
+        file_.bind(1, path).bind(2, stamp.mtime).bind(3, stamp.size).bind(4, content.channel);
+        file_.bind(5, joinLines(content.targets)).step();
+        file_.reset();
+        transaction.commit();
+    }
+
+  private:
+    bool sameRow(const IndexedItem& item, const std::string& channel) const {
+        return rows_.text(1) == item.position && rows_.text(2) == item.title &&
+               rows_.text(3) == item.link && rows_.text(4) == item.date &&
+               rows_.text(5) == item.body && rows_.text(6) == item.place &&
+               rows_.text(7) == channel && rows_.text(8) == item.entry;
+    }
+
+    Database& db_;
+    Statement rows_, removeFrom_, insert_, file_, known_;
+};
+
 void forget(Database& db, const std::string& path) {
     Transaction transaction(db);
     Statement(db, "DELETE FROM items WHERE file = ?").bind(1, path).step();
@@ -67,35 +151,18 @@ void forget(Database& db, const std::string& path) {
     transaction.commit();
 }
 
-void insertItems(Database& db, const std::string& path, const TreeFileContent& content) {
-    Statement insert(db, "INSERT INTO items(file, position, title, link, date, body, place, "
-                         "channel, entry) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    for (const IndexedItem& item : content.items) {
-        insert.bind(1, path).bind(2, item.position).bind(3, item.title).bind(4, item.link);
-        insert.bind(5, item.date).bind(6, item.body).bind(7, item.place).bind(8, content.channel);
-        insert.bind(9, item.entry);
-        insert.step();
-        insert.reset();
-    }
-}
-
 // Reads the file and replaces what the index held of it; returns its targets.
-std::vector<std::string> reindex(Store& store, const std::string& path, const Stamp& stamp) {
+std::vector<std::string> reindex(Store& store, Writer& writer, const std::string& path,
+                                 Stamp stamp) {
     TreeFileContent content;
     try {
-        content = readTreeFileContent(path, store.home());
+        content = readTreeFileContent(path, store.home(), !store.closing());
     } catch (const std::exception&) {
         // A file that cannot be read adds nothing until it changes again.
     }
-    Database& db = store.db();
-    Transaction transaction(db);
-    Statement(db, "DELETE FROM items WHERE file = ?").bind(1, path).step();
-    insertItems(db, path, content);
-    Statement files(db, "INSERT OR REPLACE INTO files(path, mtime, size, channel, targets) "
-                        "VALUES (?, ?, ?, ?, ?)");
-    files.bind(1, path).bind(2, stamp.mtime).bind(3, stamp.size).bind(4, content.channel);
-    files.bind(5, joinLines(content.targets)).step();
-    transaction.commit();
+    if (store.closing())
+        stamp.size = kTextLeftOut;
+    writer.write(path, stamp, content);
     return content.targets;
 }
 
@@ -117,15 +184,48 @@ std::vector<std::string> startingFiles(const std::string& home) {
     return paths;
 }
 
+// Several files to a transaction, committed every kBatchTime.
+class Batch {
+  public:
+    explicit Batch(Database& db) : db_(db) {}
+    void beforeFile() {
+        if (!open_) {
+            open_.emplace(db_);
+            started_ = std::chrono::steady_clock::now();
+        }
+    }
+    void afterFile() {
+        if (open_ && std::chrono::steady_clock::now() - started_ >= kBatchTime)
+            commit();
+    }
+    void commit() {
+        if (open_)
+            open_->commit();
+        open_.reset();
+    }
+
+  private:
+    Database& db_;
+    std::optional<Transaction> open_;
+    std::chrono::steady_clock::time_point started_;
+};
+
 } // namespace
 
-IndexReport updateIndex(Store& store) {
+IndexReport updateIndex(Store& store, const std::atomic<bool>* stop) {
     IndexReport report;
     std::map<std::string, KnownFile> known = knownFiles(store.db());
     std::vector<std::string> start = startingFiles(store.home());
     std::deque<std::string> queue(start.begin(), start.end());
     std::set<std::string> seen(start.begin(), start.end());
+    Writer writer(store.db());
+    Batch batch(store.db());
     while (!queue.empty()) {
+        if (stop && stop->load()) {
+            batch.commit(); // what is done is kept; the rest waits for the next update
+            report.stopped = true;
+            return report;
+        }
         std::string path = queue.front();
         queue.pop_front();
         std::optional<Stamp> stamp = stampOf(path);
@@ -136,9 +236,15 @@ IndexReport updateIndex(Store& store) {
         if (it != known.end() && it->second.stamp == *stamp) {
             ++report.unchanged;
             targets = it->second.targets;
+        } else if (auto now = writer.indexedNow(path); now && now->stamp == *stamp) {
+            // Indexed meanwhile by the window's own indexing of a download.
+            ++report.unchanged;
+            targets = now->targets;
         } else {
             ++report.indexed;
-            targets = reindex(store, path, *stamp);
+            batch.beforeFile();
+            targets = reindex(store, writer, path, *stamp);
+            batch.afterFile();
         }
         if (it != known.end())
             known.erase(it);
@@ -147,9 +253,12 @@ IndexReport updateIndex(Store& store) {
                 queue.push_back(target);
     }
     for (const auto& [path, file] : known) {
+        batch.beforeFile();
         forget(store.db(), path);
+        batch.afterFile();
         ++report.removed;
     }
+    batch.commit();
     return report;
 }
 
@@ -159,7 +268,8 @@ bool indexFile(Store& store, const std::string& path) {
         forget(store.db(), path);
         return false;
     }
-    reindex(store, path, *stamp);
+    Writer writer(store.db());
+    reindex(store, writer, path, *stamp);
     return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include "store/Store.h"
 
+#include <atomic>
 #include <string>
 
 namespace kelvor::store {
@@ -14,10 +15,12 @@ struct IndexReport {
     int indexed = 0;   // files read (new or changed)
     int unchanged = 0; // files whose time and size still matched
     int removed = 0;   // files gone from the disk
+    bool stopped = false; // asked to stop before the end
 };
 
-// Checks every tree file of the home folder and indexes what changed.
-IndexReport updateIndex(Store& store);
+// Checks every tree file of the home folder and indexes what changed. When
+// *stop turns true it ends after the file under way, keeping what is done.
+IndexReport updateIndex(Store& store, const std::atomic<bool>* stop = nullptr);
 
 // Indexes one file now (a cache file just written, a category just saved),
 // or forgets it when it no longer exists. True when the file was read.

@@ -9,7 +9,7 @@
 
 namespace kelvor::store {
 
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 
 // What opening found; the index of a database that was not simply opened is
 // empty and fills from the files on the next update.

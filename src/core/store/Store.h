@@ -24,11 +24,19 @@ class Store {
     Database& db() { return *db_; }
     OpenOutcome outcome() const { return outcome_; }
 
+    // Set while the program closes. indexFile then keeps only what read
+    // marks need (the channel and its entry keys) and leaves the text to the
+    // next full update, which reads such a file again: a close must not wait
+    // for the index of every download that arrived just before it.
+    void setClosing(bool closing) { closing_ = closing; }
+    bool closing() const { return closing_; }
+
     static std::string pathFor(const std::string& home) { return home + "/kelvor.db"; }
 
   private:
     std::string home_;
     OpenOutcome outcome_ = OpenOutcome::Opened;
+    bool closing_ = false;
     std::unique_ptr<Database> db_;
 };
 

@@ -1,7 +1,7 @@
 #include "store/TreeFileItems.h"
 
-#include "platform/XmlDom.h"
 #include "platform/HtmlText.h"
+#include "platform/XmlDom.h"
 #include "tree/TreeFormat.h"
 
 #include <cstdlib>
@@ -48,23 +48,29 @@ struct Level {
     int index = 0;
 };
 
-IndexedItem itemOf(const xml::Node& node, const Level& level, int index) {
+IndexedItem itemOf(const xml::Node& node, const Level& level, int index, bool withText) {
     IndexedItem item;
     item.position = level.position.empty() ? std::to_string(index)
                                            : level.position + "." + std::to_string(index);
     item.title = tree::GetNodeAttribute(node, "Title");
     item.link = tree::GetNodeAttribute(node, "Href");
     item.date = tree::GetNodeAttribute(node, "Date");
-    item.body =
-        platform::htmlToText(tree::GetNodeDescription(node), platform::HtmlTextFor::Index);
-    item.place = level.place;
     item.entry = entryKeyOf(item.title, item.link, item.date);
+    if (withText) {
+        item.body =
+            platform::htmlToText(tree::GetNodeDescription(node), platform::HtmlTextFor::Index);
+        item.place = level.place;
+    } else {
+        item.title.clear();
+        item.link.clear();
+    }
     return item;
 }
 
 // Iterative, so a deeply nested file cannot exhaust the stack.
 void collectItems(const xml::Node& root, const std::string& label, bool followSources,
-                  const std::string& path, const std::string& home, TreeFileContent& content) {
+                  bool withText, const std::string& path, const std::string& home,
+                  TreeFileContent& content) {
     std::vector<Level> levels{{root.firstChild(), "", label, 0}};
     while (!levels.empty()) {
         Level& level = levels.back();
@@ -76,13 +82,14 @@ void collectItems(const xml::Node& root, const std::string& label, bool followSo
         level.next = node.nextSibling();
         if (!node.nameIs("TreeNode"))
             continue;
-        IndexedItem item = itemOf(node, level, level.index++);
+        IndexedItem item = itemOf(node, level, level.index++, withText);
         if (followSources) {
             std::string target = localTarget(tree::GetNodeAttribute(node, "NodeSrc"), path, home);
             if (!target.empty())
                 content.targets.push_back(target);
         }
-        Level child{node.firstChild(), item.position, item.place + " > " + item.title, 0};
+        Level child{node.firstChild(), item.position,
+                    withText ? item.place + " > " + item.title : std::string(), 0};
         content.items.push_back(std::move(item));
         levels.push_back(std::move(child));
     }
@@ -103,7 +110,8 @@ bool isCachePath(const std::string& path, const std::string& home) {
     return startsWith(path, home + "/rss/") || startsWith(path, home + "/url/");
 }
 
-TreeFileContent readTreeFileContent(const std::string& path, const std::string& home) {
+TreeFileContent readTreeFileContent(const std::string& path, const std::string& home,
+                                    bool withText) {
     TreeFileContent content;
     xml::Document doc = xml::Document::create();
     if (!doc.load(path))
@@ -117,7 +125,7 @@ TreeFileContent readTreeFileContent(const std::string& path, const std::string& 
         content.channel = cacheChannelKey(tree::GetNodeAttribute(root, "BaseURL"), path, home);
     }
     std::string label = tree::GetNodeAttribute(root, "Title");
-    collectItems(root, label.empty() ? relative : label, !cache, path, home, content);
+    collectItems(root, label.empty() ? relative : label, !cache, withText, path, home, content);
     return content;
 }
 

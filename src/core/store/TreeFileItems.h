@@ -30,8 +30,10 @@ std::string cacheChannelKey(const std::string& baseUrl, const std::string& path,
                             const std::string& home);
 
 // Reads the tree file at path (absolute). A file that does not load gives no
-// items. Cache files (under rss/ or url/) follow no NodeSrc.
-TreeFileContent readTreeFileContent(const std::string& path, const std::string& home);
+// items. Cache files (under rss/ or url/) follow no NodeSrc. Without text,
+// items carry only their position, date and entry key (what read marks need).
+TreeFileContent readTreeFileContent(const std::string& path, const std::string& home,
+                                    bool withText = true);
 
 bool isCachePath(const std::string& path, const std::string& home);
 

@@ -8,12 +8,14 @@
 #include "platform/HomeFolder.h"
 #include "platform/XmlDom.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCommandLineParser>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 
@@ -114,7 +116,23 @@ bool CKelvorApp::InitInstance() {
     frame_->show();
     if (!addresses.isEmpty())
         openAddresses(addresses);
+    if (std::getenv("KELVOR_QUIT_WHEN_UP"))
+        quitWhenUp();
     return true;
+}
+
+// For timing the start (bench/window): once the window is shown and the
+// event loop has nothing left to do for the first time, says so on standard
+// output and quits.
+void CKelvorApp::quitWhenUp() {
+    auto* dispatcher = QAbstractEventDispatcher::instance();
+    auto once = std::make_shared<QMetaObject::Connection>();
+    *once = connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this, once] {
+        disconnect(*once);
+        std::printf("kelvor: up\n");
+        std::fflush(stdout);
+        quit();
+    });
 }
 
 void CKelvorApp::openAddresses(const QStringList& addresses) {

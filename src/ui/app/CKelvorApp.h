@@ -44,6 +44,9 @@ class CKelvorApp : public QApplication {
     static void describeCommandLine(QCommandLineParser& parser);
 
   private:
+    // KELVOR_QUIT_WHEN_UP set: quit as soon as the window is up.
+    void quitWhenUp();
+
     std::unique_ptr<CMainFrame> frame_;
     bool handedOver_ = false;
 };

@@ -1,17 +1,29 @@
 #include "app/SearchIndexer.h"
 
+#include "platform/ThreadPriority.h"
 #include "store/Indexer.h"
 
+#include <QCoreApplication>
+
 SearchIndexer::SearchIndexer(std::string home, QObject* parent)
-    : QObject(parent), home_(std::move(home)), thread_([this] { run(); }) {}
+    : QObject(parent), home_(std::move(home)), thread_([this] { run(); }) {
+    // At once, not when the window is taken down: the marks the tree writes
+    // at close must not wait for the index's lock.
+    if (QCoreApplication* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &SearchIndexer::stop);
+}
 
 SearchIndexer::~SearchIndexer() {
+    stop();
+    thread_.join();
+}
+
+void SearchIndexer::stop() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
     }
     wake_.notify_one();
-    thread_.join();
 }
 
 void SearchIndexer::requestUpdate() {
@@ -23,6 +35,7 @@ void SearchIndexer::requestUpdate() {
 }
 
 void SearchIndexer::run() {
+    kelvor::platform::lowerThisThreadToIdle();
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(mutex_);
@@ -34,7 +47,7 @@ void SearchIndexer::run() {
         int indexed = 0;
         try {
             kelvor::store::Store store(home_);
-            indexed = kelvor::store::updateIndex(store).indexed;
+            indexed = kelvor::store::updateIndex(store, &stopping_).indexed;
         } catch (const std::exception&) {
             // The index stays as it was; the next request tries again.
         }

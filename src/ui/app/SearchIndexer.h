@@ -1,10 +1,13 @@
-// Keeps the search index in step with the files on a thread of its own, so
-// the window never waits for indexing. A request while a run is going on
-// asks for one more run after it; nothing runs twice at once.
+// Keeps the search index in step with the files on a thread of its own, at
+// idle CPU priority, so the window never waits for indexing and downloads
+// are never slowed by it. A request while a run is going on asks for one
+// more run after it; nothing runs twice at once. Closing stops a run after
+// the file under way: the next start goes on from there.
 #pragma once
 
 #include <QObject>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -17,6 +20,8 @@ class SearchIndexer : public QObject {
     ~SearchIndexer() override;
 
     void requestUpdate();
+    // Ends a run after the file under way; no run starts afterwards.
+    void stop();
 
   signals:
     // After a run, on the window's thread: how many files were read again.
@@ -29,6 +34,6 @@ class SearchIndexer : public QObject {
     std::mutex mutex_;
     std::condition_variable wake_;
     bool pending_ = false;
-    bool stopping_ = false;
+    std::atomic<bool> stopping_{false};
     std::thread thread_;
 };

@@ -1,0 +1,59 @@
+// The work of a program on kelvor.db that must not hold up anything else:
+// indexing a file just written (a download, a saved edit), writing read
+// marks, counting unread entries. One thread with its own connection runs
+// the jobs one after another in the order given, so a count taken after a
+// mark already sees it. The thread runs at idle CPU priority: downloads,
+// conversions and the window always come first.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace kelvor::store {
+
+class Store;
+
+class StoreWorker {
+  public:
+    using Job = std::function<void(Store&)>;
+
+    explicit StoreWorker(std::string home);
+    // Lets the job under way finish, then runs what is still queued (read
+    // marks must not be lost at close) on the calling thread, whose priority
+    // is its own: an idle thread could be kept waiting by any busy program
+    // and hold up the close. Indexing done then keeps only what the marks
+    // need (see Store::setClosing); the next full update reads the rest.
+    ~StoreWorker();
+    StoreWorker(const StoreWorker&) = delete;
+    StoreWorker& operator=(const StoreWorker&) = delete;
+
+    const std::string& home() const { return home_; }
+    void post(Job job);
+    // Indexes the file (or forgets it when it is gone) after what is queued.
+    void indexLater(const std::string& path);
+    // Returns once every job posted before has run.
+    void waitUntilIdle();
+
+  private:
+    void run();
+    Store* open();
+    void runJob(Job& job);
+
+    std::string home_;
+    std::unique_ptr<Store> store_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable idle_;
+    std::deque<Job> jobs_;
+    bool busy_ = false;
+    bool stopping_ = false;
+    bool closing_ = false; // the destructor's, once the thread is gone
+    std::thread thread_;
+};
+
+} // namespace kelvor::store

@@ -1,0 +1,197 @@
+// Indexing as the reader runs it in the background: at idle priority on the
+// store's worker, incrementally, cut short at close without losing marks,
+// and across the upgrade of an older database.
+#include "platform/ThreadPriority.h"
+#include "store/Indexer.h"
+#include "store/ReadMarks.h"
+#include "store/Search.h"
+#include "store/Store.h"
+#include "store/StoreWorker.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <thread>
+
+using kelvor::test::TempDir;
+namespace store = kelvor::store;
+namespace platform = kelvor::platform;
+
+namespace {
+
+const char* const kFeed = "http://127.0.0.1:9/feed";
+
+std::string channelFile(const std::vector<std::string>& titles) {
+    std::string tree = R"(<?xml version="1.0" encoding="utf-8"?><Tree Type="rss" Title="新闻" )"
+                       R"(BaseURL="http://127.0.0.1:9/feed">)";
+    for (const std::string& title : titles)
+        tree += "<TreeNode Title=\"" + title + "\" Href=\"http://n.test/" + title +
+                "\"><Desc>&lt;p&gt;harbour lights " + title + "&lt;/p&gt;</Desc></TreeNode>";
+    return tree + "</Tree>";
+}
+
+struct Home {
+    TempDir dir;
+    std::string channel;
+    Home() {
+        dir.write("index.xml", R"(<Tree><TreeNode Title="新闻" Rss="http://127.0.0.1:9/feed"/></Tree>)");
+        channel = dir.write("rss/新闻.xml", channelFile({"alpha", "beta"}));
+    }
+};
+
+std::vector<std::string> titles(store::Store& db, const std::string& query) {
+    std::vector<std::string> found;
+    for (const store::Hit& hit : store::search(db, query, 50))
+        found.push_back(hit.title);
+    return found;
+}
+
+std::vector<int64_t> ids(store::Store& db, const std::string& file) {
+    std::vector<int64_t> found;
+    store::Statement select(db.db(), "SELECT id FROM items WHERE file = ? ORDER BY id");
+    select.bind(1, file);
+    while (select.step())
+        found.push_back(select.integer(0));
+    return found;
+}
+
+using Titles = std::vector<std::string>;
+
+} // namespace
+
+TEST(ThreadPriority, LowersOnlyTheCallingThread) {
+    platform::ThreadPriority lowered = platform::ThreadPriority::Unchanged;
+    platform::ThreadPriority seen = platform::ThreadPriority::Unchanged;
+    std::thread([&] {
+        lowered = platform::lowerThisThreadToIdle();
+        seen = platform::priorityOfThisThread();
+    }).join();
+    EXPECT_NE(lowered, platform::ThreadPriority::Unchanged);
+    EXPECT_EQ(seen, lowered);
+    EXPECT_EQ(platform::priorityOfThisThread(), platform::ThreadPriority::Unchanged);
+}
+
+TEST(StoreWorker, RunsJobsInOrderAtIdlePriorityAndWritesWhatIsQueuedAtClose) {
+    Home home;
+    std::promise<void> release;
+    platform::ThreadPriority priority = platform::ThreadPriority::Unchanged;
+    std::vector<int> order;
+    {
+        store::StoreWorker worker(home.dir.path());
+        worker.post([&](store::Store&) {
+            priority = platform::priorityOfThisThread();
+            release.get_future().wait();
+            order.push_back(1);
+        });
+        worker.indexLater(home.channel);
+        worker.post([&](store::Store& db) {
+            order.push_back(2);
+            store::setRead(db, kFeed, "http://n.test/alpha", true);
+        });
+        release.set_value();
+        worker.waitUntilIdle();
+        EXPECT_NE(priority, platform::ThreadPriority::Unchanged);
+        EXPECT_EQ(order, (std::vector<int>{1, 2}));
+        worker.post([&](store::Store& db) { store::markChannelRead(db, kFeed); });
+    } // closes with the last job queued or under way: it runs all the same
+    store::Store db(home.dir.path());
+    EXPECT_EQ(store::unreadCount(db, kFeed), 0);
+    EXPECT_EQ(titles(db, "harbour"), (Titles{"alpha", "beta"}));
+}
+
+TEST(Indexer, AtCloseKeepsWhatMarksNeedAndTheNextUpdateReadsTheRest) {
+    Home home;
+    {
+        store::Store db(home.dir.path());
+        db.setClosing(true);
+        ASSERT_TRUE(store::indexFile(db, home.channel));
+        EXPECT_EQ(store::channelOfFile(db, home.channel), kFeed);
+        EXPECT_EQ(store::entriesOfFile(db, home.channel),
+                  (std::vector<std::string>{"http://n.test/alpha", "http://n.test/beta"}));
+        store::markChannelRead(db, kFeed);
+        EXPECT_EQ(titles(db, "harbour"), Titles{}); // the text waits for the next update
+    }
+    store::Store db(home.dir.path());
+    EXPECT_EQ(store::updateIndex(db).indexed, 2); // index.xml, and the channel read again
+    EXPECT_EQ(titles(db, "harbour"), (Titles{"alpha", "beta"}));
+    EXPECT_EQ(store::unreadCount(db, kFeed), 0);
+
+    std::atomic<bool> stop{true};
+    home.dir.write("rss/新闻.xml", channelFile({"gamma"}));
+    store::IndexReport stopped = store::updateIndex(db, &stop);
+    EXPECT_TRUE(stopped.stopped);
+    EXPECT_EQ(stopped.indexed, 0);
+    EXPECT_EQ(titles(db, "gamma"), Titles{});
+}
+
+TEST(Indexer, AnUnchangedBeginningIsKeptAndHitsStayInFileOrder) {
+    Home home;
+    store::Store db(home.dir.path());
+    store::updateIndex(db);
+    std::vector<int64_t> before = ids(db, home.channel);
+    ASSERT_EQ(before.size(), 2u);
+
+    // The same items again (a download that brought nothing new): untouched.
+    home.dir.write("rss/新闻.xml", channelFile({"alpha", "beta"}));
+    store::indexFile(db, home.channel);
+    EXPECT_EQ(ids(db, home.channel), before);
+
+    // One more at the end: only it is added.
+    home.dir.write("rss/新闻.xml", channelFile({"alpha", "beta", "delta"}));
+    store::indexFile(db, home.channel);
+    std::vector<int64_t> appended = ids(db, home.channel);
+    ASSERT_EQ(appended.size(), 3u);
+    EXPECT_EQ(appended[0], before[0]);
+    EXPECT_EQ(appended[1], before[1]);
+    EXPECT_EQ(titles(db, "harbour"), (Titles{"alpha", "beta", "delta"}));
+
+    // A new first item moves every position: all of it is written again, in order.
+    home.dir.write("rss/新闻.xml", channelFile({"omega", "alpha", "delta"}));
+    store::indexFile(db, home.channel);
+    EXPECT_EQ(titles(db, "harbour"), (Titles{"omega", "alpha", "delta"}));
+    EXPECT_EQ(titles(db, "beta"), Titles{});
+    std::vector<store::Hit> hits = store::search(db, "harbour", 50);
+    ASSERT_EQ(hits.size(), 3u);
+    EXPECT_EQ(hits[1].position, "1");
+    EXPECT_EQ(hits[1].snippet, "harbour lights alpha");
+}
+
+TEST(Schema, AVersionOneDatabaseIsUpgradedKeepingItsMarks) {
+    Home home;
+    {
+        store::Database old(store::Store::pathFor(home.dir.path()));
+        old.exec(R"(
+CREATE TABLE files(path TEXT PRIMARY KEY, mtime INTEGER NOT NULL, size INTEGER NOT NULL,
+                   channel TEXT NOT NULL DEFAULT '', targets TEXT NOT NULL DEFAULT '');
+CREATE TABLE items(id INTEGER PRIMARY KEY, file TEXT NOT NULL, position TEXT NOT NULL,
+                   title TEXT NOT NULL, link TEXT NOT NULL, date TEXT NOT NULL,
+                   body TEXT NOT NULL, place TEXT NOT NULL, channel TEXT NOT NULL,
+                   entry TEXT NOT NULL);
+CREATE INDEX items_by_file ON items(file);
+CREATE INDEX items_by_channel ON items(channel, entry);
+CREATE VIRTUAL TABLE items_text USING fts5(title, body, link, content='items',
+                                           content_rowid='id', tokenize='trigram');
+CREATE TRIGGER items_added AFTER INSERT ON items BEGIN
+  INSERT INTO items_text(rowid, title, body, link) VALUES (new.id, new.title, new.body, new.link);
+END;
+CREATE TRIGGER items_removed AFTER DELETE ON items BEGIN
+  INSERT INTO items_text(items_text, rowid, title, body, link)
+  VALUES ('delete', old.id, old.title, old.body, old.link);
+END;
+CREATE TABLE readmarks(channel TEXT NOT NULL, entry TEXT NOT NULL, read INTEGER NOT NULL,
+                       changed INTEGER NOT NULL, PRIMARY KEY(channel, entry)) WITHOUT ROWID;
+INSERT INTO items VALUES (1, 'gone.xml', '0', 'stale harbour', '', '', '', '', 'c', 'e');
+INSERT INTO files VALUES ('gone.xml', 1, 1, 'c', '');
+INSERT INTO readmarks VALUES ('http://127.0.0.1:9/feed', 'http://n.test/beta', 1, 5);
+PRAGMA user_version=1;)");
+    }
+    store::Store db(home.dir.path());
+    EXPECT_EQ(db.outcome(), store::OpenOutcome::Upgraded);
+    EXPECT_EQ(titles(db, "harbour"), Titles{}); // the index starts again from the files
+    EXPECT_EQ(store::updateIndex(db).indexed, 2);
+    EXPECT_EQ(titles(db, "harbour"), (Titles{"alpha", "beta"}));
+    EXPECT_EQ(titles(db, "ha"), (Titles{"alpha", "beta"})); // the short-word path too
+    EXPECT_TRUE(store::isRead(db, kFeed, "http://n.test/beta"));
+    EXPECT_EQ(store::unreadCount(db, kFeed), 1);
+}
