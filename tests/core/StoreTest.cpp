@@ -210,6 +210,12 @@ TEST(ReadMarks, SurviveRefreshAndClearedCacheAndAgeOutOnlyWhenGone) {
     EXPECT_EQ(store::forgetOldMarks(db, later), 1);
     EXPECT_TRUE(store::isRead(db, channel, "http://n.test/1"));
     EXPECT_FALSE(store::isRead(db, channel, "http://gone.test/"));
+
+    // With its cache cleared a channel tells nothing of what left it.
+    fs::remove(home.dir.file("rss/新闻.xml"));
+    store::updateIndex(db);
+    EXPECT_EQ(store::forgetOldMarks(db, later), 0);
+    EXPECT_TRUE(store::isRead(db, channel, "http://n.test/1"));
 }
 
 TEST(Store, OpenersAtOnceShareOneNewDatabase) {

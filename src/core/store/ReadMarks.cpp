@@ -90,9 +90,12 @@ void markChannelRead(Store& store, const std::string& channel, std::time_t now) 
 }
 
 int forgetOldMarks(Store& store, std::time_t now) {
+    // A channel with no entries indexed (its cache cleared, not downloaded
+    // again yet) says nothing about which entries left it: its marks stay.
     Statement(store.db(), "DELETE FROM readmarks WHERE changed < ?1 AND NOT EXISTS (SELECT 1 FROM "
                           "items WHERE items.channel = readmarks.channel AND items.entry = "
-                          "readmarks.entry)")
+                          "readmarks.entry) AND EXISTS (SELECT 1 FROM items WHERE items.channel "
+                          "= readmarks.channel)")
         .bind(1, int64_t(now) - kForgetAfterSeconds)
         .step();
     return store.db().changes();

@@ -2,6 +2,7 @@
 
 #include "platform/ThreadPriority.h"
 #include "store/Indexer.h"
+#include "store/ReadMarks.h"
 
 #include <QCoreApplication>
 
@@ -47,7 +48,11 @@ void SearchIndexer::run() {
         int indexed = 0;
         try {
             kelvor::store::Store store(home_);
-            indexed = kelvor::store::updateIndex(store, &stopping_).indexed;
+            kelvor::store::IndexReport report = kelvor::store::updateIndex(store, &stopping_);
+            indexed = report.indexed;
+            // Only an index that is complete says which entries left their feeds.
+            if (!report.stopped)
+                kelvor::store::forgetOldMarks(store);
         } catch (const std::exception&) {
             // The index stays as it was; the next request tries again.
         }
