@@ -12,6 +12,7 @@
 // have to do. The refreshes with and without indexing take turns, nine each,
 // and each row is a median.
 #include "FeedGenerator.h"
+#include "PairedRuns.h"
 #include "TempPath.h"
 #include "feeds/DownloadQueue.h"
 #include "platform/HomeFolder.h"
@@ -37,6 +38,8 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
+
+using kelvor::bench::reportMedian;
 
 constexpr int kFeeds = 200;
 constexpr int kItemsPerFeed = 50;
@@ -129,11 +132,6 @@ IndexedRefresh indexedRefreshSeconds() {
     return {written, secondsSince(start)};
 }
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 // The two refreshes take turns, so that whatever else a shared machine does
 // meanwhile falls on both alike; each row reports its median.
 struct PairedRuns {
@@ -153,11 +151,6 @@ struct PairedRuns {
 PairedRuns& pairedRuns() {
     static PairedRuns runs;
     return runs;
-}
-
-void reportMedian(benchmark::State& state, const std::vector<double>& seconds) {
-    for (auto _ : state)
-        state.SetIterationTime(median(seconds));
 }
 
 void refreshWithoutIndexing(benchmark::State& state) { reportMedian(state, pairedRuns().without); }

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace kelvor::net {
 namespace {
@@ -169,6 +170,42 @@ CURLSH* sharedConnections() {
     return connections->share();
 }
 
+// Handles go back to a pool when a fetch is done, instead of being made and
+// taken down for every feed: a handle keeps the machinery of its last
+// transfer, which the next fetch then need not build again.
+class HandlePool {
+  public:
+    CURL* take() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!free_.empty()) {
+                CURL* curl = free_.back();
+                free_.pop_back();
+                curl_easy_reset(curl);
+                return curl;
+            }
+        }
+        return curl_easy_init();
+    }
+    void giveBack(CURL* curl) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (free_.size() < kKept)
+            free_.push_back(curl);
+        else
+            curl_easy_cleanup(curl);
+    }
+
+  private:
+    static constexpr size_t kKept = 8;
+    std::mutex mutex_;
+    std::vector<CURL*> free_;
+};
+
+HandlePool& handlePool() {
+    static auto* pool = new HandlePool(); // never freed, like the connections
+    return *pool;
+}
+
 } // namespace
 
 bool isWebAddress(const std::string& address) {
@@ -184,7 +221,7 @@ FetchResult fetch(const std::string& url, const xml::LoadOptions& options) {
     initialize();
 
     FetchResult result;
-    CURL* curl = curl_easy_init();
+    CURL* curl = handlePool().take();
     if (!curl) {
         result.errorCode = xml::kErrOutOfMemory;
         result.reason = "无法创建网络连接";
@@ -227,7 +264,7 @@ FetchResult fetch(const std::string& url, const xml::LoadOptions& options) {
     char* effective = nullptr;
     curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &effective);
     result.effectiveUrl = effective ? effective : url;
-    curl_easy_cleanup(curl);
+    handlePool().giveBack(curl);
 
     if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
         result.errorCode = xml::kErrNetworkBase + CURLE_FILESIZE_EXCEEDED;
