@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <future>
 #include <thread>
 
@@ -98,6 +99,29 @@ TEST(StoreWorker, RunsJobsInOrderAtIdlePriorityAndWritesWhatIsQueuedAtClose) {
     store::Store db(home.dir.path());
     EXPECT_EQ(store::unreadCount(db, kFeed), 0);
     EXPECT_EQ(titles(db, "harbour"), (Titles{"alpha", "beta"}));
+}
+
+TEST(StoreWorker, HeldJobsWaitForTheReleaseAndAreNotLostAtClose) {
+    Home home;
+    std::atomic<int> ran{0};
+    {
+        store::StoreWorker worker(home.dir.path());
+        worker.setHeld(true);
+        worker.post([&](store::Store&) { ++ran; });
+        // Nothing to wait on for "never": a job posted after the held one,
+        // on a second worker, shows the thread had every chance to run.
+        store::StoreWorker other(home.dir.path());
+        other.post([](store::Store&) {});
+        other.waitUntilIdle();
+        EXPECT_EQ(ran, 0) << "held";
+        worker.setHeld(false);
+        worker.waitUntilIdle();
+        EXPECT_EQ(ran, 1);
+        worker.setHeld(true);
+        worker.post([&](store::Store& db) { store::setRead(db, kFeed, "http://n.test/alpha", true); });
+    } // closed while held
+    store::Store db(home.dir.path());
+    EXPECT_TRUE(store::isRead(db, kFeed, "http://n.test/alpha"));
 }
 
 TEST(Indexer, AtCloseKeepsWhatMarksNeedAndTheNextUpdateReadsTheRest) {

@@ -41,6 +41,14 @@ void StoreWorker::indexLater(const std::string& path) {
     post([path](Store& store) { indexFile(store, path); });
 }
 
+void StoreWorker::setHeld(bool held) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        held_ = held;
+    }
+    wake_.notify_one();
+}
+
 void StoreWorker::waitUntilIdle() {
     std::unique_lock<std::mutex> lock(mutex_);
     idle_.wait(lock, [this] { return (jobs_.empty() && !busy_) || stopping_; });
@@ -79,7 +87,7 @@ void StoreWorker::run() {
             busy_ = false;
             if (jobs_.empty())
                 idle_.notify_all();
-            wake_.wait(lock, [this] { return !jobs_.empty() || stopping_; });
+            wake_.wait(lock, [this] { return (!jobs_.empty() && !held_) || stopping_; });
             if (stopping_)
                 return;
             job = std::move(jobs_.front());

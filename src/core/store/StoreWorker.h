@@ -36,7 +36,11 @@ class StoreWorker {
     void post(Job job);
     // Indexes the file (or forgets it when it is gone) after what is queued.
     void indexLater(const std::string& path);
-    // Returns once every job posted before has run.
+    // While held (the owner's downloads are running) the jobs wait, in
+    // order, and run as soon as the hold ends: a refresh has the machine to
+    // itself, and what it wrote is indexed after it. A close runs them anyway.
+    void setHeld(bool held);
+    // Returns once every job posted before has run (never while held).
     void waitUntilIdle();
 
   private:
@@ -51,6 +55,7 @@ class StoreWorker {
     std::condition_variable idle_;
     std::deque<Job> jobs_;
     bool busy_ = false;
+    bool held_ = false;
     bool stopping_ = false;
     bool closing_ = false; // the destructor's, once the thread is gone
     std::thread thread_;

@@ -248,6 +248,7 @@ protected:
 private:
     void initDownloads();     // CLeftViewChannels.cpp
     void shutdownDownloads(); // CLeftViewChannels.cpp
+    void releaseStoreWhenQuiet(); // CLeftViewChannels.cpp
     void forgetItemInDownloads(QTreeWidgetItem* item); // CLeftViewChannels.cpp
     void onExpanded(QTreeWidgetItem* item);
     void requestChannelState(const std::string& cacheFile); // CLeftViewMarks.cpp

@@ -9,6 +9,7 @@
 #include "feeds/DownloadQueue.h"
 #include "feeds/FavoritesImport.h"
 #include "navtree/CLeftView.h"
+#include "navtree/StoreQueue.h"
 #include "tree/ChannelSource.h"
 #include "tree/NodeWriting.h"
 #include "tree/Strings.h"
@@ -59,7 +60,10 @@ bool isHeadlineKind(int kind) {
 // ---- the queue's life ---------------------------------------------------------
 
 void CLeftView::initDownloads() {
-    auto complete = [this](DownloadTask& task) { OnDownloadComplete(&task); };
+    auto complete = [this](DownloadTask& task) {
+        OnDownloadComplete(&task);
+        releaseStoreWhenQuiet();
+    };
     // Not a blocking call: the worker waits on the queue instead, so a view
     // that is shutting down can release it rather than deadlock.
     auto post = [this](std::function<void()> apply) {
@@ -79,16 +83,33 @@ void CLeftView::initDownloads() {
             timer->stop();
         }
     });
-    downloads_->setStartNotice([timer](const DownloadTask& task) {
+    downloads_->setStartNotice([this, timer](const DownloadTask& task) {
+        if (StoreQueue* store = storeQueue())
+            store->setHeld(true);
         setStatusText(task.feedUrl);
         if (!timer->isActive())
             timer->start();
     });
-    downloads_->setStartFailureNotice([](const DownloadTask&) {
+    downloads_->setStartFailureNotice([this](const DownloadTask&) {
+        releaseStoreWhenQuiet();
         kelvor::app::messageBox(str::kCannotStartThread, str::kAppTitle,
                                 kelvor::app::MessageIcon::Warning);
     });
     kelvor::app::applyFavoritesFolderSetting();
+}
+
+// While downloads run, the store's jobs (indexing what they write above
+// all) wait, so that a refresh is never slowed by them; this lets them go
+// once the queue has nothing left, checked after the queue is done with the
+// task that just finished.
+void CLeftView::releaseStoreWhenQuiet() {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (store_ && (!downloads_ || downloads_->size() == 0))
+                store_->setHeld(false);
+        },
+        Qt::QueuedConnection);
 }
 
 void CLeftView::shutdownDownloads() {
