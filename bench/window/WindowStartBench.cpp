@@ -13,7 +13,6 @@
 // without. How long each close took is kept as a counter (exit_ms).
 #include "Collection.h"
 #include "TempPath.h"
-#include "platform/XmlDom.h"
 #include "store/Indexer.h"
 #include "store/Store.h"
 
@@ -166,13 +165,3 @@ BENCHMARK(windowStart)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(1);
-
-int main(int argc, char** argv) {
-    kelvor::xml::initialize();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

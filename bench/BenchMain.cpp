@@ -1,3 +1,5 @@
+// The one main() of the benchmark programs: libxml2 set up once, then
+// Google Benchmark with its usual flags.
 #include "platform/XmlDom.h"
 
 #include <benchmark/benchmark.h>
