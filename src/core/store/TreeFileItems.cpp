@@ -3,6 +3,7 @@
 #include "platform/HtmlText.h"
 #include "platform/XmlDom.h"
 #include "tree/TreeFormat.h"
+#include "tree/TreeNodeWalk.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -42,16 +43,9 @@ std::string localTarget(std::string value, const std::string& file, const std::s
     return normal;
 }
 
-struct Level {
-    xml::Node next;
-    std::string position, place;
-    int index = 0;
-};
-
-IndexedItem itemOf(const xml::Node& node, const Level& level, int index, bool withText) {
+IndexedItem itemOf(const xml::Node& node, const std::string& position, bool withText) {
     IndexedItem item;
-    item.position = level.position.empty() ? std::to_string(index)
-                                           : level.position + "." + std::to_string(index);
+    item.position = position;
     item.title = tree::GetNodeAttribute(node, "Title");
     item.link = tree::GetNodeAttribute(node, "Href");
     item.date = tree::GetNodeAttribute(node, "Date");
@@ -59,7 +53,6 @@ IndexedItem itemOf(const xml::Node& node, const Level& level, int index, bool wi
     if (withText) {
         item.body =
             platform::htmlToText(tree::GetNodeDescription(node), platform::HtmlTextFor::Index);
-        item.place = level.place;
     } else {
         item.title.clear();
         item.link.clear();
@@ -67,32 +60,26 @@ IndexedItem itemOf(const xml::Node& node, const Level& level, int index, bool wi
     return item;
 }
 
-// Iterative, so a deeply nested file cannot exhaust the stack.
 void collectItems(const xml::Node& root, const std::string& label, bool followSources,
                   bool withText, const std::string& path, const std::string& home,
                   TreeFileContent& content) {
-    std::vector<Level> levels{{root.firstChild(), "", label, 0}};
-    while (!levels.empty()) {
-        Level& level = levels.back();
-        xml::Node node = level.next;
-        if (!node) {
-            levels.pop_back();
-            continue;
+    // placeAt[d]: the path of titles above the items at depth d.
+    std::vector<std::string> placeAt{label};
+    tree::forEachTreeNode(root, "", [&](const xml::Node& node, const std::string& position,
+                                        size_t depth) {
+        IndexedItem item = itemOf(node, position, withText);
+        if (withText) {
+            placeAt.resize(depth + 2);
+            item.place = placeAt[depth];
+            placeAt[depth + 1] = item.place + " > " + item.title;
         }
-        level.next = node.nextSibling();
-        if (!node.nameIs("TreeNode"))
-            continue;
-        IndexedItem item = itemOf(node, level, level.index++, withText);
         if (followSources) {
             std::string target = localTarget(tree::GetNodeAttribute(node, "NodeSrc"), path, home);
             if (!target.empty())
                 content.targets.push_back(target);
         }
-        Level child{node.firstChild(), item.position,
-                    withText ? item.place + " > " + item.title : std::string(), 0};
         content.items.push_back(std::move(item));
-        levels.push_back(std::move(child));
-    }
+    });
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "tree/NodeWriting.h"
 #include "tree/TreeFormat.h"
+#include "tree/TreeNodeWalk.h"
 
 #include <cstdlib>
 #include <deque>
@@ -38,8 +39,8 @@ struct Walk {
     std::string path, position;
 };
 
-// One file: its TreeNodes in document order, iteratively so that deep
-// nesting cannot exhaust the stack.
+// One file: the TreeNode at the walk's position (the root for none) and
+// every TreeNode under it, in document order.
 void walkFile(const Walk& walk, bool followLocal, std::time_t now, std::deque<Walk>& pending,
               std::vector<FileChannel>& found) {
     xml::Document doc = xml::Document::create();
@@ -52,37 +53,8 @@ void walkFile(const Walk& walk, bool followLocal, std::time_t now, std::deque<Wa
     xml::Node start = walk.position.empty() ? root : nodeAt(root, walk.position);
     if (!start)
         return;
-    struct Level {
-        xml::Node next;
-        std::string position;
-        int index = 0;
-    };
-    std::vector<Level> levels;
-    if (walk.position.empty())
-        levels.push_back({root.firstChild(), "", 0});
     int order = 0;
-    xml::Node single = walk.position.empty() ? xml::Node() : start;
-    while (single || !levels.empty()) {
-        xml::Node node;
-        std::string position;
-        if (single) {
-            node = single;
-            position = walk.position;
-            single = xml::Node();
-        } else {
-            Level& level = levels.back();
-            node = level.next;
-            if (!node) {
-                levels.pop_back();
-                continue;
-            }
-            level.next = node.nextSibling();
-            if (!node.nameIs("TreeNode"))
-                continue;
-            int index = level.index++;
-            position = level.position.empty() ? std::to_string(index)
-                                              : level.position + "." + std::to_string(index);
-        }
+    auto visit = [&](const xml::Node& node, const std::string& position, size_t) {
         FileChannel channel;
         channel.order = order++;
         channel.state =
@@ -104,10 +76,12 @@ void walkFile(const Walk& walk, bool followLocal, std::time_t now, std::deque<Wa
             }
             found.push_back(std::move(channel));
         }
-        // Inline children are walked whatever their parent is, so the order
-        // stays that of a page showing the whole file.
-        levels.push_back({node.firstChild(), position, 0});
-    }
+    };
+    // Inline children are walked whatever their parent is, so the order
+    // stays that of a page showing the whole file.
+    if (!walk.position.empty())
+        visit(start, walk.position, 0);
+    forEachTreeNode(start, walk.position, visit);
 }
 
 } // namespace
