@@ -6,6 +6,7 @@
 #include "feeds/EscapeXmlText.h"
 #include "feeds/OpmlConversion.h"
 #include "feeds/RssConversion.h"
+#include "support/Golden.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,8 @@
 namespace feeds = kelvor::feeds;
 namespace xml = kelvor::xml;
 using kelvor::test::TempDir;
+
+using kelvor::test::expectGolden;
 
 namespace {
 
@@ -48,16 +51,6 @@ xml::Document convertedFeed(const xml::Document& source, feeds::DownloadTask& ta
     xml::Document doc = xml::Document::create();
     EXPECT_TRUE(doc.loadXML(written)) << written;
     return doc;
-}
-
-void expectGolden(const std::string& actual, const std::string& expectedName) {
-    ASSERT_FALSE(actual.empty());
-    std::string path = kFixtures + expectedName;
-    if (const char* update = std::getenv("KELVOR_UPDATE_GOLDEN"); update && *update == '1') {
-        std::ofstream(path, std::ios::binary) << actual;
-        return;
-    }
-    EXPECT_EQ(actual, kelvor::test::readFile(path)) << "golden file " << expectedName;
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "platform/HtmlText.h"
 #include "feeds/JsonFeedConversion.h"
 #include "platform/SourceBytes.h"
+#include "support/Golden.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,8 @@
 
 namespace feeds = kelvor::feeds;
 namespace xml = kelvor::xml;
+
+using kelvor::test::expectGolden;
 
 namespace {
 
@@ -40,16 +43,6 @@ std::string convertedFixture(const std::string& name, feeds::DownloadTask task =
     xml::Document source = xml::Document::create();
     EXPECT_TRUE(source.load(kFixtures + name)) << xml::formatParseError(source.parseError());
     return convertedText(source, task);
-}
-
-void expectGolden(const std::string& actual, const std::string& expectedName) {
-    ASSERT_FALSE(actual.empty());
-    std::string path = kFixtures + expectedName;
-    if (const char* update = std::getenv("KELVOR_UPDATE_GOLDEN"); update && *update == '1') {
-        std::ofstream(path, std::ios::binary) << actual;
-        return;
-    }
-    EXPECT_EQ(actual, kelvor::test::readFile(path)) << "golden file " << expectedName;
 }
 
 // Through the worker's reading of bytes, as a download gives them.
