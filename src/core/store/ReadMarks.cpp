@@ -33,10 +33,6 @@ int unreadCount(Store& store, const std::string& channel) {
     return static_cast<int>(count.integer(0));
 }
 
-int unreadCountOfFile(Store& store, const std::string& path) {
-    return unreadCount(store, channelOfFile(store, path));
-}
-
 std::string channelOfFile(Store& store, const std::string& path) {
     Statement select(store.db(), "SELECT channel FROM files WHERE path = ?");
     select.bind(1, path);

@@ -17,8 +17,6 @@ bool isRead(Store& store, const std::string& channel, const std::string& entry);
 
 // Entries of the channel, as indexed now, that are not marked read.
 int unreadCount(Store& store, const std::string& channel);
-// The same for the channel of a cached file, by the file's path as indexed.
-int unreadCountOfFile(Store& store, const std::string& path);
 // The channel key the index holds for a cached file ("" when not indexed).
 std::string channelOfFile(Store& store, const std::string& path);
 // The same, indexing the file first when the index does not know it yet (a
