@@ -1,0 +1,68 @@
+#include "platform/AddressPolicy.h"
+
+namespace kelvor::platform {
+namespace {
+
+bool isControlOrSpace(unsigned char c) { return c <= 0x20; }
+
+bool isAsciiAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+bool isSchemeChar(char c) {
+    return isAsciiAlpha(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+}
+
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+} // namespace
+
+std::string browserForm(const std::string& address) {
+    size_t begin = 0;
+    size_t end = address.size();
+    while (begin < end && isControlOrSpace(static_cast<unsigned char>(address[begin])))
+        ++begin;
+    while (end > begin && isControlOrSpace(static_cast<unsigned char>(address[end - 1])))
+        --end;
+    std::string form;
+    form.reserve(end - begin);
+    for (size_t i = begin; i < end; ++i) {
+        char c = address[i];
+        if (c != '\t' && c != '\n' && c != '\r')
+            form += c;
+    }
+    return form;
+}
+
+std::string schemeOf(const std::string& address) {
+    std::string form = browserForm(address);
+    if (form.empty() || !isAsciiAlpha(form[0]))
+        return {};
+    std::string scheme;
+    for (char c : form) {
+        if (c == ':')
+            return scheme;
+        if (!isSchemeChar(c))
+            return {};
+        scheme += lower(c);
+    }
+    return {};
+}
+
+std::string acceptedAddress(const std::string& address, AddressOrigin origin) {
+    std::string form = browserForm(address);
+    std::string scheme = schemeOf(form);
+    bool allowed = scheme.empty() || scheme == "http" || scheme == "https" || scheme == "ftp" ||
+                   scheme == "mailto" || (scheme == "file" && origin == AddressOrigin::LocalFile);
+    return allowed ? form : std::string();
+}
+
+bool isScriptAddress(const std::string& address) {
+    std::string scheme = schemeOf(address);
+    return scheme == "javascript" || scheme == "vbscript" || scheme == "data";
+}
+
+bool isWebAddress(const std::string& address) {
+    std::string scheme = schemeOf(address);
+    return scheme == "http" || scheme == "https";
+}
+
+} // namespace kelvor::platform
