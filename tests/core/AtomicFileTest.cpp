@@ -2,6 +2,7 @@
 // temporary files that killed writes leave behind.
 #include "platform/AtomicFile.h"
 #include "feeds/CacheFile.h"
+#include "platform/HomeFolder.h"
 #include "platform/TemporaryFiles.h"
 #include "support/TempDir.h"
 
@@ -114,18 +115,29 @@ TEST(AtomicFile, ReadOnlyFilesAndFoldersAreNeverReplaced) {
 
 TEST(AtomicFile, LeftoversOfKilledWritesGoAtTheFirstWriteIntoTheirFolder) {
     TempDir dir;
-    leftover(dir, "rss/news.xml.AbC123");
-    leftover(dir, "rss/news.xml.x9Y8z7");
-    leftover(dir, "rss/RSS.XSL.000000");
-    // Not ours, not stale, or still held by a writer: kept.
-    Names kept = {"notes.txt.AbC123", "news.xml.AbC12",   "news.xml.AbC1234", "news.xml.Ab-123",
-                  ".xml.AbC123",      "fresh.xml.Q1w2E3", "held.xml.H0ld3r",  "link.xml.L1nk00"};
+    std::string previousHome = kelvor::platform::programFolder();
+    kelvor::platform::setProgramFolder(dir.path());
+    leftover(dir, "rss/.news.xml.kelvor-tmp-AbC123");
+    leftover(dir, "rss/.news.xml.kelvor-tmp-x9Y8z7");
+    leftover(dir, "rss/.RSS.XSL.kelvor-tmp-000000");
+    // Not ours, not stale, or still held by a writer: kept. The old
+    // NAME.XXXXXX form is a user's name like any other.
+    Names kept = {"news.xml.AbC123",
+                  "notes.txt.AbC123",
+                  ".news.xml.kelvor-tmp-AbC12",
+                  ".news.xml.kelvor-tmp-AbC1234",
+                  ".news.xml.kelvor-tmp-Ab-123",
+                  "news.xml.kelvor-tmp-AbC123",
+                  ".kelvor-tmp-AbC123",
+                  ".fresh.xml.kelvor-tmp-Q1w2E3",
+                  ".held.xml.kelvor-tmp-H0ld3r",
+                  ".link.xml.kelvor-tmp-L1nk00"};
     for (const std::string& name : kept)
-        if (name != "fresh.xml.Q1w2E3" && name != "link.xml.L1nk00")
+        if (name.find("fresh") == std::string::npos && name.find("link") == std::string::npos)
             leftover(dir, "rss/" + name);
-    dir.write("rss/fresh.xml.Q1w2E3", "being written by a later run");
-    fs::create_symlink(leftover(dir, "elsewhere.xml"), dir.file("rss/link.xml.L1nk00"));
-    int held = ::open(dir.file("rss/held.xml.H0ld3r").c_str(), O_RDONLY | O_CLOEXEC);
+    dir.write("rss/.fresh.xml.kelvor-tmp-Q1w2E3", "being written by a later run");
+    fs::create_symlink(leftover(dir, "elsewhere.xml"), dir.file("rss/.link.xml.kelvor-tmp-L1nk00"));
+    int held = ::open(dir.file("rss/.held.xml.kelvor-tmp-H0ld3r").c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
 
@@ -137,11 +149,12 @@ TEST(AtomicFile, LeftoversOfKilledWritesGoAtTheFirstWriteIntoTheirFolder) {
 
     // Once per folder and run: a later leftover waits for the next run, or
     // for clear cache, which takes them whatever their age.
-    leftover(dir, "rss/later.xml.L4t3r0");
+    leftover(dir, "rss/.later.xml.kelvor-tmp-L4t3r0");
     ASSERT_TRUE(writeFileAtomically(dir.file("rss/other.xml"), "<Tree/>"));
-    EXPECT_TRUE(fs::exists(dir.file("rss/later.xml.L4t3r0")));
-    EXPECT_EQ(kelvor::platform::removeLeftoverTemporaries(dir.file("rss"), false), 2);
-    EXPECT_FALSE(fs::exists(dir.file("rss/fresh.xml.Q1w2E3")));
-    EXPECT_TRUE(fs::exists(dir.file("rss/held.xml.H0ld3r")));
+    EXPECT_TRUE(fs::exists(dir.file("rss/.later.xml.kelvor-tmp-L4t3r0")));
+    EXPECT_EQ(kelvor::platform::removeLeftoverTemporaries(dir.file("rss"), dir.path(), false), 2);
+    EXPECT_FALSE(fs::exists(dir.file("rss/.fresh.xml.kelvor-tmp-Q1w2E3")));
+    EXPECT_TRUE(fs::exists(dir.file("rss/.held.xml.kelvor-tmp-H0ld3r")));
     ::close(held);
+    kelvor::platform::setProgramFolder(previousHome);
 }

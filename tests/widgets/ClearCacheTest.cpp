@@ -19,7 +19,9 @@ protected:
         for (const char* name : {"rss/a.xml", "rss/B.XML", "rss/c.Xml", "rss/.hidden.xml", "rss/rss.xsl",
                                  "rss/notes.txt", "rss/keep/inner.xml", "rss/folder.xml/inside.xml", "url/d.xml",
                                  "url/e.xml.bak", "fav/fav.xml", "index.xml", "top.xml", "rss/a.xml.AbC123",
-                                 "rss/rss.xsl.x9Y8z7", "rss/notes.txt.AbC123", "fav/fav.xml.AbC123"})
+                                 "rss/rss.xsl.x9Y8z7", "rss/notes.txt.AbC123", "fav/fav.xml.AbC123",
+                                 "rss/.a.xml.kelvor-tmp-AbC123", "url/.rss.xsl.kelvor-tmp-x9Y8z7",
+                                 "fav/.fav.xml.kelvor-tmp-AbC123"})
             dir.write(name, "<Tree/>");
         kelvor::platform::setProgramFolder(dir.path());
     }
@@ -37,11 +39,13 @@ TEST_F(ClearCache, DeletesOnlyLowerCaseXmlFilesAndOurTemporaryFilesDirectlyInRss
     ASSERT_TRUE(kelvor::app::ClearCache());
     ASSERT_EQ(boxes.messages.size(), 1u);
     EXPECT_EQ(boxes.messages[0].text, "您确实要清除所有缓存文件？");
-    for (const char* gone : {"rss/a.xml", "url/d.xml", "rss/a.xml.AbC123", "rss/rss.xsl.x9Y8z7"})
+    for (const char* gone : {"rss/a.xml", "url/d.xml", "rss/.a.xml.kelvor-tmp-AbC123",
+                             "url/.rss.xsl.kelvor-tmp-x9Y8z7"})
         EXPECT_FALSE(exists(gone)) << gone;
     for (const char* kept : {"rss/B.XML", "rss/c.Xml", "rss/.hidden.xml", "rss/rss.xsl", "rss/notes.txt",
                              "rss/keep/inner.xml", "rss/folder.xml/inside.xml", "url/e.xml.bak", "fav/fav.xml",
-                             "index.xml", "top.xml", "rss/notes.txt.AbC123", "fav/fav.xml.AbC123"})
+                             "index.xml", "top.xml", "rss/notes.txt.AbC123", "fav/fav.xml.AbC123",
+                             "rss/a.xml.AbC123", "rss/rss.xsl.x9Y8z7", "fav/.fav.xml.kelvor-tmp-AbC123"})
         EXPECT_TRUE(exists(kept)) << kept;
 }
 

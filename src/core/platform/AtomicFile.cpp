@@ -110,7 +110,7 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path, bool sync) : sync_(s
         }
     }
     removeLeftoverTemporariesOnce(folder);
-    temporary_ = path_ + ".XXXXXX";
+    temporary_ = temporaryPatternFor(path_);
     fd_ = createTemporaryFile(temporary_);
     if (fd_ < 0)
         fail("cannot create " + temporary_);
@@ -166,7 +166,8 @@ bool AtomicFileWriter::commit() {
     return true;
 }
 
-bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string* error, bool sync) {
+bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string* error,
+                         bool sync) {
     AtomicFileWriter file(path, sync);
     if (file.write(bytes) && file.commit())
         return true;

@@ -1,8 +1,11 @@
 #include "platform/TemporaryFiles.h"
 
+#include "platform/HomeFolder.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <mutex>
 #include <set>
 
@@ -30,18 +33,36 @@ bool isLetterOrDigit(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
-bool endsWithNoCase(const std::string& text, size_t end, const char* suffix) {
-    size_t length = std::char_traits<char>::length(suffix);
-    if (end < length)
+constexpr char kMarker[] = ".kelvor-tmp-";
+constexpr size_t kMarkerLength = sizeof(kMarker) - 1;
+constexpr size_t kRandomLength = 6; // what mkstemp fills in
+// Room for "." + marker + random part within a name of at most 255 bytes.
+constexpr size_t kLongestStem = 255 - 1 - kMarkerLength - kRandomLength;
+
+// Cut at a character boundary, so that the name stays valid UTF-8.
+std::string shortened(const std::string& name) {
+    if (name.size() <= kLongestStem)
+        return name;
+    size_t end = kLongestStem;
+    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80)
+        --end;
+    return name.substr(0, end);
+}
+
+// The folder's real place lies in home's: links on the way followed.
+bool liesInside(const std::string& folder, const std::string& home) {
+    if (home.empty())
         return false;
-    for (size_t i = 0; i < length; ++i) {
-        char c = text[end - length + i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != suffix[i])
-            return false;
-    }
-    return true;
+    std::error_code ec;
+    std::string real = std::filesystem::canonical(folder.empty() ? "." : folder, ec).string();
+    if (ec)
+        return false;
+    std::string root = std::filesystem::canonical(home, ec).string();
+    if (ec)
+        return false;
+    if (root.size() > 1 && root.back() != '/')
+        root += '/';
+    return real + '/' == root || real.compare(0, root.size(), root) == 0;
 }
 
 } // namespace
@@ -68,19 +89,28 @@ int createTemporaryFile(std::string& pattern) {
     return -1;
 }
 
-bool isTemporaryFileName(const std::string& name) {
-    const size_t suffix = 7; // "." + the six characters mkstemp fills in
-    if (name.size() <= suffix + 4 || name[name.size() - suffix] != '.')
-        return false;
-    for (size_t i = name.size() - suffix + 1; i < name.size(); ++i)
-        if (!isLetterOrDigit(name[i]))
-            return false;
-    size_t end = name.size() - suffix;
-    return name[0] != '.' &&
-           (endsWithNoCase(name, end, ".xml") || endsWithNoCase(name, end, ".xsl"));
+std::string temporaryPatternFor(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return folder + "." + shortened(name) + kMarker + std::string(kRandomLength, 'X');
 }
 
-int removeLeftoverTemporaries(const std::string& folder, bool onlyOlderThanProcess) {
+bool isTemporaryFileName(const std::string& name) {
+    const size_t tail = kMarkerLength + kRandomLength;
+    if (name.size() <= tail + 1 || name[0] != '.' ||
+        name.compare(name.size() - tail, kMarkerLength, kMarker) != 0)
+        return false;
+    for (size_t i = name.size() - kRandomLength; i < name.size(); ++i)
+        if (!isLetterOrDigit(name[i]))
+            return false;
+    return true;
+}
+
+int removeLeftoverTemporaries(const std::string& folder, const std::string& home,
+                              bool onlyOlderThanProcess) {
+    if (!liesInside(folder, home))
+        return 0;
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!dir)
         return 0;
@@ -112,7 +142,7 @@ void removeLeftoverTemporariesOnce(const std::string& folder) {
         if (!swept.insert(folder).second)
             return;
     }
-    removeLeftoverTemporaries(folder, true);
+    removeLeftoverTemporaries(folder, programFolder(), true);
 }
 
 } // namespace kelvor::platform

@@ -22,7 +22,7 @@ bool isCacheFile(const fs::directory_entry& entry) {
     return name.size() > 4 && name.compare(name.size() - 4, 4, ".xml") == 0;
 }
 
-int clearFolder(const fs::path& folder) {
+int clearFolder(const fs::path& folder, const std::string& home) {
     std::error_code error;
     fs::directory_iterator it(folder, error);
     if (error)
@@ -36,18 +36,19 @@ int clearFolder(const fs::path& folder) {
     }
     // What refreshes killed half-way left behind is cache too; a refresh
     // still writing holds its file and keeps it.
-    return deleted + platform::removeLeftoverTemporaries(folder.string(), false);
+    return deleted + platform::removeLeftoverTemporaries(folder.string(), home, false);
 }
 } // namespace
 
 int clearCacheFolders(const std::string& home) {
     if (home.empty())
         return 0;
-    return clearFolder(fs::path(home) / "rss") + clearFolder(fs::path(home) / "url");
+    return clearFolder(fs::path(home) / "rss", home) + clearFolder(fs::path(home) / "url", home);
 }
 
 bool ClearCache() {
-    if (messageBox(str::kConfirmClearCache, str::kAppTitle, MessageIcon::Warning, MessageButtons::OkCancel) != kIdOk)
+    if (messageBox(str::kConfirmClearCache, str::kAppTitle, MessageIcon::Warning,
+                   MessageButtons::OkCancel) != kIdOk)
         return false;
     clearCacheFolders(platform::programFolder());
     return true;

@@ -9,7 +9,8 @@ namespace kelvor::app {
 // ends in ".xml" (lower case). Hidden files, folders and what they hold,
 // and everything elsewhere (fav/, the style sheets) stay. Files that cannot
 // be deleted stay too. The temporary files of interrupted writes there go
-// as well (NAME.xml.XXXXXX, whatever their age, unless still being written).
+// as well (the writer's own hidden names, whatever their age, unless still
+// being written).
 // Returns how many files were deleted.
 int clearCacheFolders(const std::string& home);
 
