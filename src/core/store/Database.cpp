@@ -9,7 +9,31 @@ namespace {
     throw StoreError(code, db ? sqlite3_errmsg(db) : sqlite3_errstr(code));
 }
 
+int primary(int code) {
+    return code & 0xff;
+}
+
 } // namespace
+
+bool StoreError::damaged() const {
+    return primary(code_) == SQLITE_CORRUPT || primary(code_) == SQLITE_NOTADB;
+}
+
+bool StoreError::diskFull() const {
+    return primary(code_) == SQLITE_FULL;
+}
+
+bool StoreError::ofTheWholeStore() const {
+    switch (primary(code_)) {
+    case SQLITE_TOOBIG:
+    case SQLITE_CONSTRAINT:
+    case SQLITE_MISMATCH:
+    case SQLITE_RANGE:
+        return false;
+    default:
+        return true;
+    }
+}
 
 Database::Database(const std::string& path, bool readOnly) {
     // Memory statistics cost every allocation a global lock; nothing reads them.
@@ -37,7 +61,9 @@ void Database::exec(const std::string& sql) {
         fail(db_, rc);
 }
 
-int Database::changes() const { return sqlite3_changes(db_); }
+int Database::changes() const {
+    return sqlite3_changes(db_);
+}
 
 Statement::Statement(const Database& db, const char* sql) : db_(db.handle()) {
     int rc = sqlite3_prepare_v2(db_, sql, -1, &stmt_, nullptr);

@@ -16,6 +16,15 @@ class StoreError : public std::runtime_error {
   public:
     StoreError(int code, const std::string& what) : std::runtime_error(what), code_(code) {}
     int code() const { return code_; }
+    // SQLite's own verdict that the file is damaged or is no database: the
+    // only reason to move a store aside.
+    bool damaged() const;
+    // The disk is full. The store stays as it is; what was indexed can
+    // still be searched.
+    bool diskFull() const;
+    // A failure of the whole store (the disk, the file, a lock), not of the
+    // one statement or file being written.
+    bool ofTheWholeStore() const;
 
   private:
     int code_;

@@ -152,6 +152,9 @@ void forget(Database& db, const std::string& path) {
 }
 
 // Reads the file and replaces what the index held of it; returns its targets.
+// A file the index cannot take (a text longer than SQLite allows) is kept
+// as empty until it changes again: one file never ends the update of the
+// others.
 std::vector<std::string> reindex(Store& store, Writer& writer, const std::string& path,
                                  Stamp stamp) {
     TreeFileContent content;
@@ -162,7 +165,14 @@ std::vector<std::string> reindex(Store& store, Writer& writer, const std::string
     }
     if (store.closing())
         stamp.size = kTextLeftOut;
-    writer.write(path, stamp, content);
+    try {
+        writer.write(path, stamp, content);
+    } catch (const StoreError& error) {
+        if (error.ofTheWholeStore())
+            throw;
+        writer.write(path, stamp, TreeFileContent());
+        return {};
+    }
     return content.targets;
 }
 
@@ -170,7 +180,9 @@ void addXmlFiles(const std::string& folder, std::vector<std::string>& paths) {
     std::error_code ec;
     std::vector<std::string> found;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (it->path().extension() == ".xml" && it->is_regular_file(ec))
+        // Its own error for each entry: a dangling link must not end the listing.
+        std::error_code entryError;
+        if (it->path().extension() == ".xml" && it->is_regular_file(entryError))
             found.push_back(it->path().string());
     }
     std::sort(found.begin(), found.end());
