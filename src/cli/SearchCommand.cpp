@@ -5,7 +5,9 @@
 #include "cli/Commands.h"
 #include "platform/HomeFolder.h"
 #include "store/Indexer.h"
+#include "store/Repair.h"
 #include "store/Search.h"
+#include "store/StoreProblem.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -54,12 +56,28 @@ int runSearch(const std::vector<std::string>& args) {
         return usageError("search", "--limit needs a positive number", kUsage);
     try {
         store::Store store(chooseHome(parsed));
-        store::updateIndex(store);
-        for (const store::Hit& hit : store::search(store, parsed.positional[0], int(limit)))
+        if (!store::storeNotice(store).empty())
+            std::fprintf(stderr, "kelvor-tool search: %s\n", store::storeNotice(store).c_str());
+        // Damage found anywhere on the way rebuilds the store, which is then
+        // indexed and searched again.
+        auto updateAndFind = [&](store::Store& db) {
+            try {
+                store::updateIndex(db);
+            } catch (const store::StoreError& error) {
+                if (error.damaged())
+                    throw;
+                // What was indexed before is still there to search.
+                std::fprintf(stderr, "kelvor-tool search: %s\n",
+                             store::indexProblemText(error).c_str());
+            }
+            return store::search(db, parsed.positional[0], int(limit));
+        };
+        for (const store::Hit& hit : store::repairing(store, updateAndFind))
             std::printf("%s\t%s\t%s\n", field(hit.title).c_str(), field(hit.link).c_str(),
                         field(hit.place).c_str());
     } catch (const store::StoreError& error) {
-        std::fprintf(stderr, "kelvor-tool search: %s\n", error.what());
+        std::fprintf(stderr, "kelvor-tool search: %s (%s)\n",
+                     store::indexProblemText(error).c_str(), error.what());
         return 1;
     }
     return 0;

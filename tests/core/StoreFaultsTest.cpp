@@ -3,8 +3,10 @@
 // many refreshes leave free.
 #include "store/Indexer.h"
 #include "store/ReadMarks.h"
+#include "store/Repair.h"
 #include "store/Search.h"
 #include "store/Store.h"
+#include "store/StoreProblem.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <fstream>
 
 using kelvor::test::TempDir;
 namespace store = kelvor::store;
@@ -60,4 +63,243 @@ TEST(StoreFaults, OneBadFileNeverStopsTheIndexingOfTheOthers) {
     EXPECT_EQ(find(db, "harbour item0"),
               (Titles{"alpha item0", "delta item0", "kappa item0", "omega item0", "sigma item0"}));
     EXPECT_EQ(store::updateIndex(db).indexed, 0); // the bad ones wait until they change
+}
+
+namespace {
+
+// A disk that fills up or fails on demand, below SQLite: every file the
+// store opens goes through it while a DiskFaults lives.
+struct FaultyFile {
+    sqlite3_file base;
+    sqlite3_file* real() { return reinterpret_cast<sqlite3_file*>(this + 1); }
+};
+
+bool failWrites = false; // as a full disk does
+bool failReads = false;  // as a failing disk does
+sqlite3_vfs* realVfs = nullptr;
+
+FaultyFile* faulty(sqlite3_file* file) {
+    return reinterpret_cast<FaultyFile*>(file);
+}
+sqlite3_file* inner(sqlite3_file* file) {
+    return faulty(file)->real();
+}
+
+int faultyRead(sqlite3_file* f, void* data, int amount, sqlite3_int64 offset) {
+    return failReads ? SQLITE_IOERR_READ
+                     : inner(f)->pMethods->xRead(inner(f), data, amount, offset);
+}
+int faultyWrite(sqlite3_file* f, const void* data, int amount, sqlite3_int64 offset) {
+    return failWrites ? SQLITE_FULL : inner(f)->pMethods->xWrite(inner(f), data, amount, offset);
+}
+int faultyTruncate(sqlite3_file* f, sqlite3_int64 size) {
+    return failWrites ? SQLITE_FULL : inner(f)->pMethods->xTruncate(inner(f), size);
+}
+int faultyFetch(sqlite3_file* f, sqlite3_int64 offset, int amount, void** pages) {
+    *pages = nullptr; // every read goes through xRead
+    (void)f, (void)offset, (void)amount;
+    return SQLITE_OK;
+}
+
+const sqlite3_io_methods faultyMethods = {
+    3,
+    [](sqlite3_file* f) {
+        int rc = inner(f)->pMethods ? inner(f)->pMethods->xClose(inner(f)) : SQLITE_OK;
+        return rc;
+    },
+    faultyRead,
+    faultyWrite,
+    faultyTruncate,
+    [](sqlite3_file* f, int flags) { return inner(f)->pMethods->xSync(inner(f), flags); },
+    [](sqlite3_file* f, sqlite3_int64* size) {
+        return inner(f)->pMethods->xFileSize(inner(f), size);
+    },
+    [](sqlite3_file* f, int lock) { return inner(f)->pMethods->xLock(inner(f), lock); },
+    [](sqlite3_file* f, int lock) { return inner(f)->pMethods->xUnlock(inner(f), lock); },
+    [](sqlite3_file* f, int* out) { return inner(f)->pMethods->xCheckReservedLock(inner(f), out); },
+    [](sqlite3_file* f, int op, void* arg) {
+        return inner(f)->pMethods->xFileControl(inner(f), op, arg);
+    },
+    [](sqlite3_file* f) { return inner(f)->pMethods->xSectorSize(inner(f)); },
+    [](sqlite3_file* f) { return inner(f)->pMethods->xDeviceCharacteristics(inner(f)); },
+    [](sqlite3_file* f, int region, int size, int extend, void volatile** out) {
+        return inner(f)->pMethods->xShmMap(inner(f), region, size, extend, out);
+    },
+    [](sqlite3_file* f, int offset, int n, int flags) {
+        return inner(f)->pMethods->xShmLock(inner(f), offset, n, flags);
+    },
+    [](sqlite3_file* f) { inner(f)->pMethods->xShmBarrier(inner(f)); },
+    [](sqlite3_file* f, int remove) { return inner(f)->pMethods->xShmUnmap(inner(f), remove); },
+    faultyFetch,
+    [](sqlite3_file*, sqlite3_int64, void*) { return SQLITE_OK; },
+};
+
+int faultyOpen(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* outFlags) {
+    FaultyFile* wrapper = faulty(file);
+    wrapper->base.pMethods = nullptr;
+    int rc = realVfs->xOpen(realVfs, name, wrapper->real(), flags, outFlags);
+    if (wrapper->real()->pMethods)
+        wrapper->base.pMethods = &faultyMethods;
+    return rc;
+}
+
+class DiskFaults {
+  public:
+    DiskFaults() {
+        realVfs = sqlite3_vfs_find(nullptr);
+        vfs_ = *realVfs;
+        vfs_.zName = "kelvor-faulty";
+        vfs_.szOsFile = static_cast<int>(sizeof(FaultyFile)) + realVfs->szOsFile;
+        vfs_.xOpen = faultyOpen;
+        sqlite3_vfs_register(&vfs_, 1);
+    }
+    ~DiskFaults() {
+        failWrites = failReads = false;
+        sqlite3_vfs_unregister(&vfs_);
+        sqlite3_vfs_register(realVfs, 1);
+    }
+
+  private:
+    sqlite3_vfs vfs_;
+};
+
+struct Collection {
+    TempDir home;
+    std::string channel = "http://127.0.0.1:9/alpha";
+    Collection() {
+        home.write("index.xml", "<Tree/>");
+        home.write("rss/alpha.xml", channelFile("alpha", 3));
+    }
+    std::string db() const { return store::Store::pathFor(home.path()); }
+};
+
+Titles allAlpha() {
+    return {"alpha item0", "alpha item1", "alpha item2"};
+}
+
+} // namespace
+
+TEST(StoreFaults, AFullOrFailingDiskLeavesTheStoreAndItsMarksAsTheyWere) {
+    Collection c;
+    {
+        store::Store db(c.home.path());
+        store::updateIndex(db);
+        store::setRead(db, c.channel, "http://n.test/alpha/1", true);
+    }
+    std::string before = c.home.read("kelvor.db");
+    DiskFaults disk;
+
+    // An I/O error at open is no damage: nothing is moved aside or made anew.
+    failReads = true;
+    try {
+        store::Store db(c.home.path());
+        ADD_FAILURE() << "opened a store it cannot read";
+    } catch (const store::StoreError& error) {
+        EXPECT_FALSE(error.damaged());
+        EXPECT_EQ(store::indexProblemText(error).rfind("读写磁盘出错", 0), 0u);
+    }
+    failReads = false;
+    EXPECT_TRUE(c.home.read("kelvor.db") == before) << "the store was changed";
+    EXPECT_FALSE(fs::exists(c.db() + ".broken"));
+
+    // A full disk stops the update; what was indexed is still found.
+    store::Store db(c.home.path());
+    EXPECT_EQ(db.outcome(), store::OpenOutcome::Opened);
+    c.home.write("rss/beta.xml", channelFile("beta", 2));
+    failWrites = true;
+    try {
+        store::updateIndex(db);
+        ADD_FAILURE() << "indexed onto a full disk";
+    } catch (const store::StoreError& error) {
+        EXPECT_TRUE(error.diskFull());
+        EXPECT_EQ(store::indexProblemText(error).rfind("磁盘已满，无法更新搜索索引", 0), 0u);
+    }
+    EXPECT_EQ(find(db, "harbour"), allAlpha());
+    EXPECT_TRUE(store::isRead(db, c.channel, "http://n.test/alpha/1"));
+    failWrites = false;
+    EXPECT_EQ(store::updateIndex(db).indexed, 1);
+    EXPECT_EQ(find(db, "beta"), (Titles{"beta item0", "beta item1"}));
+    EXPECT_FALSE(fs::exists(c.db() + ".broken"));
+}
+
+namespace {
+
+constexpr int kMarks = 1500;
+const char* const kMarked = "http://127.0.0.1:9/marked";
+
+// A store with items and many read marks, closed (its log copied back).
+// Returns the pages of the tables every search and update reads.
+std::vector<int64_t> storeWithMarks(const TempDir& home) {
+    home.write("index.xml", "<Tree/>");
+    for (const char* name : {"alpha", "delta", "kappa", "omega"})
+        home.write(std::string("rss/") + name + ".xml", channelFile(name, 40, "lights"));
+    store::Store db(home.path());
+    store::updateIndex(db);
+    store::Transaction transaction(db.db());
+    for (int i = 0; i < kMarks; ++i)
+        store::setRead(db, kMarked, "http://n.test/entry/" + std::to_string(10000 + i), true);
+    transaction.commit();
+    std::vector<int64_t> pages;
+    store::Statement select(db.db(), "SELECT pageno FROM dbstat WHERE name IN "
+                                     "('files', 'items', 'readmarks') ORDER BY pageno");
+    while (select.step())
+        pages.push_back(select.integer(0));
+    return pages;
+}
+
+void garble(const std::string& path, int64_t page) {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp((page - 1) * 4096);
+    file << std::string(4096, '\xFF');
+}
+
+// What the reader and kelvor-tool do with a store, each step repairing
+// what it finds damaged.
+void useStore(store::Store& db, std::vector<std::string>& marks) {
+    store::repairing(db, [](store::Store& s) { return store::updateIndex(s); });
+    store::repairing(db, [](store::Store& s) { return find(s, "lights"); });
+    store::repairing(db, [](store::Store& s) { return find(s, "ts"); });
+    marks = store::repairing(db, [](store::Store& s) { return store::readEntries(s, kMarked); });
+    store::repairing(db, [](store::Store& s) { return store::unreadCount(s, kMarked); });
+}
+
+} // namespace
+
+TEST(StoreFaults, DamageOnAnyPageIsRebuiltKeepingTheMarksThatCanBeRead) {
+    Titles all;
+    for (const char* name : {"alpha", "delta", "kappa", "omega"})
+        for (int i = 0; i < 40; ++i)
+            all.push_back(std::string(name) + " item" + std::to_string(i));
+    for (int where = 0; where < 3; ++where) {
+        SCOPED_TRACE(where);
+        TempDir home;
+        std::vector<int64_t> pages = storeWithMarks(home);
+        ASSERT_GT(pages.size(), 10u);
+        // The first page after the schema's, one in the middle, the last.
+        int64_t page = where == 0   ? pages.front()
+                       : where == 1 ? pages[pages.size() / 2]
+                                    : pages.back();
+        std::string path = store::Store::pathFor(home.path());
+        home.write("kelvor.db.broken", "an earlier damaged store");
+        garble(path, page);
+
+        store::Store db(home.path());
+        store::Store other(home.path()); // the window's second connection
+        std::vector<std::string> marks;
+        useStore(db, marks);
+        EXPECT_EQ(db.outcome(), store::OpenOutcome::Rebuilt);
+        EXPECT_EQ(find(db, "lights"), all);
+        // At most a page's worth of marks is lost, from both sides of it.
+        EXPECT_GT(marks.size(), size_t(kMarks - 200));
+        EXPECT_EQ(home.read("kelvor.db.broken"), "an earlier damaged store");
+        EXPECT_TRUE(fs::exists(path + ".broken.1"));
+
+        // The other connection learns that its file was moved aside, and
+        // its own repair does not move the new store aside again.
+        EXPECT_TRUE(other.replaced());
+        other.recover();
+        EXPECT_FALSE(fs::exists(path + ".broken.2"));
+        EXPECT_EQ(store::readEntries(other, kMarked).size(), marks.size());
+        EXPECT_EQ(find(other, "lights").size(), all.size());
+    }
 }

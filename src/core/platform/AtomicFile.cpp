@@ -75,10 +75,12 @@ bool followLinks(const std::string& path, std::string& target) {
     return false;
 }
 
+} // namespace
+
 // The kernel lets root write anything, and a rename replaces a file whatever
 // its mode; but a file or folder without a write bit for anyone is one the
 // user marked read-only (chmod a-w), for every account, root included.
-bool isReadOnly(const std::string& path) {
+bool isReadOnlyFile(const std::string& path) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0)
         return false;
@@ -86,8 +88,6 @@ bool isReadOnly(const std::string& path) {
         return true;
     return ::access(path.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS);
 }
-
-} // namespace
 
 AtomicFileWriter::AtomicFileWriter(const std::string& path, bool sync) : sync_(sync) {
     if (path.empty()) {
@@ -103,7 +103,7 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path, bool sync) : sync_(s
     }
     std::string folder = folderPart(path_);
     for (const std::string& checked : {path_, folder}) {
-        if (isReadOnly(checked)) {
+        if (isReadOnlyFile(checked)) {
             errno = EACCES;
             fail(checked + " is read-only");
             return;

@@ -16,7 +16,7 @@ namespace kelvor::platform {
 // Its first write into a folder removes the temporary files that writes
 // killed before this process started left there.
 class AtomicFileWriter {
-public:
+  public:
     // sync: flush the data to the disk before the rename, so that even a
     // power cut leaves the old or the new content.
     AtomicFileWriter(const std::string& path, bool sync);
@@ -32,7 +32,7 @@ public:
     // Why the last step failed.
     const std::string& error() const { return error_; }
 
-private:
+  private:
     bool fail(const std::string& what);
 
     std::string path_;
@@ -44,8 +44,13 @@ private:
 
 // Writes bytes through an AtomicFileWriter. On failure the old file is
 // untouched and *error (when given) says why.
-bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string* error = nullptr,
-                         bool sync = true);
+bool writeFileAtomically(const std::string& path, const std::string& bytes,
+                         std::string* error = nullptr, bool sync = true);
+
+// Whether the file or folder at path must not be written: it has no write
+// bit for anyone (which holds for root too), or this account may not write
+// it, or it lies on a read-only mount. False when it does not exist.
+bool isReadOnlyFile(const std::string& path);
 
 // Reads a whole file into bytes (one allocation for a regular file).
 bool readWholeFile(const std::string& path, std::string& bytes);

@@ -1,5 +1,7 @@
 #include "platform/HomeFolder.h"
 
+#include "platform/AtomicFile.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -31,7 +33,8 @@ constexpr const char* kStyleFolder = "styles";
 
 // Everything of the starter collection but its style folder. Existing files
 // win: a user's own fav/ is never overwritten.
-bool copyStarterCollection(const std::string& starterFolder, const std::string& home, std::error_code& ec) {
+bool copyStarterCollection(const std::string& starterFolder, const std::string& home,
+                           std::error_code& ec) {
     for (const fs::directory_entry& entry : fs::directory_iterator(starterFolder, ec)) {
         if (entry.path().filename() == kStyleFolder)
             continue;
@@ -64,9 +67,13 @@ bool placeStyleSheets(const fs::path& styles, const std::string& home, std::erro
 
 } // namespace
 
-const std::string& programFolder() { return folderStorage(); }
+const std::string& programFolder() {
+    return folderStorage();
+}
 
-void setProgramFolder(const std::string& folder) { folderStorage() = absolute(folder); }
+void setProgramFolder(const std::string& folder) {
+    folderStorage() = absolute(folder);
+}
 
 std::string folderOf(const std::string& path) {
     auto slash = path.find_last_of('/');
@@ -77,8 +84,9 @@ std::string pathOfFileAddress(const std::string& address) {
     return address.compare(0, 8, "file:///") == 0 ? address.substr(7) : address;
 }
 
-std::string chooseHomeFolder(const std::optional<std::string>& homeArgument, const char* homeEnvironment,
-                             const std::string& executableFolder, const std::string& userDataFolder) {
+std::string chooseHomeFolder(const std::optional<std::string>& homeArgument,
+                             const char* homeEnvironment, const std::string& executableFolder,
+                             const std::string& userDataFolder) {
     if (homeArgument && !homeArgument->empty())
         return absolute(*homeArgument);
     if (homeEnvironment && *homeEnvironment)
@@ -107,15 +115,21 @@ std::string starterCollectionFolder(const std::string& executableFolder) {
     return KELVOR_SOURCE_DATA_DIR;
 }
 
-bool prepareHomeFolder(const std::string& home, const std::string& starterFolder, std::string* error) {
+bool prepareHomeFolder(const std::string& home, const std::string& starterFolder,
+                       std::string* error) {
     std::error_code ec;
+    // A collection on a read-only mount or a shared folder is read as it
+    // is: nothing is added to it, also not by root.
+    if (fs::is_directory(home, ec) && isReadOnlyFile(home))
+        return true;
     fs::create_directories(home, ec);
     if (ec) {
         if (error)
             *error = "无法创建文件夹 " + home + ": " + ec.message();
         return false;
     }
-    if (!hasIndex(home) && hasIndex(starterFolder) && !copyStarterCollection(starterFolder, home, ec)) {
+    if (!hasIndex(home) && hasIndex(starterFolder) &&
+        !copyStarterCollection(starterFolder, home, ec)) {
         if (error)
             *error = "无法复制初始收藏到 " + home + ": " + ec.message();
         return false;
@@ -128,7 +142,8 @@ bool prepareHomeFolder(const std::string& home, const std::string& starterFolder
             return false;
         }
     }
-    if (!starterFolder.empty() && !placeStyleSheets(fs::path(starterFolder) / kStyleFolder, home, ec)) {
+    if (!starterFolder.empty() &&
+        !placeStyleSheets(fs::path(starterFolder) / kStyleFolder, home, ec)) {
         if (error)
             *error = "无法复制样式表到 " + home + ": " + ec.message();
         return false;
@@ -136,11 +151,11 @@ bool prepareHomeFolder(const std::string& home, const std::string& starterFolder
     return true;
 }
 
-bool enterHomeFolder(const std::optional<std::string>& homeArgument, const std::string& executablePath,
-                     std::string* error) {
+bool enterHomeFolder(const std::optional<std::string>& homeArgument,
+                     const std::string& executablePath, std::string* error) {
     std::string exeFolder = folderOf(absolute(executablePath));
-    std::string home =
-        chooseHomeFolder(homeArgument, std::getenv("KELVOR_HOME"), exeFolder, defaultUserDataFolder());
+    std::string home = chooseHomeFolder(homeArgument, std::getenv("KELVOR_HOME"), exeFolder,
+                                        defaultUserDataFolder());
     if (!prepareHomeFolder(home, starterCollectionFolder(exeFolder), error))
         return false;
     setProgramFolder(home);

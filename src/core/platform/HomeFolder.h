@@ -14,8 +14,9 @@ void setProgramFolder(const std::string& folder);
 
 // Where the home folder is: --home DIR, else $KELVOR_HOME, else the
 // executable's folder when it holds an index.xml, else the user's data folder.
-std::string chooseHomeFolder(const std::optional<std::string>& homeArgument, const char* homeEnvironment,
-                             const std::string& executableFolder, const std::string& userDataFolder);
+std::string chooseHomeFolder(const std::optional<std::string>& homeArgument,
+                             const char* homeEnvironment, const std::string& executableFolder,
+                             const std::string& userDataFolder);
 
 // $XDG_DATA_HOME/Kelvor, or ~/.local/share/Kelvor.
 std::string defaultUserDataFolder();
@@ -25,13 +26,15 @@ std::string defaultUserDataFolder();
 std::string starterCollectionFolder(const std::string& executableFolder);
 
 // Copies the starter collection into home when home has no index.xml yet,
-// and makes sure fav/, rss/ and url/ exist. False with *error on failure.
-bool prepareHomeFolder(const std::string& home, const std::string& starterFolder, std::string* error);
+// and makes sure fav/, rss/ and url/ exist. A read-only home is left as it
+// is. False with *error on failure.
+bool prepareHomeFolder(const std::string& home, const std::string& starterFolder,
+                       std::string* error);
 
 // Makes the home folder current and known to the rest of the program.
 // Returns false with *error when it cannot be prepared.
-bool enterHomeFolder(const std::optional<std::string>& homeArgument, const std::string& executablePath,
-                     std::string* error);
+bool enterHomeFolder(const std::optional<std::string>& homeArgument,
+                     const std::string& executablePath, std::string* error);
 
 std::string folderOf(const std::string& path); // up to, not including, the last "/"
 

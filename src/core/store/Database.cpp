@@ -13,6 +13,23 @@ int primary(int code) {
     return code & 0xff;
 }
 
+// A path as the file name of a URI: the characters that end or escape its
+// parts written as %XX.
+std::string uriOf(const std::string& path) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string uri = "file:";
+    for (unsigned char c : path) {
+        if (c == '%' || c == '?' || c == '#') {
+            uri += '%';
+            uri += hex[c >> 4];
+            uri += hex[c & 15];
+        } else {
+            uri += static_cast<char>(c);
+        }
+    }
+    return uri;
+}
+
 } // namespace
 
 bool StoreError::damaged() const {
@@ -35,12 +52,24 @@ bool StoreError::ofTheWholeStore() const {
     }
 }
 
-Database::Database(const std::string& path, bool readOnly) {
+Database::Database(const std::string& path, Access access) {
     // Memory statistics cost every allocation a global lock; nothing reads them.
     static const int unused = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
     (void)unused;
-    int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    int rc = sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    std::string name = path;
+    const char* vfs = nullptr;
+    if (access == Access::ReadOnly) {
+        flags = SQLITE_OPEN_READONLY;
+    } else if (access == Access::Untouched) {
+        // Even a read-only connection makes the log's index file beside the
+        // database, and root may make it anywhere.
+        flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
+        name = uriOf(path) + "?immutable=1";
+    } else if (access == Access::Memory) {
+        vfs = "memdb"; // a name starting with "/" is shared within the process
+    }
+    int rc = sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, vfs);
     if (rc != SQLITE_OK) {
         std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
         sqlite3_close(db_);

@@ -30,10 +30,22 @@ class StoreError : public std::runtime_error {
     int code_;
 };
 
+// How a Database reaches its file.
+enum class Access {
+    ReadWrite, // created when missing
+    ReadOnly,
+    // Read where nothing may be written, not even a lock or a log: a
+    // read-only home. What a log beside the file holds is not seen.
+    Untouched,
+    // A database in memory, shared by every connection of this process that
+    // names the same path.
+    Memory,
+};
+
 class Database {
   public:
-    // Opens (creating when allowed) the file; throws StoreError.
-    Database(const std::string& path, bool readOnly = false);
+    // Opens the file; throws StoreError.
+    explicit Database(const std::string& path, Access access = Access::ReadWrite);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;

@@ -1,5 +1,6 @@
 #include "store/Indexer.h"
 
+#include "store/Reclaim.h"
 #include "store/TreeFileItems.h"
 
 #include <algorithm>
@@ -222,9 +223,7 @@ class Batch {
     std::chrono::steady_clock::time_point started_;
 };
 
-} // namespace
-
-IndexReport updateIndex(Store& store, const std::atomic<bool>* stop) {
+IndexReport updateFiles(Store& store, const std::atomic<bool>* stop) {
     IndexReport report;
     std::map<std::string, KnownFile> known = knownFiles(store.db());
     std::vector<std::string> start = startingFiles(store.home());
@@ -271,6 +270,15 @@ IndexReport updateIndex(Store& store, const std::atomic<bool>* stop) {
         ++report.removed;
     }
     batch.commit();
+    return report;
+}
+
+} // namespace
+
+IndexReport updateIndex(Store& store, const std::atomic<bool>* stop) {
+    IndexReport report = updateFiles(store, stop);
+    if (!report.stopped)
+        reclaimSpace(store);
     return report;
 }
 

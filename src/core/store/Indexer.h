@@ -12,9 +12,9 @@
 namespace kelvor::store {
 
 struct IndexReport {
-    int indexed = 0;   // files read (new or changed)
-    int unchanged = 0; // files whose time and size still matched
-    int removed = 0;   // files gone from the disk
+    int indexed = 0;      // files read (new or changed)
+    int unchanged = 0;    // files whose time and size still matched
+    int removed = 0;      // files gone from the disk
     bool stopped = false; // asked to stop before the end
 };
 

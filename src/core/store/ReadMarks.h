@@ -39,7 +39,8 @@ std::vector<std::string> entriesOfFile(Store& store, const std::string& path);
 std::vector<std::string> readEntries(Store& store, const std::string& channel);
 
 // Marks every entry the index holds of the channel read.
-void markChannelRead(Store& store, const std::string& channel, std::time_t now = std::time(nullptr));
+void markChannelRead(Store& store, const std::string& channel,
+                     std::time_t now = std::time(nullptr));
 
 // Forgets the marks of entries that left their feed and were not touched for
 // 90 days; returns how many.

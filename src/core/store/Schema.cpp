@@ -1,12 +1,17 @@
 #include "store/Schema.h"
 
+#include "store/DamagedStore.h"
+
+#include <sqlite3.h>
+
 #include <cerrno>
 #include <filesystem>
-#include <tuple>
+#include <mutex>
 #include <vector>
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -52,10 +57,9 @@ END;
 const std::vector<std::string> kUpgrades = {
     // 1 -> 2: the full-text index without column sizes.
     "DROP TRIGGER items_added; DROP TRIGGER items_removed; DROP TABLE items_text;"
-    "DELETE FROM items; DELETE FROM files;" + kFullText,
+    "DELETE FROM items; DELETE FROM files;" +
+        kFullText,
 };
-
-using Mark = std::tuple<std::string, std::string, int64_t, int64_t>;
 
 int versionOf(Database& db) {
     Statement version(db, "PRAGMA user_version");
@@ -65,28 +69,6 @@ int versionOf(Database& db) {
     Statement tables(db, "SELECT count(*) FROM sqlite_master");
     tables.step();
     return found == 0 && tables.integer(0) > 0 ? -1 : found;
-}
-
-std::vector<Mark> readMarks(Database& db) {
-    std::vector<Mark> marks;
-    try {
-        Statement select(db, "SELECT channel, entry, read, changed FROM readmarks");
-        while (select.step())
-            marks.emplace_back(select.text(0), select.text(1), select.integer(2),
-                               select.integer(3));
-    } catch (const StoreError&) {
-        // What was read before the damage is kept.
-    }
-    return marks;
-}
-
-std::vector<Mark> salvageMarks(const std::string& path) {
-    try {
-        Database broken(path, true);
-        return readMarks(broken);
-    } catch (const StoreError&) {
-        return {};
-    }
 }
 
 void removeDatabaseFiles(const std::string& path) {
@@ -106,19 +88,25 @@ void configure(Database& db) {
     db.exec("PRAGMA wal_autocheckpoint=20000");
 }
 
-std::unique_ptr<Database> createFresh(const std::string& path, const std::vector<Mark>& marks) {
-    auto db = std::make_unique<Database>(path);
-    configure(*db);
-    Transaction transaction(*db);
-    db->exec(kTables + kFullText);
-    db->exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
-    Statement insert(*db, "INSERT OR REPLACE INTO readmarks VALUES (?, ?, ?, ?)");
+void createTables(Database& db, const std::vector<Mark>& marks) {
+    Transaction transaction(db);
+    db.exec(kTables + kFullText);
+    db.exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
+    Statement insert(db, "INSERT OR REPLACE INTO readmarks VALUES (?, ?, ?, ?)");
     for (const auto& [channel, entry, read, changed] : marks) {
         insert.bind(1, channel).bind(2, entry).bind(3, read).bind(4, changed);
         insert.step();
         insert.reset();
     }
     transaction.commit();
+}
+
+std::unique_ptr<Database> createFresh(const std::string& path, const std::vector<Mark>& marks) {
+    auto db = std::make_unique<Database>(path);
+    // Refreshes free many pages; they go back to the disk (see reclaimSpace).
+    db->exec("PRAGMA auto_vacuum=INCREMENTAL");
+    configure(*db);
+    createTables(*db, marks);
     return db;
 }
 
@@ -156,41 +144,71 @@ class OpenLock {
 
 } // namespace
 
-std::unique_ptr<Database> openSchema(const std::string& path, OpenOutcome* outcome) {
+FileIdentity identityOf(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return {};
+    return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
+OpenedSchema openSchema(const std::string& path, const FileIdentity* damaged) {
     OpenLock lock(path);
-    OpenOutcome found = OpenOutcome::Opened;
+    OpenedSchema opened;
     std::vector<Mark> marks;
     try {
+        if (damaged && *damaged == identityOf(path))
+            throw StoreError(SQLITE_CORRUPT, path + " is damaged");
         auto db = std::make_unique<Database>(path);
         int version = versionOf(*db);
         if (version == kSchemaVersion || (version > 0 && version < kSchemaVersion)) {
             configure(*db);
             if (version != kSchemaVersion) {
                 upgrade(*db, version);
-                found = OpenOutcome::Upgraded;
+                opened.outcome = OpenOutcome::Upgraded;
             }
-            if (outcome)
-                *outcome = found;
-            return db;
+            opened.db = std::move(db);
+            opened.file = identityOf(path);
+            return opened;
         }
         if (version == 0) {
-            found = OpenOutcome::Created;
+            opened.outcome = OpenOutcome::Created;
         } else {
-            found = OpenOutcome::Replaced;
-            marks = readMarks(*db);
+            opened.outcome = OpenOutcome::Replaced;
+            marks = readableMarks(*db);
         }
         db.reset();
         removeDatabaseFiles(path);
-    } catch (const StoreError&) {
-        found = OpenOutcome::Rebuilt;
+    } catch (const StoreError& error) {
+        // A full disk or a failing one is no reason to give up the marks.
+        if (!error.damaged())
+            throw;
+        opened.outcome = OpenOutcome::Rebuilt;
         marks = salvageMarks(path);
-        std::error_code ec;
-        fs::rename(path, path + ".broken", ec);
-        removeDatabaseFiles(path);
+        moveAside(path);
     }
-    if (outcome)
-        *outcome = found;
-    return createFresh(path, marks);
+    opened.db = createFresh(path, marks);
+    opened.file = identityOf(path);
+    return opened;
+}
+
+OpenedSchema openMemorySchema(const std::string& path) {
+    // No lock file may be made in a home that must not be written.
+    static std::mutex opening;
+    std::lock_guard<std::mutex> lock(opening);
+    OpenedSchema opened;
+    opened.db = std::make_unique<Database>(path, Access::Memory);
+    if (versionOf(*opened.db) == kSchemaVersion)
+        return opened;
+    std::vector<Mark> marks;
+    try {
+        Database file(path, Access::Untouched);
+        marks = readableMarks(file);
+    } catch (const StoreError&) {
+        // No database there, or none that can be read: no marks.
+    }
+    createTables(*opened.db, marks);
+    opened.outcome = OpenOutcome::Created;
+    return opened;
 }
 
 } // namespace kelvor::store

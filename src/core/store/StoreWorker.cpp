@@ -2,6 +2,8 @@
 
 #include "platform/ThreadPriority.h"
 #include "store/Indexer.h"
+#include "store/Reclaim.h"
+#include "store/Repair.h"
 #include "store/Store.h"
 
 namespace kelvor::store {
@@ -55,6 +57,9 @@ void StoreWorker::waitUntilIdle() {
 }
 
 Store* StoreWorker::open() {
+    // Marks written into a file another connection moved aside would be lost.
+    if (store_ && store_->replaced())
+        store_.reset();
     if (!store_) {
         try {
             store_ = std::make_unique<Store>(home_);
@@ -71,9 +76,10 @@ void StoreWorker::runJob(Job& job) {
     if (!store)
         return;
     try {
-        job(*store);
+        repairing(*store, [&job](Store& db) { job(db); });
     } catch (const std::exception&) {
-        // A damaged database is opened again, and rebuilt, for the next job.
+        // A full or failing disk: the job is given up, the store opened
+        // again for the next one.
         store_.reset();
     }
 }
@@ -106,6 +112,7 @@ void StoreWorker::run() {
             } catch (const std::exception&) {
                 // Left to the next time, or to SQLite's own checkpoint.
             }
+            reclaimSpace(*store_);
         }
     }
 }

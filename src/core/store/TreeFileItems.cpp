@@ -65,21 +65,22 @@ void collectItems(const xml::Node& root, const std::string& label, bool followSo
                   TreeFileContent& content) {
     // placeAt[d]: the path of titles above the items at depth d.
     std::vector<std::string> placeAt{label};
-    tree::forEachTreeNode(root, "", [&](const xml::Node& node, const std::string& position,
-                                        size_t depth) {
-        IndexedItem item = itemOf(node, position, withText);
-        if (withText) {
-            placeAt.resize(depth + 2);
-            item.place = placeAt[depth];
-            placeAt[depth + 1] = item.place + " > " + item.title;
-        }
-        if (followSources) {
-            std::string target = localTarget(tree::GetNodeAttribute(node, "NodeSrc"), path, home);
-            if (!target.empty())
-                content.targets.push_back(target);
-        }
-        content.items.push_back(std::move(item));
-    });
+    tree::forEachTreeNode(
+        root, "", [&](const xml::Node& node, const std::string& position, size_t depth) {
+            IndexedItem item = itemOf(node, position, withText);
+            if (withText) {
+                placeAt.resize(depth + 2);
+                item.place = placeAt[depth];
+                placeAt[depth + 1] = item.place + " > " + item.title;
+            }
+            if (followSources) {
+                std::string target =
+                    localTarget(tree::GetNodeAttribute(node, "NodeSrc"), path, home);
+                if (!target.empty())
+                    content.targets.push_back(target);
+            }
+            content.items.push_back(std::move(item));
+        });
 }
 
 } // namespace

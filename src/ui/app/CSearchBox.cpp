@@ -37,6 +37,12 @@ CSearchBox::CSearchBox(CLeftView* tree, CTabView* tabs, QWidget* parent)
     // Without a home folder there is nothing to index.
     if (!indexer_)
         return;
+    // Said where the user looks after a search: the status bar.
+    connect(indexer_, &SearchIndexer::indexProblem, this, [this](const QString& problem) {
+        indexProblem_ = problem;
+        if (kelvor::app::IMainFrame* frame = kelvor::app::mainFrame(); frame && !problem.isEmpty())
+            frame->SetStatusText(problem.toStdString());
+    });
     // Files changed while the program was closed are found at start.
     connect(indexer_, &SearchIndexer::updated, this, [this](int indexed) {
         if (indexed > 0 && !text().trimmed().isEmpty())
@@ -48,6 +54,8 @@ CSearchBox::CSearchBox(CLeftView* tree, CTabView* tabs, QWidget* parent)
 CSearchBox::~CSearchBox() = default;
 
 kelvor::store::Store* CSearchBox::store() {
+    if (store_ && store_->replaced())
+        store_.reset();
     if (!store_ && !kelvor::platform::programFolder().empty()) {
         try {
             store_ = std::make_unique<kelvor::store::Store>(kelvor::platform::programFolder());
@@ -67,11 +75,31 @@ void CSearchBox::runQuery() {
     if (kelvor::store::Store* db = store()) {
         try {
             hits_ = kelvor::store::search(*db, query.toStdString(), kMaxHits);
+        } catch (const kelvor::store::StoreError& error) {
+            recoverStore(error);
         } catch (const std::exception&) {
-            store_.reset(); // opened again, rebuilt when it must be, next time
+            store_.reset(); // opened again next time
         }
     }
     showPage(kelvor::app::searchResultsPage(hits_, query));
+    if (kelvor::app::IMainFrame* frame = kelvor::app::mainFrame();
+        frame && !indexProblem_.isEmpty())
+        frame->SetStatusText(indexProblem_.toStdString());
+}
+
+void CSearchBox::recoverStore(const kelvor::store::StoreError& error) {
+    if (!error.damaged()) {
+        store_.reset(); // opened again next time
+        return;
+    }
+    // Rebuilt here, filled by the indexer, whose update runs the query again.
+    try {
+        store_->recover();
+    } catch (const std::exception&) {
+        store_.reset();
+    }
+    if (indexer_)
+        indexer_->requestUpdate();
 }
 
 void CSearchBox::showPage(const QString& html) {

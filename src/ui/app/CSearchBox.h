@@ -39,6 +39,7 @@ class CSearchBox : public QLineEdit {
 
   private:
     kelvor::store::Store* store();
+    void recoverStore(const kelvor::store::StoreError& error);
     void showPage(const QString& html);
 
     CLeftView* tree_;
@@ -47,5 +48,6 @@ class CSearchBox : public QLineEdit {
     SearchIndexer* indexer_;
     std::unique_ptr<kelvor::store::Store> store_;
     std::vector<kelvor::store::Hit> hits_;
+    QString indexProblem_; // the indexer's last word on why it cannot index
     QPointer<CKelvorView> shownIn_;
 };

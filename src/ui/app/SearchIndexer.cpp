@@ -3,8 +3,12 @@
 #include "platform/ThreadPriority.h"
 #include "store/Indexer.h"
 #include "store/ReadMarks.h"
+#include "store/Repair.h"
+#include "store/StoreProblem.h"
 
 #include <QCoreApplication>
+
+#include <memory>
 
 SearchIndexer::SearchIndexer(std::string home, QObject* parent)
     : QObject(parent), home_(std::move(home)), thread_([this] { run(); }) {
@@ -36,7 +40,11 @@ void SearchIndexer::requestUpdate() {
 }
 
 void SearchIndexer::run() {
+    namespace store = kelvor::store;
     kelvor::platform::lowerThisThreadToIdle();
+    // Kept from run to run: the index of a home that must not be written
+    // lives in memory only while a connection to it is open.
+    std::unique_ptr<store::Store> db;
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(mutex_);
@@ -46,16 +54,28 @@ void SearchIndexer::run() {
             pending_ = false;
         }
         int indexed = 0;
+        std::string problem;
         try {
-            kelvor::store::Store store(home_);
-            kelvor::store::IndexReport report = kelvor::store::updateIndex(store, &stopping_);
+            if (db && db->replaced())
+                db.reset();
+            if (!db)
+                db = std::make_unique<store::Store>(home_);
+            problem = store::storeNotice(*db);
+            store::IndexReport report = store::repairing(
+                *db, [this](store::Store& s) { return store::updateIndex(s, &stopping_); },
+                &stopping_);
             indexed = report.indexed;
             // Only an index that is complete says which entries left their feeds.
             if (!report.stopped)
-                kelvor::store::forgetOldMarks(store);
-        } catch (const std::exception&) {
+                store::repairing(*db, [](store::Store& s) { return store::forgetOldMarks(s); });
+        } catch (const store::StoreError& error) {
             // The index stays as it was; the next request tries again.
+            problem = store::indexProblemText(error);
+            db.reset();
+        } catch (const std::exception&) {
+            db.reset();
         }
+        emit indexProblem(QString::fromStdString(problem));
         emit updated(indexed);
     }
 }

@@ -26,6 +26,9 @@ class SearchIndexer : public QObject {
   signals:
     // After a run, on the window's thread: how many files were read again.
     void updated(int indexedFiles);
+    // Before updated: why the index could not be brought up to date, or
+    // that it lives only in memory; "" when all is well.
+    void indexProblem(const QString& text);
 
   private:
     void run();

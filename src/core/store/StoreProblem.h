@@ -1,0 +1,21 @@
+// What the search box and kelvor-tool say when the index cannot be kept up
+// to date: the words a user reads, in Chinese.
+#pragma once
+
+#include "store/Database.h"
+
+#include <string>
+
+namespace kelvor::store {
+
+class Store;
+
+// Why the index could not be brought up to date; what was indexed before
+// can still be searched.
+std::string indexProblemText(const StoreError& error);
+
+// What a store in memory (a home that must not be written) means for the
+// user; "" for a store on disk.
+std::string storeNotice(const Store& store);
+
+} // namespace kelvor::store
