@@ -1,6 +1,7 @@
 // The store when things go wrong: a file the index cannot take, a full or
 // failing disk, a damaged database, a read-only home, and the space that
 // many refreshes leave free.
+#include "platform/HomeFolder.h"
 #include "store/Indexer.h"
 #include "store/ReadMarks.h"
 #include "store/Repair.h"
@@ -13,8 +14,10 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 using kelvor::test::TempDir;
 namespace store = kelvor::store;
@@ -301,5 +304,103 @@ TEST(StoreFaults, DamageOnAnyPageIsRebuiltKeepingTheMarksThatCanBeRead) {
         EXPECT_FALSE(fs::exists(path + ".broken.2"));
         EXPECT_EQ(store::readEntries(other, kMarked).size(), marks.size());
         EXPECT_EQ(find(other, "lights").size(), all.size());
+    }
+}
+
+namespace {
+
+using Listing = std::map<std::string, std::string>;
+
+// Every file under folder with its bytes.
+Listing listing(const std::string& folder) {
+    Listing files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        files[entry.path().string()] =
+            entry.is_regular_file() ? kelvor::test::readFile(entry.path().string()) : "";
+    return files;
+}
+
+} // namespace
+
+// Tests run as root here, whom no permission bit stops.
+TEST(StoreFaults, AReadOnlyHomeIsSearchedInMemoryAndNothingInItIsWritten) {
+    Collection c;
+    {
+        store::Store db(c.home.path());
+        store::updateIndex(db);
+        store::setRead(db, c.channel, "http://n.test/alpha/1", true);
+    }
+    TempDir bare; // a shared collection that never had a store
+    bare.write("index.xml", "<Tree/>");
+    bare.write("rss/alpha.xml", channelFile("alpha", 3));
+
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        const TempDir& home = round == 2 ? bare : c.home;
+        c.home.write("rss/beta.xml", channelFile("beta", round + 1)); // changed since indexed
+        if (round == 0)
+            fs::permissions(c.db(), fs::perms(0444)); // the store alone is read-only
+        else
+            fs::permissions(home.path(), fs::perms(0555));
+        Listing before = listing(home.path());
+        {
+            store::Store db(home.path());
+            EXPECT_TRUE(db.inMemory());
+            EXPECT_NE(store::storeNotice(db).find("只读"), std::string::npos);
+            store::Store second(home.path()); // the window's other connection
+            EXPECT_EQ(store::updateIndex(db).indexed, round == 2 ? 2 : 3);
+            EXPECT_EQ(
+                find(second, "harbour"), round == 2 ? allAlpha() : [&] {
+                    Titles all = allAlpha();
+                    for (int i = 0; i <= round; ++i)
+                        all.push_back("beta item" + std::to_string(i));
+                    return all;
+                }());
+            EXPECT_EQ(store::isRead(second, c.channel, "http://n.test/alpha/1"), round != 2);
+            store::setRead(second, c.channel, "http://n.test/alpha/2", true);
+            EXPECT_TRUE(store::isRead(db, c.channel, "http://n.test/alpha/2"));
+        }
+        EXPECT_TRUE(listing(home.path()) == before) << "something in the home was written";
+        if (round > 0) { // the reader starting there adds no folder or sheet
+            EXPECT_TRUE(kelvor::platform::prepareHomeFolder(home.path(), "", nullptr));
+            EXPECT_TRUE(listing(home.path()) == before) << "preparing wrote into the home";
+        }
+        fs::permissions(home.path(), fs::perms(0755));
+        fs::permissions(c.db(), fs::perms(0644));
+    }
+}
+
+namespace {
+
+int64_t pragma(store::Store& db, const char* name) {
+    store::Statement read(db.db(), (std::string("PRAGMA ") + name).c_str());
+    read.step();
+    return read.integer(0);
+}
+
+} // namespace
+
+TEST(StoreFaults, RefreshesGiveTheirFreedPagesBackToTheDisk) {
+    for (bool madeBeforeReclaiming : {false, true}) {
+        SCOPED_TRACE(madeBeforeReclaiming);
+        TempDir home;
+        home.write("index.xml", "<Tree/>");
+        store::Store db(home.path());
+        if (madeBeforeReclaiming)
+            db.db().exec("PRAGMA auto_vacuum=NONE; VACUUM");
+        // Each refresh brings every channel new entries in place of the old.
+        for (int refresh = 0; refresh < 20; ++refresh) {
+            for (const char* name : {"alpha", "delta", "kappa"}) {
+                std::string body = std::to_string(refresh) + std::string(600, 'a' + refresh);
+                std::string path = home.write(std::string("rss/") + name + ".xml",
+                                              channelFile(name, 40 - refresh, body));
+                fs::last_write_time(path, fs::file_time_type::clock::now() +
+                                              std::chrono::seconds(refresh));
+            }
+            store::updateIndex(db);
+        }
+        EXPECT_EQ(pragma(db, "auto_vacuum"), 2); // incremental from now on
+        EXPECT_LE(pragma(db, "freelist_count") * 10, pragma(db, "page_count"));
+        EXPECT_EQ(find(db, "harbour").size(), 3u * 21);
     }
 }
