@@ -4,6 +4,7 @@
 // title get numbered names side by side.
 #include "tree/ChannelSource.h"
 
+#include "platform/AddressPolicy.h"
 #include "platform/HomeFolder.h"
 #include "tree/TreeFormat.h"
 
@@ -124,6 +125,13 @@ bool insideFolder(const std::string& path, const std::string& folder) {
     return !folder.empty() && path.compare(0, folder.size() + 1, folder + "/") == 0;
 }
 
+// Judged as a browser reads the address: anything but a local file came
+// from elsewhere (a one-letter scheme is an old file's drive).
+bool isFromElsewhere(const std::string& address) {
+    std::string scheme = platform::schemeOf(address);
+    return scheme.size() > 1 && scheme != "file";
+}
+
 std::string numberedName(const std::string& base, int n) {
     return base + "[" + std::to_string(n) + "].xml";
 }
@@ -136,9 +144,9 @@ bool isOwnTreeFile(const xml::Document& doc) {
     if (rootType == "url" || rootType == "rss" || rootType == "Opml" || rootType == "$FAVORITES")
         return false;
     std::string baseUrl = root ? GetNodeAttribute(root, "BaseURL") : std::string();
-    std::string docFolder = documentFolder(doc.url());
-    if (isWebBase(baseUrl) || isWebBase(docFolder))
+    if (isFromElsewhere(baseUrl) || isFromElsewhere(doc.url()))
         return false;
+    std::string docFolder = documentFolder(doc.url());
     const std::string& home = platform::programFolder();
     return !insideFolder(docFolder + "/", home + "/rss") &&
            !insideFolder(docFolder + "/", home + "/url");
