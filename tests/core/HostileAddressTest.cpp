@@ -10,6 +10,7 @@
 #include "support/FeedFiles.h"
 #include "support/HttpServer.h"
 #include "support/TempDir.h"
+#include "tree/ChannelSource.h"
 #include "tree/ItemLink.h"
 
 #include <gtest/gtest.h>
@@ -153,6 +154,10 @@ TEST(HostileAddress, OnlyTheUsersOwnFilesOpenScripts) {
         parsed("<Tree Type=\"fav\" BaseURL=\"http://127.0.0.1:9/t.xml\"><TreeNode "
                "Href=\"javascript:x\"/></Tree>");
     EXPECT_EQ(kelvor::tree::openableHref(fetched.documentElement().firstChild()), "");
+    // A hot category keeps a channel's headline: its own, once there.
+    home.write("rss/old.xml",
+               "<Tree Type=\"rss\"><TreeNode Title=\"t\" Href=\"javascript:x\"/></Tree>");
+    EXPECT_EQ(kelvor::tree::ReadCacheFirstItem(home.file("rss/old.xml")).href, "");
     xml::Document converted = parsed("<Tree Type=\"rss\"><TreeNode Href=\"javascript:x\"/></Tree>");
     EXPECT_EQ(kelvor::tree::openableHref(converted.documentElement().firstChild()), "");
 }

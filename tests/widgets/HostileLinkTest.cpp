@@ -50,6 +50,14 @@ TEST_F(HostileTree, OpensScriptsOnlyFromTheUsersOwnCategories) {
     view.OnCopyLink();
     EXPECT_TRUE(frame.calls.empty());
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+    // Pasted into a category, it would be the user's own from then on.
+    view.copiedItem = item("script");
+    view.setCurrentItem(item("链接甲"));
+    view.OnPasteItem();
+    kelvor::xml::Node pasted = nodeOnDisk(catPath, "script");
+    ASSERT_TRUE(pasted);
+    EXPECT_FALSE(pasted.hasAttribute("Href"));
+    EXPECT_EQ(CLeftView::GetNodeDescription(pasted), "kept");
 
     // The user's own bookmarklet runs in the page on screen, and only there.
     loadInto(item("目录丁"), dir.write("fav/tools.xml", R"x(<Tree Type="fav">
