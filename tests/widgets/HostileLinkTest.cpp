@@ -7,26 +7,13 @@
 #include "tree/Strings.h"
 #include "widgets/TreeEditFixture.h"
 
-#include <QWebEngineScript>
-
+using kelvor::test::runPageScript;
 using kelvor::test::waitUntil;
 using Calls = std::vector<std::string>;
 
 namespace {
 
 const std::string kHostile = std::string(KELVOR_TEST_FIXTURES) + "/hostile/";
-
-QVariant runScript(CKelvorView* page, const QString& script) {
-    QVariant result;
-    bool done = false;
-    page->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                                [&](const QVariant& value) {
-                                    result = value;
-                                    done = true;
-                                });
-    waitUntil([&] { return done; });
-    return result;
-}
 
 class HostileTree : public kelvor::test::TreeEditFixture {};
 
@@ -117,12 +104,12 @@ TEST(HostileBrowser, SearchResultsRunNoScriptAndShowTheQueryAsTyped) {
     QObject::connect(page, &QWebEngineView::loadFinished, [&] { loaded = true; });
     page->setHtml(html, kelvor::app::searchResultsBaseUrl());
     ASSERT_TRUE(waitUntil([&] { return loaded; }));
-    EXPECT_EQ(runScript(page, QStringLiteral("var s = document.createElement('script');"
-                                             "s.textContent = \"document.title = 'ran'\";"
-                                             "document.body.appendChild(s); document.title"))
+    EXPECT_EQ(runPageScript(page, QStringLiteral("var s = document.createElement('script');"
+                                                 "s.textContent = \"document.title = 'ran'\";"
+                                                 "document.body.appendChild(s); document.title"))
                   .toString()
                   .toStdString(),
               "查找：%1 %2 <b>");
-    runScript(page, QStringLiteral("document.querySelector('a.name').click()"));
+    runPageScript(page, QStringLiteral("document.querySelector('a.name').click()"));
     EXPECT_TRUE(waitUntil([&] { return page->url().fragment() == QStringLiteral("open-0"); }));
 }
