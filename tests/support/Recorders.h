@@ -16,7 +16,7 @@ struct RecordedMessage {
 };
 
 class RecordingMessageBoxes : public app::IMessageBoxes {
-public:
+  public:
     RecordingMessageBoxes() { app::setMessageBoxes(this); }
     ~RecordingMessageBoxes() override { app::setMessageBoxes(nullptr); }
 
@@ -32,12 +32,16 @@ public:
 
 // Each call is recorded as "Operation(argument)".
 class RecordingFrame : public app::IMainFrame {
-public:
+  public:
     RecordingFrame() : previous_(app::mainFrame()) { app::setMainFrame(this); }
     ~RecordingFrame() override { app::setMainFrame(previous_); }
 
-    void NavigateTo(const std::string& address) override { calls.push_back("NavigateTo(" + address + ")"); }
-    void SetAddressText(const std::string& text) override { calls.push_back("SetAddressText(" + text + ")"); }
+    void NavigateTo(const std::string& address) override {
+        calls.push_back("NavigateTo(" + address + ")");
+    }
+    void SetAddressText(const std::string& text) override {
+        calls.push_back("SetAddressText(" + text + ")");
+    }
     void SetStatusText(const std::string& text) override { status.push_back(text); }
     CKelvorView* OpenNewPage(bool activate) override {
         calls.push_back(std::string("OpenNewPage(") + (activate ? "1" : "0") + ")");
@@ -46,12 +50,17 @@ public:
     void NavigatePage(CKelvorView*, const std::string& address) override {
         calls.push_back("NavigatePage(" + address + ")");
     }
-    void ShowDescription(const std::string& text) override { calls.push_back("ShowDescription(" + text + ")"); }
+    void ShowDescription(const std::string& text) override {
+        calls.push_back("ShowDescription(" + text + ")");
+    }
+    void RunBookmarklet(const std::string& address) override {
+        calls.push_back("RunBookmarklet(" + address + ")");
+    }
 
     std::vector<std::string> calls;
     std::vector<std::string> status;
 
-private:
+  private:
     app::IMainFrame* previous_;
 };
 

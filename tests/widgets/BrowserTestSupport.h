@@ -14,6 +14,7 @@
 #include <QSettings>
 #include <QTabBar>
 #include <QThread>
+#include <QWebEngineScript>
 
 #include <chrono>
 #include <filesystem>
@@ -54,6 +55,19 @@ struct InFolder {
     ~InFolder() { std::filesystem::current_path(old); }
     std::filesystem::path old;
 };
+
+// What a script run in the program's own world gives back, once it has run.
+inline QVariant runPageScript(CKelvorView* page, const QString& script) {
+    QVariant result;
+    bool done = false;
+    page->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                                [&](const QVariant& value) {
+                                    result = value;
+                                    done = true;
+                                });
+    waitUntil([&] { return done; });
+    return result;
+}
 
 inline bool loadAndWait(CKelvorView* page, const QString& address, int limitMs = 10000) {
     bool finished = false;

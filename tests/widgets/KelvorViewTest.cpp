@@ -38,14 +38,7 @@ using Action = browser::NewWindowAction;
 namespace {
 
 QVariant runScript(CKelvorView* page, const QString& script) {
-    QVariant result;
-    bool done = false;
-    page->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant& value) {
-        result = value;
-        done = true;
-    });
-    waitUntil([&] { return done; });
-    return result;
+    return kelvor::test::runPageScript(page, script);
 }
 
 QString bodyText(CKelvorView* page) { return runScript(page, QStringLiteral("document.body.innerText")).toString(); }

@@ -52,15 +52,7 @@ std::string styleSheet(const std::string& name) {
 
 // Asks the page from the program's own world, as the marks are put in.
 QString pageScript(CKelvorView* page, const QString& script) {
-    QVariant result;
-    bool done = false;
-    page->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                                [&](const QVariant& value) {
-                                    result = value;
-                                    done = true;
-                                });
-    waitUntil([&] { return done; });
-    return result.toString();
+    return kelvor::test::runPageScript(page, script).toString();
 }
 
 // "title:unread|read|-" for each entry of a channel page, then the count.

@@ -2,6 +2,7 @@
 
 #include "feeds/AtomText.h"
 #include "feeds/TreeRoot.h"
+#include "platform/AddressPolicy.h"
 #include "platform/UrlResolve.h"
 
 namespace kelvor::feeds {
@@ -38,13 +39,22 @@ std::string withBase(const std::string& base, const xml::Node& node) {
 struct EntryReader {
     const char* ns;
     std::string feedBase; // the feed's xml:base resolved against its address
+    platform::AddressOrigin origin;
+
+    // The link resolved against the bases around it, as the policy allows
+    // it: an xml:base may make "x" into "javascript:x" or "file:///etc/x".
+    std::string address(const std::string& base, const std::string& href) const {
+        return platform::acceptedAddress(platform::resolveUrl(base, href), origin);
+    }
 
     void read(const xml::Node& entry, TreeItem& item) const {
         if (xml::Node title = firstChildNs(entry, "title", ns))
             item.setAttribute("Title", atomTitleText(title));
         std::string href = alternateLink(entry, ns);
         if (!href.empty())
-            item.setAttribute("Href", platform::resolveUrl(withBase(feedBase, entry), href));
+            href = address(withBase(feedBase, entry), href);
+        if (!href.empty())
+            item.setAttribute("Href", href);
         for (const char* name : {"updated", "published", "modified", "issued", "created"}) {
             if (xml::Node date = firstChildNs(entry, name, ns)) {
                 item.setAttribute("Date", date.text());
@@ -79,9 +89,10 @@ bool ConvertAtomToTreeText(const xml::Document& source, DownloadTask& task, cons
     if (!isAtomFeed(source))
         return false;
     xml::Node feed = source.documentElement();
-    EntryReader reader{atomNamespaceOf(feed), withBase(task.feedUrl, feed)};
+    EntryReader reader{atomNamespaceOf(feed), withBase(task.feedUrl, feed),
+                       platform::originOf(source.url())};
     std::string page = alternateLink(feed, reader.ns);
-    task.href = page.empty() ? std::string() : platform::resolveUrl(reader.feedBase, page);
+    task.href = page.empty() ? std::string() : reader.address(reader.feedBase, page);
 
     TreeTextWriter writer(newChannelDocument(task, "rss"), sink);
     TreeItem item;

@@ -5,6 +5,7 @@
 #include "feeds/EscapeXmlText.h"
 #include "feeds/TreeRoot.h"
 #include "feeds/UrlShortcut.h"
+#include "platform/AddressPolicy.h"
 #include "tree/Strings.h"
 
 #include <sys/stat.h>
@@ -112,7 +113,10 @@ void addFolder(const std::string& path, xml::Document& doc, const xml::Node& par
     for (const std::string& name : entries.shortcuts) {
         xml::Node link = doc.createElement("TreeNode");
         link.setAttribute("Title", validUtf8(name.substr(0, name.size() - 4)));
-        link.setAttribute("Href", validUtf8(readShortcutUrl(dir + name)));
+        // A shortcut is a local file, but whoever saved it chose its address.
+        std::string url = platform::acceptedAddress(readShortcutUrl(dir + name),
+                                                    platform::AddressOrigin::LocalFile);
+        link.setAttribute("Href", validUtf8(url));
         parent.appendChild(link);
     }
     for (const std::string& name : entries.folders) {

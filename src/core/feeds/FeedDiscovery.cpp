@@ -1,5 +1,6 @@
 #include "feeds/FeedDiscovery.h"
 
+#include "platform/AddressPolicy.h"
 #include "platform/HtmlText.h"
 #include "platform/SourceBytes.h"
 #include "platform/UrlResolve.h"
@@ -84,9 +85,14 @@ std::string findFeedLink(const std::string& html, const std::string& pageUrl) {
         std::string tag = head.substr(at, close - at);
         std::string lowerTag = lowerHead.substr(at, close - at);
         std::string href = attributeOf(tag, lowerTag, "href");
-        if (!href.empty() && hasToken(attributeOf(tag, lowerTag, "rel"), "alternate") &&
-            isFeedType(attributeOf(tag, lowerTag, "type")))
-            return platform::resolveUrl(pageUrl, href);
+        if (href.empty() || !hasToken(attributeOf(tag, lowerTag, "rel"), "alternate") ||
+            !isFeedType(attributeOf(tag, lowerTag, "type")))
+            continue;
+        // A page may only lead to the web: "file:///dev/zero" would be read
+        // into the cache, and a local page's relative link is no feed of it.
+        std::string feed = platform::resolveUrl(pageUrl, platform::browserForm(href));
+        if (platform::isWebAddress(feed))
+            return platform::browserForm(feed);
     }
     return {};
 }

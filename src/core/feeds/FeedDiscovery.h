@@ -13,7 +13,8 @@ namespace kelvor::feeds {
 bool looksLikeHtml(const std::string& bytes);
 
 // The address of the first <link rel="alternate"> of an RSS, Atom or JSON
-// Feed type in the page's head, resolved against pageUrl; "" when none.
+// Feed type in the page's head, resolved against pageUrl, that is an http
+// or https address; "" when none.
 std::string findFeedLink(const std::string& html, const std::string& pageUrl);
 
 // Loads address and, when it is an HTML page naming a feed, gives that

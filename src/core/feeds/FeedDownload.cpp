@@ -115,8 +115,9 @@ int DownloadFeed(DownloadTask& task, const xml::LoadOptions& options) {
     if (source.notModified)
         return answerNotModified(task, conditional, source);
     // A page in place of a feed: its own feed is read instead (one hop,
-    // never further), and the copy remembers the page as its channel's
-    // address. The page is asked each time, since it may name another feed.
+    // never further, and only to the web: findFeedLink names nothing else),
+    // and the copy remembers the page as its channel's address. The page is asked each time, since
+    // it may name another feed.
     std::string feed = looksLikeHtml(source.bytes) ? findFeedLink(source.bytes, source.url) : "";
     if (!feed.empty()) {
         conditional = conditionalOptions(task, feed, options);

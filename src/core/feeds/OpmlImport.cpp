@@ -1,5 +1,7 @@
 #include "feeds/OpmlImport.h"
 
+#include "platform/AddressPolicy.h"
+
 #include <cctype>
 #include <set>
 
@@ -10,6 +12,7 @@ struct Import {
     xml::Document& doc;
     const std::set<std::string>& known; // the category's channels before the import
     ImportReport& report;
+    platform::AddressOrigin origin;
     bool truncated = false;
 };
 
@@ -46,6 +49,16 @@ std::string firstOf(const xml::Node& outline, std::initializer_list<const char*>
     return {};
 }
 
+// The first of the attributes that holds an address the policy lets in;
+// `dropped` tells whether one was there but refused.
+std::string addressOf(Import& in, const xml::Node& outline,
+                      std::initializer_list<const char*> names, bool& dropped) {
+    std::string raw = firstOf(outline, names);
+    std::string address = platform::acceptedAddress(raw, in.origin);
+    dropped = dropped || (address.empty() && !raw.empty());
+    return address;
+}
+
 xml::Node newNode(Import& in, const std::string& title) {
     xml::Node node = in.doc.createElement("TreeNode");
     node.setAttribute("Title", title);
@@ -67,7 +80,7 @@ void addOutlines(Import& in, const xml::Node& from, const xml::Node& parent, int
 // list names twice only within one folder (other readers keep a channel in
 // several folders, and so does a round trip).
 void addChannel(Import& in, const xml::Node& outline, const std::string& feed,
-                const xml::Node& parent, std::set<std::string>& inFolder) {
+                const std::string& page, const xml::Node& parent, std::set<std::string>& inFolder) {
     std::string title = firstOf(outline, {"title", "text"});
     if (title.empty()) {
         title = feed;
@@ -79,7 +92,7 @@ void addChannel(Import& in, const xml::Node& outline, const std::string& feed,
     }
     xml::Node node = newNode(in, title);
     node.setAttribute("Rss", feed);
-    if (std::string page = firstOf(outline, {"htmlUrl"}); !page.empty())
+    if (!page.empty())
         node.setAttribute("Href", page);
     addDescription(in, node, outline);
     parent.appendChild(node);
@@ -109,23 +122,31 @@ void addOutline(Import& in, const xml::Node& outline, const xml::Node& parent, i
         in.truncated = true;
         return;
     }
-    if (std::string feed = firstOf(outline, {"xmlUrl", "xmlurl"}); !feed.empty())
-        return addChannel(in, outline, feed, parent, inFolder);
+    bool dropped = false;
+    std::string feed = addressOf(in, outline, {"xmlUrl", "xmlurl"}, dropped);
+    std::string page = addressOf(in, outline, {"htmlUrl", "url"}, dropped);
+    if (!feed.empty())
+        return addChannel(in, outline, feed, page, parent, inFolder);
     bool hasOutlines = false;
     for (xml::Node child = outline.firstChild(); child && !hasOutlines; child = child.nextSibling())
         hasOutlines = child.nameIs("outline");
     if (hasOutlines)
         return addFolder(in, outline, parent, depth);
-    if (std::string page = firstOf(outline, {"htmlUrl", "url"}); !page.empty()) {
-        std::string title = firstOf(outline, {"title", "text"});
-        xml::Node link = newNode(in, title.empty() ? page : title);
-        link.setAttribute("Href", page);
-        addDescription(in, link, outline);
-        parent.appendChild(link);
-        ++in.report.added;
+    std::string title = firstOf(outline, {"title", "text"});
+    if (page.empty() && !dropped) {
+        in.report.note("跳过没有订阅地址的条目: " + firstOf(outline, {"text", "title"}));
         return;
     }
-    in.report.note("跳过没有订阅地址的条目: " + firstOf(outline, {"text", "title"}));
+    // An outline whose address was refused stays, with its title and
+    // description, without the address.
+    if (dropped)
+        in.report.note("地址不安全, 已去掉: " + title);
+    xml::Node link = newNode(in, title.empty() ? (page.empty() ? "未命名" : page) : title);
+    if (!page.empty())
+        link.setAttribute("Href", page);
+    addDescription(in, link, outline);
+    parent.appendChild(link);
+    ++in.report.added;
 }
 
 void addOutlines(Import& in, const xml::Node& from, const xml::Node& parent, int depth) {
@@ -169,8 +190,9 @@ xml::Document parseOpml(const std::string& bytes, ImportReport& report) {
 }
 
 void appendOpmlOutlines(const xml::Document& opml, xml::Document& doc, const xml::Node& parent,
-                        const std::set<std::string>& known, ImportReport& report) {
-    Import in{doc, known, report};
+                        const std::set<std::string>& known, ImportReport& report,
+                        platform::AddressOrigin origin) {
+    Import in{doc, known, report, origin};
     addOutlines(in, childNamed(opml.documentElement(), "body"), parent, 0);
 }
 
@@ -188,7 +210,10 @@ ImportReport importOpmlFile(const std::string& opmlFile, const std::string& home
     if (category.isNull())
         return report;
     std::set<std::string> known = feedsIn(category);
-    appendOpmlOutlines(opml, category, category.documentElement(), known, report);
+    // The list is a local file: it may name local feeds (as an export of
+    // this reader's own does), never scripts.
+    appendOpmlOutlines(opml, category, category.documentElement(), known, report,
+                       platform::AddressOrigin::LocalFile);
     std::string categoryTitle = category.documentElement().attributeOr("Title", title);
     saveCategory(category, home, path, categoryTitle, listing, report);
     return report;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "feeds/CategoryImport.h"
+#include "platform/AddressPolicy.h"
 #include "platform/XmlDom.h"
 
 #include <string>
@@ -13,9 +14,12 @@ namespace kelvor::feeds {
 // channel conversion), outlines with only a web address become links.
 // Channels in `known` (the category's own) are skipped as duplicates, and
 // so is a channel named twice in one folder. Anything else that cannot be
-// used is skipped and noted in the report.
+// used is skipped and noted in the report. Addresses pass the policy for
+// a list read from `origin`; an outline whose address is refused stays,
+// with its title and description, without it (and is noted).
 void appendOpmlOutlines(const xml::Document& opml, xml::Document& doc, const xml::Node& parent,
-                        const std::set<std::string>& known, ImportReport& report);
+                        const std::set<std::string>& known, ImportReport& report,
+                        platform::AddressOrigin origin);
 
 // Parses an OPML list leniently: an unescaped "&" (common in hand-made and
 // exported lists) is read as a character, and noted. Null when the text

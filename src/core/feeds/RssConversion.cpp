@@ -3,6 +3,7 @@
 #include "feeds/EscapeXmlText.h"
 #include "feeds/TreeRoot.h"
 #include "feeds/TreeText.h"
+#include "platform/AddressPolicy.h"
 
 #include <optional>
 
@@ -34,9 +35,8 @@ struct Fallbacks {
     void considerGuid(const xml::Node& guid) {
         std::string permaLink = guid.attributeOr("isPermaLink", "true");
         std::string text = guid.text();
-        if (permaLink == "true" &&
-            (text.compare(0, 7, "http://") == 0 || text.compare(0, 8, "https://") == 0))
-            permalink = std::move(text);
+        if (permaLink == "true" && platform::isWebAddress(text))
+            permalink = platform::browserForm(text);
     }
 
     void apply(TreeItem& item) {
@@ -49,10 +49,22 @@ struct Fallbacks {
     }
 };
 
+// A link the policy drops, or an empty one, leaves the item without one
+// (the guid's permalink may still stand in).
+void addLink(TreeItem& item, Fallbacks& fallbacks, const std::string& text,
+             platform::AddressOrigin origin) {
+    std::string link = platform::acceptedAddress(text, origin);
+    if (link.empty())
+        return;
+    item.setAttribute("Href", std::move(link));
+    fallbacks.hasLink = true;
+}
+
 // Item children are told apart by the first letters of their names, without
 // regard to case: "title..." (any name that starts so), exactly "link",
 // "pubDa...", "description...". Prefixed names ("dc:title") match nothing.
-void addItemField(TreeItem& item, Fallbacks& fallbacks, const xml::Node& child) {
+void addItemField(TreeItem& item, Fallbacks& fallbacks, const xml::Node& child,
+                  platform::AddressOrigin origin) {
     if (!child.isElement())
         return;
     std::string name = child.nodeName();
@@ -60,8 +72,7 @@ void addItemField(TreeItem& item, Fallbacks& fallbacks, const xml::Node& child) 
     if (strncasecmp(n, "title", 5) == 0) {
         item.setAttribute("Title", child.text());
     } else if (strncasecmp(n, "link", 5) == 0) {
-        item.setAttribute("Href", child.text());
-        fallbacks.hasLink = true;
+        addLink(item, fallbacks, child.text(), origin);
     } else if (strncasecmp(n, "pubDate", 5) == 0) {
         item.setAttribute("Date", child.text());
         fallbacks.hasDate = true;
@@ -76,11 +87,12 @@ void addItemField(TreeItem& item, Fallbacks& fallbacks, const xml::Node& child) 
 template <class Emit> void forEachItem(const xml::Document& source, Emit emit) {
     TreeItem item;
     Fallbacks fallbacks;
+    platform::AddressOrigin origin = platform::originOf(source.url());
     for (const xml::Node& element : source.getElementsByTagName("item")) {
         item.clear();
         fallbacks.clear();
         for (xml::Node child = element.firstChild(); child; child = child.nextSibling())
-            addItemField(item, fallbacks, child);
+            addItemField(item, fallbacks, child, origin);
         fallbacks.apply(item);
         emit(item);
     }

@@ -3,15 +3,21 @@
 namespace kelvor::platform {
 namespace {
 
-bool isControlOrSpace(unsigned char c) { return c <= 0x20; }
+bool isControlOrSpace(unsigned char c) {
+    return c <= 0x20;
+}
 
-bool isAsciiAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isAsciiAlpha(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 bool isSchemeChar(char c) {
     return isAsciiAlpha(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
 }
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 } // namespace
 
@@ -45,6 +51,15 @@ std::string schemeOf(const std::string& address) {
         scheme += lower(c);
     }
     return {};
+}
+
+AddressOrigin originOf(const std::string& sourceAddress) {
+    std::string form = browserForm(sourceAddress);
+    std::string scheme = schemeOf(form);
+    // "//host/x" names a host, not a path.
+    bool path = scheme.empty() && !form.empty() && form.compare(0, 2, "//") != 0;
+    bool local = scheme == "file" || path;
+    return local ? AddressOrigin::LocalFile : AddressOrigin::Web;
 }
 
 std::string acceptedAddress(const std::string& address, AddressOrigin origin) {

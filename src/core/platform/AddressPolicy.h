@@ -20,6 +20,11 @@ std::string browserForm(const std::string& address);
 // reference (no valid scheme before the first ':', '/', '?' or '#').
 std::string schemeOf(const std::string& address);
 
+// The origin of what was read from sourceAddress (a document's url, a
+// feed's address): a local file for a path or a file: address, the web for
+// anything else, an unknown source included.
+AddressOrigin originOf(const std::string& sourceAddress);
+
 // The browser form when its scheme may come from outside: http, https, ftp
 // and mailto, file only from a local origin; a relative reference stays (it
 // is resolved against its file). Empty otherwise: the caller keeps the entry

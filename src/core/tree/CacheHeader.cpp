@@ -4,8 +4,9 @@
 // libxml2's reader pulls the file in small chunks and stops as soon as it has
 // what was asked; it honours the declared encoding and decodes entity and
 // character references in the attribute values.
-#include "tree/ChannelSource.h"
+#include "platform/AddressPolicy.h"
 #include "platform/XmlChars.h"
+#include "tree/ChannelSource.h"
 #include "tree/TreeFormat.h"
 
 #include <libxml/xmlreader.h>
@@ -122,8 +123,8 @@ CacheValidators ReadCacheValidators(const std::string& path) {
 CacheFirstItem ReadCacheFirstItem(const std::string& path) {
     CacheFirstItem first;
     Reader reader = openReader(path);
-    if (!reader || !readToRoot(reader.get()) || !xmlStrEqual(xmlTextReaderConstName(reader.get()),
-                                                             BAD_CAST "Tree"))
+    if (!reader || !readToRoot(reader.get()) ||
+        !xmlStrEqual(xmlTextReaderConstName(reader.get()), BAD_CAST "Tree"))
         return first;
     if (!readToFirstChild(reader.get()) ||
         xmlTextReaderNodeType(reader.get()) != XML_READER_TYPE_ELEMENT)
@@ -140,7 +141,11 @@ CacheFirstItem ReadCacheFirstItem(const std::string& path) {
         return first;
     xml::Node node = item.documentElement();
     first.title = GetNodeAttribute(node, "Title");
+    // The headline goes into the user's own hot category, where a script
+    // would be the user's own to run.
     first.href = GetNodeAttribute(node, "Href");
+    if (platform::isScriptAddress(first.href))
+        first.href.clear();
     first.date = GetNodeAttribute(node, "Date");
     first.desc = GetNodeDescription(node);
     return first;

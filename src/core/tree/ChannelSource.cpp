@@ -4,6 +4,7 @@
 // title get numbered names side by side.
 #include "tree/ChannelSource.h"
 
+#include "platform/AddressPolicy.h"
 #include "platform/HomeFolder.h"
 #include "tree/TreeFormat.h"
 
@@ -83,7 +84,8 @@ Resolved resolveNodeSrc(const std::string& nodeSrc, const std::string& baseUrl,
     if (isWebBase(baseUrl))
         return {platform::folderOf(baseUrl) + "/" + nodeSrc, kMustDownload};
     if (!baseUrl.empty())
-        return {platform::folderOf(localPathOf(baseUrl)) + "/" + forwardSlashes(nodeSrc), kLocalFile};
+        return {platform::folderOf(localPathOf(baseUrl)) + "/" + forwardSlashes(nodeSrc),
+                kLocalFile};
     // A file that was itself loaded from the web has a web folder.
     if (isWebBase(docFolder))
         return {docFolder + "/" + nodeSrc, kMustDownload};
@@ -123,17 +125,11 @@ bool insideFolder(const std::string& path, const std::string& folder) {
     return !folder.empty() && path.compare(0, folder.size() + 1, folder + "/") == 0;
 }
 
-// Files that came from elsewhere (fetched tree files, converted feeds and
-// lists) must not choose where the program writes: a feed's local NodeSrc is
-// its conversion target only in the user's own files.
-bool mayNameConversionTarget(const std::string& rootType, const std::string& baseUrl,
-                             const std::string& docFolder) {
-    if (rootType == "url" || rootType == "rss" || rootType == "Opml" || rootType == "$FAVORITES")
-        return false;
-    if (isWebBase(baseUrl) || isWebBase(docFolder))
-        return false;
-    const std::string& home = platform::programFolder();
-    return !insideFolder(docFolder + "/", home + "/rss") && !insideFolder(docFolder + "/", home + "/url");
+// Judged as a browser reads the address: anything but a local file came
+// from elsewhere (a one-letter scheme is an old file's drive).
+bool isFromElsewhere(const std::string& address) {
+    std::string scheme = platform::schemeOf(address);
+    return scheme.size() > 1 && scheme != "file";
 }
 
 std::string numberedName(const std::string& base, int n) {
@@ -141,6 +137,20 @@ std::string numberedName(const std::string& base, int n) {
 }
 
 } // namespace
+
+bool isOwnTreeFile(const xml::Document& doc) {
+    xml::Node root = doc.documentElement();
+    std::string rootType = root ? GetNodeAttribute(root, "Type") : std::string();
+    if (rootType == "url" || rootType == "rss" || rootType == "Opml" || rootType == "$FAVORITES")
+        return false;
+    std::string baseUrl = root ? GetNodeAttribute(root, "BaseURL") : std::string();
+    if (isFromElsewhere(baseUrl) || isFromElsewhere(doc.url()))
+        return false;
+    std::string docFolder = documentFolder(doc.url());
+    const std::string& home = platform::programFolder();
+    return !insideFolder(docFolder + "/", home + "/rss") &&
+           !insideFolder(docFolder + "/", home + "/url");
+}
 
 std::string cacheFileTitle(const std::string& title) {
     std::string safe;
@@ -184,8 +194,9 @@ int ResolveChannelSource(const xml::Node& node, std::string& source, std::string
     std::string address;
     if (!feed.empty()) {
         // A feed with a local NodeSrc is converted into that file.
-        bool ownTarget = !source.empty() && result != kMustDownload &&
-                         mayNameConversionTarget(rootType, baseUrl, docFolder);
+        // Files that came from elsewhere must not choose where the program
+        // writes.
+        bool ownTarget = !source.empty() && result != kMustDownload && isOwnTreeFile(doc);
         cacheFile = ownTarget ? localPathOf(source) : home + "/rss/" + title + ".xml";
         result = kMustDownload;
         type = rootType == "hot" ? "hot" : "rss";

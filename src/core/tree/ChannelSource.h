@@ -22,6 +22,12 @@ enum ChannelResult : int {
 int ResolveChannelSource(const xml::Node& node, std::string& source, std::string& cacheFile,
                          std::string& feed, std::time_t now = std::time(nullptr));
 
+// True for a tree file the user keeps (index.xml, the categories): false
+// for one that came from elsewhere, whatever it says of itself: a converted
+// feed or list, the Favorites copy, a fetched tree file, anything in the
+// home folder's rss/ or url/.
+bool isOwnTreeFile(const xml::Document& doc);
+
 // The channel address the copy belongs to ("" when unreadable): the root's
 // ChannelURL when its feed was found through a page, else its BaseURL;
 // expires from the

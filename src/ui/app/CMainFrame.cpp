@@ -3,10 +3,10 @@
 #include "app/CAddressBar.h"
 #include "app/COptionsDlg.h"
 #include "app/CSearchBox.h"
-#include "frame/CommandIds.h"
 #include "browser/BrowserProfile.h"
 #include "browser/CKelvorView.h"
 #include "browser/CTabView.h"
+#include "frame/CommandIds.h"
 #include "navtree/CLeftView.h"
 #include "tree/Strings.h"
 
@@ -42,11 +42,13 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
         bar->setFloatable(false);
         bar->toggleViewAction()->setVisible(false);
     }
-    connect(addressBar_, &QToolBar::actionTriggered, this, [this](QAction* action) { OnCommand(action->data().toInt()); });
+    connect(addressBar_, &QToolBar::actionTriggered, this,
+            [this](QAction* action) { OnCommand(action->data().toInt()); });
     createMenus();
     createAccelerators();
 
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { onFocusChanged(now); });
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget*, QWidget* now) { onFocusChanged(now); });
     connect(tabView_, &CTabView::activePageChanged, this, &CMainFrame::updateHistoryButtons);
     connect(tabView_, &CTabView::linkHovered, this, [this](const QString& url) {
         if (url.isEmpty())
@@ -55,8 +57,10 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
             statusBar()->showMessage(url);
     });
 
-    QSize screen = QApplication::primaryScreen() ? QApplication::primaryScreen()->availableSize() : QSize(1280, 800);
-    resize(std::clamp(screen.width() * 4 / 5, 800, 1400), std::clamp(screen.height() * 4 / 5, 560, 960));
+    QSize screen = QApplication::primaryScreen() ? QApplication::primaryScreen()->availableSize()
+                                                 : QSize(1280, 800);
+    resize(std::clamp(screen.width() * 4 / 5, 800, 1400),
+           std::clamp(screen.height() * 4 / 5, 560, 960));
 }
 
 CMainFrame::~CMainFrame() {
@@ -103,7 +107,9 @@ void CMainFrame::createStatusBar() {
     statusBar()->addWidget(statusLabel_, 1);
 }
 
-void CMainFrame::initialUpdate() { leftView_->OnInitialUpdate(); }
+void CMainFrame::initialUpdate() {
+    leftView_->OnInitialUpdate();
+}
 
 // ---- the frame operations ---------------------------------------------------
 
@@ -112,17 +118,30 @@ void CMainFrame::NavigateTo(const std::string& address) {
     tabView_->Navigate(QString::fromStdString(address));
 }
 
-void CMainFrame::SetAddressText(const std::string& text) { addressBar_->SetAddressText(QString::fromStdString(text)); }
+void CMainFrame::SetAddressText(const std::string& text) {
+    addressBar_->SetAddressText(QString::fromStdString(text));
+}
 
-void CMainFrame::SetStatusText(const std::string& text) { statusLabel_->setText(QString::fromStdString(text)); }
+void CMainFrame::SetStatusText(const std::string& text) {
+    statusLabel_->setText(QString::fromStdString(text));
+}
 
-QString CMainFrame::statusText() const { return statusLabel_->text(); }
+QString CMainFrame::statusText() const {
+    return statusLabel_->text();
+}
 
-CKelvorView* CMainFrame::OpenNewPage(bool activate) { return tabView_->CreatePage(std::nullopt, activate); }
+CKelvorView* CMainFrame::OpenNewPage(bool activate) {
+    return tabView_->CreatePage(std::nullopt, activate);
+}
 
 void CMainFrame::NavigatePage(CKelvorView* page, const std::string& address) {
     if (page)
         page->Navigate2(QString::fromStdString(address));
+}
+
+void CMainFrame::RunBookmarklet(const std::string& address) {
+    if (CKelvorView* page = tabView_->GetActivePage())
+        page->RunBookmarklet(QString::fromStdString(address));
 }
 
 void CMainFrame::ShowOptions() {
@@ -175,7 +194,9 @@ void CMainFrame::updateHistoryButtons() {
 }
 
 // Qt's menu of bars to show or hide: the View menu does that.
-QMenu* CMainFrame::createPopupMenu() { return nullptr; }
+QMenu* CMainFrame::createPopupMenu() {
+    return nullptr;
+}
 
 // ---- closing ----------------------------------------------------------------
 

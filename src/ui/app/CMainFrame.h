@@ -27,7 +27,7 @@ class QWebEngineProfile;
 
 class CMainFrame : public QMainWindow, public kelvor::app::IMainFrame {
     Q_OBJECT
-public:
+  public:
     explicit CMainFrame(QWidget* parent = nullptr);
     ~CMainFrame() override;
 
@@ -47,6 +47,7 @@ public:
     void SetStatusText(const std::string& text) override;
     CKelvorView* OpenNewPage(bool activate) override;
     void NavigatePage(CKelvorView* page, const std::string& address) override;
+    void RunBookmarklet(const std::string& address) override;
     void ShowDescription(const std::string& text) override;
     void ShowOptions() override;
     QString statusText() const;
@@ -83,10 +84,10 @@ public:
 
     QMenu* createPopupMenu() override;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void createPanes();
     void createStatusBar();
     void createToolBar();

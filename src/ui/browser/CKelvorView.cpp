@@ -1,10 +1,11 @@
 #include "browser/CKelvorView.h"
 
-#include "frame/FrameInterface.h"
 #include "browser/AddressUrl.h"
 #include "browser/CKelvorPage.h"
 #include "browser/CTabView.h"
 #include "browser/DescriptionPage.h"
+#include "frame/FrameInterface.h"
+#include "platform/AddressPolicy.h"
 
 #include <QChildEvent>
 #include <QMouseEvent>
@@ -25,7 +26,9 @@ CKelvorView::CKelvorView(CTabView* ownerView, QWebEngineProfile* profile, QWidge
     });
 }
 
-CKelvorView::~CKelvorView() { detach(); }
+CKelvorView::~CKelvorView() {
+    detach();
+}
 
 void CKelvorView::detach() {
     owner = nullptr;
@@ -33,17 +36,34 @@ void CKelvorView::detach() {
     page_->detachView();
 }
 
-void CKelvorView::Navigate2(const QString& address) {
+bool CKelvorView::Navigate2(const QString& address) {
+    if (kelvor::platform::isScriptAddress(address.toStdString()))
+        return false;
     // Whatever is asked for now is no description, even about:blank.
     showingDescription_ = false;
     QUrl url = browser::addressToUrl(address);
     if (!url.isEmpty())
         load(url);
+    return true;
 }
 
-void CKelvorView::setSilent(bool silent) { page_->silent = silent; }
-bool CKelvorView::isSilent() const { return page_->silent; }
-QString CKelvorView::locationUrl() const { return browser::displayAddress(url()); }
+void CKelvorView::RunBookmarklet(const QString& address) {
+    // The engine runs a javascript: address it is asked to load in the
+    // document it shows.
+    QUrl url = browser::addressToUrl(address);
+    if (!url.isEmpty())
+        load(url);
+}
+
+void CKelvorView::setSilent(bool silent) {
+    page_->silent = silent;
+}
+bool CKelvorView::isSilent() const {
+    return page_->silent;
+}
+QString CKelvorView::locationUrl() const {
+    return browser::displayAddress(url());
+}
 
 void CKelvorView::ShowDescription(const QString& text) {
     // A description is shown in place: the address box keeps what it shows.
@@ -54,7 +74,8 @@ void CKelvorView::ShowDescription(const QString& text) {
 // ---- events -------------------------------------------------------------------
 
 void CKelvorView::OnBeforeNavigate2(const QUrl& url) {
-    if (showingDescription_ && url != browser::descriptionBaseUrl() && url.scheme() != QLatin1String("data"))
+    if (showingDescription_ && url != browser::descriptionBaseUrl() &&
+        url.scheme() != QLatin1String("data"))
         showingDescription_ = false;
     if (tabIndex == -1 || !owner)
         return;
@@ -80,12 +101,14 @@ void CKelvorView::OnTitleChange(const QString& text) {
 void CKelvorView::OnDocumentComplete() {
     if (owner)
         owner->UpdatePageTab(tabIndex, std::nullopt,
-                             showingDescription_ ? std::nullopt : std::optional<QString>(locationUrl()),
+                             showingDescription_ ? std::nullopt
+                                                 : std::optional<QString>(locationUrl()),
                              CTabView::kImageDone, this);
     // The vertical scroll bar stays, so pages of different lengths do not
     // jump sideways. Run apart from the page's own scripts.
-    page_->runJavaScript(QStringLiteral("if (document.body) document.body.style.overflowY = 'scroll';"),
-                         QWebEngineScript::ApplicationWorld);
+    page_->runJavaScript(
+        QStringLiteral("if (document.body) document.body.style.overflowY = 'scroll';"),
+        QWebEngineScript::ApplicationWorld);
 }
 
 CKelvorView* CKelvorView::OnNewWindow2(QWebEnginePage::WebWindowType) {

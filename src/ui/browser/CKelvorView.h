@@ -21,22 +21,27 @@ class QWebEngineProfile;
 
 class CKelvorView : public QWebEngineView {
     Q_OBJECT
-public:
+  public:
     // A null profile means the default one.
     CKelvorView(CTabView* owner, QWebEngineProfile* profile, QWidget* parent);
     ~CKelvorView() override;
 
-    QString title;                      // last title reported; emptied on reuse
-    CTabView* owner = nullptr;          // the tab view that made the page
-    bool userClicked = false;           // a press in the page since the last new-window request
-    int tabIndex = -1;                  // -1: pooled page or pop-up sink
+    QString title;                       // last title reported; emptied on reuse
+    CTabView* owner = nullptr;           // the tab view that made the page
+    bool userClicked = false;            // a press in the page since the last new-window request
+    int tabIndex = -1;                   // -1: pooled page or pop-up sink
     CKelvorView* previousPage = nullptr; // active before this one was activated
     kelvor::browser::SteadyTime clickTime{};
     // The clock the 4-second rule reads (tests replace it).
     std::function<kelvor::browser::SteadyTime()> clock = &std::chrono::steady_clock::now;
 
     // Loads an address (a web address, or a local path made a file URL).
-    void Navigate2(const QString& address);
+    // A script address (javascript:, vbscript:, data:) is refused, false:
+    // loaded, it would run in the page on screen, or make a page of its
+    // author's choosing. Only RunBookmarklet runs one.
+    bool Navigate2(const QString& address);
+    // A bookmarklet of the user's own files, run in the page on screen.
+    void RunBookmarklet(const QString& address);
     void setSilent(bool silent);
     bool isSilent() const;
     QString locationUrl() const;
@@ -61,11 +66,11 @@ public:
     // Stops reporting to the tab view (it is going away).
     void detach();
 
-protected:
+  protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void OnFind();
     void OnViewSource();
     void OnSaveAs();

@@ -1,9 +1,9 @@
 #include "browser/CTabView.h"
 
-#include "frame/FrameInterface.h"
 #include "browser/BrowserOptions.h"
 #include "browser/CKelvorView.h"
 #include "browser/TabLayout.h"
+#include "frame/FrameInterface.h"
 #include "tree/Strings.h"
 
 #include <QApplication>
@@ -22,11 +22,11 @@ namespace {
 // Fixed-size tabs along the bottom; a right click anywhere on the strip
 // closes the selected tab.
 class CTabBar : public QTabBar {
-public:
+  public:
     explicit CTabBar(QWidget* parent) : QTabBar(parent) {}
     std::function<void()> onRightClick;
 
-protected:
+  protected:
     QSize tabSizeHint(int) const override {
         return QSize(std::max(16, browser::tabWidth(width(), count())), browser::kTabHeight);
     }
@@ -48,7 +48,8 @@ QString tabText(const QString& text) {
 
 } // namespace
 
-CTabView::CTabView(QWidget* parent, QWebEngineProfile* profile) : QWidget(parent), profile_(profile) {
+CTabView::CTabView(QWidget* parent, QWebEngineProfile* profile)
+    : QWidget(parent), profile_(profile) {
     silent = browser::readOption(browser::kSilentOption);
     blockPopups = browser::readOption(browser::kPopupOption);
     singleWindow = browser::readOption(browser::kSdiOption);
@@ -81,7 +82,9 @@ CTabView::~CTabView() {
         delete page;
 }
 
-int CTabView::tabCount() const { return tabCtrl->count(); }
+int CTabView::tabCount() const {
+    return tabCtrl->count();
+}
 
 CKelvorView* CTabView::pageAt(int index) const {
     if (index < 0 || index >= tabCount())
@@ -166,6 +169,9 @@ CKelvorView* CTabView::CreatePage(const std::optional<QString>& text, bool activ
 void CTabView::Navigate(const QString& address) {
     if (!activePage && !CreatePage(std::nullopt, true))
         return;
+    // The page answers later; a refused address leaves the tab as it was.
+    if (!activePage->Navigate2(address))
+        return;
     if (auto* frame = kelvor::app::mainFrame())
         frame->SetAddressText(address.toStdString());
     for (int i = tabCount() - 1; i >= 0; --i) {
@@ -175,7 +181,6 @@ void CTabView::Navigate(const QString& address) {
             break;
         }
     }
-    activePage->Navigate2(address);
 }
 
 CKelvorView* CTabView::GetActivePage() {
@@ -184,8 +189,8 @@ CKelvorView* CTabView::GetActivePage() {
     return activePage;
 }
 
-void CTabView::UpdatePageTab(int index, const std::optional<QString>& title, const std::optional<QString>& url,
-                             int image, CKelvorView* page) {
+void CTabView::UpdatePageTab(int index, const std::optional<QString>& title,
+                             const std::optional<QString>& url, int image, CKelvorView* page) {
     if (index < 0 || index >= tabCount())
         return;
     if (page == activePage) {
@@ -281,7 +286,8 @@ void CTabView::resizeEvent(QResizeEvent* event) {
 }
 
 void CTabView::setMainWindowText(const QString& title) {
-    window()->setWindowTitle(title + QStringLiteral("-") + QString::fromUtf8(kelvor::str::kAppTitle));
+    window()->setWindowTitle(title + QStringLiteral("-") +
+                             QString::fromUtf8(kelvor::str::kAppTitle));
 }
 
 void CTabView::onTabSelected(int index) {

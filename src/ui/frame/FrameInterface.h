@@ -14,7 +14,7 @@ class QWidget;
 namespace kelvor::app {
 
 class IMainFrame {
-public:
+  public:
     virtual ~IMainFrame() = default;
     // Shows the address in the address box and loads it in the active page.
     virtual void NavigateTo(const std::string& address) = 0;
@@ -25,6 +25,9 @@ public:
     virtual CKelvorView* OpenNewPage(bool activate) = 0;
     // Loads an address into a page returned by OpenNewPage.
     virtual void NavigatePage(CKelvorView* page, const std::string& address) = 0;
+    // Runs a bookmarklet (a javascript: address of the user's own files) in
+    // the active page. A frame without pages runs nothing.
+    virtual void RunBookmarklet(const std::string& address) { (void)address; }
     // Shows a description page in the active page.
     virtual void ShowDescription(const std::string& text) = 0;
     // The options dialog (browsing options and the Favorites folder), modal.
@@ -39,7 +42,7 @@ void setMainFrame(IMainFrame* frame);
 // channel's copy or of a hot category asks for them, and is told when they
 // change, without the two knowing each other.
 class IReadMarks {
-public:
+  public:
     virtual ~IReadMarks() = default;
     using PageMarksAnswer = std::function<void(const store::PageMarks&)>;
     // The marks of the page showing the local file `path`, answered later on
@@ -65,7 +68,7 @@ enum class MessageButtons { Ok, OkCancel, YesNo };
 enum MessageResult { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
 
 class IMessageBoxes {
-public:
+  public:
     virtual ~IMessageBoxes() = default;
     virtual int show(const std::string& text, const std::string& caption, MessageIcon icon,
                      MessageButtons buttons) = 0;
@@ -77,6 +80,7 @@ void setMessageBoxes(IMessageBoxes* boxes);
 // A modal message box over the main window; returns kIdOk or kIdCancel, or
 // for a question kIdYes or kIdNo.
 int messageBox(const std::string& text, const std::string& caption = "万象汇览",
-               MessageIcon icon = MessageIcon::Warning, MessageButtons buttons = MessageButtons::Ok);
+               MessageIcon icon = MessageIcon::Warning,
+               MessageButtons buttons = MessageButtons::Ok);
 
 } // namespace kelvor::app

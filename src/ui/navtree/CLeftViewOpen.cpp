@@ -1,10 +1,12 @@
 // Opening items: clicks on labels, Enter, and the open / view / open in a new
 // window / copy link commands. Everything reaches the browser side through
 // the main frame's five operations.
+#include "frame/CommandGuard.h"
 #include "frame/FrameInterface.h"
 #include "navtree/CLeftView.h"
+#include "platform/AddressPolicy.h"
 #include "tree/ChannelSource.h"
-#include "frame/CommandGuard.h"
+#include "tree/ItemLink.h"
 #include "tree/Strings.h"
 
 #include <QClipboard>
@@ -22,7 +24,9 @@ namespace tree = kelvor::tree;
 
 namespace {
 
-kelvor::app::IMainFrame* frame() { return kelvor::app::mainFrame(); }
+kelvor::app::IMainFrame* frame() {
+    return kelvor::app::mainFrame();
+}
 
 void navigateTo(const std::string& address) {
     if (auto* f = frame())
@@ -35,13 +39,23 @@ void showDescriptionOf(const Node& node) {
         f->ShowDescription(desc.empty() ? kelvor::str::kNoDescription : desc);
 }
 
+// A bookmarklet (only the user's own files keep one, see openableHref) acts
+// on the page on screen; any other address loads.
+void openAddress(const std::string& href) {
+    auto* f = frame();
+    if (f && kelvor::platform::isScriptAddress(href))
+        f->RunBookmarklet(href);
+    else
+        navigateTo(href);
+}
+
 // The item's Href, or else its description.
 void openHrefOrDescription(const Node& node) {
-    std::string href = CLeftView::GetNodeAttribute(node, "Href");
+    std::string href = tree::openableHref(node);
     if (href.empty())
         showDescriptionOf(node);
     else
-        navigateTo(href);
+        openAddress(href);
 }
 
 } // namespace
@@ -158,11 +172,11 @@ void CLeftView::OnOpenItem() {
     Node node = nodeOf(currentItem());
     if (!node)
         return;
-    std::string href = GetNodeAttribute(node, "Href");
+    std::string href = tree::openableHref(node);
     if (href.empty())
         return;
     MarkOpened(currentItem());
-    navigateTo(href);
+    openAddress(href);
 }
 
 void CLeftView::OnViewItem() {
@@ -174,9 +188,10 @@ void CLeftView::OnOpenInNewWindow() {
     Node node = nodeOf(currentItem());
     if (!node)
         return;
-    std::string href = GetNodeAttribute(node, "Href");
+    std::string href = tree::openableHref(node);
     auto* f = frame();
-    if (href.empty() || !f)
+    // A bookmarklet has nothing to act on in a new, empty page.
+    if (href.empty() || !f || kelvor::platform::isScriptAddress(href))
         return;
     MarkOpened(currentItem());
     f->SetAddressText(href);
@@ -188,7 +203,7 @@ void CLeftView::OnCopyLink() {
     Node node = nodeOf(currentItem());
     if (!node)
         return;
-    std::string href = GetNodeAttribute(node, "Href");
+    std::string href = tree::openableHref(node);
     if (!href.empty())
         QGuiApplication::clipboard()->setText(QString::fromStdString(href));
 }

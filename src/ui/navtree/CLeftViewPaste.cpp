@@ -3,9 +3,10 @@
 // the tree item; its node is read when the paste happens.
 #include "frame/CommandIds.h"
 #include "frame/FrameInterface.h"
-#include "platform/HomeFolder.h"
 #include "navtree/CLeftView.h"
+#include "platform/HomeFolder.h"
 #include "tree/ChannelSource.h"
+#include "tree/ItemLink.h"
 #include "tree/NodeSrcForm.h"
 #include "tree/Strings.h"
 
@@ -82,7 +83,8 @@ QString menuText(const std::string& title) {
 
 void addSendToSubmenu(QMenu* menu, const std::vector<CategoryEntry>& categories) {
     auto* sendTo = new QMenu(QStringLiteral("发送到"), menu);
-    int count = std::min<int>(static_cast<int>(categories.size()), cmd::kSendToLast - cmd::kSendToFirst + 1);
+    int count = std::min<int>(static_cast<int>(categories.size()),
+                              cmd::kSendToLast - cmd::kSendToFirst + 1);
     for (int i = 0; i < count; ++i)
         addCommand(sendTo, "", cmd::kSendToFirst + i)->setText(menuText(categories[i].title));
     menu->insertMenu(findCommand(menu, cmd::kRefresh), sendTo);
@@ -127,7 +129,8 @@ struct PastedItem {
 PastedItem pastedFieldsOf(const Node& source) {
     PastedItem item;
     item.title = CLeftView::GetNodeAttribute(source, "Title");
-    item.href = CLeftView::GetNodeAttribute(source, "Href");
+    // Pasted into a category, a stranger's script would become the user's own.
+    item.href = tree::openableHref(source);
     std::string cacheFile;
     int result = tree::ResolveChannelSource(source, item.nodeSrc, cacheFile, item.rss);
     if (result == tree::kLocalFile)
@@ -170,9 +173,12 @@ void CLeftView::OnItemRightClick(const QPoint& viewportPos) {
 
 // ---- copy and paste -----------------------------------------------------------------
 
-void CLeftView::OnCopyItem() { copiedItem = currentItem(); }
+void CLeftView::OnCopyItem() {
+    copiedItem = currentItem();
+}
 
-QTreeWidgetItem* CLeftView::PasteItem(QTreeWidgetItem* source, QTreeWidgetItem* destination, bool asChild) {
+QTreeWidgetItem* CLeftView::PasteItem(QTreeWidgetItem* source, QTreeWidgetItem* destination,
+                                      bool asChild) {
     Node sourceNode = nodeOf(source);
     Node destinationNode = nodeOf(destination);
     if (!sourceNode || !destinationNode)
@@ -182,8 +188,8 @@ QTreeWidgetItem* CLeftView::PasteItem(QTreeWidgetItem* source, QTreeWidgetItem* 
         return nullptr;
     }
     PastedItem fields = pastedFieldsOf(sourceNode);
-    Node created = CreateItemNode(destinationNode, fields.title, fields.href, fields.nodeSrc, fields.rss,
-                                  fields.desc, asChild);
+    Node created = CreateItemNode(destinationNode, fields.title, fields.href, fields.nodeSrc,
+                                  fields.rss, fields.desc, asChild);
     return created ? InsertBeside(destination, created, asChild) : nullptr;
 }
 
@@ -231,8 +237,8 @@ void CLeftView::OnSendTo(int commandId) {
         return;
     if (Node node = nodeOf(currentItem())) {
         PastedItem fields = pastedFieldsOf(node);
-        Node created =
-            CreateItemNode(firstNode, fields.title, fields.href, fields.nodeSrc, fields.rss, fields.desc, false);
+        Node created = CreateItemNode(firstNode, fields.title, fields.href, fields.nodeSrc,
+                                      fields.rss, fields.desc, false);
         if (created)
             InsertBeside(first, created, false);
     }
