@@ -9,8 +9,8 @@ TEST(AddressPolicy, ScriptAddressesAreFoundHoweverTheyAreDressed) {
     for (const char* address :
          {"javascript:alert(1)", " javascript:alert(1)", "JaVaScRiPt:alert(1)",
           "java\tscript:alert(1)", "java\nscript:alert(1)", "\x01\x1fjavascript:x",
-          "vbscript:msgbox(1)", "data:text/html,<script>alert(1)</script>",
-          "\r\n data:text/html,x"}) {
+          "vbscript:msgbox(1)", "java\x01script:x", "java\xEF\xBF\xBEscript:x",
+          "data:text/html,<script>alert(1)</script>", "\r\n data:text/html,x"}) {
         EXPECT_TRUE(isScriptAddress(address)) << address;
         EXPECT_EQ(acceptedAddress(address, AddressOrigin::Web), "") << address;
         EXPECT_EQ(acceptedAddress(address, AddressOrigin::LocalFile), "") << address;

@@ -150,9 +150,10 @@ TEST_F(ChannelSource, AFileAddressNodeSrcFindsTheCopyConvertedIntoIt) {
     TempDir elsewhere;
     std::string copy = elsewhere.write(
         "n.xml", "<Tree BaseURL=\"http://a.example/feed\"><TreeNode Title=\"t\"/></Tree>");
-    Answer a = resolve(nodeIn("o.xml", "",
-                              "Title=\"N\" NodeSrc=\"file://" + copy + "\" Rss=\"http://a.example/feed\""),
-                       std::time(nullptr));
+    Answer a =
+        resolve(nodeIn("o.xml", "",
+                       "Title=\"N\" NodeSrc=\"file://" + copy + "\" Rss=\"http://a.example/feed\""),
+                std::time(nullptr));
     EXPECT_EQ(a.cacheFile, copy);
     EXPECT_EQ(a.result, 1);
 }
@@ -160,11 +161,13 @@ TEST_F(ChannelSource, AFileAddressNodeSrcFindsTheCopyConvertedIntoIt) {
 TEST_F(ChannelSource, FetchedFilesCannotNameWhereAFeedIsWritten) {
     const std::string rss = home.path() + "/rss/x.xml";
     // A remote list stamped with its address, cached under url/.
-    Answer a = resolve(nodeIn("url/remote.xml", "Type=\"url\" BaseURL=\"http://evil.example/list.xml\"",
-                              "Title=\"x\" Rss=\"http://evil.example/feed\" NodeSrc=\"file:///tmp/victim.txt\""));
+    Answer a = resolve(
+        nodeIn("url/remote.xml", "Type=\"url\" BaseURL=\"http://evil.example/list.xml\"",
+               "Title=\"x\" Rss=\"http://evil.example/feed\" NodeSrc=\"file:///tmp/victim.txt\""));
     EXPECT_EQ(a.cacheFile, rss);
     // The same list without a stamp, climbing out of url/ with "../".
-    a = resolve(nodeIn("url/plain.xml", "", "Title=\"x\" Rss=\"http://e/f\" NodeSrc=\"../../../tmp/victim.txt\""));
+    a = resolve(nodeIn("url/plain.xml", "",
+                       "Title=\"x\" Rss=\"http://e/f\" NodeSrc=\"../../../tmp/victim.txt\""));
     EXPECT_EQ(a.cacheFile, rss);
     // Converted feeds and lists are foreign content too, wherever they lie.
     for (const char* type : {"rss", "Opml", "$FAVORITES"}) {
@@ -173,13 +176,15 @@ TEST_F(ChannelSource, FetchedFilesCannotNameWhereAFeedIsWritten) {
         EXPECT_EQ(a.cacheFile, rss) << type;
     }
     // The user's own category still converts into the file it names.
-    a = resolve(nodeIn("fav/hot.xml", "Type=\"hot\"", "Title=\"x\" Rss=\"http://e/f\" NodeSrc=\"mine.xml\""));
+    a = resolve(nodeIn("fav/hot.xml", "Type=\"hot\"",
+                       "Title=\"x\" Rss=\"http://e/f\" NodeSrc=\"mine.xml\""));
     EXPECT_EQ(a.cacheFile, home.path() + "/fav/mine.xml");
 }
 
 TEST_F(ChannelSource, ABackslashInTheOwningFileNameIsNoFolder) {
-    Answer a = resolve(nodeIn("url/odd\\name.xml", "Type=\"url\" BaseURL=\"http://e.example/d/list.xml\"",
-                              "Title=\"More\" NodeSrc=\"sub/more.xml\""));
+    Answer a =
+        resolve(nodeIn("url/odd\\name.xml", "Type=\"url\" BaseURL=\"http://e.example/d/list.xml\"",
+                       "Title=\"More\" NodeSrc=\"sub/more.xml\""));
     EXPECT_EQ(a.result, 3);
     EXPECT_EQ(a.cacheFile, home.path() + "/url/More.xml");
 }
@@ -313,7 +318,8 @@ TEST(CacheFirstItem, GivesNothingWhenThereIsNoFirstItem) {
     EXPECT_TRUE(empty(tree::ReadCacheFirstItem(dir.file("missing.xml"))));
     EXPECT_TRUE(empty(tree::ReadCacheFirstItem(dir.write("e.xml", "<Tree BaseURL='u'/>"))));
     EXPECT_TRUE(empty(tree::ReadCacheFirstItem(dir.write("w.xml", "<Tree>\n  \n</Tree>"))));
-    EXPECT_TRUE(empty(tree::ReadCacheFirstItem(dir.write("o.xml", "<rss><TreeNode Title='t'/></rss>"))));
+    EXPECT_TRUE(
+        empty(tree::ReadCacheFirstItem(dir.write("o.xml", "<rss><TreeNode Title='t'/></rss>"))));
     // A comment first is what the tree shows first: it has no fields.
     EXPECT_TRUE(empty(tree::ReadCacheFirstItem(
         dir.write("c.xml", "<Tree><!-- c --><TreeNode Title='t'/></Tree>"))));
@@ -322,9 +328,28 @@ TEST(CacheFirstItem, GivesNothingWhenThereIsNoFirstItem) {
 
 TEST(CacheFirstItem, StopsAfterTheFirstItem) {
     TempDir dir;
-    std::string body =
-        brokenFarBelow("<Tree BaseURL=\"http://x/feed\"><TreeNode Title=\"head\"><Desc>d</Desc></TreeNode>");
+    std::string body = brokenFarBelow(
+        "<Tree BaseURL=\"http://x/feed\"><TreeNode Title=\"head\"><Desc>d</Desc></TreeNode>");
     tree::CacheFirstItem first = tree::ReadCacheFirstItem(dir.write("big.xml", body));
     EXPECT_EQ(first.title, "head");
     EXPECT_EQ(first.desc, "d");
+}
+
+TEST_F(ChannelSource, ATreeFileFromTheWebNamesNoLocalFileAndNoScriptFeed) {
+    const std::string web = "BaseURL=\"http://127.0.0.1:9/tree.xml\" Type=\"url\"";
+    for (const char* attributes :
+         {"Title=\"p\" NodeSrc=\"file:///etc/passwd\"",
+          "Title=\"p\" NodeSrc=\" FILE:///etc/x.xml\"", "Title=\"p\" NodeSrc=\"c:\\secret.xml\"",
+          "Title=\"p\" Rss=\"file:///dev/zero\"", "Title=\"p\" Rss=\"java&#9;script:x\""}) {
+        Answer a = resolve(nodeIn("url/remote.xml", web, attributes));
+        EXPECT_EQ(a.result, tree::kNotChannel) << attributes;
+        EXPECT_EQ(a.source + a.feed, "") << attributes;
+    }
+    // The same names in the user's own category are the user's to make.
+    EXPECT_EQ(
+        resolve(nodeIn("fav/own.xml", "", "Title=\"p\" NodeSrc=\"file:///etc/x.xml\"")).result,
+        tree::kLocalFile);
+    EXPECT_EQ(
+        resolve(nodeIn("url/remote.xml", web, "Title=\"p\" Rss=\"http://127.0.0.1:9/f\"")).feed,
+        "http://127.0.0.1:9/f");
 }

@@ -1,5 +1,7 @@
 #include "platform/AddressPolicy.h"
 
+#include "platform/XmlChars.h"
+
 namespace kelvor::platform {
 namespace {
 
@@ -21,7 +23,10 @@ char lower(char c) {
 
 } // namespace
 
-std::string browserForm(const std::string& address) {
+std::string browserForm(const std::string& raw) {
+    // Judged as it will be stored: the store drops what XML cannot hold, so
+    // "java\x01script:" would become "javascript:" after a check of the raw text.
+    std::string address = xml::toXmlText(raw);
     size_t begin = 0;
     size_t end = address.size();
     while (begin < end && isControlOrSpace(static_cast<unsigned char>(address[begin])))

@@ -12,8 +12,9 @@ namespace kelvor::platform {
 // nothing from the web may.
 enum class AddressOrigin { Web, LocalFile };
 
-// The address as a browser reads it: C0 controls and spaces trimmed from both
-// ends, tabs and line breaks removed everywhere.
+// The address as a browser reads it once it is stored: what XML cannot hold
+// dropped, C0 controls and spaces trimmed from both ends, tabs and line
+// breaks removed everywhere.
 std::string browserForm(const std::string& address);
 
 // The scheme of the browser form, in lower case; empty for a relative

@@ -136,6 +136,18 @@ std::string numberedName(const std::string& base, int n) {
     return base + "[" + std::to_string(n) + "].xml";
 }
 
+// A tree file that came from the web names web channels only: neither a
+// local file to read as a category or feed, nor a script as its feed.
+bool namesWhatItMayNot(const xml::Document& doc, const std::string& baseUrl,
+                       const std::string& feed, const Resolved& resolved) {
+    const std::string& from = baseUrl.empty() ? doc.url() : baseUrl;
+    if (platform::originOf(from) != platform::AddressOrigin::Web)
+        return false;
+    if (!feed.empty())
+        return platform::acceptedAddress(feed, platform::AddressOrigin::Web).empty();
+    return !resolved.source.empty() && resolved.result == kLocalFile;
+}
+
 } // namespace
 
 bool isOwnTreeFile(const xml::Document& doc) {
@@ -183,6 +195,10 @@ int ResolveChannelSource(const xml::Node& node, std::string& source, std::string
         return kNotChannel;
 
     Resolved resolved = resolveNodeSrc(nodeSrc, baseUrl, docFolder);
+    if (namesWhatItMayNot(doc, baseUrl, feed, resolved)) {
+        feed.clear();
+        return kNotChannel;
+    }
     source = resolved.source;
     int result = resolved.result;
 
