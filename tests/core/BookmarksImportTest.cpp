@@ -163,7 +163,7 @@ TEST(BookmarksImport, LinksPassTheAddressPolicyAsABrowserReadsThem) {
         "java\nscript:alert(3)", "\x01javascript:alert(4)",
         "VBScript:msgbox(5)",    "DATA:text/html,<b>6</b>",
         "file:///etc/passwd",    "place:sort=8&amp;maxResults=10",
-        "about:config"};
+        "about:config",          "java\x01script:alert(7)"};
     std::string body;
     for (const std::string& href : refused)
         body += linkLine(href, "坏");
@@ -195,9 +195,9 @@ TEST(BookmarksImport, FoldersNestedPastTheLimitLoseNoLinks) {
     std::string body, chain, deepest;
     for (int i = 0; i < depth; ++i) {
         std::string n = std::to_string(i);
-        body += "<DT><H3>F" + n + "</H3>\n<DL><p>\n" + linkLine("https://deep.example/" + n, n);
+        body += "<DT><H3>F\t" + n + "</H3>\n<DL><p>\n" + linkLine("https://deep.example/" + n, n);
         if (i < feeds::kMaxImportDepth - 1)
-            chain += "F" + n + "{" + n + "|https://deep.example/" + n + ";";
+            chain += "F\t" + n + "{" + n + "|https://deep.example/" + n + ";";
         else
             deepest += n + "|https://deep.example/" + n + ";";
     }
@@ -208,7 +208,7 @@ TEST(BookmarksImport, FoldersNestedPastTheLimitLoseNoLinks) {
         body += linkLine("https://top.example/" + std::to_string(i), "T" + std::to_string(i));
         top += "T" + std::to_string(i) + "|https://top.example/" + std::to_string(i) + ";";
     }
-    std::string last = "F" + std::to_string(feeds::kMaxImportDepth - 1);
+    std::string last = "F\t" + std::to_string(feeds::kMaxImportDepth - 1);
     std::string expected =
         chain + last + "{" + deepest + "}" + std::string(feeds::kMaxImportDepth - 1, '}') + top;
 
@@ -220,9 +220,27 @@ TEST(BookmarksImport, FoldersNestedPastTheLimitLoseNoLinks) {
     EXPECT_EQ(report.added, depth + 100);
     EXPECT_EQ(report.folders, feeds::kMaxImportDepth);
     ASSERT_EQ(report.notes.size(), 1u) << "one note, not one per folder";
-    EXPECT_NE(report.notes[0].find(last), std::string::npos) << report.notes[0];
+    EXPECT_NE(report.notes[0].find("F " + last.substr(2)), std::string::npos)
+        << report.notes[0] << ": the folder named, its tab printed as a space";
 
     xml::Document category = xml::Document::create();
     ASSERT_TRUE(category.load(home.file("fav/深.xml")));
     EXPECT_EQ(shape(category.documentElement()), expected);
+
+    // A heading whose list only begins after the list around it closed: that
+    // list continues where it stands and opens no folder, so neither the
+    // links land in the stray folder nor do repeats of it nest past the limit.
+    std::string stray;
+    for (int i = 0; i < 100; ++i)
+        stray += "<DT><H3>S" + std::to_string(i) + "</H3>\n</DL><p>\n<DL><p>\n" +
+                 linkLine("https://stray.example/" + std::to_string(i), "s");
+    xml::Document doc = xml::Document::create();
+    ASSERT_TRUE(doc.loadXML("<Tree Type=\"fav\"/>"));
+    feeds::ImportReport strayReport;
+    ASSERT_TRUE(
+        feeds::appendBookmarks(bookmarksFile(stray), doc, doc.documentElement(), strayReport));
+    std::string flat;
+    for (int i = 0; i < 100; ++i)
+        flat += "S" + std::to_string(i) + "{}s|https://stray.example/" + std::to_string(i) + ";";
+    EXPECT_EQ(shape(doc.documentElement()), flat);
 }

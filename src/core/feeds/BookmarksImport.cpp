@@ -2,7 +2,9 @@
 
 #include "platform/AddressPolicy.h"
 #include "platform/HtmlWalk.h"
+#include "platform/XmlChars.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <vector>
@@ -52,10 +54,14 @@ std::string rfc822(const std::string& seconds) {
     return text;
 }
 
-// A skipped address as a note shows it: bounded, and with no control
-// character left to reach the terminal the report is printed on.
-std::string shownAddress(const std::string& href) {
-    std::string shown = platform::browserForm(href).substr(0, 80);
+// Text from the file as a note shows it: bounded (on a character boundary),
+// and with no control character left to reach the terminal the report is
+// printed on.
+std::string printable(const std::string& text) {
+    size_t end = std::min<size_t>(text.size(), 80);
+    while (end > 0 && end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    std::string shown = text.substr(0, end);
     for (char& c : shown)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
             c = ' ';
@@ -87,6 +93,10 @@ class BookmarksBuilder : public platform::HtmlVisitor {
             if (lists_.back())
                 folders_.pop_back();
             lists_.pop_back();
+            // A heading whose list did not begin inside the list around it
+            // has none: a later list continuing its folder would nest it
+            // deeper than the open folders count.
+            pending_ = {};
         }
     }
 
@@ -138,10 +148,14 @@ class BookmarksBuilder : public platform::HtmlVisitor {
         if (href.empty() || full())
             return;
         // The file is one the user chose, but what it links to was picked up
-        // on the web: a stranger's javascript: or file: link stays out.
-        std::string accepted = platform::acceptedAddress(href, platform::AddressOrigin::Web);
+        // on the web: a stranger's javascript: or file: link stays out. Judged
+        // as stored: the document drops control characters, and "java\1script:"
+        // would come out of it as "javascript:".
+        std::string accepted =
+            platform::acceptedAddress(xml::toXmlText(href), platform::AddressOrigin::Web);
         if (accepted.empty()) {
-            report_.note("跳过脚本、本地文件或浏览器内部地址: " + shownAddress(href));
+            report_.note("跳过脚本、本地文件或浏览器内部地址: " +
+                         printable(platform::browserForm(href)));
             return;
         }
         xml::Node link = newItem(attributes);
@@ -161,7 +175,7 @@ class BookmarksBuilder : public platform::HtmlVisitor {
         if (!flattened_)
             report_.note("文件夹嵌套超过 " + std::to_string(kMaxImportDepth) +
                          " 层, 更深的链接并入第 " + std::to_string(kMaxImportDepth) +
-                         " 层的文件夹: " + folders_.back().attributeOr("Title"));
+                         " 层的文件夹: " + printable(folders_.back().attributeOr("Title")));
         flattened_ = true;
         return true;
     }
