@@ -13,7 +13,7 @@ namespace {
 std::string makeScratchFolder() {
     std::error_code ec;
     const char* tmpdir = std::getenv("TMPDIR");
-    fs::path base = tmpdir && *tmpdir                    ? fs::path(tmpdir)
+    fs::path base = tmpdir && *tmpdir                  ? fs::path(tmpdir)
                     : fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm")
                                                        : fs::temp_directory_path();
     std::string pattern = (base / "kelvor-fuzz-XXXXXX").string();

@@ -22,7 +22,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-enum Field { kDocAddress, kBaseUrl, kType, kNodeSrc, kRss, kTitle, kExpires, kCacheBytes, kFieldCount };
+enum Field {
+    kDocAddress,
+    kBaseUrl,
+    kType,
+    kNodeSrc,
+    kRss,
+    kTitle,
+    kExpires,
+    kCacheBytes,
+    kFieldCount
+};
 
 constexpr std::time_t kNow = 1700000000;
 
@@ -73,7 +83,9 @@ xml::Node makeChannelNode(xml::Document& doc, const std::vector<std::string>& fi
     return node;
 }
 
-bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
 
 // The cache folder (rss/ or url/) the path claims to be in, or "".
 std::string cacheFolderOf(const std::string& path) {
@@ -100,8 +112,8 @@ bool isWebAddress(const std::string& value) {
     return startsWith(value, "http://") || startsWith(value, "https://");
 }
 
-void check(int result, const std::string& source, const std::string& cacheFile, const std::string& feed,
-           const std::vector<std::string>& fields) {
+void check(int result, const std::string& source, const std::string& cacheFile,
+           const std::string& feed, const std::vector<std::string>& fields) {
     std::vector<std::string> details = {"result " + std::to_string(result), "source: " + source,
                                         "cacheFile: " + cacheFile, "feed: " + feed};
     if (result < tree::kNotChannel || result > tree::kMustDownload)
@@ -123,7 +135,8 @@ void check(int result, const std::string& source, const std::string& cacheFile, 
     bool remoteFile = isWebAddress(fields[kBaseUrl]) || isWebAddress(fields[kDocAddress]) ||
                       startsWith(fields[kDocAddress], "url/");
     if (!feed.empty() && remoteFile && !isConfined(cacheFile))
-        kelvor::fuzz::fail("a remote tree file places a feed's cache outside rss/ and url/", details);
+        kelvor::fuzz::fail("a remote tree file places a feed's cache outside rss/ and url/",
+                           details);
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {

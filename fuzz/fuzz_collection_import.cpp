@@ -6,8 +6,8 @@
 #include "feeds/BookmarksImport.h"
 #include "feeds/CategoryImport.h"
 #include "feeds/OpmlImport.h"
-#include "platform/XmlDom.h"
 #include "platform/HtmlText.h"
+#include "platform/XmlDom.h"
 
 #include <cstdint>
 #include <string>

@@ -8,8 +8,8 @@
 // it came, and must read back after a save; a feed that gives nothing says
 // so with a load error.
 #include "FuzzSupport.h"
+#include "TreeChecks.h"
 #include "feeds/AtomConversion.h"
-#include "feeds/CacheFile.h"
 #include "feeds/DownloadTask.h"
 #include "feeds/DownloadWorker.h"
 #include "feeds/FeedReading.h"
@@ -84,36 +84,6 @@ void checkParsedFeed(const xml::Document& converted, const xml::Document& feed,
         kelvor::fuzz::fail("not one TreeNode per item, outline or entry");
 }
 
-bool isBlank(const std::string& text) {
-    return text.find_first_not_of(" \t\r\n") == std::string::npos;
-}
-
-// The items as the tree shows them. A description of nothing but blanks is
-// dropped on reading, as every blank text is.
-std::string itemsOf(const xml::Document& doc) {
-    std::string out;
-    for (const xml::Node& node : doc.getElementsByTagName("TreeNode")) {
-        for (const char* name : {"Title", "Href", "Date", "Rss"})
-            out += std::string(name) + "=" + tree::GetNodeAttribute(node, name) + "\n";
-        for (xml::Node desc = node.firstChild(); desc; desc = desc.nextSibling()) {
-            if (!isBlank(desc.text()))
-                out += "Desc=" + desc.text() + "\n";
-        }
-    }
-    return out;
-}
-
-void checkReadsBack(const xml::Document& converted) {
-    std::string path = kelvor::fuzz::scratchFolder() + "/converted.xml";
-    feeds::saveCacheFile(converted, path);
-    xml::Document again = xml::Document::create();
-    if (!again.load(path))
-        kelvor::fuzz::fail("the saved cache file does not load",
-                           {xml::formatParseError(again.parseError())});
-    if (itemsOf(again) != itemsOf(converted))
-        kelvor::fuzz::fail("the saved cache file reads back differently");
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -141,14 +111,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (parsed && report.recovered)
         kelvor::fuzz::fail("a feed that parses was read leniently");
-    xml::Document converted = xml::Document::create();
-    if (!converted.loadXML(text))
-        kelvor::fuzz::fail("the converted tree file does not parse",
-                           {xml::formatParseError(converted.parseError()), text.substr(0, 2000)});
+    xml::Document converted = kelvor::fuzz::parsedTree(text);
     if (parsed && !feeds::mayBeJson(source.bytes))
         checkParsedFeed(converted, feed, original);
     else
         checkRootTexts(converted, original, true);
-    checkReadsBack(converted);
+    kelvor::fuzz::checkReadsBack(converted);
     return 0;
 }

@@ -14,15 +14,17 @@ using namespace kelvor;
 
 namespace {
 
-constexpr const char* kKnownAttributes[] = {"Title", "Href",    "NodeSrc", "Rss",   "BaseURL", "Type",
-                                            "Expires", "Img",   "Date",    "Index", "Home",    "About"};
+constexpr const char* kKnownAttributes[] = {"Title",   "Href",  "NodeSrc", "Rss",
+                                            "BaseURL", "Type",  "Expires", "Img",
+                                            "Date",    "Index", "Home",    "About"};
 constexpr const char* kTagNames[] = {"Tree", "TreeNode", "Desc", "item", "outline", "rss", "opml"};
 constexpr size_t kMaxEditText = 4096;
 
 // The charset a server might have sent along; derived from the size so a
 // crash file reproduces on its own.
 const char* httpCharsetFor(size_t size) {
-    static const char* const charsets[] = {"", "gb2312", "big5", "iso-8859-1", "utf-8", "x-no-such-charset"};
+    static const char* const charsets[] = {"",           "gb2312", "big5",
+                                           "iso-8859-1", "utf-8",  "x-no-such-charset"};
     return charsets[size % (sizeof charsets / sizeof *charsets)];
 }
 
@@ -101,7 +103,8 @@ void checkTagSearch(const xml::Document& doc, const Summary& summary) {
     for (const char* tag : kTagNames) {
         for (const xml::Node& found : doc.getElementsByTagName(tag)) {
             if (!found.nameIs(tag))
-                kelvor::fuzz::fail(std::string("getElementsByTagName returned another name for ") + tag);
+                kelvor::fuzz::fail(std::string("getElementsByTagName returned another name for ") +
+                                   tag);
         }
     }
 }
@@ -134,7 +137,8 @@ void checkReadsBack(const std::string& saved, const Summary& expected, const std
     Summary reread = walk(again);
     if (reread.outline != expected.outline)
         kelvor::fuzz::fail("the saved document reads back differently",
-                           {"before:\n" + expected.outline.substr(0, 2000), "after:\n" + reread.outline.substr(0, 2000)});
+                           {"before:\n" + expected.outline.substr(0, 2000),
+                            "after:\n" + reread.outline.substr(0, 2000)});
 }
 
 } // namespace
@@ -142,7 +146,8 @@ void checkReadsBack(const std::string& saved, const Summary& expected, const std
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string url = "file://" + kelvor::fuzz::scratchFolder() + "/feed.xml";
     xml::Document doc = xml::Document::create();
-    if (!doc.loadBytes(std::string(reinterpret_cast<const char*>(data), size), url, httpCharsetFor(size))) {
+    if (!doc.loadBytes(std::string(reinterpret_cast<const char*>(data), size), url,
+                       httpCharsetFor(size))) {
         xml::formatParseError(doc.parseError());
         return 0;
     }

@@ -14,7 +14,9 @@ const char* const kUsage =
     "\n"
     "Adds the folders and links of a bookmarks file in the HTML form browsers\n"
     "export to the category file fav/NAME.xml of the home folder (created when\n"
-    "missing, and listed under 我的收藏), in the file's order.\n"
+    "missing, and listed under 我的收藏), in the file's order. Links to scripts,\n"
+    "local files and browser pages are skipped; folders nested deeper than 64\n"
+    "levels are not made, their links go into the 64th. The report names both.\n"
     "\n"
     "  --home DIR   the home folder (default: $KELVOR_HOME, else ~/.local/share/Kelvor)\n";
 

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace feeds = kelvor::feeds;
 namespace xml = kelvor::xml;
 using kelvor::test::TempDir;
@@ -135,4 +138,109 @@ TEST(BookmarksImport, FavoritesChannelReadsABookmarksFileInItsOrder) {
     EXPECT_TRUE(feeds::buildFavoritesDocument(other).isNull());
     EXPECT_EQ(other.errorText, feeds::favoritesMissingText(dir.file("notes.txt")));
     feeds::setFavoritesFolder("");
+}
+
+namespace {
+
+std::string bookmarksFile(const std::string& body) {
+    return "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<META HTTP-EQUIV=\"Content-Type\" "
+           "CONTENT=\"text/html; charset=UTF-8\">\n<H1>书签</H1>\n<DL><p>\n" +
+           body + "</DL><p>\n";
+}
+
+std::string linkLine(const std::string& href, const std::string& title) {
+    return "<DT><A HREF=\"" + href + "\">" + title + "</A>\n";
+}
+
+} // namespace
+
+// Browsers trim and drop characters before they look at a scheme, so the
+// check has to see the address as they do; a bookmarks file comes from
+// anywhere, so local files are kept out as well.
+TEST(BookmarksImport, LinksPassTheAddressPolicyAsABrowserReadsThem) {
+    const std::vector<std::string> refused = {
+        " javascript:alert(1)",  "java&#9;script:alert(2)",
+        "java\nscript:alert(3)", "\x01javascript:alert(4)",
+        "VBScript:msgbox(5)",    "DATA:text/html,<b>6</b>",
+        "file:///etc/passwd",    "place:sort=8&amp;maxResults=10",
+        "about:config",          "java\x01script:alert(7)"};
+    std::string body;
+    for (const std::string& href : refused)
+        body += linkLine(href, "坏");
+    body += linkLine("  https://ok.example/a\t", "A") + linkLine("ftp://ok.example/b", "B") +
+            linkLine("mailto:me@ok.example", "C") + linkLine("htt&#10;ps://ok.example/d", "D") +
+            linkLine("notes/e.html", "E");
+
+    xml::Document doc = xml::Document::create();
+    ASSERT_TRUE(doc.loadXML("<Tree Type=\"fav\"/>"));
+    feeds::ImportReport report;
+    ASSERT_TRUE(feeds::appendBookmarks(bookmarksFile(body), doc, doc.documentElement(), report));
+    EXPECT_EQ(shape(doc.documentElement()),
+              "A|https://ok.example/a;B|ftp://ok.example/b;C|mailto:me@ok.example;"
+              "D|https://ok.example/d;E|notes/e.html;");
+    EXPECT_EQ(report.added, 5);
+    ASSERT_EQ(report.notes.size(), refused.size());
+    for (size_t i = 0; i < refused.size(); ++i) {
+        SCOPED_TRACE(report.notes[i]);
+        for (char c : report.notes[i])
+            EXPECT_GE(static_cast<unsigned char>(c), 0x20u) << "printed on a terminal";
+    }
+    EXPECT_NE(report.notes[7].find("place:sort=8"), std::string::npos);
+}
+
+// A chain of 256 folders, a link in each, then 100 links at the top: the
+// walk used to stop where the HTML tree gave up and drop everything after.
+TEST(BookmarksImport, FoldersNestedPastTheLimitLoseNoLinks) {
+    const int depth = 256;
+    std::string body, chain, deepest;
+    for (int i = 0; i < depth; ++i) {
+        std::string n = std::to_string(i);
+        body += "<DT><H3>F\t" + n + "</H3>\n<DL><p>\n" + linkLine("https://deep.example/" + n, n);
+        if (i < feeds::kMaxImportDepth - 1)
+            chain += "F\t" + n + "{" + n + "|https://deep.example/" + n + ";";
+        else
+            deepest += n + "|https://deep.example/" + n + ";";
+    }
+    for (int i = 0; i < depth; ++i)
+        body += "</DL><p>\n";
+    std::string top;
+    for (int i = 0; i < 100; ++i) {
+        body += linkLine("https://top.example/" + std::to_string(i), "T" + std::to_string(i));
+        top += "T" + std::to_string(i) + "|https://top.example/" + std::to_string(i) + ";";
+    }
+    std::string last = "F\t" + std::to_string(feeds::kMaxImportDepth - 1);
+    std::string expected =
+        chain + last + "{" + deepest + "}" + std::string(feeds::kMaxImportDepth - 1, '}') + top;
+
+    TempDir home;
+    home.write("deep.html", bookmarksFile(body));
+    feeds::ImportReport report =
+        feeds::importBookmarksFile(home.file("deep.html"), home.path(), "fav/深.xml");
+    ASSERT_EQ(report.error, "");
+    EXPECT_EQ(report.added, depth + 100);
+    EXPECT_EQ(report.folders, feeds::kMaxImportDepth);
+    ASSERT_EQ(report.notes.size(), 1u) << "one note, not one per folder";
+    EXPECT_NE(report.notes[0].find("F " + last.substr(2)), std::string::npos)
+        << report.notes[0] << ": the folder named, its tab printed as a space";
+
+    xml::Document category = xml::Document::create();
+    ASSERT_TRUE(category.load(home.file("fav/深.xml")));
+    EXPECT_EQ(shape(category.documentElement()), expected);
+
+    // A heading whose list only begins after the list around it closed: that
+    // list continues where it stands and opens no folder, so neither the
+    // links land in the stray folder nor do repeats of it nest past the limit.
+    std::string stray;
+    for (int i = 0; i < 100; ++i)
+        stray += "<DT><H3>S" + std::to_string(i) + "</H3>\n</DL><p>\n<DL><p>\n" +
+                 linkLine("https://stray.example/" + std::to_string(i), "s");
+    xml::Document doc = xml::Document::create();
+    ASSERT_TRUE(doc.loadXML("<Tree Type=\"fav\"/>"));
+    feeds::ImportReport strayReport;
+    ASSERT_TRUE(
+        feeds::appendBookmarks(bookmarksFile(stray), doc, doc.documentElement(), strayReport));
+    std::string flat;
+    for (int i = 0; i < 100; ++i)
+        flat += "S" + std::to_string(i) + "{}s|https://stray.example/" + std::to_string(i) + ";";
+    EXPECT_EQ(shape(doc.documentElement()), flat);
 }

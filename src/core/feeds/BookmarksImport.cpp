@@ -1,8 +1,10 @@
 #include "feeds/BookmarksImport.h"
 
+#include "platform/AddressPolicy.h"
 #include "platform/HtmlWalk.h"
+#include "platform/XmlChars.h"
 
-#include <cctype>
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <vector>
@@ -52,12 +54,18 @@ std::string rfc822(const std::string& seconds) {
     return text;
 }
 
-bool isUnsafeAddress(const std::string& href) {
-    std::string scheme;
-    for (char c : href.substr(0, href.find(':')))
-        scheme += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return href.find(':') != std::string::npos &&
-           (scheme == "javascript" || scheme == "data" || scheme == "place");
+// Text from the file as a note shows it: bounded (on a character boundary),
+// and with no control character left to reach the terminal the report is
+// printed on.
+std::string printable(const std::string& text) {
+    size_t end = std::min<size_t>(text.size(), 80);
+    while (end > 0 && end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    std::string shown = text.substr(0, end);
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = ' ';
+    return shown;
 }
 
 class BookmarksBuilder : public platform::HtmlVisitor {
@@ -85,6 +93,10 @@ class BookmarksBuilder : public platform::HtmlVisitor {
             if (lists_.back())
                 folders_.pop_back();
             lists_.pop_back();
+            // A heading whose list did not begin inside the list around it
+            // has none: a later list continuing its folder would nest it
+            // deeper than the open folders count.
+            pending_ = {};
         }
     }
 
@@ -119,7 +131,8 @@ class BookmarksBuilder : public platform::HtmlVisitor {
 
     void startFolder(const platform::HtmlAttributes& attributes) {
         pending_ = {};
-        if (full())
+        last_ = {};
+        if (tooDeep() || full())
             return;
         xml::Node folder = newItem(attributes);
         folders_.back().appendChild(folder);
@@ -134,27 +147,45 @@ class BookmarksBuilder : public platform::HtmlVisitor {
         last_ = {};
         if (href.empty() || full())
             return;
-        if (isUnsafeAddress(href)) {
-            report_.note("跳过脚本或浏览器内部地址: " + href.substr(0, 80));
+        // The file is one the user chose, but what it links to was picked up
+        // on the web: a stranger's javascript: or file: link stays out. Judged
+        // as stored: the document drops control characters, and "java\1script:"
+        // would come out of it as "javascript:".
+        std::string accepted =
+            platform::acceptedAddress(xml::toXmlText(href), platform::AddressOrigin::Web);
+        if (accepted.empty()) {
+            report_.note("跳过脚本、本地文件或浏览器内部地址: " +
+                         printable(platform::browserForm(href)));
             return;
         }
         xml::Node link = newItem(attributes);
-        link.setAttribute("Href", href);
+        link.setAttribute("Href", accepted);
         folders_.back().appendChild(link);
         ++report_.added;
         last_ = link;
         startCapture(Capture::Title, link);
     }
 
+    // A folder below the deepest allowed is not made: its heading is dropped
+    // and its list, opening no folder, leaves its links and subfolders' links
+    // in the deepest folder kept.
+    bool tooDeep() {
+        if (folders_.size() <= static_cast<size_t>(kMaxImportDepth))
+            return false;
+        if (!flattened_)
+            report_.note("文件夹嵌套超过 " + std::to_string(kMaxImportDepth) +
+                         " 层, 更深的链接并入第 " + std::to_string(kMaxImportDepth) +
+                         " 层的文件夹: " + printable(folders_.back().attributeOr("Title")));
+        flattened_ = true;
+        return true;
+    }
+
     // A list right after a folder's heading holds that folder's content; any
     // other list continues the folder it is in.
     void openList() {
-        bool opensFolder = pending_ && folders_.size() <= static_cast<size_t>(kMaxImportDepth);
-        if (pending_ && !opensFolder)
-            report_.note("文件夹嵌套太深, 内容并入上一层: " + pending_.attributeOr("Title"));
-        if (opensFolder)
+        if (pending_)
             folders_.push_back(pending_);
-        lists_.push_back(opensFolder);
+        lists_.push_back(static_cast<bool>(pending_));
         pending_ = {};
     }
 
@@ -191,6 +222,7 @@ class BookmarksBuilder : public platform::HtmlVisitor {
     xml::Node target_;
     std::string captured_;
     bool truncated_ = false;
+    bool flattened_ = false;
     bool found_ = false;
 };
 

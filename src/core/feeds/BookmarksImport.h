@@ -11,15 +11,19 @@
 
 namespace kelvor::feeds {
 
-// Appends the file's folders and links under parent. Script and browser-
-// internal addresses (javascript:, data:, place:) are skipped and noted.
-// False when the bytes are no bookmarks file at all (no link, no folder).
+// Appends the file's folders and links under parent. Links are judged as
+// from the web (platform/AddressPolicy.h): script, local-file and browser-
+// internal addresses (javascript:, data:, file:, place:) are skipped and
+// noted. Folders nested deeper than kMaxImportDepth are not made; their
+// links go into the deepest folder kept, and a note says so. False when the
+// bytes are no bookmarks file at all (no link, no folder).
 bool appendBookmarks(const std::string& html, xml::Document& doc, const xml::Node& parent,
                      ImportReport& report);
 
 // Imports the bookmarks file into the category file home/<into>
 // ("fav/NAME.xml"), created when missing and listed under 我的收藏.
 ImportReport importBookmarksFile(const std::string& file, const std::string& home,
-                                 const std::string& into, Listing listing = Listing::InFavoritesFile);
+                                 const std::string& into,
+                                 Listing listing = Listing::InFavoritesFile);
 
 } // namespace kelvor::feeds

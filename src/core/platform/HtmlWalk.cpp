@@ -1,10 +1,10 @@
 #include "platform/HtmlWalk.h"
 
 #include <libxml/HTMLparser.h>
-#include <libxml/tree.h>
+#include <libxml/parserInternals.h>
 
 #include <climits>
-#include <memory>
+#include <exception>
 
 namespace kelvor::platform {
 namespace {
@@ -16,41 +16,48 @@ std::string textOf(const xmlChar* text) {
     return text ? reinterpret_cast<const char*>(text) : "";
 }
 
-HtmlAttributes attributesOf(xmlNodePtr node) {
-    HtmlAttributes attributes;
-    for (xmlAttrPtr attribute = node->properties; attribute; attribute = attribute->next) {
-        std::unique_ptr<xmlChar, void (*)(void*)> value(
-            xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(attribute)), xmlFree);
-        attributes.emplace_back(textOf(attribute->name), textOf(value.get()));
+// The parser hands over the context as the callbacks' user data; the walk
+// rides along in it.
+struct Walk {
+    HtmlVisitor& visitor;
+    bool sawAnything = false;
+    std::exception_ptr failure; // what a visitor threw; rethrown once the parser is freed
+};
+
+// Runs a visitor call; an exception must not unwind through the C parser,
+// so it stops the parse and waits.
+template <typename Call> void visit(void* context, Call call) {
+    auto ctxt = static_cast<htmlParserCtxtPtr>(context);
+    Walk& walk = *static_cast<Walk*>(ctxt->_private);
+    if (walk.failure)
+        return;
+    try {
+        call(walk);
+    } catch (...) {
+        walk.failure = std::current_exception();
+        xmlStopParser(ctxt);
     }
-    return attributes;
 }
 
-// Without recursion: the parser caps the depth, but a walk should not
-// depend on that for its stack.
-void walk(xmlNodePtr node, HtmlVisitor& visitor) {
-    xmlNodePtr top = node ? node->parent : nullptr;
-    while (node) {
-        if (node->type == XML_ELEMENT_NODE)
-            visitor.enter(textOf(node->name), attributesOf(node));
-        else if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE)
-            visitor.text(textOf(node->content));
-        if (node->type == XML_ELEMENT_NODE && node->children) {
-            node = node->children;
-            continue;
-        }
-        while (node && node != top) {
-            if (node->type == XML_ELEMENT_NODE)
-                visitor.leave(textOf(node->name));
-            if (node->next) {
-                node = node->next;
-                break;
-            }
-            node = node->parent;
-        }
-        if (node == top)
-            break;
-    }
+void startElement(void* context, const xmlChar* name, const xmlChar** pairs) {
+    visit(context, [&](Walk& walk) {
+        HtmlAttributes attributes;
+        for (const xmlChar** pair = pairs; pair && pair[0]; pair += 2)
+            attributes.emplace_back(textOf(pair[0]), textOf(pair[1]));
+        walk.sawAnything = true;
+        walk.visitor.enter(textOf(name), attributes);
+    });
+}
+
+void endElement(void* context, const xmlChar* name) {
+    visit(context, [&](Walk& walk) { walk.visitor.leave(textOf(name)); });
+}
+
+void characters(void* context, const xmlChar* text, int length) {
+    visit(context, [&](Walk& walk) {
+        walk.sawAnything = true;
+        walk.visitor.text(std::string(reinterpret_cast<const char*>(text), length));
+    });
 }
 
 bool namesCharset(const std::string& bytes) {
@@ -58,19 +65,49 @@ bool namesCharset(const std::string& bytes) {
            bytes.find("CHARSET=") != std::string::npos;
 }
 
+// As htmlReadMemory does with an encoding given: the bytes are read as
+// UTF-8 and a meta element later on does not change that.
+void readAsUtf8(htmlParserCtxtPtr ctxt) {
+    xmlCharEncodingHandlerPtr utf8 = xmlFindCharEncodingHandler("UTF-8");
+    if (!utf8)
+        return;
+    xmlSwitchToEncoding(ctxt, utf8);
+    if (ctxt->input->encoding)
+        xmlFree(const_cast<xmlChar*>(ctxt->input->encoding));
+    ctxt->input->encoding = xmlStrdup(reinterpret_cast<const xmlChar*>("UTF-8"));
+}
+
 } // namespace
 
+// Streamed from the parser rather than walked over a built tree: the tree
+// builder gives up at 256 levels and drops the rest of the file, and a
+// hostile file nested a million deep would make a tree of a million nodes.
+// The parser's own stack of open elements is all that grows here.
 bool walkHtml(const std::string& bytes, HtmlVisitor& visitor) {
-    if (bytes.size() > INT_MAX)
+    if (bytes.empty() || bytes.size() > INT_MAX)
         return false;
-    const char* encoding = namesCharset(bytes) ? nullptr : "UTF-8";
-    htmlDocPtr doc =
-        htmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, encoding, kOptions);
-    if (!doc)
+    htmlParserCtxtPtr ctxt =
+        htmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size()));
+    if (!ctxt)
         return false;
-    walk(doc->children, visitor);
-    xmlFreeDoc(doc);
-    return true;
+    Walk walk{visitor, false, nullptr};
+    xmlSAXHandler handler{};
+    handler.startElement = startElement;
+    handler.endElement = endElement;
+    handler.characters = characters;
+    handler.cdataBlock = characters;
+    *ctxt->sax = handler;
+    ctxt->_private = &walk;
+    if (!namesCharset(bytes))
+        readAsUtf8(ctxt);
+    htmlCtxtUseOptions(ctxt, kOptions);
+    htmlParseDocument(ctxt);
+    if (ctxt->myDoc)
+        xmlFreeDoc(ctxt->myDoc);
+    htmlFreeParserCtxt(ctxt);
+    if (walk.failure)
+        std::rethrow_exception(walk.failure);
+    return walk.sawAnything;
 }
 
 std::string attributeOf(const HtmlAttributes& attributes, const char* name) {

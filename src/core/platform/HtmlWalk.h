@@ -20,8 +20,9 @@ class HtmlVisitor {
 };
 
 // Parses the bytes (UTF-8 unless a meta element names another charset;
-// never anything from the network) and walks the result in document order.
-// False when nothing could be parsed.
+// never anything from the network) and hands over what it reads in document
+// order, however deep the elements nest. False when the bytes hold no element
+// and no text. What a visitor throws comes out of here.
 bool walkHtml(const std::string& bytes, HtmlVisitor& visitor);
 
 // The value of the attribute (lower-case name), "" when absent.
