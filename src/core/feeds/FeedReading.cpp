@@ -36,6 +36,12 @@ bool convertFeedSource(const platform::SourceBytes& source, DownloadTask& task,
     if (doc.loadBytes(source.bytes, source.url, source.charset))
         return convertFeedToText(doc, task, sink);
     xml::ParseError strictError = doc.parseError();
+    // Entities that would blow the feed up are no broken markup to read past:
+    // the lenient reading would only show their references as text.
+    if (strictError.errorCode == xml::kErrEntityExpansion) {
+        task.errorText = loadErrorText(strictError, task.sourceUrl);
+        return false;
+    }
     xml::Document repaired = xml::Document::create();
     if (repaired.loadRepairedBytes(repairFeedText(source.bytes, source.charset), source.url) &&
         hasEntries(repaired)) {
