@@ -1,5 +1,7 @@
 // Work bounded by the input: a document's own entities may not make it grow
-// past a few times its size, and no saved copy carries them.
+// past a few times its size, no saved copy carries them, and running out of
+// memory is a failure reported like any other.
+#include "feeds/DownloadQueue.h"
 #include "feeds/DownloadWorker.h"
 #include "feeds/FeedReading.h"
 #include "platform/SourceBytes.h"
@@ -7,6 +9,8 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <new>
 
 namespace feeds = kelvor::feeds;
 namespace xml = kelvor::xml;
@@ -89,4 +93,29 @@ TEST(BoundedInput, EntitiesWithinBoundsBecomeContentAndNoCopyCarriesTheDtd) {
     std::string copy = dir.read("copy.xml");
     EXPECT_EQ(copy.find("<!"), std::string::npos) << copy;
     EXPECT_NE(copy.find("Title=\"A Kelvor &amp; Co B\""), std::string::npos) << copy;
+}
+
+TEST(BoundedInput, RunningOutOfMemoryIsAFailureNeverASuccess) {
+    const std::string outOfMemory =
+        "加载错误:错误代码 0x8007000E 行:0,列:0,原因:内存不足http://feeds.example/channel";
+    // While converting: the channel gets the error, and nothing escapes.
+    feeds::DownloadTask task;
+    feeds::FeedReport report;
+    bool converted = true;
+    EXPECT_NO_THROW(converted =
+                        convert("<rss><channel><item><title>t</title></item></channel></rss>", task,
+                                report, [](const std::string&) { throw std::bad_alloc(); }));
+    EXPECT_FALSE(converted);
+    EXPECT_EQ(task.errorText, outOfMemory);
+
+    // Anywhere else in a worker: the queue reports it, where it reported
+    // "ok" with nothing saved.
+    std::string reported = "not reported";
+    feeds::DownloadQueue queue([&](feeds::DownloadTask& done) { reported = done.errorText; });
+    queue.setWorkBody(
+        [](feeds::DownloadTask&, const xml::LoadOptions&) -> int { throw std::bad_alloc(); });
+    queue.QueueDownload(&reported, "t", "", "http://feeds.example/channel", "",
+                        "http://feeds.example/feed", feeds::kKindFirstLoad);
+    queue.runUntilEmpty();
+    EXPECT_EQ(reported, outOfMemory);
 }

@@ -30,4 +30,12 @@ bool StampTreeSource(xml::Document& doc, const std::string& baseUrl, const std::
 // "加载错误:" + the formatted parse error + sourceUrl.
 std::string loadErrorText(const xml::ParseError& error, const std::string& sourceUrl);
 
+// The load error a conversion that ran out of memory reports.
+std::string outOfMemoryText(const DownloadTask& task);
+
+// The error text of a task that ended in the exception being handled (call
+// it only inside a catch block): out of memory says so, anything else is a
+// copy that could not be saved.
+std::string exceptionText(const DownloadTask& task);
+
 } // namespace kelvor::feeds

@@ -5,6 +5,8 @@
 #include "feeds/FeedRepair.h"
 #include "feeds/JsonFeedConversion.h"
 
+#include <new>
+
 namespace kelvor::feeds {
 namespace {
 
@@ -24,12 +26,8 @@ bool hasEntries(const xml::Document& doc) {
     return !doc.getElementsByTagName("item").empty();
 }
 
-} // namespace
-
-bool convertFeedSource(const platform::SourceBytes& source, DownloadTask& task,
-                       const TextSink& sink, FeedReport* report) {
-    if (report)
-        *report = {};
+bool convertReadable(const platform::SourceBytes& source, DownloadTask& task, const TextSink& sink,
+                     FeedReport* report) {
     if (ConvertJsonFeedToText(source.bytes, task, sink))
         return true;
     xml::Document doc = xml::Document::create();
@@ -51,6 +49,20 @@ bool convertFeedSource(const platform::SourceBytes& source, DownloadTask& task,
     }
     task.errorText = loadErrorText(strictError, task.sourceUrl);
     return false;
+}
+
+} // namespace
+
+bool convertFeedSource(const platform::SourceBytes& source, DownloadTask& task,
+                       const TextSink& sink, FeedReport* report) {
+    if (report)
+        *report = {};
+    try {
+        return convertReadable(source, task, sink, report);
+    } catch (const std::bad_alloc&) {
+        task.errorText = outOfMemoryText(task);
+        return false;
+    }
 }
 
 } // namespace kelvor::feeds
