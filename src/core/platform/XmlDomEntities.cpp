@@ -42,7 +42,7 @@ bool inlineChildren(xmlNodePtr parent, Budget& budget);
 
 bool fail(Budget& budget, InlineResult result, xmlNodePtr at) {
     budget.result = result;
-    budget.failedLine = static_cast<int>(xmlGetLineNo(at));
+    budget.failedLine = static_cast<int>(std::max(0L, xmlGetLineNo(at)));
     return false;
 }
 
