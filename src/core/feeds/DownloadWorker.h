@@ -13,8 +13,8 @@ namespace kelvor::feeds {
 // Loads feedUrl (else sourceUrl), converts a feed (OPML first, then RSS) or
 // stamps a tree-format file, and saves the result to cacheFile. Errors go to
 // task.errorText. Returns 1 when it went through, 0 when the source did not
-// load. A "$FAVORITES" feed imports the Favorites folder instead, and
-// returns 0 when that reports an error.
+// load or a tree file's copy was not saved. A "$FAVORITES" feed imports the
+// Favorites folder instead, and returns 0 when that reports an error.
 int RunDownloadTask(DownloadTask& task, const xml::LoadOptions& options = {});
 
 // The worker's conversion of a loaded feed, OPML when the root is "opml",
