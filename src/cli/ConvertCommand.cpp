@@ -10,6 +10,7 @@
 #include "tree/Strings.h"
 
 #include <cstdio>
+#include <new>
 
 namespace kelvor::cli {
 namespace {
@@ -79,6 +80,9 @@ int runConvert(const std::vector<std::string>& args) {
         return written ? 0 : 1;
     } catch (const xml::DomError& error) {
         std::fprintf(stderr, "转换失败: %s\n", error.what());
+        return 1;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "%s\n", feeds::outOfMemoryText(task).c_str());
         return 1;
     }
 }

@@ -29,9 +29,11 @@ std::string quoted(const std::string& arg) {
     return text + "'";
 }
 
-ToolRun tool(const std::vector<std::string>& args) {
+// With limitKb, the tool runs with that much address space.
+ToolRun tool(const std::vector<std::string>& args, long limitKb = 0) {
     TempDir io;
-    std::string command = quoted(KELVOR_TOOL_PATH);
+    std::string command = limitKb ? "ulimit -v " + std::to_string(limitKb) + "; " : "";
+    command += quoted(KELVOR_TOOL_PATH);
     for (const auto& arg : args)
         command += " " + quoted(arg);
     command += " >" + quoted(io.file("out")) + " 2>" + quoted(io.file("err"));
@@ -81,6 +83,27 @@ TEST(KelvorTool, ConvertReportsTheWorkersLoadError) {
     EXPECT_EQ(missing.out, "");
     EXPECT_EQ(missing.err.rfind("加载错误:错误代码 0x800C0194 行:0,列:0,原因:", 0), 0u)
         << missing.err;
+}
+
+TEST(KelvorTool, ConvertThatRunsOutOfMemoryFailsWithItsError) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers need more address space than the limit";
+#endif
+    const long limitKb = 128 * 1024;
+    TempDir dir;
+    std::string small =
+        dir.write("small.json", "{\"version\": \"https://jsonfeed.org/version/1\"}");
+    ASSERT_EQ(tool({"convert", small}, limitKb).exitCode, 0) << "the limit leaves room to start";
+
+    // One text of 48 MB: the bytes, the parser's copy and the converted one
+    // do not fit in 128 MB.
+    std::string big = dir.write("big.json", "{\"version\": \"https://jsonfeed.org/version/1\", "
+                                            "\"items\": [{\"content_text\": \"" +
+                                                std::string(48u << 20, 'x') + "\"}]}");
+    ToolRun run = tool({"convert", big}, limitKb);
+    EXPECT_EQ(run.exitCode, 1) << "no abort on an uncaught bad_alloc: " << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "加载错误:错误代码 0x8007000E 行:0,列:0,原因:内存不足\n");
 }
 
 TEST(KelvorTool, ConvertOfAMissingFavoritesFolderNamesIt) {
@@ -247,10 +270,11 @@ TEST(KelvorTool, ChannelListsAndBookmarksGoInAndOut) {
 TEST(KelvorTool, SearchFindsLinksNotesAndChannelsAndFollowsEdits) {
     TempDir home;
     home.write("index.xml", "<Tree><TreeNode Title=\"收藏\" NodeSrc=\"/fav/a.xml\"/></Tree>");
-    std::string category = "<Tree Type=\"fav\" Title=\"我的收藏\">"
-                           "<TreeNode Title=\"天气预报\" Href=\"http://w.test/\"/>"
-                           "<TreeNode Title=\"Note\"><Desc>&lt;i&gt;photosynthesis&lt;/i&gt;</Desc></TreeNode>"
-                           "</Tree>";
+    std::string category =
+        "<Tree Type=\"fav\" Title=\"我的收藏\">"
+        "<TreeNode Title=\"天气预报\" Href=\"http://w.test/\"/>"
+        "<TreeNode Title=\"Note\"><Desc>&lt;i&gt;photosynthesis&lt;/i&gt;</Desc></TreeNode>"
+        "</Tree>";
     home.write("fav/a.xml", category);
     home.write("rss/c.xml", "<Tree Type=\"rss\" Title=\"频道\" BaseURL=\"http://f.test/\">"
                             "<TreeNode Title=\"Weather today\" Href=\"http://f.test/1\"/></Tree>");

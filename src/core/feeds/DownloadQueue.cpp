@@ -112,7 +112,9 @@ struct DownloadQueue::Impl : std::enable_shared_from_this<DownloadQueue::Impl> {
             body(*task, options);
         } catch (...) {
             // The body reports its failures in errorText; anything else
-            // (out of memory) must not take the program down.
+            // (out of memory) must not take the program down, nor pass for
+            // a download that went through.
+            task->errorText = exceptionText(*task);
         }
         handBack->deliver([owner, task] {
             if (auto impl = owner.lock())

@@ -8,6 +8,8 @@
 #include "feeds/RssConversion.h"
 #include "tree/Strings.h"
 
+#include <new>
+
 namespace kelvor::feeds {
 namespace {
 
@@ -16,12 +18,14 @@ void saveToCache(DownloadTask& task, const xml::Document& doc) {
     saveCacheFile(doc, task.cacheFile);
 }
 
-void stampAndSave(DownloadTask& task, xml::Document& source) {
+bool stampAndSave(DownloadTask& task, xml::Document& source) {
     try {
         StampTreeSource(source, task.sourceUrl, "url");
         saveToCache(task, source);
+        return true;
     } catch (...) {
-        task.errorText = str::kSaveFailed + task.cacheFile;
+        task.errorText = exceptionText(task);
+        return false;
     }
 }
 
@@ -42,6 +46,23 @@ std::string loadErrorText(const xml::ParseError& error, const std::string& sourc
     return str::kLoadErrorPrefix + xml::formatParseError(error) + sourceUrl;
 }
 
+std::string outOfMemoryText(const DownloadTask& task) {
+    xml::ParseError error;
+    error.errorCode = xml::kErrOutOfMemory;
+    error.reason = "内存不足";
+    return loadErrorText(error, task.sourceUrl);
+}
+
+std::string exceptionText(const DownloadTask& task) {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return outOfMemoryText(task);
+    } catch (...) {
+        return str::kSaveFailed + task.cacheFile;
+    }
+}
+
 bool StampTreeSource(xml::Document& doc, const std::string& baseUrl, const std::string& type) {
     xml::Node root = doc.documentElement();
     if (!root || !root.nameIs("Tree"))
@@ -58,7 +79,9 @@ int RunDownloadTask(DownloadTask& task, const xml::LoadOptions& options) {
         try {
             ImportFavorites(task);
         } catch (...) {
-            // A folder that vanished mid-way leaves the old copy in place.
+            // A folder that vanished mid-way leaves the old copy in place,
+            // and nothing new was saved: that is no success.
+            task.errorText = exceptionText(task);
         }
         return task.errorText.empty() ? 1 : 0;
     }
@@ -69,8 +92,8 @@ int RunDownloadTask(DownloadTask& task, const xml::LoadOptions& options) {
         task.errorText = loadErrorText(doc.parseError(), task.sourceUrl);
         return 0;
     }
-    if (!task.cacheFile.empty())
-        stampAndSave(task, doc);
+    if (!task.cacheFile.empty() && !stampAndSave(task, doc))
+        return 0;
     return 1;
 }
 

@@ -13,8 +13,8 @@ namespace kelvor::feeds {
 // Loads feedUrl (else sourceUrl), converts a feed (OPML first, then RSS) or
 // stamps a tree-format file, and saves the result to cacheFile. Errors go to
 // task.errorText. Returns 1 when it went through, 0 when the source did not
-// load. A "$FAVORITES" feed imports the Favorites folder instead, and
-// returns 0 when that reports an error.
+// load or a tree file's copy was not saved. A "$FAVORITES" feed imports the
+// Favorites folder instead, and returns 0 when that reports an error.
 int RunDownloadTask(DownloadTask& task, const xml::LoadOptions& options = {});
 
 // The worker's conversion of a loaded feed, OPML when the root is "opml",
@@ -29,5 +29,13 @@ bool StampTreeSource(xml::Document& doc, const std::string& baseUrl, const std::
 
 // "加载错误:" + the formatted parse error + sourceUrl.
 std::string loadErrorText(const xml::ParseError& error, const std::string& sourceUrl);
+
+// The load error a conversion that ran out of memory reports.
+std::string outOfMemoryText(const DownloadTask& task);
+
+// The error text of a task that ended in the exception being handled (call
+// it only inside a catch block): out of memory says so, anything else is a
+// copy that could not be saved.
+std::string exceptionText(const DownloadTask& task);
 
 } // namespace kelvor::feeds

@@ -5,6 +5,8 @@
 #include "feeds/FeedRepair.h"
 #include "feeds/JsonFeedConversion.h"
 
+#include <new>
+
 namespace kelvor::feeds {
 namespace {
 
@@ -24,18 +26,37 @@ bool hasEntries(const xml::Document& doc) {
     return !doc.getElementsByTagName("item").empty();
 }
 
-} // namespace
+platform::AddressOrigin originOf(const platform::SourceBytes& source) {
+    return source.url.compare(0, 7, "file://") == 0 ? platform::AddressOrigin::LocalFile
+                                                    : platform::AddressOrigin::Web;
+}
 
-bool convertFeedSource(const platform::SourceBytes& source, DownloadTask& task,
-                       const TextSink& sink, FeedReport* report) {
-    if (report)
-        *report = {};
-    if (ConvertJsonFeedToText(source.bytes, task, sink))
+bool failed(DownloadTask& task, const xml::ParseError& error) {
+    task.errorText = loadErrorText(error, task.sourceUrl);
+    return false;
+}
+
+// XML cannot begin with "{" or "[": such bytes are JSON or nothing, and their
+// error says what JSON made of them.
+bool convertJson(const platform::SourceBytes& source, DownloadTask& task, const TextSink& sink) {
+    xml::ParseError whyNot;
+    if (ConvertJsonFeedToText(source.bytes, task, sink, originOf(source), &whyNot))
         return true;
+    return failed(task, whyNot);
+}
+
+bool convertReadable(const platform::SourceBytes& source, DownloadTask& task, const TextSink& sink,
+                     FeedReport* report) {
+    if (mayBeJson(source.bytes))
+        return convertJson(source, task, sink);
     xml::Document doc = xml::Document::create();
     if (doc.loadBytes(source.bytes, source.url, source.charset))
         return convertFeedToText(doc, task, sink);
     xml::ParseError strictError = doc.parseError();
+    // Entities that would blow the feed up are no broken markup to read past:
+    // the lenient reading would only show their references as text.
+    if (strictError.errorCode == xml::kErrEntityExpansion)
+        return failed(task, strictError);
     xml::Document repaired = xml::Document::create();
     if (repaired.loadRepairedBytes(repairFeedText(source.bytes, source.charset), source.url) &&
         hasEntries(repaired)) {
@@ -43,8 +64,21 @@ bool convertFeedSource(const platform::SourceBytes& source, DownloadTask& task,
             report->recovered = true;
         return convertFeedToText(repaired, task, sink);
     }
-    task.errorText = loadErrorText(strictError, task.sourceUrl);
-    return false;
+    return failed(task, strictError);
+}
+
+} // namespace
+
+bool convertFeedSource(const platform::SourceBytes& source, DownloadTask& task,
+                       const TextSink& sink, FeedReport* report) {
+    if (report)
+        *report = {};
+    try {
+        return convertReadable(source, task, sink, report);
+    } catch (const std::bad_alloc&) {
+        task.errorText = outOfMemoryText(task);
+        return false;
+    }
 }
 
 } // namespace kelvor::feeds

@@ -14,9 +14,9 @@ struct FeedReport {
 };
 
 // Writes the converted tree file to sink. False, with the load error in
-// task.errorText, when nothing readable came out of the bytes (the sink may
-// then have had some pieces: the caller discards them). Throws
-// xml::DomError when the result cannot be built.
+// task.errorText, when nothing readable came out of the bytes or memory ran
+// out on the way (the sink may then have had some pieces: the caller
+// discards them). Throws xml::DomError when the result cannot be built.
 bool convertFeedSource(const platform::SourceBytes& source, DownloadTask& task,
                        const TextSink& sink, FeedReport* report = nullptr);
 

@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <utility>
 
 #include <iconv.h>
 
@@ -92,12 +93,27 @@ std::string withoutDeclaration(const std::string& text) {
     return end == std::string::npos ? text : dropLeadingNoise(text.substr(end + 2));
 }
 
-bool isXmlReference(const std::string& text, size_t at) {
-    static const char* const kPredefined[] = {"&amp;", "&lt;", "&gt;", "&quot;", "&apos;"};
-    for (const char* name : kPredefined) {
-        if (text.compare(at, std::char_traits<char>::length(name), name) == 0)
-            return true;
+// Past its first error libxml2's lenient reading drops every entity
+// reference, the predefined ones too ("AT&amp;T" would read "ATT"), but
+// keeps character references: what the repair writes is written as those.
+const std::pair<const char*, const char*> kPredefined[] = {{"&amp;", "&#38;"},
+                                                           {"&lt;", "&#60;"},
+                                                           {"&gt;", "&#62;"},
+                                                           {"&quot;", "&#34;"},
+                                                           {"&apos;", "&#39;"}};
+
+size_t predefinedReference(const std::string& text, size_t at, std::string& out) {
+    for (const auto& [name, number] : kPredefined) {
+        size_t length = std::char_traits<char>::length(name);
+        if (text.compare(at, length, name) == 0) {
+            out += number;
+            return length;
+        }
     }
+    return 0;
+}
+
+bool isCharacterReference(const std::string& text, size_t at) {
     if (text.compare(at, 2, "&#") != 0)
         return false;
     size_t i = at + 2;
@@ -119,7 +135,11 @@ bool startsParameter(const std::string& text, size_t at) {
 }
 
 void appendReference(const std::string& text, size_t& at, std::string& out) {
-    if (isXmlReference(text, at)) {
+    if (size_t used = predefinedReference(text, at, out)) {
+        at += used;
+        return;
+    }
+    if (isCharacterReference(text, at)) {
         out += '&';
         ++at;
         return;
@@ -130,15 +150,15 @@ void appendReference(const std::string& text, size_t& at, std::string& out) {
             ? 0
             : platform::decodeHtmlReference(text, at, character, platform::ReferenceContext::Text);
     if (used == 0) {
-        out += "&amp;";
+        out += "&#38;";
         ++at;
         return;
     }
     for (char c : character) {
         if (c == '<')
-            out += "&lt;";
+            out += "&#60;";
         else if (c == '&')
-            out += "&amp;";
+            out += "&#38;";
         else
             out += c;
     }

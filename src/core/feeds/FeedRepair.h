@@ -12,8 +12,8 @@ namespace kelvor::feeds {
 // else as UTF-8, GB18030 or Windows-1252, the first valid for all of them;
 // leading white space and byte order mark dropped; HTML references made
 // characters as a page's text has them ("&notit;" is "¬it;"), except where
-// "&name=" starts a query's parameter, and bare "&" made "&amp;" (outside
-// CDATA and comments);
+// "&name=" starts a query's parameter, and bare "&" made "&#38;" (outside
+// CDATA and comments), the predefined references too ("&amp;" is "&#38;");
 // cut after the last complete item or entry, so a feed cut off in the
 // middle keeps the ones that arrived whole.
 std::string repairFeedText(const std::string& bytes, const std::string& httpCharset);

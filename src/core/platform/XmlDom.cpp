@@ -5,6 +5,7 @@
 #include "platform/HttpFetch.h"
 #include "platform/SourceBytes.h"
 #include "platform/XmlChars.h"
+#include "platform/XmlDomEntities.h"
 
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
@@ -22,7 +23,8 @@
 
 namespace kelvor::xml {
 
-DomError::DomError(uint32_t code, const std::string& what) : std::runtime_error(what), code_(code) {}
+DomError::DomError(uint32_t code, const std::string& what)
+    : std::runtime_error(what), code_(code) {}
 
 struct DocImpl {
     xmlDocPtr doc = nullptr;
@@ -76,11 +78,15 @@ struct DocImpl {
 
 namespace {
 
-xmlNodePtr asNode(void* p) { return static_cast<xmlNodePtr>(p); }
+xmlNodePtr asNode(void* p) {
+    return static_cast<xmlNodePtr>(p);
+}
 
 // External entities and DTDs are never fetched: a feed must not be able to
 // read local files or reach the network through the parser.
-xmlParserInputPtr refuseExternalEntity(const char*, const char*, xmlParserCtxtPtr) { return nullptr; }
+xmlParserInputPtr refuseExternalEntity(const char*, const char*, xmlParserCtxtPtr) {
+    return nullptr;
+}
 
 // No NOENT, no DTDLOAD, no HUGE: entities are not expanded from outside and
 // libxml2's amplification limits stay on.
@@ -138,7 +144,8 @@ std::string declaredEncoding(const std::string& bytes) {
 // GB18030 reads them all.
 std::string decoderFor(const std::string& name) {
     std::string lower = lowerAscii(name);
-    if (lower == "gb2312" || lower == "gbk" || lower == "x-gbk" || lower == "gb_2312-80" || lower == "cp936")
+    if (lower == "gb2312" || lower == "gbk" || lower == "x-gbk" || lower == "gb_2312-80" ||
+        lower == "cp936")
         return "GB18030";
     return {};
 }
@@ -166,7 +173,8 @@ bool isKnownEncoding(const std::string& name) {
     return true;
 }
 
-void setParseError(ParseError& error, uint32_t code, const std::string& reason, int line = 0, int column = 0) {
+void setParseError(ParseError& error, uint32_t code, const std::string& reason, int line = 0,
+                   int column = 0) {
     error.errorCode = code;
     error.reason = reason;
     error.line = line;
@@ -199,6 +207,23 @@ std::string trimTrailingNewline(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
     return text;
+}
+
+// Frees the document when its entities cannot be kept within the budget.
+bool keepEntitiesAsContent(xmlDocPtr doc, size_t inputSize, ParseError& error) {
+    int line = 0;
+    switch (inlineEntities(doc, entityExpansionBudget(inputSize), line)) {
+    case InlineResult::Done:
+        return true;
+    case InlineResult::OverBudget:
+        setParseError(error, kErrEntityExpansion, "实体展开后文档过大", line);
+        break;
+    case InlineResult::OutOfMemory:
+        setParseError(error, kErrOutOfMemory, "out of memory", line);
+        break;
+    }
+    xmlFreeDoc(doc);
+    return false;
 }
 
 } // namespace
@@ -271,7 +296,8 @@ std::string Node::nodeName() const {
         break;
     }
     std::string name = node->name ? reinterpret_cast<const char*>(node->name) : "";
-    if ((node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE) && node->ns && node->ns->prefix)
+    if ((node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE) && node->ns &&
+        node->ns->prefix)
         return reinterpret_cast<const char*>(node->ns->prefix) + (":" + name);
     return name;
 }
@@ -294,7 +320,8 @@ std::string Node::localName() const {
 
 std::string Node::namespaceUri() const {
     xmlNodePtr node = asNode(require());
-    if ((node->type != XML_ELEMENT_NODE && node->type != XML_ATTRIBUTE_NODE) || !node->ns || !node->ns->href)
+    if ((node->type != XML_ELEMENT_NODE && node->type != XML_ATTRIBUTE_NODE) || !node->ns ||
+        !node->ns->href)
         return {};
     return reinterpret_cast<const char*>(node->ns->href);
 }
@@ -355,7 +382,8 @@ Node Node::parentNode() const {
 
 bool Node::hasChildNodes() const {
     xmlNodePtr node = asNode(require());
-    return node->type != XML_ATTRIBUTE_NODE && node->type != XML_ENTITY_REF_NODE && node->children != nullptr;
+    return node->type != XML_ATTRIBUTE_NODE && node->type != XML_ENTITY_REF_NODE &&
+           node->children != nullptr;
 }
 
 Document Node::ownerDocument() const {
@@ -383,15 +411,17 @@ void Node::setText(const std::string& rawValue) const {
             xmlUnlinkNode(child);
             doc_->detached.insert(child);
         }
-        xmlNodePtr textNode = xmlNewDocTextLen(node->doc, reinterpret_cast<const xmlChar*>(value.data()),
-                                               static_cast<int>(value.size()));
+        xmlNodePtr textNode =
+            xmlNewDocTextLen(node->doc, reinterpret_cast<const xmlChar*>(value.data()),
+                             static_cast<int>(value.size()));
         if (!textNode)
             throw DomError(kErrOutOfMemory, "out of memory");
         xmlAddChild(node, textNode);
         return;
     }
     xmlNodeSetContentLen(node, nullptr, 0);
-    xmlNodeAddContentLen(node, reinterpret_cast<const xmlChar*>(value.data()), static_cast<int>(value.size()));
+    xmlNodeAddContentLen(node, reinterpret_cast<const xmlChar*>(value.data()),
+                         static_cast<int>(value.size()));
 }
 
 namespace {
@@ -406,7 +436,9 @@ xmlAttrPtr findAttribute(xmlNodePtr node, const char* name) {
 }
 } // namespace
 
-bool Node::hasAttribute(const char* name) const { return findAttribute(asNode(require()), name) != nullptr; }
+bool Node::hasAttribute(const char* name) const {
+    return findAttribute(asNode(require()), name) != nullptr;
+}
 
 std::optional<std::string> Node::attribute(const char* name) const {
     xmlAttrPtr attr = findAttribute(asNode(require()), name);
@@ -458,7 +490,9 @@ void checkSameDocument(const Node& parent, const Node& child, xmlNodePtr p, xmlN
 }
 } // namespace
 
-Node Node::appendChild(const Node& child) const { return insertBefore(child, Node()); }
+Node Node::appendChild(const Node& child) const {
+    return insertBefore(child, Node());
+}
 
 Node Node::insertBefore(const Node& child, const Node& ref) const {
     xmlNodePtr parent = asNode(require());
@@ -469,7 +503,8 @@ Node Node::insertBefore(const Node& child, const Node& ref) const {
     if (newChild->parent)
         xmlUnlinkNode(newChild);
     doc_->attach(newChild);
-    xmlNodePtr added = ref ? xmlAddPrevSibling(asNode(ref.node_), newChild) : xmlAddChild(parent, newChild);
+    xmlNodePtr added =
+        ref ? xmlAddPrevSibling(asNode(ref.node_), newChild) : xmlAddChild(parent, newChild);
     // libxml2 merges adjacent text nodes and frees the added one; keep the
     // handle meaningful by returning the node that now holds the text.
     return Node(doc_, added ? added : newChild);
@@ -498,7 +533,9 @@ Document Document::create() {
     return Document(std::make_shared<DocImpl>());
 }
 
-bool Document::load(const std::string& address) { return load(address, LoadOptions{}); }
+bool Document::load(const std::string& address) {
+    return load(address, LoadOptions{});
+}
 
 bool Document::load(const std::string& address, const LoadOptions& options) {
     DocImpl& d = impl();
@@ -518,7 +555,8 @@ bool Document::loadXML(const std::string& text) {
     return true;
 }
 
-bool Document::loadBytes(const std::string& bytes, const std::string& url, const std::string& httpCharset) {
+bool Document::loadBytes(const std::string& bytes, const std::string& url,
+                         const std::string& httpCharset) {
     return loadBytesWith(bytes, url, httpCharset, false);
 }
 
@@ -532,8 +570,8 @@ bool Document::loadRepairedBytes(const std::string& utf8, const std::string& url
     return false;
 }
 
-bool Document::loadBytesWith(const std::string& bytes, const std::string& url, const std::string& httpCharset,
-                             bool recover) {
+bool Document::loadBytesWith(const std::string& bytes, const std::string& url,
+                             const std::string& httpCharset, bool recover) {
     initialize();
     DocImpl& d = impl();
     d.clearForLoad(impl_.use_count() > 1);
@@ -577,15 +615,18 @@ bool Document::loadBytesWith(const std::string& bytes, const std::string& url, c
             const xmlError& err = ctxt->lastError;
             firstError = {true, err.code, err.line, err.int2, err.message ? err.message : ""};
         }
-        std::string reason = firstError.message.empty() ? "文档格式错误" : trimTrailingNewline(firstError.message);
-        setParseError(d.parseError, kErrParseBase + static_cast<uint32_t>(firstError.code & 0xFFF), reason,
-                      firstError.line, firstError.column);
+        std::string reason =
+            firstError.message.empty() ? "文档格式错误" : trimTrailingNewline(firstError.message);
+        setParseError(d.parseError, kErrParseBase + static_cast<uint32_t>(firstError.code & 0xFFF),
+                      reason, firstError.line, firstError.column);
         if (doc)
             xmlFreeDoc(doc);
         xmlFreeParserCtxt(ctxt);
         return false;
     }
     xmlFreeParserCtxt(ctxt);
+    if (!keepEntitiesAsContent(doc, bytes.size(), d.parseError))
+        return false;
     if (!forced.empty() && !declared.empty()) {
         // Save back under the name the file declared.
         if (doc->encoding)
@@ -602,7 +643,9 @@ bool Document::loadBytesWith(const std::string& bytes, const std::string& url, c
     return true;
 }
 
-const ParseError& Document::parseError() const { return impl().parseError; }
+const ParseError& Document::parseError() const {
+    return impl().parseError;
+}
 
 Node Document::documentElement() const {
     DocImpl& d = impl();
@@ -612,7 +655,9 @@ Node Document::documentElement() const {
     return root ? Node(impl_, root) : Node();
 }
 
-std::string Document::url() const { return impl().url; }
+std::string Document::url() const {
+    return impl().url;
+}
 
 namespace {
 
@@ -632,7 +677,8 @@ std::string serialise(xmlDocPtr doc, const char* encoding) {
 bool declarationIsReadable(const std::string& bytes) {
     if (bytes.size() < 4)
         return false;
-    return xmlDetectCharEncoding(reinterpret_cast<const unsigned char*>(bytes.data()), 4) != XML_CHAR_ENCODING_NONE;
+    return xmlDetectCharEncoding(reinterpret_cast<const unsigned char*>(bytes.data()), 4) !=
+           XML_CHAR_ENCODING_NONE;
 }
 
 } // namespace
@@ -680,7 +726,8 @@ std::string Document::xml() const {
     DocImpl& d = impl();
     if (!d.doc)
         throw DomError(kErrFail, "empty document");
-    const char* encoding = d.doc->encoding ? reinterpret_cast<const char*>(d.doc->encoding) : "utf-8";
+    const char* encoding =
+        d.doc->encoding ? reinterpret_cast<const char*>(d.doc->encoding) : "utf-8";
     std::string result;
     if (isUnicodeEncoding(encoding)) {
         result = serialise(d.doc, encoding);
@@ -716,7 +763,8 @@ Node Document::createElement(const std::string& name) {
         if (!d.doc)
             throw DomError(kErrOutOfMemory, "out of memory");
     }
-    xmlNodePtr node = xmlNewDocNode(d.doc, nullptr, reinterpret_cast<const xmlChar*>(name.c_str()), nullptr);
+    xmlNodePtr node =
+        xmlNewDocNode(d.doc, nullptr, reinterpret_cast<const xmlChar*>(name.c_str()), nullptr);
     if (!node)
         throw DomError(kErrOutOfMemory, "out of memory");
     d.detached.insert(node);
@@ -752,7 +800,8 @@ std::vector<Node> Document::getElementsByTagName(const char* name) const {
 
 std::string formatParseError(const ParseError& error) {
     char head[96];
-    std::snprintf(head, sizeof head, "错误代码 0x%.8X 行:%d,列:%d,原因:", error.errorCode, error.line, error.linepos);
+    std::snprintf(head, sizeof head, "错误代码 0x%.8X 行:%d,列:%d,原因:", error.errorCode,
+                  error.line, error.linepos);
     return head + error.reason;
 }
 

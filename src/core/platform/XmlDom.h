@@ -34,13 +34,16 @@ constexpr uint32_t kErrFileNotFound = 0x800C0006; // local file missing or unrea
 constexpr uint32_t kErrHttpBase = 0x800C0000;     // + HTTP status (0x800C0194 = 404)
 constexpr uint32_t kErrNetworkBase = 0x800D0000;  // + libcurl error code
 constexpr uint32_t kErrParseBase = 0xC00CE000;    // + libxml2 error code
+// The document's own entities would make it too large (libxml2's entity
+// loop code, which its own amplification check reports the same way).
+constexpr uint32_t kErrEntityExpansion = kErrParseBase + 89;
 
 class DomError : public std::runtime_error {
-public:
+  public:
     DomError(uint32_t code, const std::string& what);
     uint32_t code() const { return code_; }
 
-private:
+  private:
     uint32_t code_;
 };
 
@@ -65,13 +68,23 @@ struct LoadOptions {
     std::string ifModifiedSince;
 };
 
-enum class NodeType { Null, Element, Attribute, Text, CData, Comment, ProcessingInstruction, Document, Other };
+enum class NodeType {
+    Null,
+    Element,
+    Attribute,
+    Text,
+    CData,
+    Comment,
+    ProcessingInstruction,
+    Document,
+    Other
+};
 
 struct DocImpl;
 class Document;
 
 class Node {
-public:
+  public:
     Node() = default;
 
     bool isNull() const { return node_ == nullptr; }
@@ -128,7 +141,7 @@ public:
     // Opaque identity, for maps and tests.
     const void* raw() const { return node_; }
 
-private:
+  private:
     friend class Document;
     friend struct DocImpl;
     Node(std::shared_ptr<DocImpl> doc, void* node) : doc_(std::move(doc)), node_(node) {}
@@ -139,7 +152,7 @@ private:
 };
 
 class Document {
-public:
+  public:
     Document() = default;
     // A new, empty document (no root, no URL).
     static Document create();
@@ -149,18 +162,24 @@ public:
 
     // Loads a local path (relative to the current directory), a "file://"
     // address or an "http(s)://" address. False plus parseError() on failure;
-    // the previous content is dropped either way.
+    // the previous content is dropped either way. Every load keeps what the
+    // document's own entities stand for as plain content, within a few times
+    // the document's size (kErrEntityExpansion past it), and drops the
+    // document type: no copy saved from it carries a DTD.
     bool load(const std::string& address);
     bool load(const std::string& address, const LoadOptions& options);
     // Parses a document from text (UTF-8 unless its declaration says otherwise).
     bool loadXML(const std::string& text);
     // Parses bytes as if they came from the given address (used by tests and
     // by callers that fetched the bytes themselves).
-    bool loadBytes(const std::string& bytes, const std::string& url, const std::string& httpCharset = {});
+    bool loadBytes(const std::string& bytes, const std::string& url,
+                   const std::string& httpCharset = {});
 
     // A second reading of text that did not parse: UTF-8 (declaration and
     // all), read on past errors, keeping what libxml2 makes of it. Still no
     // external entities, no DTD, no network. False when no root comes out.
+    // Past the first error libxml2 drops every entity reference, "&amp;"
+    // included; character references stay, so callers write those.
     bool loadRepairedBytes(const std::string& utf8, const std::string& url);
 
     const ParseError& parseError() const;
@@ -183,12 +202,12 @@ public:
 
     bool operator==(const Document& other) const { return impl_ == other.impl_; }
 
-private:
+  private:
     friend class Node;
     explicit Document(std::shared_ptr<DocImpl> impl) : impl_(std::move(impl)) {}
     DocImpl& impl() const; // throws kErrPointer for a null document
-    bool loadBytesWith(const std::string& bytes, const std::string& url, const std::string& httpCharset,
-                       bool recover);
+    bool loadBytesWith(const std::string& bytes, const std::string& url,
+                       const std::string& httpCharset, bool recover);
 
     std::shared_ptr<DocImpl> impl_;
 };
