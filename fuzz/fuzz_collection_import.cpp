@@ -48,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         xml::Document opml = feeds::parseOpml(text, report);
         if (opml.isNull())
             return 0;
-        feeds::appendOpmlOutlines(opml, category, category.documentElement(), {}, report);
+        feeds::appendOpmlOutlines(opml, category, category.documentElement(), {}, report,
+                                  platform::AddressOrigin::Web);
         break;
     }
     case 1:

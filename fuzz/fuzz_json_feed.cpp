@@ -1,12 +1,14 @@
 // A JSON Feed from the web through its conversion. Whatever the bytes, the
 // conversion either declines and leaves the task as it was, or writes a tree
-// file that parses, holds one TreeNode per object in "items", keeps every
-// link within the address policy, stays in proportion to the feed and reads
-// back after a save.
+// file that parses, holds one TreeNode per object in "items" (of the
+// repaired text when the bytes do not parse), keeps every link within the
+// address policy, stays in proportion to the feed and reads back after a
+// save.
 #include "FuzzSupport.h"
 #include "TreeChecks.h"
 #include "feeds/DownloadTask.h"
 #include "feeds/JsonFeedConversion.h"
+#include "feeds/JsonRepair.h"
 
 #include <nlohmann/json.hpp>
 
@@ -16,8 +18,12 @@ using namespace kelvor;
 
 namespace {
 
+// Counted on the whole document, as the conversion reads it: the bytes when
+// they parse, else their repaired text.
 size_t objectItems(const std::string& bytes) {
     auto feed = nlohmann::json::parse(bytes, nullptr, false);
+    if (feed.is_discarded())
+        feed = nlohmann::json::parse(feeds::repairJsonText(bytes), nullptr, false);
     auto items = feed.is_object() ? feed.find("items") : feed.end();
     if (items == feed.end() || !items->is_array())
         return 0;

@@ -2,6 +2,7 @@
 // characters, and a bad value in a JSON Feed costs that value or its item,
 // never the feed.
 #include "feeds/FeedReading.h"
+#include "feeds/FeedRepair.h"
 #include "platform/SourceBytes.h"
 #include "platform/XmlDom.h"
 
@@ -131,4 +132,32 @@ TEST(LenientReading, JsonFeedAddressesPassTheAddressPolicy) {
     ASSERT_TRUE(local.ok) << local.errorText;
     EXPECT_EQ(local.item(2).attributeOr("Href"), "file:///home/u/notes.html");
     EXPECT_FALSE(local.item(0).hasAttribute("Href"));
+}
+
+TEST(LenientReading, JsonFeedMemberNamedTwiceCountsAsItsLast) {
+    Converted feed =
+        convert(jsonFeed("\"items\": [{\"title\": \"old\"}, {}], ", "{\"title\": \"new\"}"));
+    ASSERT_TRUE(feed.ok) << feed.errorText;
+    ASSERT_EQ(feed.items(), 1u);
+    EXPECT_EQ(feed.item(0).attributeOr("Title"), "new");
+}
+
+TEST(LenientReading, BrokenDeclarationIsDroppedAndItsEncodingKept) {
+    // "中文" in Big5 is also valid GB18030, of other characters: only the
+    // declaration can tell them apart.
+    const std::string feed = "<rss><channel><item><title>\xA4\xA4\xA4\xE5</title>"
+                             "<link>http://e/1</link></item></channel></rss>";
+    for (const std::string& declaration :
+         {std::string("<?xml version=\"1.0\" encoding=\"big5\">"),
+          std::string("<?xml version=\"1.0\" encoding=\"big5\"  "),
+          std::string("<?xmlversion=\"1.0\" encoding=\"big5\"?>"),
+          std::string("<?XML version=\"1.0\" encoding='big5'?>\n<?xml-stylesheet href=\"s\"?>")}) {
+        std::string repaired = feeds::repairFeedText(declaration + "\n" + feed, "");
+        EXPECT_EQ(repaired.rfind("<rss>", 0), 0u) << declaration << "\n" << repaired;
+        Converted read = convert(declaration + feed);
+        ASSERT_TRUE(read.ok) << declaration << ": " << read.errorText;
+        EXPECT_TRUE(read.recovered);
+        ASSERT_EQ(read.items(), 1u);
+        EXPECT_EQ(read.item(0).attributeOr("Title"), "中文") << declaration;
+    }
 }

@@ -3,8 +3,10 @@
 #include "platform/HtmlEntities.h"
 #include "platform/XmlChars.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <string_view>
 #include <utility>
 
 #include <iconv.h>
@@ -40,22 +42,45 @@ bool decodeAll(const std::string& bytes, const std::string& encoding, std::strin
     return ok;
 }
 
+bool startsDeclaration(const std::string& text, size_t at) {
+    if (text.compare(at, 2, "<?") != 0 || text.size() < at + 5)
+        return false;
+    for (size_t i = 0; i < 3; ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[at + 2 + i])) != "xml"[i])
+            return false;
+    }
+    return true;
+}
+
+// Just past the declaration (or another "<?xml..." instruction, which a feed
+// reader has no use for either) at text[at], `at` when there is none. Broken
+// servers leave it unclosed or close it with a bare ">"; it never holds
+// markup, so it ends before the next "<" at the latest.
+size_t declarationEnd(const std::string& text, size_t at = 0) {
+    if (!startsDeclaration(text, at))
+        return at;
+    size_t next = std::min(text.find('<', at + 1), text.size());
+    std::string_view declaration(text.data() + at, next - at);
+    size_t close = declaration.find("?>");
+    if (close != std::string_view::npos)
+        return at + close + 2;
+    size_t bracket = declaration.find('>');
+    return bracket != std::string_view::npos ? at + bracket + 1 : next;
+}
+
 std::string declaredEncoding(const std::string& text) {
-    if (text.compare(0, 5, "<?xml") != 0)
-        return {};
-    size_t end = text.find("?>");
-    size_t at = text.find("encoding", 0);
-    if (end == std::string::npos || at == std::string::npos || at > end)
+    size_t end = declarationEnd(text);
+    size_t at = text.find("encoding");
+    if (at == std::string::npos || at >= end)
         return {};
     size_t open = text.find_first_of("\"'", at);
     size_t close = open == std::string::npos ? open : text.find(text[open], open + 1);
-    if (close == std::string::npos || close > end)
+    if (close == std::string::npos || close >= end)
         return {};
     return text.substr(open + 1, close - open - 1);
 }
 
-std::string dropLeadingNoise(const std::string& bytes) {
-    size_t at = 0;
+size_t skipLeadingNoise(const std::string& bytes, size_t at = 0) {
     while (at < bytes.size()) {
         if (bytes.compare(at, 3, "\xEF\xBB\xBF") == 0)
             at += 3;
@@ -64,7 +89,11 @@ std::string dropLeadingNoise(const std::string& bytes) {
         else
             break;
     }
-    return bytes.substr(at);
+    return at;
+}
+
+std::string dropLeadingNoise(const std::string& bytes) {
+    return bytes.substr(skipLeadingNoise(bytes));
 }
 
 std::string toUtf8(const std::string& bytes, const std::string& httpCharset) {
@@ -86,11 +115,10 @@ std::string toUtf8(const std::string& bytes, const std::string& httpCharset) {
 }
 
 std::string withoutDeclaration(const std::string& text) {
-    if (text.compare(0, 5, "<?xml") != 0 ||
-        (text.size() > 5 && !std::isspace(static_cast<unsigned char>(text[5]))))
-        return text;
-    size_t end = text.find("?>");
-    return end == std::string::npos ? text : dropLeadingNoise(text.substr(end + 2));
+    size_t at = 0;
+    for (size_t end; (end = declarationEnd(text, at)) != at;)
+        at = skipLeadingNoise(text, end);
+    return text.substr(at);
 }
 
 // Past its first error libxml2's lenient reading drops every entity

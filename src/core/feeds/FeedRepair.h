@@ -7,9 +7,11 @@
 
 namespace kelvor::feeds {
 
-// The bytes as UTF-8 without an XML declaration: decoded in the declared
-// encoding (or the server's charset) when that is valid for all of them,
-// else as UTF-8, GB18030 or Windows-1252, the first valid for all of them;
+// The bytes as UTF-8 without an XML declaration (nor another "<?xml..."
+// instruction at the start; one left open ends at its first ">", else
+// before the next "<"): decoded in the declared encoding (or the server's
+// charset) when that is valid for all of them, else as UTF-8, GB18030 or
+// Windows-1252, the first valid for all of them;
 // leading white space and byte order mark dropped; HTML references made
 // characters as a page's text has them ("&notit;" is "¬it;"), except where
 // "&name=" starts a query's parameter, and bare "&" made "&#38;" (outside

@@ -39,6 +39,9 @@ class FeedFields : public nlohmann::json_sax<Json> {
     }
     bool key(string_t& name) override {
         key_ = std::move(name);
+        // A member named twice counts as its last value, "items" too.
+        if (depth_ == 1 && key_ == "items")
+            items.clear();
         return true;
     }
     bool start_object(std::size_t) override {
