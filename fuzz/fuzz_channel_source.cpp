@@ -7,6 +7,7 @@
 // Whatever a feed calls its channels, the cache file chosen under the rss/
 // or url/ folder must lie directly inside that folder.
 #include "FuzzSupport.h"
+#include "platform/AddressPolicy.h"
 #include "platform/HomeFolder.h"
 #include "platform/XmlChars.h"
 #include "platform/XmlDom.h"
@@ -112,16 +113,33 @@ bool isWebAddress(const std::string& value) {
     return startsWith(value, "http://") || startsWith(value, "https://");
 }
 
+// What the resolver judges a tree file by: its BaseURL, else its own address.
+bool fromTheWeb(const std::vector<std::string>& fields) {
+    const std::string& from =
+        fields[kBaseUrl].empty() ? documentAddress(fields[kDocAddress]) : fields[kBaseUrl];
+    return platform::originOf(from) == platform::AddressOrigin::Web;
+}
+
 void check(int result, const std::string& source, const std::string& cacheFile,
            const std::string& feed, const std::vector<std::string>& fields) {
     std::vector<std::string> details = {"result " + std::to_string(result), "source: " + source,
                                         "cacheFile: " + cacheFile, "feed: " + feed};
     if (result < tree::kNotChannel || result > tree::kMustDownload)
         kelvor::fuzz::fail("result out of range", details);
-    if (feed != fields[kRss])
+    bool named = !fields[kNodeSrc].empty() || !fields[kRss].empty();
+    // A tree file from the web may name no local file nor script feed: such
+    // a node is no channel at all, and nothing of it is handed on.
+    bool refused = named && result == tree::kNotChannel;
+    if (refused && !fromTheWeb(fields))
+        kelvor::fuzz::fail("a channel of a local tree file was refused", details);
+    if (refused && !(source.empty() && feed.empty()))
+        kelvor::fuzz::fail("a refused channel still names a source or feed", details);
+    if (!refused && feed != fields[kRss])
         kelvor::fuzz::fail("feed is not the node's Rss value", details);
-    if ((result == tree::kNotChannel) != (fields[kNodeSrc].empty() && fields[kRss].empty()))
+    if (!named && result != tree::kNotChannel)
         kelvor::fuzz::fail("not-a-channel answer does not match the attributes", details);
+    if (fromTheWeb(fields) && result == tree::kLocalFile)
+        kelvor::fuzz::fail("a tree file from the web names a local file", details);
     if (result < tree::kCacheFresh)
         return;
     // A name made from the channel's title lies directly inside its folder.
