@@ -52,7 +52,7 @@ void BM_StoreSearch(benchmark::State& state) {
     const std::string& word = c.queries[static_cast<size_t>(state.range(0))];
     size_t hits = 0;
     for (auto _ : state)
-        hits = kelvor::store::search(*c.store, word, 200).size();
+        hits = kelvor::store::search(*c.store, word, 0, 200).hits.size();
     state.counters["hits"] = static_cast<double>(hits);
 }
 
@@ -66,19 +66,22 @@ void runCommand(benchmark::State& state, const std::string& command) {
 void BM_ToolSearch(benchmark::State& state) {
     Collection& c = collection();
     runCommand(state, std::string(KELVOR_TOOL_PATH) + " search '" +
-                          c.queries[static_cast<size_t>(state.range(0))] + "' --limit 200 --home " + c.home +
-                          " >/dev/null");
+                          c.queries[static_cast<size_t>(state.range(0))] + "' --limit 200 --home " +
+                          c.home + " >/dev/null");
 }
 
 void BM_GrepCacheFolder(benchmark::State& state) {
     Collection& c = collection();
-    runCommand(state, "grep -rlF '" + c.queries[static_cast<size_t>(state.range(0))] + "' " + c.home +
-                          "/rss >/dev/null");
+    runCommand(state, "grep -rlF '" + c.queries[static_cast<size_t>(state.range(0))] + "' " +
+                          c.home + "/rss >/dev/null");
 }
 
 } // namespace
 
 BENCHMARK(BM_StoreSearch)->DenseRange(0, kWords - 1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ToolSearch)->DenseRange(0, kWords - 1)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_GrepCacheFolder)->DenseRange(0, kWords - 1)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_GrepCacheFolder)
+    ->DenseRange(0, kWords - 1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 BENCHMARK_MAIN();

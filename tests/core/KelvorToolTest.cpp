@@ -246,7 +246,8 @@ TEST(KelvorTool, ChannelListsAndBookmarksGoInAndOut) {
 
 TEST(KelvorTool, SearchFindsLinksNotesAndChannelsAndFollowsEdits) {
     TempDir home;
-    home.write("index.xml", "<Tree><TreeNode Title=\"收藏\" NodeSrc=\"/fav/a.xml\"/></Tree>");
+    home.write("index.xml", "<Tree><TreeNode Title=\"收藏\" NodeSrc=\"/fav/a.xml\"/>"
+                            "<TreeNode Title=\"c\" Rss=\"http://f.test/\"/></Tree>");
     std::string category = "<Tree Type=\"fav\" Title=\"我的收藏\">"
                            "<TreeNode Title=\"天气预报\" Href=\"http://w.test/\"/>"
                            "<TreeNode Title=\"Note\"><Desc>&lt;i&gt;photosynthesis&lt;/i&gt;</Desc></TreeNode>"

@@ -1,7 +1,9 @@
 #include "store/Indexer.h"
 
+#include "store/EntryDate.h"
 #include "store/Reclaim.h"
 #include "store/TreeFileItems.h"
+#include "tree/TreeFileChannels.h"
 
 #include <algorithm>
 #include <chrono>
@@ -24,6 +26,10 @@ constexpr auto kBatchTime = std::chrono::milliseconds(150);
 // The size recorded for a file indexed without its text (while closing): no
 // file has it, so the next update reads the file again.
 constexpr int64_t kTextLeftOut = -1;
+
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
 
 struct Stamp {
     int64_t mtime = 0, size = 0;
@@ -79,7 +85,7 @@ class Writer {
                              "FROM items WHERE file = ? ORDER BY id"),
           removeFrom_(db, "DELETE FROM items WHERE file = ? AND id >= ?"),
           insert_(db, "INSERT INTO items(file, position, title, link, date, body, place, "
-                      "channel, entry) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                      "channel, entry, seconds) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
           file_(db, "INSERT OR REPLACE INTO files(path, mtime, size, channel, targets) "
                     "VALUES (?, ?, ?, ?, ?)"),
           known_(db, "SELECT mtime, size, targets FROM files WHERE path = ?") {}
@@ -124,6 +130,7 @@ class Writer {
             insert_.bind(1, path).bind(2, item.position).bind(3, item.title).bind(4, item.link);
             insert_.bind(5, item.date).bind(6, item.body).bind(7, item.place);
             insert_.bind(8, content.channel).bind(9, item.entry);
+            insert_.bind(10, entrySeconds(item.date));
             insert_.step();
             insert_.reset();
         }
@@ -177,10 +184,15 @@ std::vector<std::string> reindex(Store& store, Writer& writer, const std::string
     return content.targets;
 }
 
-void addXmlFiles(const std::string& folder, std::vector<std::string>& paths) {
+// The user's own files: index.xml and the categories in fav/. Channel copies
+// (rss/, url/) count only while a file reached from these still names them:
+// the copy of a channel since removed, renamed or deleted with its category
+// is one the tree no longer shows.
+std::vector<std::string> startingFiles(const std::string& home) {
+    std::vector<std::string> paths{home + "/index.xml"};
     std::error_code ec;
     std::vector<std::string> found;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(home + "/fav", ec), end; !ec && it != end; it.increment(ec)) {
         // Its own error for each entry: a dangling link must not end the listing.
         std::error_code entryError;
         if (it->path().extension() == ".xml" && it->is_regular_file(entryError))
@@ -188,13 +200,24 @@ void addXmlFiles(const std::string& folder, std::vector<std::string>& paths) {
     }
     std::sort(found.begin(), found.end());
     paths.insert(paths.end(), found.begin(), found.end());
+    return paths;
 }
 
-std::vector<std::string> startingFiles(const std::string& home) {
-    std::vector<std::string> paths{home + "/index.xml"};
-    for (const char* folder : {"/fav", "/rss", "/url"})
-        addXmlFiles(home + folder, paths);
-    return paths;
+// The copies of the channels a file names, where the tree looks for them.
+// Read again at every update, whether the file changed or not: which copy
+// is a channel's depends on the copies there now (channels of one title get
+// numbered names in the order their copies were made). A feed's entries
+// name no channels, so rss/ copies are not read for them.
+std::vector<std::string> channelCopies(const std::string& path, const std::string& home) {
+    std::vector<std::string> copies;
+    if (startsWith(path, home + "/rss/"))
+        return copies;
+    for (const tree::FileChannel& channel : tree::channelsInTreeFile(path)) {
+        std::string copy = fs::path(channel.cacheFile).lexically_normal().string();
+        if (startsWith(copy, home + "/") && copy != path)
+            copies.push_back(copy);
+    }
+    return copies;
 }
 
 // Several files to a transaction, committed every kBatchTime.
@@ -259,6 +282,8 @@ IndexReport updateFiles(Store& store, const std::atomic<bool>* stop) {
         }
         if (it != known.end())
             known.erase(it);
+        for (const auto& copy : channelCopies(path, store.home()))
+            targets.push_back(copy);
         for (const auto& target : targets)
             if (seen.insert(target).second)
                 queue.push_back(target);

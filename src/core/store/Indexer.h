@@ -1,7 +1,8 @@
 // Keeps the index in step with the tree files: the user's (index.xml, fav/
 // and the local files their NodeSrc items reach inside the home folder) and
-// the cached channels (rss/, url/). A file is read again only when its time
-// or size changed.
+// the copies of the channels these files still name (in rss/ and url/, as
+// the tree finds them under platform::programFolder(), which must be the
+// store's home). A file is read again only when its time or size changed.
 #pragma once
 
 #include "store/Store.h"
@@ -14,7 +15,7 @@ namespace kelvor::store {
 struct IndexReport {
     int indexed = 0;      // files read (new or changed)
     int unchanged = 0;    // files whose time and size still matched
-    int removed = 0;      // files gone from the disk
+    int removed = 0;      // files gone from the disk or no longer reached
     bool stopped = false; // asked to stop before the end
 };
 

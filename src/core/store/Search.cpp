@@ -1,5 +1,6 @@
 #include "store/Search.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace kelvor::store {
@@ -61,18 +62,68 @@ const char* const kColumns =
     "items.title, items.link, items.date, items.body, items.place, items.file, items.position, "
     "items.channel, items.entry";
 
-std::string buildQuery(const std::vector<std::string>& longWords, size_t shortWords) {
-    std::string sql = std::string("SELECT ") + kColumns;
+// The title's rank: 0 the query itself, 1 holding it as a phrase, 2 neither
+// (?1 is the query, its words one space apart, in lower case).
+const char* const kTitleClass =
+    "CASE WHEN trim(lower(items.title)) = ?1 THEN 0 WHEN instr(lower(items.title), ?1) > 0 "
+    "THEN 1 ELSE 2 END";
+
+// An entry of a channel (the channel and entry keys) counts once however
+// many copies hold it; the first copy indexed stands for it.
+const char* const kEntryKey =
+    "CASE WHEN items.channel = '' THEN items.id ELSE items.channel || x'0a' || items.entry END";
+
+// Every match with what orders it, one row per entry. Matches are ranked
+// inside SQLite on keys alone; the text of a hit is read only for the page.
+// bm25 can be had only while the full-text query runs, so the matches are
+// made first and the copies counted over them.
+std::string matchesOf(const std::vector<std::string>& longWords, size_t shortWords) {
+    std::string sql = std::string("WITH found AS MATERIALIZED (SELECT items.id AS id, ") +
+                      kTitleClass + " AS class, items.seconds AS seconds, " + kEntryKey +
+                      " AS entry, ";
     if (!longWords.empty())
-        sql +=
-            " FROM items_text JOIN items ON items.id = items_text.rowid WHERE items_text MATCH ?";
+        sql += "bm25(items_text, 5.0, 1.0, 1.0) AS score FROM items_text JOIN items ON "
+               "items.id = items_text.rowid WHERE items_text MATCH ?";
     else
-        sql += " FROM items WHERE 1";
+        sql += "0 AS score FROM items WHERE 1";
     for (size_t i = 0; i < shortWords; ++i)
         sql += " AND (items.title LIKE ? ESCAPE '\\' OR items.body LIKE ? ESCAPE '\\'"
                " OR items.link LIKE ? ESCAPE '\\')";
-    sql += longWords.empty() ? " ORDER BY items.id" : " ORDER BY items_text.rowid";
-    return sql + " LIMIT ?";
+    return sql + "), matches AS (SELECT * FROM (SELECT *, row_number() OVER (PARTITION BY entry "
+                 "ORDER BY id) AS copy FROM found) WHERE copy = 1) ";
+}
+
+// The total rides on each row of the page: the matches are found once.
+std::string pageQuery(const std::string& matches) {
+    return matches + "SELECT " + kColumns + ", (SELECT count(*) FROM matches)" +
+           " FROM (SELECT * FROM matches ORDER BY class, score, seconds DESC, id LIMIT ? OFFSET ?)"
+           " AS page JOIN items ON items.id = page.id"
+           " ORDER BY page.class, page.score, page.seconds DESC, page.id";
+}
+
+// The words of the query, as they are bound after ?1.
+std::vector<std::string> boundWords(const std::vector<std::string>& longWords,
+                                    const std::vector<std::string>& shortWords) {
+    std::vector<std::string> values;
+    if (!longWords.empty()) {
+        std::string match;
+        for (const auto& word : longWords)
+            match += (match.empty() ? "" : " ") + quotedPhrase(word);
+        values.push_back(match);
+    }
+    for (const auto& word : shortWords)
+        for (int column = 0; column < 3; ++column)
+            values.push_back(likePattern(word));
+    return values;
+}
+
+int bindAll(Statement& statement, const std::string& phrase,
+            const std::vector<std::string>& values) {
+    int index = 1;
+    statement.bind(index++, phrase);
+    for (const auto& value : values)
+        statement.bind(index++, value);
+    return index;
 }
 
 } // namespace
@@ -97,32 +148,38 @@ std::vector<std::string> queryWords(const std::string& query) {
     return words;
 }
 
-std::vector<Hit> search(Store& store, const std::string& query, int limit) {
+SearchResult search(Store& store, const std::string& query, int64_t offset, int limit) {
     std::vector<std::string> words = queryWords(query);
     std::vector<std::string> longWords, shortWords;
-    for (const auto& word : words)
+    std::string phrase;
+    for (const auto& word : words) {
         (utf8Length(word) >= 3 ? longWords : shortWords).push_back(word);
-    std::vector<Hit> hits;
-    if (words.empty() || limit <= 0)
-        return hits;
-    Statement select(store.db(), buildQuery(longWords, shortWords.size()).c_str());
-    int index = 1;
-    if (!longWords.empty()) {
-        std::string match;
-        for (const auto& word : longWords)
-            match += (match.empty() ? "" : " ") + quotedPhrase(word);
-        select.bind(index++, match);
+        phrase += (phrase.empty() ? "" : " ") + lowerAscii(word);
     }
-    for (const auto& word : shortWords)
-        for (int column = 0; column < 3; ++column)
-            select.bind(index++, likePattern(word));
-    select.bind(index, static_cast<int64_t>(limit));
-    while (select.step()) {
-        hits.push_back({select.text(0), select.text(1), select.text(2),
-                        snippetOf(select.text(3), words), select.text(4), select.text(5),
-                        select.text(6), select.text(7), select.text(8)});
+    SearchResult result;
+    if (words.empty())
+        return result;
+    std::string matches = matchesOf(longWords, shortWords.size());
+    std::vector<std::string> values = boundWords(longWords, shortWords);
+    if (limit > 0) {
+        Statement select(store.db(), pageQuery(matches).c_str());
+        int index = bindAll(select, phrase, values);
+        select.bind(index, static_cast<int64_t>(limit))
+            .bind(index + 1, std::max<int64_t>(offset, 0));
+        while (select.step()) {
+            result.hits.push_back({select.text(0), select.text(1), select.text(2),
+                                   snippetOf(select.text(3), words), select.text(4), select.text(5),
+                                   select.text(6), select.text(7), select.text(8)});
+            result.total = select.integer(9);
+        }
     }
-    return hits;
+    if (result.hits.empty()) { // a page past the end, or none asked for
+        Statement count(store.db(), (matches + "SELECT count(*) FROM matches").c_str());
+        bindAll(count, phrase, values);
+        count.step();
+        result.total = count.integer(0);
+    }
+    return result;
 }
 
 } // namespace kelvor::store
