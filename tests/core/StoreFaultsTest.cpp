@@ -48,8 +48,9 @@ Titles find(store::Store& db, const std::string& query) {
 
 // index.xml naming the channels whose copies channelFile writes: copies
 // are indexed while the tree, from the program's home folder, reaches them.
-void listChannels(const TempDir& home, const std::vector<std::string>& names) {
-    std::string index = "<Tree>";
+void listChannels(const TempDir& home, const std::vector<std::string>& names,
+                  const std::string& moreNodes = "") {
+    std::string index = "<Tree>" + moreNodes;
     for (const std::string& name : names)
         index += "<TreeNode Title=\"" + name + "\" Rss=\"http://127.0.0.1:9/" + name + "\"/>";
     home.write("index.xml", index + "</Tree>");
@@ -60,14 +61,17 @@ void listChannels(const TempDir& home, const std::vector<std::string>& names) {
 
 TEST(StoreFaults, OneBadFileNeverStopsTheIndexingOfTheOthers) {
     TempDir home;
-    listChannels(home, {"alpha", "delta", "kappa", "omega", "sigma", "huge"});
-    home.write("fav/garbled.xml", "<Tree><TreeNode Title=\"garbled");
+    std::string categories = "<TreeNode Title=\"坏的\" NodeSrc=\"/fav/garbled.xml\"/>";
     for (const char* name : {"alpha", "delta", "kappa", "omega", "sigma"}) {
         home.write(std::string("rss/") + name + ".xml", channelFile(name, 1));
         // Links whose files are gone lie among the categories.
         fs::create_symlink(home.file("gone.xml"),
-                           home.file(std::string("fav/") + name + "-gone.xml"));
+                           home.file(std::string("rss/") + name + "-gone.xml"));
+        categories +=
+            "<TreeNode Title=\"gone\" NodeSrc=\"/rss/" + std::string(name) + "-gone.xml\"/>";
     }
+    listChannels(home, {"alpha", "delta", "kappa", "omega", "sigma", "huge"}, categories);
+    home.write("fav/garbled.xml", "<Tree><TreeNode Title=\"garbled");
     home.write("rss/huge.xml", channelFile("huge", 1, std::string(50000, 'h')));
     store::Store db(home.path());
     // Stands for any text SQLite will not take in one piece.

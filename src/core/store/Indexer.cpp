@@ -184,25 +184,6 @@ std::vector<std::string> reindex(Store& store, Writer& writer, const std::string
     return content.targets;
 }
 
-// The user's own files: index.xml and the categories in fav/. Channel copies
-// (rss/, url/) count only while a file reached from these still names them:
-// the copy of a channel since removed, renamed or deleted with its category
-// is one the tree no longer shows.
-std::vector<std::string> startingFiles(const std::string& home) {
-    std::vector<std::string> paths{home + "/index.xml"};
-    std::error_code ec;
-    std::vector<std::string> found;
-    for (fs::directory_iterator it(home + "/fav", ec), end; !ec && it != end; it.increment(ec)) {
-        // Its own error for each entry: a dangling link must not end the listing.
-        std::error_code entryError;
-        if (it->path().extension() == ".xml" && it->is_regular_file(entryError))
-            found.push_back(it->path().string());
-    }
-    std::sort(found.begin(), found.end());
-    paths.insert(paths.end(), found.begin(), found.end());
-    return paths;
-}
-
 // The copies of the channels a file names, where the tree looks for them.
 // Read again at every update, whether the file changed or not: which copy
 // is a channel's depends on the copies there now (channels of one title get
@@ -249,9 +230,13 @@ class Batch {
 IndexReport updateFiles(Store& store, const std::atomic<bool>* stop) {
     IndexReport report;
     std::map<std::string, KnownFile> known = knownFiles(store.db());
-    std::vector<std::string> start = startingFiles(store.home());
-    std::deque<std::string> queue(start.begin(), start.end());
-    std::set<std::string> seen(start.begin(), start.end());
+    // The tree grows from index.xml: a category or a channel copy counts
+    // while a file reached from there names it. One removed from its
+    // category, deleted with it or renamed away is no longer shown by the
+    // tree, though its file stays on the disk.
+    std::string root = store.home() + "/index.xml";
+    std::deque<std::string> queue{root};
+    std::set<std::string> seen{root};
     Writer writer(store.db());
     Batch batch(store.db());
     while (!queue.empty()) {
