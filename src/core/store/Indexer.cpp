@@ -5,7 +5,6 @@
 #include "store/TreeFileItems.h"
 #include "tree/TreeFileChannels.h"
 
-#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <filesystem>
