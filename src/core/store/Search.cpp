@@ -76,11 +76,12 @@ const char* const kEntryKey =
 // Every match with what orders it, one row per entry. Matches are ranked
 // inside SQLite on keys alone; the text of a hit is read only for the page.
 // bm25 can be had only while the full-text query runs, so the matches are
-// made first and the copies counted over them.
-std::string matchesOf(const std::vector<std::string>& longWords, size_t shortWords) {
+// made first and, when some channel has two copies, counted over them.
+std::string matchesOf(const std::vector<std::string>& longWords, size_t shortWords,
+                      bool twoCopies) {
     std::string sql = std::string("WITH found AS MATERIALIZED (SELECT items.id AS id, ") +
-                      kTitleClass + " AS class, items.seconds AS seconds, " + kEntryKey +
-                      " AS entry, ";
+                      kTitleClass + " AS class, items.seconds AS seconds, " +
+                      (twoCopies ? kEntryKey : "0") + " AS entry, ";
     if (!longWords.empty())
         sql += "bm25(items_text, 5.0, 1.0, 1.0) AS score FROM items_text JOIN items ON "
                "items.id = items_text.rowid WHERE items_text MATCH ?";
@@ -89,8 +90,19 @@ std::string matchesOf(const std::vector<std::string>& longWords, size_t shortWor
     for (size_t i = 0; i < shortWords; ++i)
         sql += " AND (items.title LIKE ? ESCAPE '\\' OR items.body LIKE ? ESCAPE '\\'"
                " OR items.link LIKE ? ESCAPE '\\')";
+    if (!twoCopies)
+        return sql + "), matches AS (SELECT * FROM found) ";
     return sql + "), matches AS (SELECT * FROM (SELECT *, row_number() OVER (PARTITION BY entry "
                  "ORDER BY id) AS copy FROM found) WHERE copy = 1) ";
+}
+
+// Whether some channel has more than one copy indexed (one channel under
+// two titles): only then must its entries be counted once. Sorting every
+// match by its entry costs as much as ranking it.
+bool someChannelHasTwoCopies(Store& store) {
+    Statement twins(store.db(), "SELECT 1 FROM files WHERE channel <> '' "
+                                "GROUP BY channel HAVING count(*) > 1 LIMIT 1");
+    return twins.step();
 }
 
 // The total rides on each row of the page: the matches are found once.
@@ -159,7 +171,7 @@ SearchResult search(Store& store, const std::string& query, int64_t offset, int 
     SearchResult result;
     if (words.empty())
         return result;
-    std::string matches = matchesOf(longWords, shortWords.size());
+    std::string matches = matchesOf(longWords, shortWords.size(), someChannelHasTwoCopies(store));
     std::vector<std::string> values = boundWords(longWords, shortWords);
     if (limit > 0) {
         Statement select(store.db(), pageQuery(matches).c_str());
