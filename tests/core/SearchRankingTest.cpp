@@ -145,6 +145,40 @@ TEST(SearchRanking, OnlyCopiesTheTreeStillReachesAreFoundEachEntryOnce) {
     EXPECT_EQ(hits[0].file, home.dir.file("rss/新闻.xml"));
 }
 
+TEST(SearchRanking, ShortWordsAreFoundThroughCharacterPairsThatFollowTheRows) {
+    const std::string feed = "http://127.0.0.1:9/feed";
+    Home home(channelNode("新闻", feed));
+    home.dir.write("rss/新闻.xml", channelFile(feed, {{"长江大桥", "A股市场", ""},
+                                                      {"小桥流水", "A 股票 go", ""},
+                                                      {"江南", "Google 桥。通", ""}}));
+    store::Store db(home.dir.path());
+    store::updateIndex(db);
+    auto total = [&](const std::string& query) { return store::search(db, query, 0, 0).total; };
+    auto found = [&](const std::string& query) {
+        return titles(store::search(db, query, 0, 10).hits);
+    };
+    using Titles = std::vector<std::string>;
+    // One character anywhere in a run: first, inside, last, before punctuation.
+    EXPECT_EQ(total("桥"), 3);
+    EXPECT_EQ(total("江"), 2);
+    EXPECT_EQ(total("桥通"), 0);                 // punctuation parts the two
+    EXPECT_EQ(found("A股"), Titles{"长江大桥"}); // "A 股" holds both parts, not the word
+    EXPECT_EQ(total("go"), 2);                   // Latin words starting with it
+    EXPECT_EQ(found("大桥 江"), Titles{"长江大桥"});
+    EXPECT_EQ(found("长江大 桥"), Titles{"长江大桥"}); // trigrams and pairs together
+
+    // Every row is written again under the same ids: what they held must be gone.
+    fs::path copy = home.dir.file("rss/新闻.xml");
+    auto time = fs::last_write_time(copy);
+    home.dir.write("rss/新闻.xml", channelFile(feed, {{"海港", "", ""}, {"灯塔", "", ""}}));
+    fs::last_write_time(copy, time + std::chrono::seconds(2));
+    store::updateIndex(db);
+    EXPECT_EQ(total("桥"), 0);
+    EXPECT_EQ(total("go"), 0);
+    EXPECT_EQ(found("灯塔"), Titles{"灯塔"});
+    EXPECT_EQ(found("港"), Titles{"海港"});
+}
+
 TEST(SearchRanking, AFailedSearchThrowsAndSaysSoInChinese) {
     Home home(channelNode("新闻", "http://127.0.0.1:9/feed"));
     store::Store db(home.dir.path());

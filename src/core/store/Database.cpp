@@ -1,5 +1,7 @@
 #include "store/Database.h"
 
+#include "store/CharacterPairs.h"
+
 #include <sqlite3.h>
 
 namespace kelvor::store {
@@ -78,6 +80,7 @@ Database::Database(const std::string& path, Access access) {
     }
     // The window's connection and the indexing thread's share the file.
     sqlite3_busy_timeout(db_, 10000);
+    registerCharacterPairs(db_);
 }
 
 Database::~Database() {

@@ -39,31 +39,46 @@ CREATE TABLE readmarks(channel TEXT NOT NULL, entry TEXT NOT NULL, read INTEGER 
 // Hits are ranked by bm25, which reads each match's column sizes: without
 // them kept (columnsize=0) it would read and split the whole text of every
 // match again, ten times the cost of the search.
+//
+// Words of one or two characters, which trigrams cannot find, are looked up
+// in items_pairs (see CharacterPairs.h), written and deleted with the
+// trigram rows under the same rowids. It keeps no text (content='') and no
+// positions (detail=none): a short word is one token or the prefix of one.
 const std::string kFullText = R"(
 CREATE VIRTUAL TABLE items_text USING fts5(title, body, link, content='items',
                                            content_rowid='id', tokenize='trigram');
+CREATE VIRTUAL TABLE items_pairs USING fts5(words, content='', detail=none,
+                                            tokenize='unicode61');
 CREATE TRIGGER items_added AFTER INSERT ON items BEGIN
   INSERT INTO items_text(rowid, title, body, link) VALUES (new.id, new.title, new.body, new.link);
+  INSERT INTO items_pairs(rowid, words)
+  VALUES (new.id, character_pairs(new.title, new.body, new.link));
 END;
 CREATE TRIGGER items_removed AFTER DELETE ON items BEGIN
   INSERT INTO items_text(items_text, rowid, title, body, link)
   VALUES ('delete', old.id, old.title, old.body, old.link);
+  INSERT INTO items_pairs(items_pairs, rowid, words)
+  VALUES ('delete', old.id, character_pairs(old.title, old.body, old.link));
 END;
 )";
+
+// Every upgrade so far starts the index again: the old one goes, whichever
+// of its tables the version had.
+const std::string kDropIndex =
+    "DROP TRIGGER IF EXISTS items_added; DROP TRIGGER IF EXISTS items_removed;"
+    "DROP TABLE IF EXISTS items_text; DROP TABLE IF EXISTS items_pairs;"
+    "DELETE FROM items; DELETE FROM files;";
 
 // kUpgrades[v - 1] takes a database from version v to v + 1. An upgrade
 // keeps the read marks; the index may start again empty and fill from the
 // files on the next update, as after a rebuild.
 const std::vector<std::string> kUpgrades = {
     // 1 -> 2: the full-text index without column sizes.
-    "DROP TRIGGER items_added; DROP TRIGGER items_removed; DROP TABLE items_text;"
-    "DELETE FROM items; DELETE FROM files;" +
-        kFullText,
+    kDropIndex + kFullText,
     // 2 -> 3: column sizes for ranking, and the entry's time for ordering.
-    "DROP TRIGGER items_added; DROP TRIGGER items_removed; DROP TABLE items_text;"
-    "DELETE FROM items; DELETE FROM files;"
-    "ALTER TABLE items ADD COLUMN seconds INTEGER NOT NULL DEFAULT 0;" +
-        kFullText,
+    kDropIndex + "ALTER TABLE items ADD COLUMN seconds INTEGER NOT NULL DEFAULT 0;" + kFullText,
+    // 3 -> 4: the index of character pairs for short words.
+    kDropIndex + kFullText,
 };
 
 int versionOf(Database& db) {

@@ -1,5 +1,7 @@
 #include "store/Search.h"
 
+#include "store/CharacterPairs.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -73,21 +75,51 @@ const char* const kTitleClass =
 const char* const kEntryKey =
     "CASE WHEN items.channel = '' THEN items.id ELSE items.channel || x'0a' || items.entry END";
 
+// How the words of a query are found: words of three characters or more by
+// trigrams, shorter ones in the pairs index, and those the pairs index can
+// only narrow down (or not at all) on the text itself.
+struct Lookup {
+    std::vector<std::string> longWords;
+    std::string pairs;                // the FTS5 expression over items_pairs; empty: none
+    std::vector<std::string> scanned; // matched with LIKE
+};
+
+Lookup lookupOf(const std::vector<std::string>& words) {
+    Lookup lookup;
+    for (const auto& word : words) {
+        if (utf8Length(word) >= 3) {
+            lookup.longWords.push_back(word);
+            continue;
+        }
+        PairsQuery query = pairsQuery(word);
+        if (!query.match.empty())
+            lookup.pairs += (lookup.pairs.empty() ? "(" : " AND (") + query.match + ")";
+        if (!query.exact)
+            lookup.scanned.push_back(word);
+    }
+    return lookup;
+}
+
 // Every match with what orders it, one row per entry. Matches are ranked
 // inside SQLite on keys alone; the text of a hit is read only for the page.
 // bm25 can be had only while the full-text query runs, so the matches are
 // made first and, when some channel has two copies, counted over them.
-std::string matchesOf(const std::vector<std::string>& longWords, size_t shortWords,
-                      bool twoCopies) {
+std::string matchesOf(const Lookup& lookup, bool twoCopies) {
     std::string sql = std::string("WITH found AS MATERIALIZED (SELECT items.id AS id, ") +
                       kTitleClass + " AS class, items.seconds AS seconds, " +
                       (twoCopies ? kEntryKey : "0") + " AS entry, ";
-    if (!longWords.empty())
+    if (!lookup.longWords.empty()) {
         sql += "bm25(items_text, 5.0, 1.0, 1.0) AS score FROM items_text JOIN items ON "
                "items.id = items_text.rowid WHERE items_text MATCH ?";
-    else
+        if (!lookup.pairs.empty())
+            sql += " AND items.id IN (SELECT rowid FROM items_pairs WHERE items_pairs MATCH ?)";
+    } else if (!lookup.pairs.empty()) {
+        sql += "0 AS score FROM items_pairs JOIN items ON items.id = items_pairs.rowid "
+               "WHERE items_pairs MATCH ?";
+    } else {
         sql += "0 AS score FROM items WHERE 1";
-    for (size_t i = 0; i < shortWords; ++i)
+    }
+    for (size_t i = 0; i < lookup.scanned.size(); ++i)
         sql += " AND (items.title LIKE ? ESCAPE '\\' OR items.body LIKE ? ESCAPE '\\'"
                " OR items.link LIKE ? ESCAPE '\\')";
     if (!twoCopies)
@@ -113,17 +145,18 @@ std::string pageQuery(const std::string& matches) {
            " ORDER BY page.class, page.score, page.seconds DESC, page.id";
 }
 
-// The words of the query, as they are bound after ?1.
-std::vector<std::string> boundWords(const std::vector<std::string>& longWords,
-                                    const std::vector<std::string>& shortWords) {
+// The values bound after ?1, in the order matchesOf asks for them.
+std::vector<std::string> boundValues(const Lookup& lookup) {
     std::vector<std::string> values;
-    if (!longWords.empty()) {
+    if (!lookup.longWords.empty()) {
         std::string match;
-        for (const auto& word : longWords)
+        for (const auto& word : lookup.longWords)
             match += (match.empty() ? "" : " ") + quotedPhrase(word);
         values.push_back(match);
     }
-    for (const auto& word : shortWords)
+    if (!lookup.pairs.empty())
+        values.push_back(lookup.pairs);
+    for (const auto& word : lookup.scanned)
         for (int column = 0; column < 3; ++column)
             values.push_back(likePattern(word));
     return values;
@@ -162,17 +195,15 @@ std::vector<std::string> queryWords(const std::string& query) {
 
 SearchResult search(Store& store, const std::string& query, int64_t offset, int limit) {
     std::vector<std::string> words = queryWords(query);
-    std::vector<std::string> longWords, shortWords;
     std::string phrase;
-    for (const auto& word : words) {
-        (utf8Length(word) >= 3 ? longWords : shortWords).push_back(word);
+    for (const auto& word : words)
         phrase += (phrase.empty() ? "" : " ") + lowerAscii(word);
-    }
     SearchResult result;
     if (words.empty())
         return result;
-    std::string matches = matchesOf(longWords, shortWords.size(), someChannelHasTwoCopies(store));
-    std::vector<std::string> values = boundWords(longWords, shortWords);
+    Lookup lookup = lookupOf(words);
+    std::string matches = matchesOf(lookup, someChannelHasTwoCopies(store));
+    std::vector<std::string> values = boundValues(lookup);
     if (limit > 0) {
         Statement select(store.db(), pageQuery(matches).c_str());
         int index = bindAll(select, phrase, values);
