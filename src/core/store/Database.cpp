@@ -1,6 +1,7 @@
 #include "store/Database.h"
 
 #include "store/CharacterPairs.h"
+#include "store/TermRank.h"
 
 #include <sqlite3.h>
 
@@ -81,6 +82,7 @@ Database::Database(const std::string& path, Access access) {
     // The window's connection and the indexing thread's share the file.
     sqlite3_busy_timeout(db_, 10000);
     registerCharacterPairs(db_);
+    registerTermRank(db_);
 }
 
 Database::~Database() {

@@ -65,10 +65,10 @@ const char* const kColumns =
     "items.channel, items.entry";
 
 // The title's rank: 0 the query itself, 1 holding it as a phrase, 2 neither
-// (?1 is the query, its words one space apart, in lower case).
+// (?1 is the query, its words one space apart, in lower case; item_keys
+// holds the titles in lower case).
 const char* const kTitleClass =
-    "CASE WHEN trim(lower(items.title)) = ?1 THEN 0 WHEN instr(lower(items.title), ?1) > 0 "
-    "THEN 1 ELSE 2 END";
+    "CASE WHEN trim(keys.title) = ?1 THEN 0 WHEN instr(keys.title, ?1) > 0 THEN 1 ELSE 2 END";
 
 // An entry of a channel (the channel and entry keys) counts once however
 // many copies hold it; the first copy indexed stands for it.
@@ -101,24 +101,33 @@ Lookup lookupOf(const std::vector<std::string>& words) {
 }
 
 // Every match with what orders it, one row per entry. Matches are ranked
-// inside SQLite on keys alone; the text of a hit is read only for the page.
-// bm25 can be had only while the full-text query runs, so the matches are
+// inside SQLite on keys alone, read from item_keys: an item's row is
+// read only for the page, or when the query or the copies need its text.
+// The rank can be had only while the full-text query runs, so the matches are
 // made first and, when some channel has two copies, counted over them.
 std::string matchesOf(const Lookup& lookup, bool twoCopies) {
-    std::string sql = std::string("WITH found AS MATERIALIZED (SELECT items.id AS id, ") +
-                      kTitleClass + " AS class, items.seconds AS seconds, " +
+    std::string sql = std::string("WITH found AS MATERIALIZED (SELECT keys.id AS id, ") +
+                      kTitleClass + " AS class, keys.seconds AS seconds, " +
                       (twoCopies ? kEntryKey : "0") + " AS entry, ";
+    std::string keys = " JOIN item_keys AS keys ON keys.id = ";
     if (!lookup.longWords.empty()) {
-        sql += "bm25(items_text, 5.0, 1.0, 1.0) AS score FROM items_text JOIN items ON "
-               "items.id = items_text.rowid WHERE items_text MATCH ?";
-        if (!lookup.pairs.empty())
-            sql += " AND items.id IN (SELECT rowid FROM items_pairs WHERE items_pairs MATCH ?)";
+        sql += "term_rank(items_text, 5.0, 1.0, 1.0) AS score FROM items_text" + keys +
+               "items_text.rowid";
     } else if (!lookup.pairs.empty()) {
-        sql += "0 AS score FROM items_pairs JOIN items ON items.id = items_pairs.rowid "
-               "WHERE items_pairs MATCH ?";
+        sql += "0 AS score FROM items_pairs" + keys + "items_pairs.rowid";
     } else {
-        sql += "0 AS score FROM items WHERE 1";
+        sql += "0 AS score FROM item_keys AS keys";
     }
+    if (twoCopies || !lookup.scanned.empty())
+        sql += " JOIN items ON items.id = keys.id";
+    if (!lookup.longWords.empty())
+        sql += " WHERE items_text MATCH ?";
+    else if (!lookup.pairs.empty())
+        sql += " WHERE items_pairs MATCH ?";
+    else
+        sql += " WHERE 1";
+    if (!lookup.longWords.empty() && !lookup.pairs.empty())
+        sql += " AND keys.id IN (SELECT rowid FROM items_pairs WHERE items_pairs MATCH ?)";
     for (size_t i = 0; i < lookup.scanned.size(); ++i)
         sql += " AND (items.title LIKE ? ESCAPE '\\' OR items.body LIKE ? ESCAPE '\\'"
                " OR items.link LIKE ? ESCAPE '\\')";

@@ -33,9 +33,9 @@ constexpr int kSearchPage = 100;
 // word. An entry held by two copies of its channel is one hit.
 //
 // First come the items whose title is the query, then those whose title
-// holds it as a phrase, then the rest by relevance (bm25, the title counting
-// most), newest first among equals. The hits returned are those from
-// `offset` on, at most `limit` of them. Throws StoreError when the index
+// holds it as a phrase, then the rest by relevance (bm25 without the inverse
+// document frequency, see TermRank.h; the title counting most), newest first among equals. The hits
+// returned are those from `offset` on, at most `limit` of them. Throws StoreError when the index
 // cannot be read: a failed search is no empty one.
 SearchResult search(Store& store, const std::string& query, int64_t offset = 0,
                     int limit = kSearchPage);
