@@ -87,6 +87,13 @@ TEST(SearchRanking, TheTitleThatIsTheQueryComesFirstThenRelevanceThenTheNewest) 
                                                 {{"plain", "deep sky field guide", ""},
                                                  {"field notes", "deep sky guide", ""}}));
     EXPECT_EQ(titles(other.find("deep field")), (std::vector<std::string>{"field notes", "plain"}));
+
+    // Two mentions weigh more than one in a text of the same length.
+    Home third(channelNode("新闻", "http://127.0.0.1:9/feed"));
+    third.dir.write("rss/新闻.xml",
+                    channelFile("http://127.0.0.1:9/feed", {{"one", "comet aaaaa dust", ""},
+                                                            {"two", "comet comet dust", ""}}));
+    EXPECT_EQ(titles(third.find("comet")), (std::vector<std::string>{"two", "one"}));
 }
 
 TEST(SearchRanking, EveryHitIsCountedAndReachedPageByPage) {

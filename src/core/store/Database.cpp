@@ -147,6 +147,10 @@ int64_t Statement::integer(int column) const {
     return sqlite3_column_int64(stmt_, column);
 }
 
+double Statement::real(int column) const {
+    return sqlite3_column_double(stmt_, column);
+}
+
 // Inside a transaction already (a batch of files), a savepoint: its rollback
 // undoes only its own part.
 Transaction::Transaction(Database& db)

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstddef>
+#include <unordered_map>
 
 namespace kelvor::store {
 namespace {
@@ -100,24 +102,19 @@ Lookup lookupOf(const std::vector<std::string>& words) {
     return lookup;
 }
 
-// Every match with what orders it, one row per entry. Matches are ranked
-// inside SQLite on keys alone, read from item_keys: an item's row is
-// read only for the page, or when the query or the copies need its text.
-// The rank can be had only while the full-text query runs, so the matches are
-// made first and, when some channel has two copies, counted over them.
+// Every match with what orders it, in one pass read from item_keys: an
+// item's row is read only for the page, or when the query or the copies
+// need its text. The rank can be had only while the full-text query runs.
 std::string matchesOf(const Lookup& lookup, bool twoCopies) {
-    std::string sql = std::string("WITH found AS MATERIALIZED (SELECT keys.id AS id, ") +
-                      kTitleClass + " AS class, keys.seconds AS seconds, " +
-                      (twoCopies ? kEntryKey : "0") + " AS entry, ";
+    std::string sql = std::string("SELECT keys.id, ") + kTitleClass + ", keys.seconds, " +
+                      (twoCopies ? kEntryKey : "''") + ", ";
     std::string keys = " JOIN item_keys AS keys ON keys.id = ";
-    if (!lookup.longWords.empty()) {
-        sql += "term_rank(items_text, 5.0, 1.0, 1.0) AS score FROM items_text" + keys +
-               "items_text.rowid";
-    } else if (!lookup.pairs.empty()) {
-        sql += "0 AS score FROM items_pairs" + keys + "items_pairs.rowid";
-    } else {
-        sql += "0 AS score FROM item_keys AS keys";
-    }
+    if (!lookup.longWords.empty())
+        sql += "term_rank(items_text, 5.0, 1.0, 1.0) FROM items_text" + keys + "items_text.rowid";
+    else if (!lookup.pairs.empty())
+        sql += "0 FROM items_pairs" + keys + "items_pairs.rowid";
+    else
+        sql += "0 FROM item_keys AS keys";
     if (twoCopies || !lookup.scanned.empty())
         sql += " JOIN items ON items.id = keys.id";
     if (!lookup.longWords.empty())
@@ -131,27 +128,45 @@ std::string matchesOf(const Lookup& lookup, bool twoCopies) {
     for (size_t i = 0; i < lookup.scanned.size(); ++i)
         sql += " AND (items.title LIKE ? ESCAPE '\\' OR items.body LIKE ? ESCAPE '\\'"
                " OR items.link LIKE ? ESCAPE '\\')";
-    if (!twoCopies)
-        return sql + "), matches AS (SELECT * FROM found) ";
-    return sql + "), matches AS (SELECT * FROM (SELECT *, row_number() OVER (PARTITION BY entry "
-                 "ORDER BY id) AS copy FROM found) WHERE copy = 1) ";
+    return sql;
+}
+
+struct Match {
+    int64_t id = 0;
+    int64_t titleClass = 0;
+    int64_t seconds = 0;
+    double score = 0;
+    bool operator<(const Match& other) const {
+        if (titleClass != other.titleClass)
+            return titleClass < other.titleClass;
+        if (score != other.score)
+            return score < other.score;
+        if (seconds != other.seconds)
+            return seconds > other.seconds;
+        return id < other.id;
+    }
+};
+
+// One match per entry: the copy indexed first (the lowest id) stands for it.
+void keepFirstCopies(std::vector<Match>& matches, const std::vector<std::string>& entries) {
+    std::unordered_map<std::string, size_t> first;
+    std::vector<Match> kept;
+    for (size_t i = 0; i < matches.size(); ++i) {
+        auto [at, added] = first.emplace(entries[i], kept.size());
+        if (added)
+            kept.push_back(matches[i]);
+        else if (matches[i].id < kept[at->second].id)
+            kept[at->second] = matches[i];
+    }
+    matches.swap(kept);
 }
 
 // Whether some channel has more than one copy indexed (one channel under
-// two titles): only then must its entries be counted once. Sorting every
-// match by its entry costs as much as ranking it.
+// two titles): only then must its entries be counted once.
 bool someChannelHasTwoCopies(Store& store) {
     Statement twins(store.db(), "SELECT 1 FROM files WHERE channel <> '' "
                                 "GROUP BY channel HAVING count(*) > 1 LIMIT 1");
     return twins.step();
-}
-
-// The total rides on each row of the page: the matches are found once.
-std::string pageQuery(const std::string& matches) {
-    return matches + "SELECT " + kColumns + ", (SELECT count(*) FROM matches)" +
-           " FROM (SELECT * FROM matches ORDER BY class, score, seconds DESC, id LIMIT ? OFFSET ?)"
-           " AS page JOIN items ON items.id = page.id"
-           " ORDER BY page.class, page.score, page.seconds DESC, page.id";
 }
 
 // The values bound after ?1, in the order matchesOf asks for them.
@@ -211,25 +226,34 @@ SearchResult search(Store& store, const std::string& query, int64_t offset, int 
     if (words.empty())
         return result;
     Lookup lookup = lookupOf(words);
-    std::string matches = matchesOf(lookup, someChannelHasTwoCopies(store));
-    std::vector<std::string> values = boundValues(lookup);
-    if (limit > 0) {
-        Statement select(store.db(), pageQuery(matches).c_str());
-        int index = bindAll(select, phrase, values);
-        select.bind(index, static_cast<int64_t>(limit))
-            .bind(index + 1, std::max<int64_t>(offset, 0));
-        while (select.step()) {
-            result.hits.push_back({select.text(0), select.text(1), select.text(2),
-                                   snippetOf(select.text(3), words), select.text(4), select.text(5),
-                                   select.text(6), select.text(7), select.text(8)});
-            result.total = select.integer(9);
-        }
+    bool twoCopies = someChannelHasTwoCopies(store);
+    Statement select(store.db(), matchesOf(lookup, twoCopies).c_str());
+    bindAll(select, phrase, boundValues(lookup));
+    std::vector<Match> matches;
+    std::vector<std::string> entries;
+    while (select.step()) {
+        matches.push_back(
+            {select.integer(0), select.integer(1), select.integer(2), select.real(4)});
+        if (twoCopies)
+            entries.push_back(select.text(3));
     }
-    if (result.hits.empty()) { // a page past the end, or none asked for
-        Statement count(store.db(), (matches + "SELECT count(*) FROM matches").c_str());
-        bindAll(count, phrase, values);
-        count.step();
-        result.total = count.integer(0);
+    if (twoCopies)
+        keepFirstCopies(matches, entries);
+    result.total = static_cast<int64_t>(matches.size());
+    // Only the page and what comes before it are put in order.
+    size_t from = static_cast<size_t>(std::clamp<int64_t>(offset, 0, result.total));
+    size_t to = std::min(matches.size(), from + static_cast<size_t>(std::max(limit, 0)));
+    std::partial_sort(matches.begin(), matches.begin() + static_cast<std::ptrdiff_t>(to),
+                      matches.end());
+    Statement item(store.db(),
+                   (std::string("SELECT ") + kColumns + " FROM items WHERE id = ?").c_str());
+    for (size_t i = from; i < to; ++i) {
+        item.bind(1, matches[i].id);
+        if (item.step())
+            result.hits.push_back({item.text(0), item.text(1), item.text(2),
+                                   snippetOf(item.text(3), words), item.text(4), item.text(5),
+                                   item.text(6), item.text(7), item.text(8)});
+        item.reset();
     }
     return result;
 }
