@@ -34,9 +34,12 @@ std::string likePattern(const std::string& word) {
     return pattern + "%";
 }
 
+// Without the locale's tolower: the text of every hit on the page is
+// lowered for its snippet, and the call showed in the profile of a search.
 std::string lowerAscii(std::string text) {
     for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     return text;
 }
 
