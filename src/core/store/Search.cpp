@@ -113,7 +113,8 @@ std::string matchesOf(const Lookup& lookup, bool twoCopies) {
                       (twoCopies ? kEntryKey : "''") + ", ";
     std::string keys = " JOIN item_keys AS keys ON keys.id = ";
     if (!lookup.longWords.empty())
-        sql += "term_rank(items_text, 5.0, 1.0, 1.0) FROM items_text" + keys + "items_text.rowid";
+        sql += "term_rank(items_text, keys.tokens, 5.0, 1.0, 1.0) FROM items_text" + keys +
+               "items_text.rowid";
     else if (!lookup.pairs.empty())
         sql += "0 FROM items_pairs" + keys + "items_pairs.rowid";
     else

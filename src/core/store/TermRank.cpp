@@ -2,8 +2,7 @@
 
 #include <sqlite3.h>
 
-#include <cstddef>
-#include <vector>
+#include <algorithm>
 
 namespace kelvor::store {
 namespace {
@@ -24,29 +23,36 @@ double averageLength(const Fts5ExtensionApi* api, Fts5Context* fts) {
     return *average;
 }
 
+// The weight of each phrase's instances, for queries of up to this many
+// words: past it, the rest count as the last.
+constexpr int kPhrases = 16;
+
 void termRank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context, int count,
-              sqlite3_value** weights) {
+              sqlite3_value** values) {
+    if (count < 1) {
+        sqlite3_result_error(context, "term_rank: the row's length in tokens is missing", -1);
+        return;
+    }
     double average = averageLength(api, fts);
-    std::vector<double> frequency(static_cast<size_t>(api->xPhraseCount(fts)), 0.0);
+    double frequency[kPhrases] = {};
+    int phrases = std::min(api->xPhraseCount(fts), kPhrases);
     int instances = 0;
     int rc = api->xInstCount(fts, &instances);
     for (int i = 0; rc == SQLITE_OK && i < instances; ++i) {
         int phrase = 0, column = 0, offset = 0;
         rc = api->xInst(fts, i, &phrase, &column, &offset);
-        frequency[static_cast<size_t>(phrase)] +=
-            column < count ? sqlite3_value_double(weights[column]) : 1.0;
+        frequency[std::min(phrase, kPhrases - 1)] +=
+            column + 1 < count ? sqlite3_value_double(values[column + 1]) : 1.0;
     }
-    int length = 0;
-    if (rc == SQLITE_OK)
-        rc = api->xColumnSize(fts, -1, &length);
     if (rc != SQLITE_OK) {
         sqlite3_result_error_code(context, rc);
         return;
     }
+    double length = sqlite3_value_double(values[0]);
     double norm = kSaturation * (1 - kLengthWeight + kLengthWeight * length / average);
     double score = 0;
-    for (double f : frequency)
-        score += f * (kSaturation + 1) / (f + norm);
+    for (int i = 0; i < phrases; ++i)
+        score += frequency[i] * (kSaturation + 1) / (frequency[i] + norm);
     sqlite3_result_double(context, -score);
 }
 

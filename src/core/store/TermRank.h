@@ -5,7 +5,9 @@ struct sqlite3;
 
 namespace kelvor::store {
 
-// term_rank(table, weight, ...) on this connection's FTS5 tables: bm25
+// term_rank(table, tokens, weight, ...) on this connection's FTS5 tables,
+// `tokens` being the row's length in tokens, the weights those of its
+// columns: bm25
 // without the inverse document frequency. Every hit holds every word of the
 // query, so that weight only tilts one word against another, and bm25 pays
 // for it with a second pass over each word's matches before the first row.
