@@ -5,6 +5,7 @@
 #include "platform/ThreadPriority.h"
 #include "store/Indexer.h"
 #include "store/ReadMarks.h"
+#include "store/Schema.h"
 #include "store/Search.h"
 #include "store/Store.h"
 #include "store/StoreWorker.h"
@@ -225,4 +226,19 @@ PRAGMA user_version=1;)");
     EXPECT_EQ(titles(db, "ha"), (Titles{"alpha", "beta"})); // the short-word path too
     EXPECT_TRUE(store::isRead(db, kFeed, "http://n.test/beta"));
     EXPECT_EQ(store::unreadCount(db, kFeed), 1);
+}
+
+TEST(Schema, TheVersionBeforeIsUpgradedAndItsIndexBuiltAgain) {
+    Home home;
+    {
+        store::Store db(home.dir.path());
+        store::updateIndex(db);
+        db.db().exec("PRAGMA user_version=" + std::to_string(store::kSchemaVersion - 1));
+    }
+    store::Store db(home.dir.path());
+    EXPECT_EQ(db.outcome(), store::OpenOutcome::Upgraded);
+    EXPECT_EQ(titles(db, "ha"), Titles{}); // the index starts again from the files
+    store::updateIndex(db);
+    EXPECT_EQ(titles(db, "ha"), (Titles{"alpha", "beta"}));
+    EXPECT_EQ(titles(db, "harbour"), (Titles{"alpha", "beta"}));
 }
