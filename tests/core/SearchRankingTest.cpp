@@ -174,13 +174,15 @@ TEST(SearchRanking, ShortWordsAreFoundThroughCharacterPairsThatFollowTheRows) {
     EXPECT_EQ(found("大桥 江"), Titles{"长江大桥"});
     EXPECT_EQ(found("长江大 桥"), Titles{"长江大桥"}); // trigrams and pairs together
     // Signs the words of the index leave out are looked for in the text.
-    home.dir.write("notes.xml", "<Tree><TreeNode Title=\"C# 入门\"/><TreeNode Title=\"C语言\"/>"
-                                "<TreeNode Title=\"C++ 手册\"/></Tree>");
+    home.dir.write("notes.xml",
+                   "<Tree><TreeNode Title=\"C# 入门\"/><TreeNode Title=\"C语言\"/>"
+                   "<TreeNode Title=\"C++ 手册\"/><TreeNode Title=\"カレー・ライス\"/></Tree>");
     home.dir.write("index.xml", "<Tree>" + channelNode("新闻", feed) +
                                     "<TreeNode Title=\"笔记\" NodeSrc=\"/notes.xml\"/></Tree>");
     store::updateIndex(db);
     EXPECT_EQ(found("c#"), Titles{"C# 入门"});
     EXPECT_EQ(found("++"), Titles{"C++ 手册"});
+    EXPECT_EQ(found("・"), Titles{"カレー・ライス"});
     EXPECT_EQ(total("c"), 3);
 
     // Every row is written again under the same ids: what they held must be gone.

@@ -32,11 +32,16 @@ Character decode(const std::string& text, size_t at) {
     return {code, size};
 }
 
-// Scripts written without spaces between words (and Hangul, whose words
-// take endings); their punctuation (U+3000 to U+303F) separates.
+// The letters of scripts written without spaces between words (and Hangul,
+// whose words take endings). Their punctuation and symbols (U+3000 to
+// U+303F, the middle dot, the radicals) are left out: unicode61 drops them,
+// so a query for one must look in the text instead.
 bool pairedScript(char32_t c) {
-    return (c >= 0x2E80 && c <= 0x2FDF) || (c >= 0x3040 && c <= 0x31FF) ||
-           (c >= 0x3400 && c <= 0x9FFF) || (c >= 0xA960 && c <= 0xA97F) ||
+    return (c >= 0x3041 && c <= 0x3096) || (c >= 0x309D && c <= 0x309F) ||
+           (c >= 0x30A1 && c <= 0x30FA) || (c >= 0x30FC && c <= 0x30FF) ||
+           (c >= 0x3105 && c <= 0x312F) || (c >= 0x31A0 && c <= 0x31BF) ||
+           (c >= 0x31F0 && c <= 0x31FF) || (c >= 0x3400 && c <= 0x4DBF) ||
+           (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA960 && c <= 0xA97F) ||
            (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xF900 && c <= 0xFAFF) ||
            (c >= 0x20000 && c <= 0x3FFFF);
 }

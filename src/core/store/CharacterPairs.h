@@ -12,7 +12,9 @@ namespace kelvor::store {
 // The text as the pairs index takes it: each run of CJK characters becomes
 // its overlapping pairs and then its last character alone, so that every
 // character starts some token; the rest is left for unicode61 to split.
-// "长江大桥 go" gives " 长江 江大 大桥 桥 go".
+// "长江大桥 go" gives " 长江 江大 大桥 桥 go". Whatever changes what it
+// gives needs a new schema version: a row leaves the index with the tokens
+// this gives for its text now, which must be those it went in with.
 std::string characterPairs(const std::string& text);
 
 struct PairsQuery {
