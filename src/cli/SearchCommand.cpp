@@ -4,6 +4,7 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "platform/HomeFolder.h"
+#include "store/Database.h"
 #include "store/Indexer.h"
 #include "store/Repair.h"
 #include "store/Search.h"
@@ -11,21 +12,24 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace kelvor::cli {
 namespace {
 
 const char* const kUsage =
-    "usage: kelvor-tool search QUERY [--home DIR] [--limit N]\n"
+    "usage: kelvor-tool search QUERY [--home DIR] [--limit N] [--offset N]\n"
     "\n"
     "Finds the items of the home folder's tree files (index.xml, fav/, the files\n"
     "they name) and cached channels (rss/, url/) whose title, description or\n"
     "link holds every word of QUERY. Files changed since the last search are\n"
-    "indexed again first. Prints one hit per line: title, link and where the\n"
-    "item is, separated by tabs.\n"
+    "indexed again first. Prints one hit per line, best first: title, link and\n"
+    "where the item is, separated by tabs; then, on standard error, how many\n"
+    "hits there are in all. A search that fails says why and exits with 1.\n"
     "\n"
     "  --home DIR   the home folder (default: $KELVOR_HOME, else ~/.local/share/Kelvor)\n"
-    "  --limit N    print at most N hits (default 50)\n";
+    "  --limit N    print at most N hits (default 50)\n"
+    "  --offset N   leave out the first N hits (default 0), for the next page\n";
 
 std::string chooseHome(const Arguments& parsed) {
     if (!parsed.value("home").empty())
@@ -42,20 +46,35 @@ std::string field(std::string text) {
     return text;
 }
 
+// "--name N" as a number of at least `least`; nullopt when it is none.
+std::optional<long> countOption(const Arguments& parsed, const char* name, const char* fallback,
+                                long least) {
+    char* end = nullptr;
+    std::string text = parsed.value(name, fallback);
+    long count = std::strtol(text.c_str(), &end, 10);
+    if (end == text.c_str() || *end != '\0' || count < least)
+        return std::nullopt;
+    return count;
+}
+
 } // namespace
 
 int runSearch(const std::vector<std::string>& args) {
     Arguments parsed;
-    if (auto exitCode =
-            parseCommandArguments(args, {"home", "limit"}, {}, "search", "QUERY", kUsage, parsed))
+    if (auto exitCode = parseCommandArguments(args, {"home", "limit", "offset"}, {}, "search",
+                                              "QUERY", kUsage, parsed))
         return *exitCode;
-    char* end = nullptr;
-    std::string limitText = parsed.value("limit", "50");
-    long limit = std::strtol(limitText.c_str(), &end, 10);
-    if (end == limitText.c_str() || *end != '\0' || limit < 1)
+    std::optional<long> limit = countOption(parsed, "limit", "50", 1);
+    if (!limit)
         return usageError("search", "--limit needs a positive number", kUsage);
+    std::optional<long> offset = countOption(parsed, "offset", "0", 0);
+    if (!offset)
+        return usageError("search", "--offset needs a number of hits", kUsage);
     try {
         store::Store store(chooseHome(parsed));
+        // Channel copies are indexed while the tree reaches them, which it
+        // does from the program's home folder.
+        platform::setProgramFolder(store.home());
         if (!store::storeNotice(store).empty())
             std::fprintf(stderr, "kelvor-tool search: %s\n", store::storeNotice(store).c_str());
         // Damage found anywhere on the way rebuilds the store, which is then
@@ -70,14 +89,20 @@ int runSearch(const std::vector<std::string>& args) {
                 std::fprintf(stderr, "kelvor-tool search: %s\n",
                              store::indexProblemText(error).c_str());
             }
-            return store::search(db, parsed.positional[0], int(limit));
+            return store::search(db, parsed.positional[0], *offset, int(*limit));
         };
-        for (const store::Hit& hit : store::repairing(store, updateAndFind))
+        store::SearchResult found = store::repairing(store, updateAndFind);
+        for (const store::Hit& hit : found.hits)
             std::printf("%s\t%s\t%s\n", field(hit.title).c_str(), field(hit.link).c_str(),
                         field(hit.place).c_str());
-    } catch (const store::StoreError& error) {
-        std::fprintf(stderr, "kelvor-tool search: %s (%s)\n",
-                     store::indexProblemText(error).c_str(), error.what());
+        std::fflush(stdout);
+        std::fprintf(stderr, "共 %lld 项", static_cast<long long>(found.total));
+        if (!found.hits.empty())
+            std::fprintf(stderr, "，这里是第 %ld–%ld 项", *offset + 1,
+                         *offset + static_cast<long>(found.hits.size()));
+        std::fprintf(stderr, "\n");
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "kelvor-tool search: %s\n", store::searchProblemText(error).c_str());
         return 1;
     }
     return 0;

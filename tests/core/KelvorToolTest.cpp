@@ -1,5 +1,6 @@
 // kelvor-tool as a user runs it: the real binary against a real server.
 #include "platform/XmlDom.h"
+#include "store/Database.h"
 #include "support/HttpServer.h"
 #include "support/TempDir.h"
 
@@ -269,7 +270,8 @@ TEST(KelvorTool, ChannelListsAndBookmarksGoInAndOut) {
 
 TEST(KelvorTool, SearchFindsLinksNotesAndChannelsAndFollowsEdits) {
     TempDir home;
-    home.write("index.xml", "<Tree><TreeNode Title=\"收藏\" NodeSrc=\"/fav/a.xml\"/></Tree>");
+    home.write("index.xml", "<Tree><TreeNode Title=\"收藏\" NodeSrc=\"/fav/a.xml\"/>"
+                            "<TreeNode Title=\"c\" Rss=\"http://f.test/\"/></Tree>");
     std::string category =
         "<Tree Type=\"fav\" Title=\"我的收藏\">"
         "<TreeNode Title=\"天气预报\" Href=\"http://w.test/\"/>"
@@ -302,4 +304,30 @@ TEST(KelvorTool, SearchFindsLinksNotesAndChannelsAndFollowsEdits) {
     EXPECT_EQ(rebuilt.out, "多云转晴\thttp://w.test/\t我的收藏\n");
     EXPECT_TRUE(std::filesystem::exists(home.file("kelvor.db.broken")));
     EXPECT_EQ(tool({"search", "x", "--limit", "none", "--home", home.path()}).exitCode, 2);
+}
+
+TEST(KelvorToolSearch, SaysHowManyHitsThereAreGivesTheNextPageAndSaysWhenItFailed) {
+    TempDir home;
+    std::string notes = "<Tree Type=\"fav\" Title=\"我的收藏\">";
+    for (int i = 0; i < 5; ++i)
+        notes += "<TreeNode Title=\"comet " + std::to_string(i) + "\"/>";
+    home.write("index.xml", "<Tree><TreeNode Title=\"收藏\" NodeSrc=\"/fav/a.xml\"/></Tree>");
+    home.write("fav/a.xml", notes + "</Tree>");
+
+    ToolRun first = tool({"search", "comet", "--limit", "2", "--home", home.path()});
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_EQ(first.out, "comet 0\t\t我的收藏\ncomet 1\t\t我的收藏\n");
+    EXPECT_NE(first.err.find("共 5 项"), std::string::npos) << first.err;
+    ToolRun last =
+        tool({"search", "comet", "--limit", "2", "--offset", "4", "--home", home.path()});
+    EXPECT_EQ(last.out, "comet 4\t\t我的收藏\n");
+    EXPECT_EQ(tool({"search", "comet", "--offset", "-1", "--home", home.path()}).exitCode, 2);
+
+    // A store whose full-text index is gone cannot search: that is no "nothing found".
+    kelvor::store::Database(home.file("kelvor.db"))
+        .exec("DROP TRIGGER items_added; DROP TRIGGER items_removed; DROP TABLE items_text");
+    ToolRun failed = tool({"search", "comet", "--home", home.path()});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_EQ(failed.out, "");
+    EXPECT_NE(failed.err.find("搜索失败："), std::string::npos) << failed.err;
 }

@@ -14,6 +14,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -36,25 +37,41 @@ std::string channelFile(const std::string& name, int items, const std::string& b
     return tree + "</Tree>";
 }
 
+// The titles found, in name order: what is indexed matters here, not its rank.
 Titles find(store::Store& db, const std::string& query) {
     Titles found;
-    for (const store::Hit& hit : store::search(db, query, 1000))
+    for (const store::Hit& hit : store::search(db, query, 0, 1000).hits)
         found.push_back(hit.title);
+    std::sort(found.begin(), found.end());
     return found;
+}
+
+// index.xml naming the channels whose copies channelFile writes: copies
+// are indexed while the tree, from the program's home folder, reaches them.
+void listChannels(const TempDir& home, const std::vector<std::string>& names,
+                  const std::string& moreNodes = "") {
+    std::string index = "<Tree>" + moreNodes;
+    for (const std::string& name : names)
+        index += "<TreeNode Title=\"" + name + "\" Rss=\"http://127.0.0.1:9/" + name + "\"/>";
+    home.write("index.xml", index + "</Tree>");
+    kelvor::platform::setProgramFolder(home.path());
 }
 
 } // namespace
 
 TEST(StoreFaults, OneBadFileNeverStopsTheIndexingOfTheOthers) {
     TempDir home;
-    home.write("index.xml", "<Tree/>");
+    std::string categories = "<TreeNode Title=\"坏的\" NodeSrc=\"/fav/garbled.xml\"/>";
     for (const char* name : {"alpha", "delta", "kappa", "omega", "sigma"}) {
         home.write(std::string("rss/") + name + ".xml", channelFile(name, 1));
-        // Links whose files are gone lie among them.
+        // Links whose files are gone lie among the categories.
         fs::create_symlink(home.file("gone.xml"),
                            home.file(std::string("rss/") + name + "-gone.xml"));
+        categories +=
+            "<TreeNode Title=\"gone\" NodeSrc=\"/rss/" + std::string(name) + "-gone.xml\"/>";
     }
-    home.write("rss/garbled.xml", "<Tree><TreeNode Title=\"garbled");
+    listChannels(home, {"alpha", "delta", "kappa", "omega", "sigma", "huge"}, categories);
+    home.write("fav/garbled.xml", "<Tree><TreeNode Title=\"garbled");
     home.write("rss/huge.xml", channelFile("huge", 1, std::string(50000, 'h')));
     store::Store db(home.path());
     // Stands for any text SQLite will not take in one piece.
@@ -170,7 +187,7 @@ struct Collection {
     TempDir home;
     std::string channel = "http://127.0.0.1:9/alpha";
     Collection() {
-        home.write("index.xml", "<Tree/>");
+        listChannels(home, {"alpha", "beta"});
         home.write("rss/alpha.xml", channelFile("alpha", 3));
     }
     std::string db() const { return store::Store::pathFor(home.path()); }
@@ -221,7 +238,7 @@ TEST(StoreFaults, AFullOrFailingDiskLeavesTheStoreAndItsMarksAsTheyWere) {
     EXPECT_TRUE(store::isRead(db, c.channel, "http://n.test/alpha/1"));
     failWrites = false;
     EXPECT_EQ(store::updateIndex(db).indexed, 1);
-    EXPECT_EQ(find(db, "beta"), (Titles{"beta item0", "beta item1"}));
+    EXPECT_EQ(find(db, "beta"), (Titles{"beta", "beta item0", "beta item1"})); // and its channel
     EXPECT_FALSE(fs::exists(c.db() + ".broken"));
 }
 
@@ -233,7 +250,7 @@ const char* const kMarked = "http://127.0.0.1:9/marked";
 // A store with items and many read marks, closed (its log copied back).
 // Returns the pages of the tables every search and update reads.
 std::vector<int64_t> storeWithMarks(const TempDir& home) {
-    home.write("index.xml", "<Tree/>");
+    listChannels(home, {"alpha", "delta", "kappa", "omega"});
     for (const char* name : {"alpha", "delta", "kappa", "omega"})
         home.write(std::string("rss/") + name + ".xml", channelFile(name, 40, "lights"));
     store::Store db(home.path());
@@ -273,6 +290,7 @@ TEST(StoreFaults, DamageOnAnyPageIsRebuiltKeepingTheMarksThatCanBeRead) {
     for (const char* name : {"alpha", "delta", "kappa", "omega"})
         for (int i = 0; i < 40; ++i)
             all.push_back(std::string(name) + " item" + std::to_string(i));
+    std::sort(all.begin(), all.end());
     for (int where = 0; where < 3; ++where) {
         SCOPED_TRACE(where);
         TempDir home;
@@ -331,12 +349,13 @@ TEST(StoreFaults, AReadOnlyHomeIsSearchedInMemoryAndNothingInItIsWritten) {
         store::setRead(db, c.channel, "http://n.test/alpha/1", true);
     }
     TempDir bare; // a shared collection that never had a store
-    bare.write("index.xml", "<Tree/>");
+    listChannels(bare, {"alpha"});
     bare.write("rss/alpha.xml", channelFile("alpha", 3));
 
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
         const TempDir& home = round == 2 ? bare : c.home;
+        kelvor::platform::setProgramFolder(home.path());
         c.home.write("rss/beta.xml", channelFile("beta", round + 1)); // changed since indexed
         if (round == 0)
             fs::permissions(c.db(), fs::perms(0444)); // the store alone is read-only
@@ -384,7 +403,7 @@ TEST(StoreFaults, RefreshesGiveTheirFreedPagesBackToTheDisk) {
     for (bool madeBeforeReclaiming : {false, true}) {
         SCOPED_TRACE(madeBeforeReclaiming);
         TempDir home;
-        home.write("index.xml", "<Tree/>");
+        listChannels(home, {"alpha", "delta", "kappa"});
         store::Store db(home.path());
         if (madeBeforeReclaiming)
             db.db().exec("PRAGMA auto_vacuum=NONE; VACUUM");

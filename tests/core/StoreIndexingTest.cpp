@@ -1,9 +1,11 @@
 // Indexing as the reader runs it in the background: at idle priority on the
 // store's worker, incrementally, cut short at close without losing marks,
 // and across the upgrade of an older database.
+#include "platform/HomeFolder.h"
 #include "platform/ThreadPriority.h"
 #include "store/Indexer.h"
 #include "store/ReadMarks.h"
+#include "store/Schema.h"
 #include "store/Search.h"
 #include "store/Store.h"
 #include "store/StoreWorker.h"
@@ -11,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <future>
 #include <thread>
@@ -36,15 +39,19 @@ struct Home {
     TempDir dir;
     std::string channel;
     Home() {
-        dir.write("index.xml", R"(<Tree><TreeNode Title="新闻" Rss="http://127.0.0.1:9/feed"/></Tree>)");
+        dir.write("index.xml",
+                  R"(<Tree><TreeNode Title="新闻" Rss="http://127.0.0.1:9/feed"/></Tree>)");
         channel = dir.write("rss/新闻.xml", channelFile({"alpha", "beta"}));
+        platform::setProgramFolder(dir.path()); // where the tree finds rss/
     }
 };
 
+// The titles found, in name order: what is indexed matters here, not its rank.
 std::vector<std::string> titles(store::Store& db, const std::string& query) {
     std::vector<std::string> found;
-    for (const store::Hit& hit : store::search(db, query, 50))
+    for (const store::Hit& hit : store::search(db, query, 0, 50).hits)
         found.push_back(hit.title);
+    std::sort(found.begin(), found.end());
     return found;
 }
 
@@ -118,7 +125,8 @@ TEST(StoreWorker, HeldJobsWaitForTheReleaseAndAreNotLostAtClose) {
         worker.waitUntilIdle();
         EXPECT_EQ(ran, 1);
         worker.setHeld(true);
-        worker.post([&](store::Store& db) { store::setRead(db, kFeed, "http://n.test/alpha", true); });
+        worker.post(
+            [&](store::Store& db) { store::setRead(db, kFeed, "http://n.test/alpha", true); });
     } // closed while held
     store::Store db(home.dir.path());
     EXPECT_TRUE(store::isRead(db, kFeed, "http://n.test/alpha"));
@@ -173,9 +181,9 @@ TEST(Indexer, AnUnchangedBeginningIsKeptAndHitsStayInFileOrder) {
     // A new first item moves every position: all of it is written again, in order.
     home.dir.write("rss/新闻.xml", channelFile({"omega", "alpha", "delta"}));
     store::indexFile(db, home.channel);
-    EXPECT_EQ(titles(db, "harbour"), (Titles{"omega", "alpha", "delta"}));
+    EXPECT_EQ(titles(db, "harbour"), (Titles{"alpha", "delta", "omega"}));
     EXPECT_EQ(titles(db, "beta"), Titles{});
-    std::vector<store::Hit> hits = store::search(db, "harbour", 50);
+    std::vector<store::Hit> hits = store::search(db, "harbour", 0, 50).hits;
     ASSERT_EQ(hits.size(), 3u);
     EXPECT_EQ(hits[1].position, "1");
     EXPECT_EQ(hits[1].snippet, "harbour lights alpha");
@@ -218,4 +226,19 @@ PRAGMA user_version=1;)");
     EXPECT_EQ(titles(db, "ha"), (Titles{"alpha", "beta"})); // the short-word path too
     EXPECT_TRUE(store::isRead(db, kFeed, "http://n.test/beta"));
     EXPECT_EQ(store::unreadCount(db, kFeed), 1);
+}
+
+TEST(Schema, TheVersionBeforeIsUpgradedAndItsIndexBuiltAgain) {
+    Home home;
+    {
+        store::Store db(home.dir.path());
+        store::updateIndex(db);
+        db.db().exec("PRAGMA user_version=" + std::to_string(store::kSchemaVersion - 1));
+    }
+    store::Store db(home.dir.path());
+    EXPECT_EQ(db.outcome(), store::OpenOutcome::Upgraded);
+    EXPECT_EQ(titles(db, "ha"), Titles{}); // the index starts again from the files
+    store::updateIndex(db);
+    EXPECT_EQ(titles(db, "ha"), (Titles{"alpha", "beta"}));
+    EXPECT_EQ(titles(db, "harbour"), (Titles{"alpha", "beta"}));
 }

@@ -2,6 +2,7 @@
 // download changes, how short and Chinese queries find their items, and a
 // database that is damaged or from another version.
 #include "store/Store.h"
+#include "platform/HomeFolder.h"
 #include "platform/HtmlText.h"
 #include "store/Indexer.h"
 #include "store/ReadMarks.h"
@@ -50,6 +51,7 @@ struct Home {
         dir.write("notes/notes.xml", kNotes);
         dir.write("rss/新闻.xml", kChannel);
         dir.write("stray/unreached.xml", kNotes);
+        kelvor::platform::setProgramFolder(dir.path()); // where the tree finds rss/
     }
 };
 
@@ -61,7 +63,7 @@ std::vector<std::string> titles(const std::vector<store::Hit>& hits) {
 }
 
 std::vector<std::string> find(store::Store& db, const std::string& query) {
-    return titles(store::search(db, query, 50));
+    return titles(store::search(db, query, 0, 50).hits);
 }
 
 using Titles = std::vector<std::string>;
@@ -88,7 +90,7 @@ TEST(Store, IndexesUserFilesReachedFilesAndChannels) {
     EXPECT_EQ(find(db, "rivers"), Titles{"Second"});
     EXPECT_EQ(find(db, "a.test/weather"), Titles{"天气预报"}); // by link
 
-    std::vector<store::Hit> hits = store::search(db, "长江大桥", 10);
+    std::vector<store::Hit> hits = store::search(db, "长江大桥", 0, 10).hits;
     ASSERT_EQ(hits.size(), 1u);
     EXPECT_EQ(hits[0].link, "http://n.test/1");
     EXPECT_EQ(hits[0].place, "新闻");
@@ -96,7 +98,7 @@ TEST(Store, IndexesUserFilesReachedFilesAndChannels) {
     EXPECT_EQ(hits[0].file, home.dir.path() + "/rss/新闻.xml");
     EXPECT_EQ(hits[0].position, "0");
 
-    hits = store::search(db, "Explorer", 10);
+    hits = store::search(db, "Explorer", 0, 10).hits;
     ASSERT_EQ(hits.size(), 1u);
     EXPECT_EQ(hits[0].place, "我的收藏 > 工具");
     EXPECT_EQ(hits[0].position, "0.0");
@@ -196,7 +198,8 @@ TEST(ReadMarks, SurviveRefreshAndClearedCacheAndAgeOutOnlyWhenGone) {
     fs::remove(home.dir.file("rss/新闻.xml"));
     store::updateIndex(db);
     std::string refreshed = kChannel;
-    refreshed.insert(refreshed.find("<TreeNode"), "<TreeNode Title=\"Third\" Href=\"http://n.test/3\"/>");
+    refreshed.insert(refreshed.find("<TreeNode"),
+                     "<TreeNode Title=\"Third\" Href=\"http://n.test/3\"/>");
     home.dir.write("rss/新闻.xml", refreshed);
     store::indexFile(db, home.dir.file("rss/新闻.xml"));
     EXPECT_EQ(store::unreadCount(db, channel), 2); // Third and Second

@@ -26,7 +26,7 @@ class SearchInTree : public kelvor::test::TreeEditFixture {
     store::Hit only(const std::string& query) {
         store::Store db(dir.path());
         store::updateIndex(db);
-        std::vector<store::Hit> hits = store::search(db, query, 10);
+        std::vector<store::Hit> hits = store::search(db, query, 0, 10).hits;
         EXPECT_EQ(hits.size(), 1u) << query;
         return hits.empty() ? store::Hit{} : hits[0];
     }

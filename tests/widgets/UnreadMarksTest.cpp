@@ -171,7 +171,7 @@ TEST_F(UnreadMarks, ASavedEditAndADownloadAreSearchableWithoutAFullUpdate) {
 
     auto found = [&](const std::string& query) {
         store::Store db(home.path());
-        return store::search(db, query, 10).size() == 1;
+        return store::search(db, query, 0, 10).hits.size() == 1;
     };
     EXPECT_TRUE(waitUntil([&] { return found("改过的标题"); }));
     EXPECT_TRUE(waitUntil([&] { return found("下载来的条目"); }));

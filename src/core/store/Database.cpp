@@ -1,5 +1,8 @@
 #include "store/Database.h"
 
+#include "store/CharacterPairs.h"
+#include "store/TermRank.h"
+
 #include <sqlite3.h>
 
 namespace kelvor::store {
@@ -78,6 +81,8 @@ Database::Database(const std::string& path, Access access) {
     }
     // The window's connection and the indexing thread's share the file.
     sqlite3_busy_timeout(db_, 10000);
+    registerCharacterPairs(db_);
+    registerTermRank(db_);
 }
 
 Database::~Database() {
@@ -140,6 +145,10 @@ std::string Statement::text(int column) const {
 
 int64_t Statement::integer(int column) const {
     return sqlite3_column_int64(stmt_, column);
+}
+
+double Statement::real(int column) const {
+    return sqlite3_column_double(stmt_, column);
 }
 
 // Inside a transaction already (a batch of files), a savepoint: its rollback

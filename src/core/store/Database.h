@@ -73,6 +73,7 @@ class Statement {
     void reset();
     std::string text(int column) const;
     int64_t integer(int column) const;
+    double real(int column) const;
 
   private:
     sqlite3* db_;

@@ -1,9 +1,10 @@
 #include "store/Indexer.h"
 
+#include "store/EntryDate.h"
 #include "store/Reclaim.h"
 #include "store/TreeFileItems.h"
+#include "tree/TreeFileChannels.h"
 
-#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <filesystem>
@@ -24,6 +25,10 @@ constexpr auto kBatchTime = std::chrono::milliseconds(150);
 // The size recorded for a file indexed without its text (while closing): no
 // file has it, so the next update reads the file again.
 constexpr int64_t kTextLeftOut = -1;
+
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
 
 struct Stamp {
     int64_t mtime = 0, size = 0;
@@ -79,7 +84,7 @@ class Writer {
                              "FROM items WHERE file = ? ORDER BY id"),
           removeFrom_(db, "DELETE FROM items WHERE file = ? AND id >= ?"),
           insert_(db, "INSERT INTO items(file, position, title, link, date, body, place, "
-                      "channel, entry) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                      "channel, entry, seconds) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
           file_(db, "INSERT OR REPLACE INTO files(path, mtime, size, channel, targets) "
                     "VALUES (?, ?, ?, ?, ?)"),
           known_(db, "SELECT mtime, size, targets FROM files WHERE path = ?") {}
@@ -124,6 +129,7 @@ class Writer {
             insert_.bind(1, path).bind(2, item.position).bind(3, item.title).bind(4, item.link);
             insert_.bind(5, item.date).bind(6, item.body).bind(7, item.place);
             insert_.bind(8, content.channel).bind(9, item.entry);
+            insert_.bind(10, entrySeconds(item.date));
             insert_.step();
             insert_.reset();
         }
@@ -177,24 +183,21 @@ std::vector<std::string> reindex(Store& store, Writer& writer, const std::string
     return content.targets;
 }
 
-void addXmlFiles(const std::string& folder, std::vector<std::string>& paths) {
-    std::error_code ec;
-    std::vector<std::string> found;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        // Its own error for each entry: a dangling link must not end the listing.
-        std::error_code entryError;
-        if (it->path().extension() == ".xml" && it->is_regular_file(entryError))
-            found.push_back(it->path().string());
+// The copies of the channels a file names, where the tree looks for them.
+// Read again at every update, whether the file changed or not: which copy
+// is a channel's depends on the copies there now (channels of one title get
+// numbered names in the order their copies were made). A feed's entries
+// name no channels, so rss/ copies are not read for them.
+std::vector<std::string> channelCopies(const std::string& path, const std::string& home) {
+    std::vector<std::string> copies;
+    if (startsWith(path, home + "/rss/"))
+        return copies;
+    for (const tree::FileChannel& channel : tree::channelsInTreeFile(path)) {
+        std::string copy = fs::path(channel.cacheFile).lexically_normal().string();
+        if (startsWith(copy, home + "/") && copy != path)
+            copies.push_back(copy);
     }
-    std::sort(found.begin(), found.end());
-    paths.insert(paths.end(), found.begin(), found.end());
-}
-
-std::vector<std::string> startingFiles(const std::string& home) {
-    std::vector<std::string> paths{home + "/index.xml"};
-    for (const char* folder : {"/fav", "/rss", "/url"})
-        addXmlFiles(home + folder, paths);
-    return paths;
+    return copies;
 }
 
 // Several files to a transaction, committed every kBatchTime.
@@ -226,9 +229,13 @@ class Batch {
 IndexReport updateFiles(Store& store, const std::atomic<bool>* stop) {
     IndexReport report;
     std::map<std::string, KnownFile> known = knownFiles(store.db());
-    std::vector<std::string> start = startingFiles(store.home());
-    std::deque<std::string> queue(start.begin(), start.end());
-    std::set<std::string> seen(start.begin(), start.end());
+    // The tree grows from index.xml: a category or a channel copy counts
+    // while a file reached from there names it. One removed from its
+    // category, deleted with it or renamed away is no longer shown by the
+    // tree, though its file stays on the disk.
+    std::string root = store.home() + "/index.xml";
+    std::deque<std::string> queue{root};
+    std::set<std::string> seen{root};
     Writer writer(store.db());
     Batch batch(store.db());
     while (!queue.empty()) {
@@ -259,6 +266,8 @@ IndexReport updateFiles(Store& store, const std::atomic<bool>* stop) {
         }
         if (it != known.end())
             known.erase(it);
+        for (const auto& copy : channelCopies(path, store.home()))
+            targets.push_back(copy);
         for (const auto& target : targets)
             if (seen.insert(target).second)
                 queue.push_back(target);

@@ -1,7 +1,9 @@
-// Keeps the index in step with the tree files: the user's (index.xml, fav/
-// and the local files their NodeSrc items reach inside the home folder) and
-// the cached channels (rss/, url/). A file is read again only when its time
-// or size changed.
+// Keeps the index in step with the tree files the tree reaches: index.xml,
+// the local files its NodeSrc items lead to inside the home folder (the
+// categories in fav/ among them), and from all of these the copies of the
+// channels they name (in rss/ and url/, found as the tree finds them under
+// platform::programFolder(), which must be the store's home). A file is read
+// again only when its time or size changed.
 #pragma once
 
 #include "store/Store.h"
@@ -14,7 +16,7 @@ namespace kelvor::store {
 struct IndexReport {
     int indexed = 0;      // files read (new or changed)
     int unchanged = 0;    // files whose time and size still matched
-    int removed = 0;      // files gone from the disk
+    int removed = 0;      // files gone from the disk or no longer reached
     bool stopped = false; // asked to stop before the end
 };
 

@@ -29,36 +29,69 @@ CREATE TABLE files(path TEXT PRIMARY KEY, mtime INTEGER NOT NULL, size INTEGER N
 CREATE TABLE items(id INTEGER PRIMARY KEY, file TEXT NOT NULL, position TEXT NOT NULL,
                    title TEXT NOT NULL, link TEXT NOT NULL, date TEXT NOT NULL,
                    body TEXT NOT NULL, place TEXT NOT NULL, channel TEXT NOT NULL,
-                   entry TEXT NOT NULL);
+                   entry TEXT NOT NULL, seconds INTEGER NOT NULL DEFAULT 0);
 CREATE INDEX items_by_file ON items(file);
 CREATE INDEX items_by_channel ON items(channel, entry);
 CREATE TABLE readmarks(channel TEXT NOT NULL, entry TEXT NOT NULL, read INTEGER NOT NULL,
                        changed INTEGER NOT NULL, PRIMARY KEY(channel, entry)) WITHOUT ROWID;
 )";
 
-// Hits come in index order, never ranked, so the column sizes that ranking
-// needs are not kept (columnsize=0): one write less for every item indexed.
+// Hits are ranked as by bm25 (see TermRank.h), which reads each match's
+// column sizes: without them kept (columnsize=0) it would read and split the
+// whole text of every match again, ten times the cost of the search.
+//
+// Words of one or two characters, which trigrams cannot find, are looked up
+// in items_pairs (see CharacterPairs.h), written and deleted with the
+// trigram rows under the same rowids. It keeps no text (content='') and no
+// positions (detail=none): a short word is one token or the prefix of one.
+//
+// item_keys holds what hits are ordered by, a few rows to a page: ranking
+// thousands of matches reads it instead of the items, whose text spreads
+// them over a page each. Its tokens are the item's trigrams (a text of n
+// characters has n - 2), which FTS5 would otherwise look up row by row.
 const std::string kFullText = R"(
 CREATE VIRTUAL TABLE items_text USING fts5(title, body, link, content='items',
-                                           content_rowid='id', tokenize='trigram',
-                                           columnsize=0);
+                                           content_rowid='id', tokenize='trigram');
+CREATE VIRTUAL TABLE items_pairs USING fts5(words, content='', detail=none,
+                                            tokenize='unicode61');
+CREATE TABLE item_keys(id INTEGER PRIMARY KEY, seconds INTEGER NOT NULL, title TEXT NOT NULL,
+                       tokens INTEGER NOT NULL);
 CREATE TRIGGER items_added AFTER INSERT ON items BEGIN
+  INSERT INTO item_keys VALUES (new.id, new.seconds, lower(new.title),
+    max(length(new.title) - 2, 0) + max(length(new.body) - 2, 0) + max(length(new.link) - 2, 0));
   INSERT INTO items_text(rowid, title, body, link) VALUES (new.id, new.title, new.body, new.link);
+  INSERT INTO items_pairs(rowid, words)
+  VALUES (new.id, character_pairs(new.title, new.body, new.link));
 END;
 CREATE TRIGGER items_removed AFTER DELETE ON items BEGIN
+  DELETE FROM item_keys WHERE id = old.id;
   INSERT INTO items_text(items_text, rowid, title, body, link)
   VALUES ('delete', old.id, old.title, old.body, old.link);
+  INSERT INTO items_pairs(items_pairs, rowid, words)
+  VALUES ('delete', old.id, character_pairs(old.title, old.body, old.link));
 END;
 )";
+
+// Every upgrade so far starts the index again: the old one goes, whichever
+// of its tables the version had.
+const std::string kDropIndex =
+    "DROP TRIGGER IF EXISTS items_added; DROP TRIGGER IF EXISTS items_removed;"
+    "DROP TABLE IF EXISTS items_text; DROP TABLE IF EXISTS items_pairs;"
+    "DROP TABLE IF EXISTS item_keys;"
+    "DELETE FROM items; DELETE FROM files;";
 
 // kUpgrades[v - 1] takes a database from version v to v + 1. An upgrade
 // keeps the read marks; the index may start again empty and fill from the
 // files on the next update, as after a rebuild.
 const std::vector<std::string> kUpgrades = {
     // 1 -> 2: the full-text index without column sizes.
-    "DROP TRIGGER items_added; DROP TRIGGER items_removed; DROP TABLE items_text;"
-    "DELETE FROM items; DELETE FROM files;" +
-        kFullText,
+    kDropIndex + kFullText,
+    // 2 -> 3: column sizes for ranking, and the entry's time for ordering.
+    kDropIndex + "ALTER TABLE items ADD COLUMN seconds INTEGER NOT NULL DEFAULT 0;" + kFullText,
+    // 3 -> 4: the index of character pairs for short words, the keys of ranking.
+    kDropIndex + kFullText,
+    // 4 -> 5: the length of each item in trigrams beside its keys.
+    kDropIndex + kFullText,
 };
 
 int versionOf(Database& db) {

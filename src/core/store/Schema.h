@@ -10,7 +10,7 @@
 
 namespace kelvor::store {
 
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 5;
 
 // What opening found; the index of a database that was not simply opened is
 // empty and fills from the files on the next update.

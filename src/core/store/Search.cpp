@@ -1,6 +1,11 @@
 #include "store/Search.h"
 
+#include "store/CharacterPairs.h"
+
+#include <algorithm>
 #include <cctype>
+#include <cstddef>
+#include <unordered_map>
 
 namespace kelvor::store {
 namespace {
@@ -29,9 +34,12 @@ std::string likePattern(const std::string& word) {
     return pattern + "%";
 }
 
+// Without the locale's tolower: the text of every hit on the page is
+// lowered for its snippet, and the call showed in the profile of a search.
 std::string lowerAscii(std::string text) {
     for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     return text;
 }
 
@@ -61,18 +69,134 @@ const char* const kColumns =
     "items.title, items.link, items.date, items.body, items.place, items.file, items.position, "
     "items.channel, items.entry";
 
-std::string buildQuery(const std::vector<std::string>& longWords, size_t shortWords) {
-    std::string sql = std::string("SELECT ") + kColumns;
-    if (!longWords.empty())
-        sql +=
-            " FROM items_text JOIN items ON items.id = items_text.rowid WHERE items_text MATCH ?";
+// The title's rank: 0 the query itself, 1 holding it as a phrase, 2 neither
+// (?1 is the query, its words one space apart, in lower case; item_keys
+// holds the titles in lower case).
+const char* const kTitleClass =
+    "CASE WHEN trim(keys.title) = ?1 THEN 0 WHEN instr(keys.title, ?1) > 0 THEN 1 ELSE 2 END";
+
+// An entry of a channel (the channel and entry keys) counts once however
+// many copies hold it; the first copy indexed stands for it.
+const char* const kEntryKey =
+    "CASE WHEN items.channel = '' THEN items.id ELSE items.channel || x'0a' || items.entry END";
+
+// How the words of a query are found: words of three characters or more by
+// trigrams, shorter ones in the pairs index, and those the pairs index can
+// only narrow down (or not at all) on the text itself.
+struct Lookup {
+    std::vector<std::string> longWords;
+    std::string pairs;                // the FTS5 expression over items_pairs; empty: none
+    std::vector<std::string> scanned; // matched with LIKE
+};
+
+Lookup lookupOf(const std::vector<std::string>& words) {
+    Lookup lookup;
+    for (const auto& word : words) {
+        if (utf8Length(word) >= 3) {
+            lookup.longWords.push_back(word);
+            continue;
+        }
+        PairsQuery query = pairsQuery(word);
+        if (!query.match.empty())
+            lookup.pairs += (lookup.pairs.empty() ? "(" : " AND (") + query.match + ")";
+        if (!query.exact)
+            lookup.scanned.push_back(word);
+    }
+    return lookup;
+}
+
+// Every match with what orders it, in one pass read from item_keys: an
+// item's row is read only for the page, or when the query or the copies
+// need its text. The rank can be had only while the full-text query runs.
+std::string matchesOf(const Lookup& lookup, bool twoCopies) {
+    std::string sql = std::string("SELECT keys.id, ") + kTitleClass + ", keys.seconds, " +
+                      (twoCopies ? kEntryKey : "''") + ", ";
+    std::string keys = " JOIN item_keys AS keys ON keys.id = ";
+    if (!lookup.longWords.empty())
+        sql += "term_rank(items_text, keys.tokens, 5.0, 1.0, 1.0) FROM items_text" + keys +
+               "items_text.rowid";
+    else if (!lookup.pairs.empty())
+        sql += "0 FROM items_pairs" + keys + "items_pairs.rowid";
     else
-        sql += " FROM items WHERE 1";
-    for (size_t i = 0; i < shortWords; ++i)
+        sql += "0 FROM item_keys AS keys";
+    if (twoCopies || !lookup.scanned.empty())
+        sql += " JOIN items ON items.id = keys.id";
+    if (!lookup.longWords.empty())
+        sql += " WHERE items_text MATCH ?";
+    else if (!lookup.pairs.empty())
+        sql += " WHERE items_pairs MATCH ?";
+    else
+        sql += " WHERE 1";
+    if (!lookup.longWords.empty() && !lookup.pairs.empty())
+        sql += " AND keys.id IN (SELECT rowid FROM items_pairs WHERE items_pairs MATCH ?)";
+    for (size_t i = 0; i < lookup.scanned.size(); ++i)
         sql += " AND (items.title LIKE ? ESCAPE '\\' OR items.body LIKE ? ESCAPE '\\'"
                " OR items.link LIKE ? ESCAPE '\\')";
-    sql += longWords.empty() ? " ORDER BY items.id" : " ORDER BY items_text.rowid";
-    return sql + " LIMIT ?";
+    return sql;
+}
+
+struct Match {
+    int64_t id = 0;
+    int64_t titleClass = 0;
+    int64_t seconds = 0;
+    double score = 0;
+    bool operator<(const Match& other) const {
+        if (titleClass != other.titleClass)
+            return titleClass < other.titleClass;
+        if (score != other.score)
+            return score < other.score;
+        if (seconds != other.seconds)
+            return seconds > other.seconds;
+        return id < other.id;
+    }
+};
+
+// One match per entry: the copy indexed first (the lowest id) stands for it.
+void keepFirstCopies(std::vector<Match>& matches, const std::vector<std::string>& entries) {
+    std::unordered_map<std::string, size_t> first;
+    std::vector<Match> kept;
+    for (size_t i = 0; i < matches.size(); ++i) {
+        auto [at, added] = first.emplace(entries[i], kept.size());
+        if (added)
+            kept.push_back(matches[i]);
+        else if (matches[i].id < kept[at->second].id)
+            kept[at->second] = matches[i];
+    }
+    matches.swap(kept);
+}
+
+// Whether some channel has more than one copy indexed (one channel under
+// two titles): only then must its entries be counted once.
+bool someChannelHasTwoCopies(Store& store) {
+    Statement twins(store.db(), "SELECT 1 FROM files WHERE channel <> '' "
+                                "GROUP BY channel HAVING count(*) > 1 LIMIT 1");
+    return twins.step();
+}
+
+// The values bound after ?1, in the order matchesOf asks for them.
+std::vector<std::string> boundValues(const Lookup& lookup) {
+    std::vector<std::string> values;
+    if (!lookup.longWords.empty()) {
+        std::string match;
+        for (const auto& word : lookup.longWords)
+            match += (match.empty() ? "" : " ") + quotedPhrase(word);
+        values.push_back(match);
+    }
+    if (!lookup.pairs.empty())
+        values.push_back(lookup.pairs);
+    for (const auto& word : lookup.scanned)
+        for (int column = 0; column < 3; ++column)
+            values.push_back(likePattern(word));
+    return values;
+}
+
+int bindAll(Statement& statement, const std::string& phrase,
+            const std::vector<std::string>& values) {
+    int index = 1;
+    statement.bind(index++, phrase);
+    for (const auto& value : values)
+        statement.bind(index++, value);
+    return index;
 }
 
 } // namespace
@@ -97,32 +221,45 @@ std::vector<std::string> queryWords(const std::string& query) {
     return words;
 }
 
-std::vector<Hit> search(Store& store, const std::string& query, int limit) {
+SearchResult search(Store& store, const std::string& query, int64_t offset, int limit) {
     std::vector<std::string> words = queryWords(query);
-    std::vector<std::string> longWords, shortWords;
+    std::string phrase;
     for (const auto& word : words)
-        (utf8Length(word) >= 3 ? longWords : shortWords).push_back(word);
-    std::vector<Hit> hits;
-    if (words.empty() || limit <= 0)
-        return hits;
-    Statement select(store.db(), buildQuery(longWords, shortWords.size()).c_str());
-    int index = 1;
-    if (!longWords.empty()) {
-        std::string match;
-        for (const auto& word : longWords)
-            match += (match.empty() ? "" : " ") + quotedPhrase(word);
-        select.bind(index++, match);
-    }
-    for (const auto& word : shortWords)
-        for (int column = 0; column < 3; ++column)
-            select.bind(index++, likePattern(word));
-    select.bind(index, static_cast<int64_t>(limit));
+        phrase += (phrase.empty() ? "" : " ") + lowerAscii(word);
+    SearchResult result;
+    if (words.empty())
+        return result;
+    Lookup lookup = lookupOf(words);
+    bool twoCopies = someChannelHasTwoCopies(store);
+    Statement select(store.db(), matchesOf(lookup, twoCopies).c_str());
+    bindAll(select, phrase, boundValues(lookup));
+    std::vector<Match> matches;
+    std::vector<std::string> entries;
     while (select.step()) {
-        hits.push_back({select.text(0), select.text(1), select.text(2),
-                        snippetOf(select.text(3), words), select.text(4), select.text(5),
-                        select.text(6), select.text(7), select.text(8)});
+        matches.push_back(
+            {select.integer(0), select.integer(1), select.integer(2), select.real(4)});
+        if (twoCopies)
+            entries.push_back(select.text(3));
     }
-    return hits;
+    if (twoCopies)
+        keepFirstCopies(matches, entries);
+    result.total = static_cast<int64_t>(matches.size());
+    // Only the page and what comes before it are put in order.
+    size_t from = static_cast<size_t>(std::clamp<int64_t>(offset, 0, result.total));
+    size_t to = std::min(matches.size(), from + static_cast<size_t>(std::max(limit, 0)));
+    std::partial_sort(matches.begin(), matches.begin() + static_cast<std::ptrdiff_t>(to),
+                      matches.end());
+    Statement item(store.db(),
+                   (std::string("SELECT ") + kColumns + " FROM items WHERE id = ?").c_str());
+    for (size_t i = from; i < to; ++i) {
+        item.bind(1, matches[i].id);
+        if (item.step())
+            result.hits.push_back({item.text(0), item.text(1), item.text(2),
+                                   snippetOf(item.text(3), words), item.text(4), item.text(5),
+                                   item.text(6), item.text(7), item.text(8)});
+        item.reset();
+    }
+    return result;
 }
 
 } // namespace kelvor::store

@@ -3,6 +3,7 @@
 
 #include "store/Store.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,13 +18,27 @@ struct Hit {
     std::string channel, entry;
 };
 
+struct SearchResult {
+    int64_t total = 0;     // every hit of the query
+    std::vector<Hit> hits; // the page asked for
+};
+
+constexpr int kSearchPage = 100;
+
 // Items holding every word of the query (split at white space) in their
 // title, description or link, ignoring the case of Latin letters. Words of
 // three characters or more go through the trigram index; shorter ones, which
-// trigrams cannot find, are matched on the indexed text itself. Hits come in
-// the order the collection was indexed (within a file, the file's order):
-// ranking every match by relevance cost ten times the time of the search.
-std::vector<Hit> search(Store& store, const std::string& query, int limit);
+// trigrams cannot find, through the index of character pairs: one or two
+// Chinese characters anywhere, Latin letters and digits at the start of a
+// word. An entry held by two copies of its channel is one hit.
+//
+// First come the items whose title is the query, then those whose title
+// holds it as a phrase, then the rest by relevance (bm25 without the inverse
+// document frequency, see TermRank.h; the title counting most), newest first among equals. The hits
+// returned are those from `offset` on, at most `limit` of them. Throws StoreError when the index
+// cannot be read: a failed search is no empty one.
+SearchResult search(Store& store, const std::string& query, int64_t offset = 0,
+                    int limit = kSearchPage);
 
 // The words of a query, as search() splits it.
 std::vector<std::string> queryWords(const std::string& query);

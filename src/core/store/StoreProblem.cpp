@@ -27,6 +27,33 @@ std::string indexProblemText(const StoreError& error) {
     }
 }
 
+std::string searchProblemText(const std::exception& error) {
+    const auto* storeError = dynamic_cast<const StoreError*>(&error);
+    std::string why = error.what();
+    switch (storeError ? storeError->code() & 0xff : SQLITE_OK) {
+    case SQLITE_FULL:
+    case SQLITE_IOERR:
+        why = "读写磁盘出错";
+        break;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_CANTOPEN:
+        why = "无法打开搜索索引 kelvor.db";
+        break;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        why = "搜索索引正被另一个程序使用，请稍后再试";
+        break;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        why = "搜索索引已损坏";
+        break;
+    default:
+        break;
+    }
+    return "搜索失败：" + why;
+}
+
 std::string storeNotice(const Store& store) {
     return store.inMemory() ? "主文件夹是只读的：搜索索引只建在内存中，已读标记不会保存" : "";
 }

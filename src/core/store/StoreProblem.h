@@ -4,6 +4,7 @@
 
 #include "store/Database.h"
 
+#include <exception>
 #include <string>
 
 namespace kelvor::store {
@@ -13,6 +14,9 @@ class Store;
 // Why the index could not be brought up to date; what was indexed before
 // can still be searched.
 std::string indexProblemText(const StoreError& error);
+
+// Why a search failed, to be said instead of "nothing found": "搜索失败：…".
+std::string searchProblemText(const std::exception& error);
 
 // What a store in memory (a home that must not be written) means for the
 // user; "" for a store on disk.

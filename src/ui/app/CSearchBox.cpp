@@ -8,10 +8,13 @@
 #include "navtree/CLeftView.h"
 #include "platform/HomeFolder.h"
 #include "store/Store.h"
+#include "store/StoreProblem.h"
 #include "store/TreeFileItems.h"
 
 #include <QKeyEvent>
 #include <QTimer>
+
+#include <stdexcept>
 
 namespace {
 
@@ -72,19 +75,42 @@ void CSearchBox::runQuery() {
     if (query.isEmpty())
         return;
     hits_.clear();
+    total_ = 0;
+    QString problem = QString::fromStdString(
+        kelvor::store::searchProblemText(std::runtime_error("无法打开搜索索引 kelvor.db")));
     if (kelvor::store::Store* db = store()) {
         try {
-            hits_ = kelvor::store::search(*db, query.toStdString(), kMaxHits);
+            kelvor::store::SearchResult found =
+                kelvor::store::search(*db, query.toStdString(), 0, kMaxHits);
+            hits_ = std::move(found.hits);
+            total_ = found.total;
+            problem.clear();
         } catch (const kelvor::store::StoreError& error) {
+            problem = QString::fromStdString(kelvor::store::searchProblemText(error));
             recoverStore(error);
-        } catch (const std::exception&) {
+        } catch (const std::exception& error) {
+            problem = QString::fromStdString(kelvor::store::searchProblemText(error));
             store_.reset(); // opened again next time
         }
+    }
+    if (!problem.isEmpty()) {
+        showFailure(query, problem);
+        return;
     }
     showPage(kelvor::app::searchResultsPage(hits_, query));
     if (kelvor::app::IMainFrame* frame = kelvor::app::mainFrame();
         frame && !indexProblem_.isEmpty())
         frame->SetStatusText(indexProblem_.toStdString());
+}
+
+// Said on the page where the hits would be, never as "nothing found".
+void CSearchBox::showFailure(const QString& query, const QString& problem) {
+    showPage(QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\">"
+                            "<title>查找：%1</title></head><body><h1>查找“%1”</h1>"
+                            "<p class=\"failed\">%2</p></body></html>")
+                 .arg(query.toHtmlEscaped(), problem.toHtmlEscaped()));
+    if (kelvor::app::IMainFrame* frame = kelvor::app::mainFrame())
+        frame->SetStatusText(problem.toStdString());
 }
 
 void CSearchBox::recoverStore(const kelvor::store::StoreError& error) {

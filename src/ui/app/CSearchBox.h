@@ -29,6 +29,8 @@ class CSearchBox : public QLineEdit {
     // Runs the query in the box now and shows its page.
     void runQuery();
     const std::vector<kelvor::store::Hit>& hits() const { return hits_; }
+    // How many hits the last query has; hits() holds the first of them.
+    int64_t total() const { return total_; }
     SearchIndexer* indexer() const { return indexer_; }
     // What a fragment of the results page asks: "open-N" or "show-N".
     void followFragment(const QString& fragment);
@@ -41,6 +43,7 @@ class CSearchBox : public QLineEdit {
     kelvor::store::Store* store();
     void recoverStore(const kelvor::store::StoreError& error);
     void showPage(const QString& html);
+    void showFailure(const QString& query, const QString& problem);
 
     CLeftView* tree_;
     CTabView* tabs_;
@@ -48,6 +51,7 @@ class CSearchBox : public QLineEdit {
     SearchIndexer* indexer_;
     std::unique_ptr<kelvor::store::Store> store_;
     std::vector<kelvor::store::Hit> hits_;
+    int64_t total_ = 0;
     QString indexProblem_; // the indexer's last word on why it cannot index
     QPointer<CKelvorView> shownIn_;
 };

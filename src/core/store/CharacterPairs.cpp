@@ -1,0 +1,127 @@
+#include "store/CharacterPairs.h"
+
+#include <sqlite3.h>
+
+#include <vector>
+
+namespace kelvor::store {
+namespace {
+
+struct Character {
+    char32_t code = 0;
+    size_t size = 1;
+};
+
+// A broken sequence counts as one byte of no script, passed through as it is.
+Character decode(const std::string& text, size_t at) {
+    auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    unsigned char lead = byte(at);
+    size_t size = lead < 0x80         ? 1
+                  : (lead >> 5) == 6  ? 2
+                  : (lead >> 4) == 14 ? 3
+                  : (lead >> 3) == 30 ? 4
+                                      : 0;
+    if (size == 0 || at + size > text.size())
+        return {0xFFFD, 1};
+    char32_t code = size == 1 ? lead : lead & (0x3F >> (size - 1));
+    for (size_t i = 1; i < size; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80)
+            return {0xFFFD, 1};
+        code = (code << 6) | (byte(at + i) & 0x3F);
+    }
+    return {code, size};
+}
+
+// The letters of scripts written without spaces between words (and Hangul,
+// whose words take endings). Their punctuation and symbols (U+3000 to
+// U+303F, the middle dot, the radicals) are left out: unicode61 drops them,
+// so a query for one must look in the text instead.
+bool pairedScript(char32_t c) {
+    return (c >= 0x3041 && c <= 0x3096) || (c >= 0x309D && c <= 0x309F) ||
+           (c >= 0x30A1 && c <= 0x30FA) || (c >= 0x30FC && c <= 0x30FF) ||
+           (c >= 0x3105 && c <= 0x312F) || (c >= 0x31A0 && c <= 0x31BF) ||
+           (c >= 0x31F0 && c <= 0x31FF) || (c >= 0x3400 && c <= 0x4DBF) ||
+           (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA960 && c <= 0xA97F) ||
+           (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xF900 && c <= 0xFAFF) ||
+           (c >= 0x20000 && c <= 0x3FFFF);
+}
+
+bool asciiWordCharacter(char32_t c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+std::string prefixToken(const std::string& token) {
+    return "\"" + token + "\"*";
+}
+
+void pairsFunction(sqlite3_context* context, int count, sqlite3_value** values) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        auto* bytes = reinterpret_cast<const char*>(sqlite3_value_text(values[i]));
+        if (bytes)
+            text.append(bytes, static_cast<size_t>(sqlite3_value_bytes(values[i])));
+        text += ' ';
+    }
+    std::string pairs = characterPairs(text);
+    sqlite3_result_text(context, pairs.data(), static_cast<int>(pairs.size()), SQLITE_TRANSIENT);
+}
+
+} // namespace
+
+std::string characterPairs(const std::string& text) {
+    std::string pairs;
+    pairs.reserve(text.size() * 2);
+    std::string previous; // the last character of the CJK run under way
+    for (size_t at = 0; at < text.size();) {
+        Character c = decode(text, at);
+        if (pairedScript(c.code)) {
+            pairs += previous.empty() ? " " : previous + text.substr(at, c.size) + " ";
+            previous = text.substr(at, c.size);
+        } else {
+            if (!previous.empty())
+                pairs += previous + " ";
+            previous.clear();
+            pairs.append(text, at, c.size);
+        }
+        at += c.size;
+    }
+    return pairs + previous;
+}
+
+PairsQuery pairsQuery(const std::string& word) {
+    std::vector<std::string> paired;
+    std::string latin;
+    bool other = false;
+    for (size_t at = 0; at < word.size();) {
+        Character c = decode(word, at);
+        if (pairedScript(c.code))
+            paired.push_back(word.substr(at, c.size));
+        else if (asciiWordCharacter(c.code))
+            latin += word.substr(at, c.size);
+        else
+            other = true;
+        at += c.size;
+    }
+    PairsQuery query;
+    if (paired.size() == 2 && latin.empty() && !other)
+        query.match = "\"" + paired[0] + paired[1] + "\"";
+    else if (paired.size() + !latin.empty() == 1 && !other)
+        query.match = prefixToken(paired.empty() ? latin : paired[0]);
+    if (!query.match.empty())
+        return query;
+    // Mixed or with other characters: each part narrows, the text decides.
+    query.exact = false;
+    for (const std::string& token : paired)
+        query.match += (query.match.empty() ? "" : " AND ") + prefixToken(token);
+    if (!latin.empty())
+        query.match += (query.match.empty() ? "" : " AND ") + prefixToken(latin);
+    return query;
+}
+
+void registerCharacterPairs(sqlite3* db) {
+    sqlite3_create_function(db, "character_pairs", -1,
+                            SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+                            pairsFunction, nullptr, nullptr);
+}
+
+} // namespace kelvor::store

@@ -1,0 +1,221 @@
+// What a search gives back: the best hits first, every hit counted and
+// reachable page by page, only what the tree still shows, and a failure
+// that says it failed.
+#include "platform/HomeFolder.h"
+#include "store/EntryDate.h"
+#include "store/Indexer.h"
+#include "store/Search.h"
+#include "store/Store.h"
+#include "store/StoreProblem.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+using kelvor::test::TempDir;
+namespace store = kelvor::store;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Entry {
+    std::string title, body, date;
+};
+
+std::string channelFile(const std::string& feed, const std::vector<Entry>& entries) {
+    std::string tree = "<Tree Type=\"rss\" Title=\"频道\" BaseURL=\"" + feed + "\">";
+    for (size_t i = 0; i < entries.size(); ++i)
+        tree += "<TreeNode Title=\"" + entries[i].title + "\" Href=\"" + feed + std::to_string(i) +
+                "\" Date=\"" + entries[i].date + "\"><Desc>" + entries[i].body +
+                "</Desc></TreeNode>";
+    return tree + "</Tree>";
+}
+
+std::string channelNode(const std::string& title, const std::string& feed) {
+    return "<TreeNode Title=\"" + title + "\" Rss=\"" + feed + "\"/>";
+}
+
+// A home whose index.xml holds `nodes`; the tree finds copies from it.
+struct Home {
+    TempDir dir;
+    explicit Home(const std::string& nodes) {
+        dir.write("index.xml", "<Tree>" + nodes + "</Tree>");
+        kelvor::platform::setProgramFolder(dir.path());
+    }
+    std::vector<store::Hit> find(const std::string& query) {
+        store::Store db(dir.path());
+        store::updateIndex(db);
+        return store::search(db, query, 0, 1000).hits;
+    }
+};
+
+std::vector<std::string> titles(const std::vector<store::Hit>& hits) {
+    std::vector<std::string> found;
+    for (const store::Hit& hit : hits)
+        found.push_back(hit.title);
+    return found;
+}
+
+} // namespace
+
+TEST(SearchRanking, TheTitleThatIsTheQueryComesFirstThenRelevanceThenTheNewest) {
+    std::vector<Entry> entries;
+    for (int i = 0; i < 300; ++i)
+        entries.push_back({"entry " + std::to_string(i), "a long text where a quasar is seen", ""});
+    entries.insert(entries.begin() + 150, {"Quasar", "nothing more", ""});
+    entries.insert(entries.begin() + 100, {"The quasar survey", "of the sky", ""});
+    // Equal but for their dates, in RSS and Atom spelling; the newer is listed first.
+    entries.push_back({"old note", "quasar", "Mon, 02 Jun 2025 10:00:00 +0800"});
+    entries.push_back({"new note", "quasar", "2025-06-02T03:00:00Z"});
+    entries.push_back({"mid note", "quasar", "2025-06-02T02:30:00Z"});
+    Home home(channelNode("新闻", "http://127.0.0.1:9/feed"));
+    home.dir.write("rss/新闻.xml", channelFile("http://127.0.0.1:9/feed", entries));
+
+    std::vector<std::string> found = titles(home.find("QUASAR"));
+    ASSERT_EQ(found.size(), 305u);
+    EXPECT_EQ(found[0], "Quasar");
+    EXPECT_EQ(found[1], "The quasar survey");
+    // Short texts holding the word weigh more than long ones.
+    EXPECT_EQ((std::vector<std::string>(found.begin() + 2, found.begin() + 5)),
+              (std::vector<std::string>{"new note", "mid note", "old note"}));
+
+    // A word in the title counts more than the same word in the text.
+    Home other(channelNode("新闻", "http://127.0.0.1:9/feed"));
+    other.dir.write("rss/新闻.xml", channelFile("http://127.0.0.1:9/feed",
+                                                {{"plain", "deep sky field guide", ""},
+                                                 {"field notes", "deep sky guide", ""}}));
+    EXPECT_EQ(titles(other.find("deep field")), (std::vector<std::string>{"field notes", "plain"}));
+
+    // Two mentions weigh more than one in a text of the same length.
+    Home third(channelNode("新闻", "http://127.0.0.1:9/feed"));
+    third.dir.write("rss/新闻.xml",
+                    channelFile("http://127.0.0.1:9/feed", {{"one", "comet aaaaa dust", ""},
+                                                            {"two", "comet comet dust", ""}}));
+    EXPECT_EQ(titles(third.find("comet")), (std::vector<std::string>{"two", "one"}));
+}
+
+TEST(SearchRanking, EveryHitIsCountedAndReachedPageByPage) {
+    std::vector<Entry> entries;
+    for (int i = 0; i < 301; ++i)
+        entries.push_back({"item " + std::to_string(i), "pulsar", ""});
+    Home home(channelNode("新闻", "http://127.0.0.1:9/feed"));
+    home.dir.write("rss/新闻.xml", channelFile("http://127.0.0.1:9/feed", entries));
+    store::Store db(home.dir.path());
+    store::updateIndex(db);
+
+    std::set<std::string> seen;
+    for (int64_t offset = 0; offset < 400; offset += store::kSearchPage) {
+        store::SearchResult page = store::search(db, "pulsar", offset);
+        EXPECT_EQ(page.total, 301);
+        EXPECT_EQ(page.hits.size(),
+                  size_t(std::min<int64_t>(100, std::max<int64_t>(0, 301 - offset))));
+        for (const store::Hit& hit : page.hits)
+            EXPECT_TRUE(seen.insert(hit.title).second) << hit.title << " on two pages";
+    }
+    EXPECT_EQ(seen.size(), 301u);
+    EXPECT_EQ(store::search(db, "pu", 300, 10).total, 301); // the short-word path counts too
+    EXPECT_EQ(store::search(db, "nowhere", 0, 10).total, 0);
+}
+
+TEST(SearchRanking, OnlyCopiesTheTreeStillReachesAreFoundEachEntryOnce) {
+    const std::string feed = "http://127.0.0.1:9/feed", other = "http://127.0.0.1:9/other";
+    // One channel under two categories by two titles: two copies of it.
+    const std::string news = channelNode("新闻", feed);
+    Home home(news + "<TreeNode Title=\"分类\" NodeSrc=\"/fav/cat.xml\"/>");
+    home.dir.write("fav/cat.xml", "<Tree Type=\"fav\">" + channelNode("要闻", feed) +
+                                      channelNode("别的", other) + channelNode("旧名", other) +
+                                      "</Tree>");
+    home.dir.write("rss/新闻.xml", channelFile(feed, {{"harbour", "", ""}}));
+    home.dir.write("rss/要闻.xml", channelFile(feed, {{"harbour", "", ""}}));
+    home.dir.write("rss/别的.xml", channelFile(other, {{"lighthouse", "", ""}}));
+    home.dir.write("rss/旧名.xml", channelFile(other, {{"older", "", ""}, {"lighthouse", "", ""}}));
+    home.dir.write("rss/orphan.xml", channelFile("http://127.0.0.1:9/x", {{"harbour", "", ""}}));
+    EXPECT_EQ(home.find("harbour").size(), 1u);
+    EXPECT_EQ(home.find("lighthouse").size(), 2u);
+
+    // 旧名 is renamed away (its copy stays on the disk), then the category
+    // is deleted (its file stays too).
+    auto later = fs::last_write_time(home.dir.file("index.xml")) + std::chrono::seconds(5);
+    home.dir.write("fav/cat.xml", "<Tree Type=\"fav\">" + channelNode("别的", other) + "</Tree>");
+    fs::last_write_time(home.dir.file("fav/cat.xml"), later);
+    std::vector<store::Hit> hits = home.find("lighthouse");
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].file, home.dir.file("rss/别的.xml"));
+
+    home.dir.write("index.xml", "<Tree>" + news + "</Tree>");
+    fs::last_write_time(home.dir.file("index.xml"), later);
+    EXPECT_EQ(home.find("lighthouse").size(), 0u);
+    hits = home.find("harbour");
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].file, home.dir.file("rss/新闻.xml"));
+}
+
+TEST(SearchRanking, ShortWordsAreFoundThroughCharacterPairsThatFollowTheRows) {
+    const std::string feed = "http://127.0.0.1:9/feed";
+    Home home(channelNode("新闻", feed));
+    home.dir.write("rss/新闻.xml", channelFile(feed, {{"长江大桥", "A股市场", ""},
+                                                      {"小桥流水", "A 股票 go", ""},
+                                                      {"江南", "Google 桥。通", ""}}));
+    store::Store db(home.dir.path());
+    store::updateIndex(db);
+    auto total = [&](const std::string& query) { return store::search(db, query, 0, 0).total; };
+    auto found = [&](const std::string& query) {
+        return titles(store::search(db, query, 0, 10).hits);
+    };
+    using Titles = std::vector<std::string>;
+    // One character anywhere in a run: first, inside, last, before punctuation.
+    EXPECT_EQ(total("桥"), 3);
+    EXPECT_EQ(total("江"), 2);
+    EXPECT_EQ(total("桥通"), 0);                 // punctuation parts the two
+    EXPECT_EQ(found("A股"), Titles{"长江大桥"}); // "A 股" holds both parts, not the word
+    EXPECT_EQ(total("go"), 2);                   // Latin words starting with it
+    EXPECT_EQ(found("大桥 江"), Titles{"长江大桥"});
+    EXPECT_EQ(found("长江大 桥"), Titles{"长江大桥"}); // trigrams and pairs together
+    // Signs the words of the index leave out are looked for in the text.
+    home.dir.write("notes.xml",
+                   "<Tree><TreeNode Title=\"C# 入门\"/><TreeNode Title=\"C语言\"/>"
+                   "<TreeNode Title=\"C++ 手册\"/><TreeNode Title=\"カレー・ライス\"/></Tree>");
+    home.dir.write("index.xml", "<Tree>" + channelNode("新闻", feed) +
+                                    "<TreeNode Title=\"笔记\" NodeSrc=\"/notes.xml\"/></Tree>");
+    store::updateIndex(db);
+    EXPECT_EQ(found("c#"), Titles{"C# 入门"});
+    EXPECT_EQ(found("++"), Titles{"C++ 手册"});
+    EXPECT_EQ(found("・"), Titles{"カレー・ライス"});
+    EXPECT_EQ(total("c"), 3);
+
+    // Every row is written again under the same ids: what they held must be gone.
+    fs::path copy = home.dir.file("rss/新闻.xml");
+    auto time = fs::last_write_time(copy);
+    home.dir.write("rss/新闻.xml", channelFile(feed, {{"海港", "", ""}, {"灯塔", "", ""}}));
+    fs::last_write_time(copy, time + std::chrono::seconds(2));
+    store::updateIndex(db);
+    EXPECT_EQ(total("桥"), 0);
+    EXPECT_EQ(total("go"), 0);
+    EXPECT_EQ(found("灯塔"), Titles{"灯塔"});
+    EXPECT_EQ(found("港"), Titles{"海港"});
+}
+
+TEST(SearchRanking, AFailedSearchThrowsAndSaysSoInChinese) {
+    Home home(channelNode("新闻", "http://127.0.0.1:9/feed"));
+    store::Store db(home.dir.path());
+    store::updateIndex(db);
+    db.db().exec("DROP TRIGGER items_added; DROP TRIGGER items_removed; DROP TABLE items_text");
+    try {
+        store::search(db, "harbour");
+        ADD_FAILURE() << "a search without its index found nothing instead of failing";
+    } catch (const store::StoreError& error) {
+        EXPECT_EQ(store::searchProblemText(error).rfind("搜索失败：", 0), 0u);
+    }
+}
+
+TEST(EntryDate, FeedDatesOrderAsTheTimesTheySay) {
+    EXPECT_EQ(store::entrySeconds("Mon, 02 Jun 2025 10:00:00 +0800"), 1748829600);
+    EXPECT_EQ(store::entrySeconds("2025-06-02T02:00:00Z"), 1748829600);
+    EXPECT_EQ(store::entrySeconds("2025-06-02T10:00:00.123+08:00"), 1748829600);
+    EXPECT_EQ(store::entrySeconds("02 Jun 2025 02:00 GMT"), 1748829600);
+    EXPECT_EQ(store::entrySeconds("2025-06-02"), 1748822400);
+    EXPECT_EQ(store::entrySeconds("yesterday"), 0);
+    EXPECT_EQ(store::entrySeconds(""), 0);
+}
