@@ -160,6 +160,7 @@ TEST_F(PageMarks, MarkingACategoryReadReachesChannelsTheTreeNeverLoaded) {
         "fav/outer.xml", "<Tree Type=\"fav\"><TreeNode Title=\"分类\"><TreeNode Title=\"子分类\" "
                          "NodeSrc=\"/fav/inner.xml\"/></TreeNode>" +
                              channel("其他", "/other") + "</Tree>");
+    home.write("index.xml", "<Tree><TreeNode Title=\"收藏\" NodeSrc=\"/fav/outer.xml\"/></Tree>");
     indexHome();
     CLeftView view;
     view.LoadTreeFile(outer, view.rootItem(), 0);

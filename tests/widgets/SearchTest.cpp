@@ -24,6 +24,8 @@ namespace {
 class SearchInTree : public kelvor::test::TreeEditFixture {
   protected:
     store::Hit only(const std::string& query) {
+        // The index grows from the home's index.xml, as the window's tree does.
+        dir.write("index.xml", kelvor::test::readFile(mainPath));
         store::Store db(dir.path());
         store::updateIndex(db);
         std::vector<store::Hit> hits = store::search(db, query, 0, 10).hits;
