@@ -73,4 +73,13 @@ void checkBounded(size_t output, size_t input, size_t factor, const char* what) 
              {std::to_string(output) + " bytes from " + std::to_string(input)});
 }
 
+size_t atomEntriesOf(const xml::Document& feed) {
+    xml::Node root = feed.documentElement();
+    std::string ns = root.namespaceUri();
+    size_t entries = 0;
+    for (xml::Node child = root.firstChild(); child; child = child.nextSibling())
+        entries += child.isElementNs("entry", ns.c_str()) ? 1 : 0;
+    return entries;
+}
+
 } // namespace kelvor::fuzz

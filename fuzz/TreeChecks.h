@@ -27,4 +27,7 @@ void checkLinksFromTheWeb(const xml::Document& doc);
 // room for the fixed parts.
 void checkBounded(size_t output, size_t input, size_t factor, const char* what);
 
+// The entries of an Atom feed: children of its root in the root's namespace.
+size_t atomEntriesOf(const xml::Document& feed);
+
 } // namespace kelvor::fuzz

@@ -47,15 +47,6 @@ std::string normalisedAttribute(std::string value) {
     return out;
 }
 
-size_t entriesOf(const xml::Document& feed) {
-    xml::Node root = feed.documentElement();
-    std::string ns = root.namespaceUri();
-    size_t entries = 0;
-    for (xml::Node child = root.firstChild(); child; child = child.nextSibling())
-        entries += child.isElementNs("entry", ns.c_str()) ? 1 : 0;
-    return entries;
-}
-
 void checkRootTexts(const xml::Document& converted, const DownloadTask& original, bool ownHref) {
     xml::Node root = converted.documentElement();
     if (!root || !root.nameIs("Tree"))
@@ -79,7 +70,7 @@ void checkParsedFeed(const xml::Document& converted, const xml::Document& feed,
     if (tree::GetNodeAttribute(converted.documentElement(), "Type") != (opml ? "Opml" : "rss"))
         kelvor::fuzz::fail("wrong Type on the converted root");
     size_t items =
-        atom ? entriesOf(feed) : feed.getElementsByTagName(opml ? "outline" : "item").size();
+        atom ? atomEntriesOf(feed) : feed.getElementsByTagName(opml ? "outline" : "item").size();
     if (converted.getElementsByTagName("TreeNode").size() != items)
         kelvor::fuzz::fail("not one TreeNode per item, outline or entry");
 }

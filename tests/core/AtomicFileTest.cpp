@@ -18,19 +18,12 @@
 
 namespace fs = std::filesystem;
 using kelvor::platform::writeFileAtomically;
+using kelvor::test::namesIn;
 using kelvor::test::readFile;
 using kelvor::test::TempDir;
 using Names = std::vector<std::string>;
 
 namespace {
-
-Names namesIn(const std::string& folder) {
-    Names names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // As if written by a run that ended an hour ago.
 std::string leftover(const TempDir& dir, const std::string& name) {

@@ -15,18 +15,11 @@
 namespace fs = std::filesystem;
 using kelvor::platform::isTemporaryFileName;
 using kelvor::platform::writeFileAtomically;
+using kelvor::test::namesIn;
 using kelvor::test::TempDir;
 using Names = std::vector<std::string>;
 
 namespace {
-
-Names namesIn(const std::string& folder) {
-    Names names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // Written an hour before this run began, as a killed write's leftover is.
 void makeOld(const TempDir& dir, const std::string& name) {

@@ -1,5 +1,6 @@
 #include "support/TempDir.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -30,13 +31,23 @@ std::string TempDir::write(const std::string& name, const std::string& bytes) co
     return target;
 }
 
-std::string TempDir::read(const std::string& name) const { return readFile(file(name)); }
+std::string TempDir::read(const std::string& name) const {
+    return readFile(file(name));
+}
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream buffer;
     buffer << in.rdbuf();
     return buffer.str();
+}
+
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 } // namespace kelvor::test

@@ -3,11 +3,12 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace kelvor::test {
 
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -19,10 +20,13 @@ public:
     std::string write(const std::string& name, const std::string& bytes) const;
     std::string read(const std::string& name) const;
 
-private:
+  private:
     std::string path_;
 };
 
 std::string readFile(const std::string& path);
+
+// The names of the entries directly in folder, sorted.
+std::vector<std::string> namesIn(const std::string& folder);
 
 } // namespace kelvor::test
