@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     fuzz::checkBounded(text.size(), size, 8, "the tree file of an Atom feed");
     xml::Document converted = fuzz::parsedTree(text);
-    if (converted.getElementsByTagName("TreeNode").size() != atomEntriesOf(feed))
+    if (converted.getElementsByTagName("TreeNode").size() != fuzz::atomEntriesOf(feed))
         fuzz::fail("not one TreeNode per entry");
     fuzz::checkLinksFromTheWeb(converted);
     fuzz::checkReadsBack(converted);
