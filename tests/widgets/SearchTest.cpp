@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 using kelvor::test::CleanSettings;
 using kelvor::test::InFolder;
 using kelvor::test::RecordingMessageBoxes;
@@ -64,6 +66,12 @@ TEST(SearchResultsPage, MarksMatchesAndLinksEveryHit) {
     store::Hit link{"Weather", "http://w/?a=1&b=2", "", "", "我的收藏 > 工具", "", "0", "", ""};
     store::Hit note{"<note>", "", "", "snippet weather", "笔记", "", "1", "", ""};
     QString page = kelvor::app::searchResultsPage({link, note}, QStringLiteral("weather"));
+    EXPECT_FALSE(page.contains(QStringLiteral("#more")));
+    QString firstOfMany =
+        kelvor::app::searchResultsPage({link, note}, QStringLiteral("weather"), 301);
+    EXPECT_TRUE(firstOfMany.contains(QStringLiteral("“weather”：301 项")));
+    EXPECT_TRUE(firstOfMany.contains(
+        QStringLiteral("href=\"#more\">更多结果</a>（已显示 2 项，共 301 项）")));
     EXPECT_TRUE(
         page.contains(QStringLiteral("href=\"http://w/?a=1&amp;b=2\"><mark>Weather</mark>")));
     EXPECT_TRUE(page.contains(QStringLiteral("href=\"#open-1\">&lt;note&gt;")));
@@ -77,9 +85,14 @@ TEST(SearchBox, CtrlKTypingAndShowInTree) {
     RecordingMessageBoxes boxes;
     kelvor::test::TempDir home;
     home.write("index.xml", "<Tree><TreeNode Title=\"收藏\" NodeSrc=\"/fav/a.xml\"/></Tree>");
+    std::string notes;
+    for (int i = 0; i < 250; ++i)
+        notes +=
+            "<TreeNode Title=\"笔记 " + std::to_string(i) + "\"><Desc>quasar</Desc></TreeNode>";
     home.write("fav/a.xml",
                "<Tree Type=\"fav\"><TreeNode Title=\"目录\"><TreeNode Title=\"天气预报\">"
-               "<Desc>&lt;b&gt;多云&lt;/b&gt;</Desc></TreeNode></TreeNode></Tree>");
+               "<Desc>&lt;b&gt;多云&lt;/b&gt;</Desc></TreeNode></TreeNode>" +
+                   notes + "</Tree>");
     std::string previous = kelvor::platform::programFolder();
     kelvor::platform::setProgramFolder(home.path());
     {
@@ -104,6 +117,18 @@ TEST(SearchBox, CtrlKTypingAndShowInTree) {
         frame.searchBox()->followFragment(QStringLiteral("show-0"));
         ASSERT_NE(frame.leftView()->currentItem(), nullptr);
         EXPECT_EQ(frame.leftView()->currentItem()->text(0), QStringLiteral("天气预报"));
+
+        // The page tells the true count and brings the rest on request.
+        frame.searchBox()->setText(QStringLiteral("quasar"));
+        frame.searchBox()->runQuery();
+        EXPECT_EQ(frame.searchBox()->hits().size(), 200u);
+        EXPECT_EQ(frame.searchBox()->total(), 250);
+        frame.searchBox()->followFragment(QStringLiteral("more"));
+        ASSERT_EQ(frame.searchBox()->hits().size(), 250u);
+        std::set<std::string> titles;
+        for (const kelvor::store::Hit& hit : frame.searchBox()->hits())
+            titles.insert(hit.title);
+        EXPECT_EQ(titles.size(), 250u);
     }
     kelvor::platform::setProgramFolder(previous);
 }

@@ -76,28 +76,40 @@ void CSearchBox::runQuery() {
         return;
     hits_.clear();
     total_ = 0;
-    QString problem = QString::fromStdString(
-        kelvor::store::searchProblemText(std::runtime_error("无法打开搜索索引 kelvor.db")));
-    if (kelvor::store::Store* db = store()) {
-        try {
-            kelvor::store::SearchResult found =
-                kelvor::store::search(*db, query.toStdString(), 0, kMaxHits);
-            hits_ = std::move(found.hits);
-            total_ = found.total;
-            problem.clear();
-        } catch (const kelvor::store::StoreError& error) {
-            problem = QString::fromStdString(kelvor::store::searchProblemText(error));
-            recoverStore(error);
-        } catch (const std::exception& error) {
-            problem = QString::fromStdString(kelvor::store::searchProblemText(error));
-            store_.reset(); // opened again next time
-        }
-    }
+    query_ = query;
+    QString problem = fetchHits(query, 0);
     if (!problem.isEmpty()) {
         showFailure(query, problem);
         return;
     }
-    showPage(kelvor::app::searchResultsPage(hits_, query));
+    showHits();
+}
+
+// The next page of the query's hits, added to hits_; the reason when the
+// search failed, else empty.
+QString CSearchBox::fetchHits(const QString& query, size_t offset) {
+    kelvor::store::Store* db = store();
+    if (!db)
+        return QString::fromStdString(
+            kelvor::store::searchProblemText(std::runtime_error("无法打开搜索索引 kelvor.db")));
+    try {
+        kelvor::store::SearchResult found =
+            kelvor::store::search(*db, query.toStdString(), offset, kMaxHits);
+        hits_.insert(hits_.end(), std::make_move_iterator(found.hits.begin()),
+                     std::make_move_iterator(found.hits.end()));
+        total_ = found.total;
+        return {};
+    } catch (const kelvor::store::StoreError& error) {
+        recoverStore(error);
+        return QString::fromStdString(kelvor::store::searchProblemText(error));
+    } catch (const std::exception& error) {
+        store_.reset(); // opened again next time
+        return QString::fromStdString(kelvor::store::searchProblemText(error));
+    }
+}
+
+void CSearchBox::showHits() {
+    showPage(kelvor::app::searchResultsPage(hits_, query_, total_));
     if (kelvor::app::IMainFrame* frame = kelvor::app::mainFrame();
         frame && !indexProblem_.isEmpty())
         frame->SetStatusText(indexProblem_.toStdString());
@@ -145,6 +157,11 @@ void CSearchBox::showPage(const QString& html) {
 }
 
 void CSearchBox::followFragment(const QString& fragment) {
+    if (fragment == QLatin1String("more")) {
+        QString problem = fetchHits(query_, hits_.size());
+        problem.isEmpty() ? showHits() : showFailure(query_, problem);
+        return;
+    }
     bool show = fragment.startsWith(QLatin1String("show-"));
     if (!show && !fragment.startsWith(QLatin1String("open-")))
         return;

@@ -32,7 +32,8 @@ class CSearchBox : public QLineEdit {
     // How many hits the last query has; hits() holds the first of them.
     int64_t total() const { return total_; }
     SearchIndexer* indexer() const { return indexer_; }
-    // What a fragment of the results page asks: "open-N" or "show-N".
+    // What a fragment of the results page asks: "open-N", "show-N" or
+    // "more" (the next hits of the same query).
     void followFragment(const QString& fragment);
 
   protected:
@@ -44,6 +45,8 @@ class CSearchBox : public QLineEdit {
     void recoverStore(const kelvor::store::StoreError& error);
     void showPage(const QString& html);
     void showFailure(const QString& query, const QString& problem);
+    QString fetchHits(const QString& query, size_t offset);
+    void showHits();
 
     CLeftView* tree_;
     CTabView* tabs_;
@@ -52,6 +55,7 @@ class CSearchBox : public QLineEdit {
     std::unique_ptr<kelvor::store::Store> store_;
     std::vector<kelvor::store::Hit> hits_;
     int64_t total_ = 0;
+    QString query_;        // whose hits hits_ holds
     QString indexProblem_; // the indexer's last word on why it cannot index
     QPointer<CKelvorView> shownIn_;
 };

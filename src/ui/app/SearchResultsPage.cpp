@@ -1,5 +1,7 @@
 #include "app/SearchResultsPage.h"
 
+#include <algorithm>
+
 #include "platform/AddressPolicy.h"
 
 #include <QRegularExpression>
@@ -24,6 +26,7 @@ li { margin: 0 0 1em; }
 .desc { margin: .2em 0 0; color: #4a5058; font-size: .95em; overflow-wrap: anywhere; }
 mark { background: #ffe58a; color: inherit; padding: 0 .1em; }
 .empty { color: #7d868f; }
+.more { margin: 1.2em 0 0; color: #7d868f; }
 )";
 
 // The page runs no script at all, its own included: what it shows (titles,
@@ -80,7 +83,10 @@ QString markMatches(const QString& text, const QStringList& words) {
     return html + text.mid(done).toHtmlEscaped();
 }
 
-QString searchResultsPage(const std::vector<store::Hit>& hits, const QString& query) {
+QString searchResultsPage(const std::vector<store::Hit>& hits, const QString& query,
+                          int64_t total) {
+    const auto shown = static_cast<int64_t>(hits.size());
+    total = std::max(total, shown);
     QStringList words;
     for (const std::string& word : store::queryWords(query.toStdString()))
         words << QString::fromStdString(word);
@@ -91,13 +97,18 @@ QString searchResultsPage(const std::vector<store::Hit>& hits, const QString& qu
                                   "<title>查找：%1</title><style>%2</style></head>"
                                   "<body><div class=\"page\"><h1>查找“%1”：%3 项</h1>")
                        .arg(query.toHtmlEscaped(), QString::fromUtf8(kStyle),
-                            QString::number(hits.size()), QString::fromUtf8(kPolicy));
+                            QString::number(total), QString::fromUtf8(kPolicy));
     if (hits.empty())
         html += QStringLiteral("<p class=\"empty\">收藏、笔记和频道中没有找到这些文字。</p>");
     html += QStringLiteral("<ul>\n");
     for (size_t i = 0; i < hits.size(); ++i)
         html += hitItem(hits[i], static_cast<int>(i), words);
-    return html + QStringLiteral("</ul></div></body></html>");
+    html += QStringLiteral("</ul>");
+    if (total > shown)
+        html += QStringLiteral("<p class=\"more\"><a href=\"#more\">更多结果</a>"
+                               "（已显示 %1 项，共 %2 项）</p>")
+                    .arg(QString::number(shown), QString::number(total));
+    return html + QStringLiteral("</div></body></html>");
 }
 
 } // namespace kelvor::app

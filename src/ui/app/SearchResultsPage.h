@@ -8,15 +8,20 @@
 #include <QString>
 #include <QUrl>
 
+#include <cstdint>
 #include <vector>
 
 namespace kelvor::app {
 
 // The address the results page is shown under. Its links "#open-N" (a hit
-// without a link) and "#show-N" (在导航栏中显示) only change the fragment.
+// without a link), "#show-N" (在导航栏中显示) and "#more" only change the
+// fragment.
 QUrl searchResultsBaseUrl();
 
-QString searchResultsPage(const std::vector<store::Hit>& hits, const QString& query);
+// hits are the first of `total` (hits.size() when less); when some are not
+// shown, a "#more" link (更多结果) asks for the next ones.
+QString searchResultsPage(const std::vector<store::Hit>& hits, const QString& query,
+                          int64_t total = -1);
 
 // The text, HTML-escaped, with each word of the query (any letter case)
 // inside <mark>.
