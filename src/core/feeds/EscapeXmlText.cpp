@@ -35,4 +35,9 @@ void EscapeXmlText(std::string& text) {
     text.swap(escaped);
 }
 
+std::string plainTextAsHtml(std::string text) {
+    EscapeXmlText(text);
+    return text;
+}
+
 } // namespace kelvor::feeds
