@@ -1,9 +1,12 @@
 #include "feeds/AtomConversion.h"
 
 #include "feeds/AtomText.h"
+#include "feeds/EntryTitle.h"
 #include "feeds/TreeRoot.h"
 #include "platform/AddressPolicy.h"
 #include "platform/UrlResolve.h"
+
+#include <optional>
 
 namespace kelvor::feeds {
 namespace {
@@ -11,8 +14,9 @@ namespace {
 constexpr const char* kAtom10 = "http://www.w3.org/2005/Atom";
 constexpr const char* kAtom03 = "http://purl.org/atom/ns#";
 
-// The href of the first link whose rel is absent or "alternate".
-std::string alternateLink(const xml::Node& parent, const char* ns) {
+// The href of the first link whose rel is absent or "alternate"; an empty
+// href is there all the same and names the base.
+std::optional<std::string> alternateLink(const xml::Node& parent, const char* ns) {
     for (xml::Node child = parent.firstChild(); child; child = child.nextSibling()) {
         if (!child.isElementNs("link", ns))
             continue;
@@ -20,7 +24,7 @@ std::string alternateLink(const xml::Node& parent, const char* ns) {
         if ((rel.empty() || rel == "alternate") && child.hasAttribute("href"))
             return child.attributeOr("href");
     }
-    return {};
+    return std::nullopt;
 }
 
 xml::Node firstChildNs(const xml::Node& parent, const char* name, const char* ns) {
@@ -50,22 +54,30 @@ struct EntryReader {
     void read(const xml::Node& entry, TreeItem& item) const {
         if (xml::Node title = firstChildNs(entry, "title", ns))
             item.setAttribute("Title", atomTitleText(title));
-        std::string href = alternateLink(entry, ns);
-        if (!href.empty())
-            href = address(withBase(feedBase, entry), href);
-        if (!href.empty())
-            item.setAttribute("Href", href);
+        if (auto href = alternateLink(entry, ns)) {
+            std::string link = address(withBase(feedBase, entry), *href);
+            if (!link.empty())
+                item.setAttribute("Href", std::move(link));
+        }
         for (const char* name : {"updated", "published", "modified", "issued", "created"}) {
             if (xml::Node date = firstChildNs(entry, name, ns)) {
                 item.setAttribute("Date", date.text());
                 break;
             }
         }
-        xml::Node body = firstChildNs(entry, "summary", ns);
-        if (!body)
-            body = firstChildNs(entry, "content", ns);
-        if (auto desc = body ? atomDescription(body) : std::nullopt)
+        if (auto desc = description(entry))
             item.descriptions.push_back(std::move(*desc));
+    }
+
+    // The whole article rather than its teaser; content kept elsewhere (src)
+    // or not readable as text leaves the summary.
+    std::optional<std::string> description(const xml::Node& entry) const {
+        for (const char* name : {"content", "summary"}) {
+            xml::Node body = firstChildNs(entry, name, ns);
+            if (auto desc = body ? atomDescription(body) : std::nullopt)
+                return desc;
+        }
+        return std::nullopt;
     }
 };
 
@@ -91,8 +103,8 @@ bool ConvertAtomToTreeText(const xml::Document& source, DownloadTask& task, cons
     xml::Node feed = source.documentElement();
     EntryReader reader{atomNamespaceOf(feed), withBase(task.feedUrl, feed),
                        platform::originOf(source.url())};
-    std::string page = alternateLink(feed, reader.ns);
-    task.href = page.empty() ? std::string() : reader.address(reader.feedBase, page);
+    auto page = alternateLink(feed, reader.ns);
+    task.href = page ? reader.address(reader.feedBase, *page) : std::string();
 
     TreeTextWriter writer(newChannelDocument(task, "rss"), sink);
     TreeItem item;
@@ -101,6 +113,7 @@ bool ConvertAtomToTreeText(const xml::Document& source, DownloadTask& task, cons
             continue;
         item.clear();
         reader.read(entry, item);
+        giveTitle(item);
         writer.addItem(item);
     }
     writer.finish();

@@ -1,5 +1,6 @@
 #include "feeds/AtomText.h"
 
+#include "feeds/EscapeXmlText.h"
 #include "platform/HtmlText.h"
 
 namespace kelvor::feeds {
@@ -64,8 +65,10 @@ std::optional<std::string> atomDescription(const xml::Node& construct) {
         return std::nullopt;
     case Kind::Xhtml:
         return xhtmlContainer(construct).innerXml();
-    default:
+    case Kind::Html:
         return construct.text();
+    default:
+        return plainTextAsHtml(construct.text());
     }
 }
 

@@ -13,8 +13,9 @@ namespace kelvor::feeds {
 // reduced to their text.
 std::string atomTitleText(const xml::Node& construct);
 
-// A summary or content as a Desc holds it: text and HTML as they stand,
-// XHTML as the markup inside its div. None for content kept elsewhere (src)
+// A summary or content as a Desc holds it, as HTML: HTML as it stands,
+// text escaped (its "<" is a character, not a tag), XHTML as the markup
+// inside its div. None for content kept elsewhere (src)
 // or of a media type that is not text.
 std::optional<std::string> atomDescription(const xml::Node& construct);
 

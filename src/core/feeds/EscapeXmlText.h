@@ -10,4 +10,8 @@ namespace kelvor::feeds {
 // "<", the double quote and the apostrophe. Changes the string in place.
 void EscapeXmlText(std::string& text);
 
+// Plain text as the HTML of a Desc, shown as written: every "<" and "&" that
+// HTML would take for markup escaped.
+std::string plainTextAsHtml(const std::string& text);
+
 } // namespace kelvor::feeds

@@ -1,5 +1,7 @@
 #include "feeds/JsonFeedConversion.h"
 
+#include "feeds/EntryTitle.h"
+#include "feeds/EscapeXmlText.h"
 #include "feeds/JsonRepair.h"
 #include "feeds/TreeRoot.h"
 #include "platform/XmlChars.h"
@@ -8,6 +10,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 namespace kelvor::feeds {
 namespace {
@@ -115,14 +118,26 @@ void setIfPresent(TreeItem& item, const char* attribute, const std::string* valu
         item.setAttribute(attribute, xml::toXmlText(*value));
 }
 
+// The Desc holds HTML, so content_text is escaped to show as written.
+std::optional<std::string> description(const Fields& entry) {
+    if (const std::string* html = firstOf(entry, {"content_html"}))
+        return *html;
+    if (const std::string* text = firstOf(entry, {"content_text"}))
+        return plainTextAsHtml(*text);
+    if (const std::string* summary = firstOf(entry, {"summary"}))
+        return *summary;
+    return std::nullopt;
+}
+
 void readItem(const Fields& entry, platform::AddressOrigin origin, TreeItem& item) {
     setIfPresent(item, "Title", firstOf(entry, {"title"}));
     std::string link = firstAddress(entry, {"url", "external_url"}, origin);
     if (!link.empty())
         item.setAttribute("Href", link);
     setIfPresent(item, "Date", firstOf(entry, {"date_published", "date_modified"}));
-    if (const std::string* body = firstOf(entry, {"content_html", "content_text", "summary"}))
+    if (auto body = description(entry))
         item.descriptions.push_back(xml::toXmlText(*body));
+    giveTitle(item);
 }
 
 bool isJsonFeed(const FeedFields& read) {

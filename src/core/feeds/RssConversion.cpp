@@ -1,9 +1,11 @@
 #include "feeds/RssConversion.h"
 
+#include "feeds/EntryTitle.h"
 #include "feeds/EscapeXmlText.h"
 #include "feeds/TreeRoot.h"
 #include "feeds/TreeText.h"
 #include "platform/AddressPolicy.h"
+#include "platform/XmlChars.h"
 
 #include <optional>
 
@@ -15,8 +17,9 @@ namespace {
 constexpr const char* kDublinCore = "http://purl.org/dc/elements/1.1/";
 constexpr const char* kContentModule = "http://purl.org/rss/1.0/modules/content/";
 
-// What an item's extensions offer where its plain RSS children are silent:
-// only the first of each counts.
+// What an item's extensions offer where its plain RSS children are silent
+// (content:encoded, the full text, even where they are not): only the first
+// of each counts.
 struct Fallbacks {
     bool hasDate = false, hasLink = false, hasDescription = false;
     std::optional<std::string> dcDate, permalink, encoded;
@@ -44,7 +47,10 @@ struct Fallbacks {
             item.setAttribute("Date", std::move(*dcDate));
         if (!hasLink && permalink)
             item.setAttribute("Href", std::move(*permalink));
-        if (!hasDescription && encoded)
+        // The full text rather than the teaser the description gives.
+        if (encoded && !xml::isBlankText(reinterpret_cast<const unsigned char*>(encoded->c_str())))
+            item.descriptions.assign(1, std::move(*encoded));
+        else if (!hasDescription && encoded)
             item.descriptions.push_back(std::move(*encoded));
     }
 };
@@ -94,6 +100,7 @@ template <class Emit> void forEachItem(const xml::Document& source, Emit emit) {
         for (xml::Node child = element.firstChild(); child; child = child.nextSibling())
             addItemField(item, fallbacks, child, origin);
         fallbacks.apply(item);
+        giveTitle(item);
         emit(item);
     }
 }

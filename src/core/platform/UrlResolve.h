@@ -5,8 +5,9 @@
 
 namespace kelvor::platform {
 
-// The reference resolved against base as a browser would; the reference
-// unchanged when either is unusable.
+// The reference resolved against base as a browser would, bytes beyond ASCII
+// percent-encoded (UTF-8, as a browser sends them); an empty reference gives
+// the base. The reference unchanged when either is unusable.
 std::string resolveUrl(const std::string& base, const std::string& reference);
 
 } // namespace kelvor::platform
