@@ -67,8 +67,8 @@ void checkLinksFromTheWeb(const xml::Document& doc) {
     }
 }
 
-void checkBounded(size_t output, size_t input, size_t factor, const char* what) {
-    if (output > input * factor + 4096)
+void checkBounded(size_t output, size_t input, size_t factor, const char* what, size_t items) {
+    if (output > input * factor + 4096 + items * 64)
         fail(std::string(what) + " is out of proportion to its input",
              {std::to_string(output) + " bytes from " + std::to_string(input)});
 }

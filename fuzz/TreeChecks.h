@@ -24,8 +24,9 @@ void checkReadsBack(const xml::Document& doc);
 void checkLinksFromTheWeb(const xml::Document& doc);
 
 // What came out of `input` bytes is at most `factor` times as long, plus
-// room for the fixed parts.
-void checkBounded(size_t output, size_t input, size_t factor, const char* what);
+// room for the fixed parts and for what each of `items` may be given
+// without its input saying it (a title made up for an untitled entry).
+void checkBounded(size_t output, size_t input, size_t factor, const char* what, size_t items = 0);
 
 // The entries of an Atom feed: children of its root in the root's namespace.
 size_t atomEntriesOf(const xml::Document& feed);

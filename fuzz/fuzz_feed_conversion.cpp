@@ -69,8 +69,8 @@ void checkParsedFeed(const xml::Document& converted, const xml::Document& feed,
     checkRootTexts(converted, original, atom);
     if (tree::GetNodeAttribute(converted.documentElement(), "Type") != (opml ? "Opml" : "rss"))
         kelvor::fuzz::fail("wrong Type on the converted root");
-    size_t items =
-        atom ? fuzz::atomEntriesOf(feed) : feed.getElementsByTagName(opml ? "outline" : "item").size();
+    size_t items = atom ? fuzz::atomEntriesOf(feed)
+                        : feed.getElementsByTagName(opml ? "outline" : "item").size();
     if (converted.getElementsByTagName("TreeNode").size() != items)
         kelvor::fuzz::fail("not one TreeNode per item, outline or entry");
 }

@@ -48,9 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             fuzz::fail("a declined JSON Feed still wrote or changed something");
         return 0;
     }
-    fuzz::checkBounded(text.size(), size, 8, "the tree file of a JSON Feed");
+    size_t items = objectItems(bytes);
+    fuzz::checkBounded(text.size(), size, 8, "the tree file of a JSON Feed", items);
     xml::Document converted = fuzz::parsedTree(text);
-    if (converted.getElementsByTagName("TreeNode").size() != objectItems(bytes))
+    if (converted.getElementsByTagName("TreeNode").size() != items)
         fuzz::fail("not one TreeNode per item of the JSON Feed");
     fuzz::checkLinksFromTheWeb(converted);
     fuzz::checkReadsBack(converted);
