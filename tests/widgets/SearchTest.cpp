@@ -10,6 +10,9 @@
 #include "browser/CTabView.h"
 #include "frame/CommandIds.h"
 #include "store/Indexer.h"
+#include "support/HttpServer.h"
+
+#include <QWebEngineScript>
 
 #include <gtest/gtest.h>
 
@@ -36,6 +39,27 @@ class SearchInTree : public kelvor::test::TreeEditFixture {
     }
 };
 
+struct ProgramFolderAt {
+    explicit ProgramFolderAt(const std::string& home)
+        : previous(kelvor::platform::programFolder()) {
+        kelvor::platform::setProgramFolder(home);
+    }
+    ~ProgramFolderAt() { kelvor::platform::setProgramFolder(previous); }
+    std::string previous;
+};
+
+// The main window started on a home folder, as the program starts.
+struct WindowAtHome {
+    explicit WindowAtHome(const std::string& home) : folder(home), here(home) {
+        frame.resize(1000, 700);
+        frame.show();
+        frame.initialUpdate();
+    }
+    ProgramFolderAt folder;
+    InFolder here;
+    CMainFrame frame;
+};
+
 } // namespace
 
 TEST_F(SearchInTree, HitsAreSelectedExpandingWhatTheyMust) {
@@ -57,6 +81,35 @@ TEST_F(SearchInTree, HitsAreSelectedExpandingWhatTheyMust) {
     EXPECT_EQ(fresh.currentItem()->text(0).toStdString(), "公共链接");
     EXPECT_FALSE(fresh.SelectIndexedItem(mainPath, "1.7"));
     EXPECT_FALSE(fresh.SelectIndexedItem(dir.file("fav/none.xml"), "0"));
+}
+
+TEST_F(SearchInTree, ShownHitsKeepTheirParentInView) {
+    std::string many = "<Tree Type=\"fav\">";
+    for (int i = 0; i < 60; ++i)
+        many += "<TreeNode Title=\"前" + std::to_string(i) + "\"/>";
+    many += "<TreeNode Title=\"频道\">";
+    for (int i = 0; i < 60; ++i)
+        many += "<TreeNode Title=\"条目" + std::to_string(i) + "\"/>";
+    many += "</TreeNode></Tree>";
+    std::string file = dir.write("fav/many.xml", many);
+    CLeftView tree;
+    tree.resize(300, 240);
+    tree.show();
+    ASSERT_TRUE(tree.LoadTreeFile(file, tree.rootItem(), 0));
+    QTreeWidgetItem* channel = tree.topLevelItem(60);
+    int rows = tree.viewport()->height() / tree.visualItemRect(tree.topLevelItem(0)).height();
+    ASSERT_GT(rows, 4);
+
+    // Near the channel: the channel goes to the top, the hit below it.
+    ASSERT_TRUE(tree.SelectIndexedItem(file, "60.2"));
+    EXPECT_EQ(tree.visualItemRect(channel).top(), 0);
+    EXPECT_TRUE(tree.viewport()->rect().contains(tree.visualItemRect(tree.currentItem())));
+
+    // Too far below it for both: the hit is shown, whatever of the channel.
+    std::string far = "60." + std::to_string(rows + 10);
+    ASSERT_TRUE(tree.SelectIndexedItem(file, far));
+    EXPECT_TRUE(tree.viewport()->rect().contains(tree.visualItemRect(tree.currentItem())));
+    EXPECT_LT(tree.visualItemRect(channel).top(), 0);
 }
 
 TEST(SearchResultsPage, MarksMatchesAndLinksEveryHit) {
@@ -93,14 +146,9 @@ TEST(SearchBox, CtrlKTypingAndShowInTree) {
                "<Tree Type=\"fav\"><TreeNode Title=\"目录\"><TreeNode Title=\"天气预报\">"
                "<Desc>&lt;b&gt;多云&lt;/b&gt;</Desc></TreeNode></TreeNode>" +
                    notes + "</Tree>");
-    std::string previous = kelvor::platform::programFolder();
-    kelvor::platform::setProgramFolder(home.path());
     {
-        InFolder here(home.path());
-        CMainFrame frame;
-        frame.resize(1000, 700);
-        frame.show();
-        frame.initialUpdate();
+        WindowAtHome window(home.path());
+        CMainFrame& frame = window.frame;
         frame.OnCommand(kelvor::cmd::kFindInCollection);
         EXPECT_TRUE(waitUntil([&] { return frame.searchBox()->hasFocus(); }));
 
@@ -130,5 +178,59 @@ TEST(SearchBox, CtrlKTypingAndShowInTree) {
             titles.insert(hit.title);
         EXPECT_EQ(titles.size(), 250u);
     }
-    kelvor::platform::setProgramFolder(previous);
+}
+
+TEST(SearchBox, OpeningAChannelEntryMarksItReadInTheTree) {
+    CleanSettings settings;
+    RecordingMessageBoxes boxes;
+    kelvor::test::HttpServer server;
+    server.serve("/story", "<html><body>story</body></html>");
+    server.serve("/news", "<rss><channel><item><title>甲篇</title><link>" + server.url("/story") +
+                              "</link></item><item><title>乙篇</title><description>无链接"
+                              "</description></item><item><title>丙篇</title></item>"
+                              "</channel></rss>");
+    kelvor::test::TempDir home;
+    home.write("rss.xsl", "<xsl:stylesheet/>");
+    home.write("index.xml",
+               "<Tree><TreeNode Title=\"新闻\" Rss=\"" + server.url("/news") + "\"/></Tree>");
+    {
+        WindowAtHome window(home.path());
+        CMainFrame& frame = window.frame;
+        QTreeWidgetItem* channel = frame.leftView()->topLevelItem(0);
+        ASSERT_NE(channel, nullptr);
+        channel->setExpanded(true);
+        ASSERT_TRUE(waitUntil([&] { return CLeftView::UnreadCountOf(channel) == 3; }));
+        auto unread = [&](const QString& title) {
+            for (int i = 0; i < channel->childCount(); ++i)
+                if (channel->child(i)->text(0) == title)
+                    return CLeftView::IsEntryUnread(channel->child(i));
+            ADD_FAILURE() << title.toStdString();
+            return false;
+        };
+        CSearchBox* box = frame.searchBox();
+        auto find = [&](const QString& query) {
+            box->setText(query);
+            return waitUntil([&] {
+                box->runQuery();
+                return box->hits().size() == 1 && !box->hits()[0].channel.empty();
+            });
+        };
+
+        // Clicking a title with an address leaves the page.
+        ASSERT_TRUE(find(QStringLiteral("甲篇")));
+        CKelvorView* page = frame.tabView()->GetActivePage();
+        ASSERT_TRUE(
+            waitUntil([&] { return page->page()->title().contains(QStringLiteral("甲篇")); }));
+        page->page()->runJavaScript(QStringLiteral("document.querySelector('a.name').click()"),
+                                    QWebEngineScript::ApplicationWorld);
+        EXPECT_TRUE(waitUntil([&] { return CLeftView::UnreadCountOf(channel) == 2; }));
+        EXPECT_FALSE(unread(QStringLiteral("甲篇")));
+        EXPECT_TRUE(unread(QStringLiteral("乙篇")));
+
+        // One without an address opens its description through "#open-N".
+        ASSERT_TRUE(find(QStringLiteral("乙篇")));
+        box->followFragment(QStringLiteral("open-0"));
+        EXPECT_TRUE(waitUntil([&] { return CLeftView::UnreadCountOf(channel) == 1; }));
+        EXPECT_FALSE(unread(QStringLiteral("乙篇")));
+    }
 }

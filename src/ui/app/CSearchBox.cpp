@@ -6,6 +6,7 @@
 #include "browser/CTabView.h"
 #include "frame/FrameInterface.h"
 #include "navtree/CLeftView.h"
+#include "platform/AddressPolicy.h"
 #include "platform/HomeFolder.h"
 #include "store/Store.h"
 #include "store/StoreProblem.h"
@@ -13,6 +14,7 @@
 
 #include <QKeyEvent>
 #include <QTimer>
+#include <QWebEngineNavigationRequest>
 
 #include <stdexcept>
 
@@ -145,13 +147,25 @@ void CSearchBox::showPage(const QString& html) {
     if (!page)
         return;
     if (shownIn_ != page) {
-        if (shownIn_)
+        if (shownIn_) {
             disconnect(shownIn_, &QWebEngineView::urlChanged, this, nullptr);
+            disconnect(shownIn_->page(), &QWebEnginePage::navigationRequested, this, nullptr);
+        }
         shownIn_ = page;
         connect(page, &QWebEngineView::urlChanged, this, [this](const QUrl& url) {
-            if (url.adjusted(QUrl::RemoveFragment) == kelvor::app::searchResultsBaseUrl())
+            if (isResultsPage(url))
                 followFragment(url.fragment());
         });
+        // A title with an address leaves the page without a fragment to
+        // follow: the click is seen on its way out.
+        connect(page->page(), &QWebEnginePage::navigationRequested, this,
+                [this, page](QWebEngineNavigationRequest& request) {
+                    if (request.isMainFrame() &&
+                        request.navigationType() ==
+                            QWebEngineNavigationRequest::LinkClickedNavigation &&
+                        isResultsPage(page->url()))
+                        markFollowedLink(request.url());
+                });
     }
     page->setHtml(html, kelvor::app::searchResultsBaseUrl());
 }
@@ -173,8 +187,27 @@ void CSearchBox::followFragment(const QString& fragment) {
     if (show) {
         if (tree_->SelectIndexedItem(hit.file, hit.position))
             tree_->setFocus();
-    } else if (kelvor::app::IMainFrame* frame = kelvor::app::mainFrame()) {
+        return;
+    }
+    tree_->MarkIndexedEntryRead(hit.file, hit.channel, hit.entry);
+    if (kelvor::app::IMainFrame* frame = kelvor::app::mainFrame())
         frame->ShowDescription(kelvor::store::readItemDescription(hit.file, hit.position));
+}
+
+bool CSearchBox::isResultsPage(const QUrl& url) {
+    return url.adjusted(QUrl::RemoveFragment) == kelvor::app::searchResultsBaseUrl();
+}
+
+// Every hit leading there was read: one story can be an entry of two channels.
+void CSearchBox::markFollowedLink(const QUrl& url) {
+    auto normal = [](const QUrl& address) {
+        return address.adjusted(QUrl::StripTrailingSlash | QUrl::NormalizePathSegments);
+    };
+    for (const kelvor::store::Hit& hit : hits_) {
+        std::string link =
+            kelvor::platform::acceptedAddress(hit.link, kelvor::platform::AddressOrigin::Web);
+        if (!link.empty() && normal(QUrl(QString::fromStdString(link))) == normal(url))
+            tree_->MarkIndexedEntryRead(hit.file, hit.channel, hit.entry);
     }
 }
 

@@ -47,6 +47,8 @@ class CSearchBox : public QLineEdit {
     void showFailure(const QString& query, const QString& problem);
     QString fetchHits(const QString& query, size_t offset);
     void showHits();
+    static bool isResultsPage(const QUrl& url);
+    void markFollowedLink(const QUrl& url);
 
     CLeftView* tree_;
     CTabView* tabs_;

@@ -177,6 +177,10 @@ public:
     // the tree file `file`, expanding what it must. False when no item of the
     // tree leads to that file or the position is not there.
     bool SelectIndexedItem(const std::string& file, const std::string& position);
+    // Marks an indexed entry (a search hit) read, as opening it in the tree
+    // does, whether the tree shows its channel or not.
+    void MarkIndexedEntryRead(const std::string& file, const std::string& channel,
+                              const std::string& entry);
     // The item whose children come from `file` (the invisible root for the
     // top-level file), or nullptr.
     QTreeWidgetItem* itemLeadingTo(const std::string& file);
@@ -255,6 +259,7 @@ private:
     // On the store's thread: sends the channel's state to the window's.
     void answerChannelState(kelvor::store::Store& db, const std::string& cacheFile);
     void forgetItemInMarks(QTreeWidgetItem* item);         // CLeftViewMarks.cpp
+    void scrollWithParent(QTreeWidgetItem* item);          // CLeftViewFind.cpp
     void reloadInBackground(QTreeWidgetItem* channel, const std::string& cacheFile);
     void backgroundStepDone(int arrived);
     void queueUnloadedHotChannels(std::vector<kelvor::tree::FileChannel> channels,

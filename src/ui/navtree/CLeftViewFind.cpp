@@ -2,12 +2,15 @@
 // file, then down its position, expanding on the way.
 #include "navtree/CLeftView.h"
 
+#include "navtree/StoreQueue.h"
 #include "platform/HomeFolder.h"
+#include "store/ReadMarks.h"
 #include "tree/ChannelSource.h"
 
 #include <QTreeWidgetItemIterator>
 
 #include <filesystem>
+#include <set>
 
 using kelvor::xml::Node;
 namespace tree = kelvor::tree;
@@ -126,6 +129,40 @@ bool CLeftView::SelectIndexedItem(const std::string& file, const std::string& po
         at = children[step];
     }
     setCurrentItem(at);
-    scrollToItem(at);
+    scrollWithParent(at);
     return true;
+}
+
+// Where a hit sits shows in its parent (the channel of an entry, the folder
+// of a link): the parent at the top when both fit, else the hit alone.
+void CLeftView::scrollWithParent(QTreeWidgetItem* item) {
+    QTreeWidgetItem* parent = item->parent();
+    if (parent) {
+        QRect top = visualItemRect(parent);
+        QRect hit = visualItemRect(item);
+        if (hit.bottom() - top.top() < viewport()->height()) {
+            scrollToItem(parent, QAbstractItemView::PositionAtTop);
+            return;
+        }
+    }
+    scrollToItem(item);
+}
+
+void CLeftView::MarkIndexedEntryRead(const std::string& file, const std::string& channel,
+                                     const std::string& entry) {
+    StoreQueue* queue = storeQueue();
+    if (!queue || channel.empty() || entry.empty())
+        return;
+    queue->post([channel, entry](kelvor::store::Store& db) {
+        kelvor::store::setRead(db, channel, entry, true);
+    });
+    // The tree keys its channels by the cache file as it named it; pages
+    // showing the file hear of it under the index's name.
+    std::string path = normalPath(file);
+    std::set<std::string> names{path};
+    for (const auto& [cacheFile, item] : channelItems_)
+        if (normalPath(cacheFile) == path)
+            names.insert(cacheFile);
+    for (const std::string& name : names)
+        requestChannelState(name);
 }
