@@ -23,7 +23,10 @@ const char* const kExportUsage =
     "sub-trees become nested outlines. Downloaded copies (rss/, url/) are not\n"
     "followed.\n"
     "\n"
-    "  --home DIR   the home folder (default: $KELVOR_HOME, else ~/.local/share/Kelvor)\n";
+    "Channels whose feed is a local file are left out, and counted on stderr.\n"
+    "\n"
+    "  --home DIR   the home folder (default: the one TREEFILE lies in, else\n"
+    "               $KELVOR_HOME, else ~/.local/share/Kelvor)\n";
 
 const char* const kImportUsage =
     "usage: kelvor-tool import-opml FILE --into fav/NAME.xml [--home DIR]\n"
@@ -34,6 +37,18 @@ const char* const kImportUsage =
     "cannot be read is reported on stderr.\n"
     "\n"
     "  --home DIR   the home folder (default: $KELVOR_HOME, else ~/.local/share/Kelvor)\n";
+
+// The home folder a tree file lies in: the folder holding index.xml that
+// holds the file itself or its fav/; "" for a file elsewhere.
+std::string homeOfTreeFile(const std::string& treeFile) {
+    std::error_code ec;
+    fs::path folder = fs::absolute(treeFile, ec).lexically_normal().parent_path();
+    if (fs::is_regular_file(folder / "index.xml", ec))
+        return folder.string();
+    if (folder.filename() == "fav" && fs::is_regular_file(folder.parent_path() / "index.xml", ec))
+        return folder.parent_path().string();
+    return {};
+}
 
 } // namespace
 
@@ -66,10 +81,16 @@ int runExportOpml(const std::vector<std::string>& args) {
         return usageError("export-opml",
                           parsed.error.empty() ? "expected at most one TREEFILE" : parsed.error,
                           kExportUsage);
-    std::string home = homeOption(parsed);
+    std::string implied = parsed.positional.empty() || !parsed.value("home").empty()
+                              ? std::string()
+                              : homeOfTreeFile(parsed.positional[0]);
+    std::string home = implied.empty() ? homeOption(parsed) : implied;
     std::string treeFile = parsed.positional.empty() ? home + "/index.xml" : parsed.positional[0];
     try {
-        std::string text = feeds::exportOpml(treeFile, home).xml();
+        int localFeeds = 0;
+        std::string text = feeds::exportOpml(treeFile, home, &localFeeds).xml();
+        if (localFeeds > 0)
+            std::fprintf(stderr, "已略去 %d 个本机文件频道\n", localFeeds);
         return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() ? 0 : 1;
     } catch (const xml::DomError& error) {
         std::fprintf(stderr, "kelvor-tool export-opml: %s: %s\n", treeFile.c_str(), error.what());

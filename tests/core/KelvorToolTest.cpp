@@ -331,3 +331,21 @@ TEST(KelvorToolSearch, SaysHowManyHitsThereAreGivesTheNextPageAndSaysWhenItFaile
     EXPECT_EQ(failed.out, "");
     EXPECT_NE(failed.err.find("搜索失败："), std::string::npos) << failed.err;
 }
+
+TEST(KelvorTool, ExportOpmlReadsTheHomeItsTreeFileLiesInAndCountsLocalChannels) {
+    TempDir home;
+    home.write("index.xml", "<Tree><TreeNode Title=\"Cat\" NodeSrc=\"/fav/cat.xml\"/></Tree>");
+    home.write("fav/cat.xml",
+               "<Tree Type=\"fav\"><TreeNode Title=\"Sub\" NodeSrc=\"/fav/sub.xml\"/>"
+               "<TreeNode Title=\"local\" Rss=\"feeds/l.xml\"/></Tree>");
+    home.write("fav/sub.xml",
+               "<Tree Type=\"fav\"><TreeNode Title=\"w\" Rss=\"http://h/w\"/></Tree>");
+    // Home-relative sub-trees lead into this home, not the default one.
+    for (const char* file : {"index.xml", "fav/cat.xml"}) {
+        ToolRun run = tool({"export-opml", home.file(file)});
+        ASSERT_EQ(run.exitCode, 0) << file << ": " << run.err;
+        EXPECT_NE(run.out.find("xmlUrl=\"http://h/w\""), std::string::npos) << file << run.out;
+        EXPECT_EQ(run.out.find("l.xml"), std::string::npos) << file;
+        EXPECT_EQ(run.err, "已略去 1 个本机文件频道\n") << file;
+    }
+}

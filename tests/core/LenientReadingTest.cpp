@@ -151,7 +151,8 @@ TEST(LenientReading, BrokenDeclarationIsDroppedAndItsEncodingKept) {
          {std::string("<?xml version=\"1.0\" encoding=\"big5\">"),
           std::string("<?xml version=\"1.0\" encoding=\"big5\"  "),
           std::string("<?xmlversion=\"1.0\" encoding=\"big5\"?>"),
-          std::string("<?XML version=\"1.0\" encoding='big5'?>\n<?xml-stylesheet href=\"s\"?>")}) {
+          std::string("<?XML version=\"1.0\" encoding='big5'?>\n<?xml-stylesheet href=\"s\"?>"),
+          std::string("\n\x1B\x1B\xEF\xBB\xBF  <?xml version=\"1.0\" encoding=\"big5\"?>")}) {
         std::string repaired = feeds::repairFeedText(declaration + "\n" + feed, "");
         EXPECT_EQ(repaired.rfind("<rss>", 0), 0u) << declaration << "\n" << repaired;
         Converted read = convert(declaration + feed);

@@ -84,7 +84,7 @@ size_t skipLeadingNoise(const std::string& bytes, size_t at = 0) {
     while (at < bytes.size()) {
         if (bytes.compare(at, 3, "\xEF\xBB\xBF") == 0)
             at += 3;
-        else if (std::isspace(static_cast<unsigned char>(bytes[at])))
+        else if (static_cast<unsigned char>(bytes[at]) <= 0x20) // space or a control
             ++at;
         else
             break;
@@ -111,7 +111,7 @@ std::string toUtf8(const std::string& bytes, const std::string& httpCharset) {
         if (decodeAll(text, encoding, decoded) && xml::isXmlText(decoded))
             return dropLeadingNoise(decoded);
     }
-    return xml::toXmlText(text);
+    return dropLeadingNoise(xml::toXmlText(text));
 }
 
 std::string withoutDeclaration(const std::string& text) {

@@ -1,6 +1,8 @@
 #include "feeds/OpmlExport.h"
 
 #include "feeds/FavoritesImport.h"
+#include "platform/AddressPolicy.h"
+#include "tree/ChannelSource.h"
 #include "tree/TreeFormat.h"
 
 #include <algorithm>
@@ -21,15 +23,13 @@ struct Walk {
     xml::Document opml;
     std::string home;
     std::set<std::string> openFiles; // the chain of files being walked
+    std::set<std::string> feeds;     // channels already listed: a reader subscribes once
+    int localFeeds = 0;
 };
 
 bool hasScheme(const std::string& address) {
     auto colon = address.find(':');
     return colon != std::string::npos && colon > 0 && colon < 6;
-}
-
-std::string absoluteFeed(const std::string& feed, const std::string& home) {
-    return hasScheme(feed) || feed.empty() || feed[0] == '/' ? feed : "file://" + home + "/" + feed;
 }
 
 bool isInside(const fs::path& path, const fs::path& folder) {
@@ -58,13 +58,36 @@ std::string ownTreeFile(const std::string& nodeSrc, const std::string& fileFolde
     return file.string();
 }
 
+// Whether the channel's downloaded copy in rss/ is a converted OPML list.
+// The copy is found as the tree finds it: by title, numbered when titles
+// clash, and owned by the channel whose address its header names.
+bool isOpmlList(const std::string& title, const std::string& feed, const std::string& home) {
+    std::string base = home + "/rss/" + tree::cacheFileTitle(title);
+    std::string copy = base + ".xml";
+    std::error_code ec;
+    for (int n = 1; fs::is_regular_file(copy, ec);
+         copy = base + "[" + std::to_string(n++) + "].xml") {
+        int expires = -1;
+        if (tree::ReadCacheHeader(copy, expires) != feed)
+            continue;
+        xml::Document doc = xml::Document::create();
+        return doc.load(copy) && doc.documentElement().attributeOr("Type") == "Opml";
+    }
+    return false;
+}
+
 xml::Node channelOutline(Walk& walk, const xml::Node& node, const std::string& feed) {
     xml::Node outline = walk.opml.createElement("outline");
     std::string title = tree::GetNodeAttribute(node, "Title");
     outline.setAttribute("text", title);
     outline.setAttribute("title", title);
-    outline.setAttribute("type", "rss");
-    outline.setAttribute("xmlUrl", absoluteFeed(feed, walk.home));
+    // An included list keeps xmlUrl too, so that this program's own import
+    // still finds the channel.
+    bool list = isOpmlList(title, feed, walk.home);
+    outline.setAttribute("type", list ? "include" : "rss");
+    if (list)
+        outline.setAttribute("url", feed);
+    outline.setAttribute("xmlUrl", feed);
     if (node.hasAttribute("Href"))
         outline.setAttribute("htmlUrl", tree::GetNodeAttribute(node, "Href"));
     std::string description = tree::GetNodeDescription(node);
@@ -101,7 +124,10 @@ void addNode(Walk& walk, const xml::Node& node, const std::string& fileFolder,
              const xml::Node& into, int depth) {
     std::string feed = tree::GetNodeAttribute(node, "Rss");
     if (node.hasAttribute("Rss")) {
-        if (!feed.empty() && !isFavoritesFeed(feed))
+        // A local file means nothing on the machine the list is taken to.
+        bool local = platform::originOf(feed) == platform::AddressOrigin::LocalFile;
+        walk.localFeeds += local && !feed.empty();
+        if (!local && !isFavoritesFeed(feed) && walk.feeds.insert(feed).second)
             into.appendChild(channelOutline(walk, node, feed));
         return;
     }
@@ -151,7 +177,8 @@ xml::Document newOpmlDocument(const std::string& title) {
 
 } // namespace
 
-xml::Document exportOpml(const std::string& treeFile, const std::string& home) {
+xml::Document exportOpml(const std::string& treeFile, const std::string& home,
+                         int* localFeedsLeftOut) {
     xml::Document source = xml::Document::create();
     if (!source.load(treeFile))
         throw xml::DomError(source.parseError().errorCode,
@@ -161,12 +188,16 @@ xml::Document exportOpml(const std::string& treeFile, const std::string& home) {
     Walk walk{
         newOpmlDocument(root.nameIs("Tree") ? root.attributeOr("Title", "万象汇览") : "万象汇览"),
         fs::weakly_canonical(home, ec).string(),
-        {}};
+        {},
+        {},
+        0};
     std::string file = fs::weakly_canonical(treeFile, ec).string();
     walk.openFiles.insert(file);
     xml::Node body = walk.opml.documentElement().firstChild().nextSibling();
     if (root.nameIs("Tree"))
         addChildren(walk, root, fs::path(file).parent_path().string(), body, 0);
+    if (localFeedsLeftOut)
+        *localFeedsLeftOut = walk.localFeeds;
     return walk.opml;
 }
 
