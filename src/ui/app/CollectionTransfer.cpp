@@ -41,22 +41,24 @@ void importBookmarks(QWidget* parent, CLeftView* tree) {
 }
 
 void exportChannelList(QWidget* parent) {
-    QString file = QFileDialog::getSaveFileName(parent, QStringLiteral("导出频道列表 (OPML)"),
-                                                QDir::home().filePath(QStringLiteral("万象汇览频道.opml")),
-                                                QString::fromUtf8(kOpmlFilter));
+    QString file = QFileDialog::getSaveFileName(
+        parent, QStringLiteral("导出频道列表 (OPML)"),
+        QDir::home().filePath(QStringLiteral("万象汇览频道.opml")), QString::fromUtf8(kOpmlFilter));
     if (!file.isEmpty())
         exportTo(file);
 }
 
 void importInto(CLeftView* tree, ImportKind kind, const QString& file) {
     const std::string home = platform::programFolder();
-    const std::string into = feeds::newCategoryName(home, QFileInfo(file).completeBaseName().toStdString());
+    const std::string into =
+        feeds::newCategoryName(home, QFileInfo(file).completeBaseName().toStdString());
     const std::string path = file.toStdString();
     // The tree lists the category itself when it has 我的收藏 loaded: its
     // copy of fav.xml is what its next edit saves.
-    feeds::ImportReport report = kind == ImportKind::ChannelList
-                                     ? feeds::importOpmlFile(path, home, into, feeds::Listing::ByCaller)
-                                     : feeds::importBookmarksFile(path, home, into, feeds::Listing::ByCaller);
+    feeds::ImportReport report =
+        kind == ImportKind::ChannelList
+            ? feeds::importOpmlFile(path, home, into, feeds::Listing::ByCaller)
+            : feeds::importBookmarksFile(path, home, into, feeds::Listing::ByCaller);
     if (!report.error.empty()) {
         tell(report.error, MessageIcon::Warning);
         return;
@@ -69,18 +71,25 @@ void importInto(CLeftView* tree, ImportKind kind, const QString& file) {
             return;
         }
     }
-    tell("已导入为“我的收藏”中的分类“" + report.title + "”：" + report.summary(), MessageIcon::Information);
+    tell("已导入为“我的收藏”中的分类“" + report.title + "”：" + report.summary(),
+         MessageIcon::Information);
 }
 
 bool exportTo(const QString& file) {
     const std::string home = platform::programFolder();
     try {
-        feeds::exportOpml(home + "/index.xml", home).save(file.toStdString());
+        int localLeftOut = 0;
+        feeds::exportOpml(home + "/index.xml", home, &localLeftOut).save(file.toStdString());
+        std::string done = "频道列表已导出到 " + file.toStdString();
+        // Channels read from files on this machine mean nothing on another.
+        if (localLeftOut > 0)
+            done += "（已略去 " + std::to_string(localLeftOut) + " 个本机文件频道）";
         if (IMainFrame* frame = mainFrame())
-            frame->SetStatusText("频道列表已导出到 " + file.toStdString());
+            frame->SetStatusText(done);
         return true;
     } catch (const xml::DomError& error) {
-        tell("无法导出频道列表到 " + file.toStdString() + ": " + error.what(), MessageIcon::Warning);
+        tell("无法导出频道列表到 " + file.toStdString() + ": " + error.what(),
+             MessageIcon::Warning);
         return false;
     }
 }
