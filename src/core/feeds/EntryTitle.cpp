@@ -3,8 +3,6 @@
 #include "platform/HtmlText.h"
 #include "platform/XmlChars.h"
 
-#include <cstring>
-
 namespace kelvor::feeds {
 namespace {
 
@@ -75,14 +73,6 @@ std::string lastPathSegment(const std::string& link) {
     return decodedSegment(path.substr(path.rfind('/') + 1));
 }
 
-const std::string* valueOf(const TreeItem& item, const char* name) {
-    for (const auto& attribute : item.attributes) {
-        if (std::strcmp(attribute.first, name) == 0)
-            return &attribute.second;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 std::string derivedTitle(const std::string& html, const std::string& link) {
@@ -93,10 +83,10 @@ std::string derivedTitle(const std::string& html, const std::string& link) {
 }
 
 void giveTitle(TreeItem& item) {
-    const std::string* title = valueOf(item, "Title");
+    const std::string* title = item.attribute("Title");
     if (title && !platform::collapseWhiteSpace(*title).empty())
         return;
-    const std::string* link = valueOf(item, "Href");
+    const std::string* link = item.attribute("Href");
     std::string derived =
         derivedTitle(item.descriptions.empty() ? std::string() : item.descriptions.front(),
                      link ? *link : std::string());

@@ -26,11 +26,6 @@ bool hasEntries(const xml::Document& doc) {
     return !doc.getElementsByTagName("item").empty();
 }
 
-platform::AddressOrigin originOf(const platform::SourceBytes& source) {
-    return source.url.compare(0, 7, "file://") == 0 ? platform::AddressOrigin::LocalFile
-                                                    : platform::AddressOrigin::Web;
-}
-
 bool failed(DownloadTask& task, const xml::ParseError& error) {
     task.errorText = loadErrorText(error, task.sourceUrl);
     return false;
@@ -40,7 +35,7 @@ bool failed(DownloadTask& task, const xml::ParseError& error) {
 // error says what JSON made of them.
 bool convertJson(const platform::SourceBytes& source, DownloadTask& task, const TextSink& sink) {
     xml::ParseError whyNot;
-    if (ConvertJsonFeedToText(source.bytes, task, sink, originOf(source), &whyNot))
+    if (ConvertJsonFeedToText(source.bytes, task, sink, platform::originOf(source.url), &whyNot))
         return true;
     return failed(task, whyNot);
 }

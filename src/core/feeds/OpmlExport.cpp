@@ -62,18 +62,12 @@ std::string ownTreeFile(const std::string& nodeSrc, const std::string& fileFolde
 // The copy is found as the tree finds it: by title, numbered when titles
 // clash, and owned by the channel whose address its header names.
 bool isOpmlList(const std::string& title, const std::string& feed, const std::string& home) {
-    std::string base = home + "/rss/" + tree::cacheFileTitle(title);
-    std::string copy = base + ".xml";
-    std::error_code ec;
-    for (int n = 1; fs::is_regular_file(copy, ec);
-         copy = base + "[" + std::to_string(n++) + "].xml") {
-        int expires = -1;
-        if (tree::ReadCacheHeader(copy, expires) != feed)
-            continue;
-        xml::Document doc = xml::Document::create();
-        return doc.load(copy) && doc.documentElement().attributeOr("Type") == "Opml";
-    }
-    return false;
+    tree::ChannelCopy copy =
+        tree::locateChannelCopy(home + "/rss/" + tree::cacheFileTitle(title) + ".xml", feed);
+    if (!copy.found)
+        return false;
+    xml::Document doc = xml::Document::create();
+    return doc.load(copy.path) && doc.documentElement().attributeOr("Type") == "Opml";
 }
 
 xml::Node channelOutline(Walk& walk, const xml::Node& node, const std::string& feed) {

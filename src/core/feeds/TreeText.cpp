@@ -1,5 +1,6 @@
 #include "feeds/TreeText.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kelvor::feeds {
@@ -60,14 +61,28 @@ void appendEscapedText(std::string& out, const std::string& value) {
     appendEscaped(out, value, textEscapes);
 }
 
+namespace {
+
+// Const or not, as the attributes are.
+template <class Attributes> auto findAttribute(Attributes& attributes, const char* name) {
+    return std::find_if(attributes.begin(), attributes.end(), [name](const auto& attribute) {
+        return std::strcmp(attribute.first, name) == 0;
+    });
+}
+
+} // namespace
+
 void TreeItem::setAttribute(const char* name, std::string value) {
-    for (auto& attribute : attributes) {
-        if (std::strcmp(attribute.first, name) == 0) {
-            attribute.second = std::move(value);
-            return;
-        }
-    }
-    attributes.emplace_back(name, std::move(value));
+    auto found = findAttribute(attributes, name);
+    if (found != attributes.end())
+        found->second = std::move(value);
+    else
+        attributes.emplace_back(name, std::move(value));
+}
+
+const std::string* TreeItem::attribute(const char* name) const {
+    auto found = findAttribute(attributes, name);
+    return found != attributes.end() ? &found->second : nullptr;
 }
 
 void TreeItem::clear() {

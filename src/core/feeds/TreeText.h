@@ -21,6 +21,8 @@ struct TreeItem {
     std::vector<std::string> descriptions;
 
     void setAttribute(const char* name, std::string value);
+    // The value set under name; nullptr when there is none.
+    const std::string* attribute(const char* name) const;
     void clear();
 };
 

@@ -21,6 +21,21 @@ char lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// The scheme of an address already in its browser form.
+std::string schemeOfForm(const std::string& form) {
+    if (form.empty() || !isAsciiAlpha(form[0]))
+        return {};
+    std::string scheme;
+    for (char c : form) {
+        if (c == ':')
+            return scheme;
+        if (!isSchemeChar(c))
+            return {};
+        scheme += lower(c);
+    }
+    return {};
+}
+
 } // namespace
 
 std::string browserForm(const std::string& raw) {
@@ -44,23 +59,12 @@ std::string browserForm(const std::string& raw) {
 }
 
 std::string schemeOf(const std::string& address) {
-    std::string form = browserForm(address);
-    if (form.empty() || !isAsciiAlpha(form[0]))
-        return {};
-    std::string scheme;
-    for (char c : form) {
-        if (c == ':')
-            return scheme;
-        if (!isSchemeChar(c))
-            return {};
-        scheme += lower(c);
-    }
-    return {};
+    return schemeOfForm(browserForm(address));
 }
 
 AddressOrigin originOf(const std::string& sourceAddress) {
     std::string form = browserForm(sourceAddress);
-    std::string scheme = schemeOf(form);
+    std::string scheme = schemeOfForm(form);
     // "//host/x" names a host, not a path.
     bool path = scheme.empty() && !form.empty() && form.compare(0, 2, "//") != 0;
     bool local = scheme == "file" || path;
@@ -69,7 +73,7 @@ AddressOrigin originOf(const std::string& sourceAddress) {
 
 std::string acceptedAddress(const std::string& address, AddressOrigin origin) {
     std::string form = browserForm(address);
-    std::string scheme = schemeOf(form);
+    std::string scheme = schemeOfForm(form);
     bool allowed = scheme.empty() || scheme == "http" || scheme == "https" || scheme == "ftp" ||
                    scheme == "mailto" || (scheme == "file" && origin == AddressOrigin::LocalFile);
     return allowed ? form : std::string();

@@ -228,16 +228,29 @@ int ResolveChannelSource(const xml::Node& node, std::string& source, std::string
             return kLocalFile;
     }
 
-    std::string base =
-        cacheFile.size() >= 4 ? cacheFile.substr(0, cacheFile.size() - 4) : cacheFile;
-    std::time_t modified = 0;
-    for (int n = 1; fileExists(cacheFile, &modified); ++n) {
-        int expires = -1;
-        if (ReadCacheHeader(cacheFile, expires) == address)
-            return freshness(now - modified, expires, GetNodeAttribute(node, "Expires"), type);
-        cacheFile = numberedName(base, n);
-    }
+    ChannelCopy copy = locateChannelCopy(cacheFile, address);
+    cacheFile = copy.path;
+    if (copy.found)
+        return freshness(now - copy.modified, copy.expires, GetNodeAttribute(node, "Expires"),
+                         type);
     return result;
+}
+
+ChannelCopy locateChannelCopy(const std::string& first, const std::string& address) {
+    ChannelCopy copy;
+    copy.path = first;
+    std::string base = first.size() >= 4 ? first.substr(0, first.size() - 4) : first;
+    for (int n = 1; fileExists(copy.path, &copy.modified); ++n) {
+        copy.expires = -1;
+        if (ReadCacheHeader(copy.path, copy.expires) == address) {
+            copy.found = true;
+            return copy;
+        }
+        copy.path = numberedName(base, n);
+    }
+    copy.expires = -1;
+    copy.modified = 0;
+    return copy;
 }
 
 } // namespace kelvor::tree

@@ -22,6 +22,17 @@ enum ChannelResult : int {
 int ResolveChannelSource(const xml::Node& node, std::string& source, std::string& cacheFile,
                          std::string& feed, std::time_t now = std::time(nullptr));
 
+// The copy of the channel at `address` among `first` ("rss/T.xml") and its
+// numbered siblings ("rss/T[1].xml", ...): the one whose header names that
+// address (found), else the first name that is free, where a new copy goes.
+struct ChannelCopy {
+    std::string path;
+    bool found = false;
+    int expires = -1;         // the copy's own lifetime, -1 when it has none
+    std::time_t modified = 0; // when it was written
+};
+ChannelCopy locateChannelCopy(const std::string& first, const std::string& address);
+
 // True for a tree file the user keeps (index.xml, the categories): false
 // for one that came from elsewhere, whatever it says of itself: a converted
 // feed or list, the Favorites copy, a fetched tree file, anything in the

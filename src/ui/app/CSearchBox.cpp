@@ -6,7 +6,6 @@
 #include "browser/CTabView.h"
 #include "frame/FrameInterface.h"
 #include "navtree/CLeftView.h"
-#include "platform/AddressPolicy.h"
 #include "platform/HomeFolder.h"
 #include "store/Store.h"
 #include "store/StoreProblem.h"
@@ -204,8 +203,7 @@ void CSearchBox::markFollowedLink(const QUrl& url) {
         return address.adjusted(QUrl::StripTrailingSlash | QUrl::NormalizePathSegments);
     };
     for (const kelvor::store::Hit& hit : hits_) {
-        std::string link =
-            kelvor::platform::acceptedAddress(hit.link, kelvor::platform::AddressOrigin::Web);
+        std::string link = kelvor::app::hitAddress(hit);
         if (!link.empty() && normal(QUrl(QString::fromStdString(link))) == normal(url))
             tree_->MarkIndexedEntryRead(hit.file, hit.channel, hit.entry);
     }

@@ -37,8 +37,7 @@ const char* const kPolicy = "default-src 'none'; style-src 'unsafe-inline'; base
 
 QString hitItem(const store::Hit& hit, int index, const QStringList& words) {
     QString title = QString::fromStdString(hit.title);
-    // A link the policy refuses opens the hit's description instead.
-    std::string link = platform::acceptedAddress(hit.link, platform::AddressOrigin::Web);
+    std::string link = hitAddress(hit);
     QString target = link.empty() ? QStringLiteral("#open-%1").arg(index)
                                   : QString::fromStdString(link).toHtmlEscaped();
     QString html =
@@ -57,6 +56,11 @@ QString hitItem(const store::Hit& hit, int index, const QStringList& words) {
 }
 
 } // namespace
+
+// A link the policy refuses opens the hit's description instead.
+std::string hitAddress(const store::Hit& hit) {
+    return platform::acceptedAddress(hit.link, platform::AddressOrigin::Web);
+}
 
 QUrl searchResultsBaseUrl() {
     return QUrl(QStringLiteral("https://search.kelvor.invalid/"));

@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace kelvor::app {
@@ -22,6 +23,10 @@ QUrl searchResultsBaseUrl();
 // shown, a "#more" link (更多结果) asks for the next ones.
 QString searchResultsPage(const std::vector<store::Hit>& hits, const QString& query,
                           int64_t total = -1);
+
+// The address a hit's title leads to on the page: its link as the address
+// policy lets it through, "" when it opens the description instead.
+std::string hitAddress(const store::Hit& hit);
 
 // The text, HTML-escaped, with each word of the query (any letter case)
 // inside <mark>.
