@@ -2,6 +2,7 @@
 // Modified" and Retry-After, against a real HTTP server on 127.0.0.1.
 #include "feeds/DownloadWorker.h"
 #include "feeds/FeedDiscovery.h"
+#include "feeds/UpdatePoliteness.h"
 #include "platform/HomeFolder.h"
 #include "support/HttpServer.h"
 #include "support/TempDir.h"
@@ -107,6 +108,28 @@ TEST_F(FeedDownload, RetryAfterIsWaitedForOnceAndALongerWaitIsAnError) {
     EXPECT_EQ(feeds::RunDownloadTask(slow), 0);
     EXPECT_EQ(server.requestCount("/slow"), 1);
     EXPECT_NE(slow.errorText.find("429"), std::string::npos) << slow.errorText;
+    EXPECT_EQ(slow.retryAfterSeconds, 86400) << "kept for the next update to honour";
+}
+
+TEST(UpdatePoliteness, AChannelIsAskedAgainOnlyAfterTheGapAndTheServersWait) {
+    using namespace std::chrono_literals;
+    feeds::UpdatePoliteness polite(300s);
+    auto now = feeds::UpdatePoliteness::Clock::now();
+    EXPECT_TRUE(polite.mayAsk("rss/a.xml", now));
+    polite.asked("rss/a.xml", now);
+    EXPECT_FALSE(polite.mayAsk("rss/a.xml", now + 299s));
+    EXPECT_TRUE(polite.mayAsk("rss/a.xml", now + 300s));
+    EXPECT_TRUE(polite.mayAsk("rss/b.xml", now + 1s)) << "others are not held up";
+
+    polite.toldToWait("rss/a.xml", 3600, now);
+    EXPECT_FALSE(polite.mayAsk("rss/a.xml", now + 3599s));
+    polite.asked("rss/a.xml", now + 10s);
+    EXPECT_FALSE(polite.mayAsk("rss/a.xml", now + 1000s)) << "a later question does not shorten it";
+    EXPECT_TRUE(polite.mayAsk("rss/a.xml", now + 3600s));
+    polite.toldToWait("rss/c.xml", 999999999L, now);
+    EXPECT_TRUE(polite.mayAsk("rss/c.xml", now + 25h)) << "a wrong date does not silence it";
+    polite.toldToWait("rss/d.xml", -1, now);
+    EXPECT_TRUE(polite.mayAsk("rss/d.xml", now));
 }
 
 TEST_F(FeedDownload, APageIsReplacedByTheFeedItsHeadNamesOneHopOnly) {

@@ -129,3 +129,58 @@ TEST_F(AutoUpdate, ATickBringsNewEntriesUnreadAndLeavesTheSelectionAlone) {
     EXPECT_EQ(frame.status.back(), "自动更新频道：收到 2 条新条目");
     EXPECT_TRUE(boxes.messages.empty());
 }
+
+// 立即更新 asks whatever the copy's age, with its validators; a channel kept
+// in two categories is asked once and both show the new copy; a channel is
+// not asked twice within minutes, nor before the time its server asked for.
+TEST_F(AutoUpdate, UpdateNowAsksFreshCopiesOncePolitelyAndShowsThemEverywhere) {
+    home.write("rss/新闻.xml", "<Tree Type=\"rss\" BaseURL=\"" +
+                                                    server.url("/news") +
+                                                    "\" ETag=\"&quot;v1&quot;\">"
+                                                    "<TreeNode Title=\"旧一\" Href=\"http://e/旧一\"/></Tree>");
+    kelvor::test::HttpResponse changed;
+    changed.body = rss({"新来的", "旧一"});
+    changed.etag = "\"v2\"";
+    server.serve("/news", changed);
+    kelvor::test::HttpResponse busy;
+    busy.status = 503;
+    busy.headers = "Retry-After: 3600\r\n";
+    server.serve("/busy", busy);
+    view.updatePoliteness() = kelvor::feeds::UpdatePoliteness(std::chrono::seconds(0));
+    view.LoadTreeFile(channelsFile("fav/a.xml", "fav", {{"新闻", "/news"}, {"忙", "/busy"}}),
+                      view.rootItem(), 0);
+    view.LoadTreeFile(channelsFile("fav/hot.xml", "hot", {{"新闻", "/news"}}), view.rootItem(), 0);
+    QTreeWidgetItem* fav = view.topLevelItem(0);
+    QTreeWidgetItem* hot = view.topLevelItem(2);
+    fav->setExpanded(true);
+    hot->setExpanded(true);
+    view.topLevelItem(1)->setExpanded(true); // its server asks for an hour
+    ASSERT_TRUE(waitUntil([&] { return view.downloads()->size() == 0; }));
+    ASSERT_EQ(labels(fav), (std::vector<std::string>{"旧一"})) << "fresh: nothing asked yet";
+    ASSERT_EQ(server.requestCount("/news"), 0);
+    ASSERT_EQ(server.requestCount("/busy"), 1);
+    ASSERT_TRUE(waitUntil([&] { return CLeftView::UnreadCountOf(fav) == 1; })) << "indexed";
+
+    ASSERT_TRUE(view.StartBackgroundUpdate());
+    ASSERT_TRUE(waitUntil([&] { return !view.BackgroundUpdateRunning(); }));
+    EXPECT_EQ(server.requestCount("/news"), 1) << "one question for the two places";
+    EXPECT_EQ(server.lastRequestHeader("/news", "If-None-Match"), "\"v1\"");
+    EXPECT_EQ(server.requestCount("/busy"), 1) << "its server's hour is kept";
+    EXPECT_EQ(labels(fav), (std::vector<std::string>{"新来的", "旧一"}));
+    EXPECT_EQ(labels(hot), (std::vector<std::string>{"新来的", "旧一"}));
+    EXPECT_EQ(hot->text(0).toStdString(), "新来的") << "its headline too";
+    EXPECT_NE(std::find(frame.status.begin(), frame.status.end(), "正在更新 1/1…"),
+              frame.status.end());
+    EXPECT_EQ(frame.status.back(), "自动更新频道：收到 1 条新条目，1 个频道刚更新过，稍后再问");
+
+    view.updatePoliteness() = kelvor::feeds::UpdatePoliteness();
+    ASSERT_TRUE(view.StartBackgroundUpdate());
+    ASSERT_TRUE(waitUntil([&] { return !view.BackgroundUpdateRunning(); }));
+    EXPECT_EQ(server.requestCount("/news"), 2) << "asked again, answered 304";
+    EXPECT_EQ(labels(fav), (std::vector<std::string>{"新来的", "旧一"}));
+    ASSERT_TRUE(view.StartBackgroundUpdate());
+    ASSERT_TRUE(waitUntil([&] { return !view.BackgroundUpdateRunning(); }));
+    EXPECT_EQ(server.requestCount("/news"), 2) << "not twice within minutes";
+    EXPECT_EQ(frame.status.back(), "自动更新频道：各频道刚更新过，请稍后再试");
+    EXPECT_TRUE(boxes.messages.empty());
+}

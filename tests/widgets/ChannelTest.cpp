@@ -110,6 +110,7 @@ TEST_F(Channels, AFailedDownloadBecomesTheFirstChildsText) {
     ASSERT_EQ(channel->childCount(), 1);
     EXPECT_EQ(label(channel->child(0)).rfind("加载错误:错误代码 0x800C0194", 0), 0u)
         << label(channel->child(0));
+    EXPECT_EQ(channel->child(0)->toolTip(0), channel->child(0)->text(0)) << "the row is cut off";
 
     // The Favorites channel names a Favorites folder that is not there.
     const std::string setting = kelvor::feeds::favoritesFolder();

@@ -46,6 +46,9 @@ struct DownloadTask {
     // The page address the channel names, when its feed was found through
     // that page (feedUrl is then the feed read); raw.
     std::string channelUrl;
+    // Seconds the server asked us to wait before asking again (Retry-After
+    // on a 429 or 503 that stood), -1 when it asked nothing.
+    long retryAfterSeconds = -1;
 
     // Turned true to stop the transfer (shutdown).
     std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);

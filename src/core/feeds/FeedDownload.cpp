@@ -102,6 +102,8 @@ int answerNotModified(DownloadTask& task, const xml::LoadOptions& sent,
 
 int failed(DownloadTask& task, const platform::SourceBytes& source) {
     task.errorText = loadErrorText(source.error, task.sourceUrl);
+    if (source.httpStatus == 429 || source.httpStatus == 503)
+        task.retryAfterSeconds = source.retryAfterSeconds;
     return 0;
 }
 

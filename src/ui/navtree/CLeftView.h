@@ -15,6 +15,7 @@
 #pragma once
 
 #include "frame/FrameInterface.h"
+#include "feeds/UpdatePoliteness.h"
 #include "platform/XmlDom.h"
 
 #include <QTreeWidget>
@@ -223,6 +224,7 @@ public:
     // False, queueing nothing, while the previous update still runs.
     bool StartBackgroundUpdate();
     bool BackgroundUpdateRunning() const { return backgroundPending_ > 0; }
+    kelvor::feeds::UpdatePoliteness& updatePoliteness() { return politeness_; }
     // A completion of the background update; true when it was handled whole.
     bool FinishBackgroundDownload(QTreeWidgetItem* item, const kelvor::feeds::DownloadTask& task);
     static constexpr int kCacheFileRole = Qt::UserRole + 2;   // channels and entries
@@ -262,8 +264,14 @@ private:
     void scrollWithParent(QTreeWidgetItem* item);          // CLeftViewFind.cpp
     void reloadInBackground(QTreeWidgetItem* channel, const std::string& cacheFile);
     void backgroundStepDone(int arrived);
+    std::string backgroundProgressText() const; // "正在更新 12/40…"
+    std::string backgroundResultText() const;
+    // A new copy of a channel arrived for `item`: every other item showing
+    // the same copy (the channel kept in two categories) shows it too.
+    void showCopyElsewhere(QTreeWidgetItem* item, const std::string& cacheFile);
+    void showLoadError(QTreeWidgetItem* channel, const std::string& text);
     void queueUnloadedHotChannels(std::vector<kelvor::tree::FileChannel> channels,
-                                  const std::set<std::string>& queued);
+                                  std::set<std::string> queued);
     void storeUnloadedHeadlines(const std::string& file);
 
     std::unique_ptr<kelvor::feeds::DownloadQueue> downloads_;
@@ -275,6 +283,11 @@ private:
     std::set<QTreeWidgetItem*> backgroundItems_; // queued by the background update
     int backgroundPending_ = 0;                  // its downloads and indexing not done yet
     int backgroundArrived_ = 0;
+    int backgroundAsked_ = 0;  // channels the update asked
+    int backgroundAnswered_ = 0;
+    int backgroundFailed_ = 0;
+    int backgroundHeld_ = 0;   // left out: asked a moment ago, or the server asked to wait
+    kelvor::feeds::UpdatePoliteness politeness_;
     // Channels of hot categories not loaded in the tree have no item: their
     // download goes out under a stand-in item, kept here with the places of
     // the channel, and their headlines are written once a file's are all in.

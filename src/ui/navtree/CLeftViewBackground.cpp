@@ -1,9 +1,12 @@
-// The automatic update: on each tick the expired channels the user can see
-// (expanded ones) and those of hot categories are downloaded through the
-// same queue as any other. Nothing the user is looking at moves: the
-// selected entry stays selected, the scroll position stays, the focus is
-// not touched. When the last of them is indexed the status bar says how
-// many entries arrived.
+// The automatic update: on each tick (and on 立即更新) every channel the user
+// can see (expanded ones) and those of hot categories are asked for their
+// news through the same queue as any other, whatever the age of their copy;
+// the copy's validators make an unchanged feed a short "not modified". A
+// channel asked a few minutes ago, or whose server asked us to wait, is left
+// for the next tick. Nothing the user is looking at moves: the selected
+// entry stays selected, the scroll position stays, the focus is not
+// touched. The status bar counts the channels as they come in and, when the
+// last of them is indexed, says how many entries arrived.
 //
 // Hot categories the tree has not loaded are read from the collection's
 // files on the store's thread; their headlines are written back to those
@@ -46,12 +49,23 @@ std::string normalPath(const std::string& path) {
     return std::filesystem::path(path).lexically_normal().string();
 }
 
+bool hasFeedToAsk(int state) {
+    return state == tree::kCacheFresh || state == tree::kCacheExpired ||
+           state == tree::kMustDownload;
+}
+
+void setStatus(const std::string& text) {
+    if (auto* frame = kelvor::app::mainFrame())
+        frame->SetStatusText(text);
+}
+
 } // namespace
 
 bool CLeftView::StartBackgroundUpdate() {
     if (BackgroundUpdateRunning())
         return false;
-    backgroundArrived_ = 0;
+    backgroundArrived_ = backgroundAsked_ = backgroundAnswered_ = 0;
+    backgroundFailed_ = backgroundHeld_ = 0;
     std::set<std::string> queued;
     for (const auto& [tracked, item] : channelItems_) {
         Node node = nodeOf(item);
@@ -61,11 +75,17 @@ bool CLeftView::StartBackgroundUpdate() {
         if (!shown && !isHot(node))
             continue;
         std::string source, cacheFile, feed;
-        if (tree::ResolveChannelSource(node, source, cacheFile, feed) != tree::kCacheExpired)
+        if (!hasFeedToAsk(tree::ResolveChannelSource(node, source, cacheFile, feed)) ||
+            queued.count(cacheFile))
             continue;
+        queued.insert(cacheFile);
+        if (!politeness_.mayAsk(cacheFile)) {
+            ++backgroundHeld_;
+            continue;
+        }
         backgroundItems_.insert(item);
         ++backgroundPending_;
-        queued.insert(cacheFile);
+        ++backgroundAsked_;
         QueueDownload(item, GetNodeAttribute(node, "Title"), GetNodeAttribute(node, "Href"), source,
                       cacheFile, feed, shown ? feeds::kKindFirstLoad : feeds::kKindHeadlineSave);
     }
@@ -92,7 +112,7 @@ bool CLeftView::StartBackgroundUpdate() {
     std::string index = kelvor::platform::programFolder() + "/index.xml";
     queue->post([found, index, loaded](kelvor::store::Store&) {
         for (tree::FileChannel& channel : tree::channelsInTreeFile(index, "", true))
-            if (channel.fileType == "hot" && channel.state == tree::kCacheExpired &&
+            if (channel.fileType == "hot" && hasFeedToAsk(channel.state) &&
                 !loaded.count(normalPath(channel.file)))
                 found->push_back(std::move(channel));
     });
@@ -100,11 +120,16 @@ bool CLeftView::StartBackgroundUpdate() {
 }
 
 void CLeftView::queueUnloadedHotChannels(std::vector<tree::FileChannel> channels,
-                                         const std::set<std::string>& queued) {
+                                         std::set<std::string> queued) {
     std::map<std::string, QTreeWidgetItem*> standInOf;
     for (tree::FileChannel& channel : channels) {
         if (queued.count(channel.cacheFile))
             continue;
+        if (!standInOf.count(channel.cacheFile) && !politeness_.mayAsk(channel.cacheFile)) {
+            queued.insert(channel.cacheFile);
+            ++backgroundHeld_;
+            continue;
+        }
         HotPlace place{normalPath(channel.file), channel.position, channel.title,
                        channel.cacheFile};
         auto known = standInOf.find(channel.cacheFile);
@@ -117,6 +142,7 @@ void CLeftView::queueUnloadedHotChannels(std::vector<tree::FileChannel> channels
         standIns_[item] = StandIn{std::unique_ptr<QTreeWidgetItem>(item), {std::move(place)}};
         backgroundItems_.insert(item);
         ++backgroundPending_;
+        ++backgroundAsked_;
         QueueDownload(item, channel.title, channel.href, channel.source, channel.cacheFile,
                       channel.feed, feeds::kKindHeadlineSave);
     }
@@ -143,6 +169,9 @@ bool CLeftView::FinishBackgroundDownload(QTreeWidgetItem* item, const DownloadTa
     if (!item || backgroundItems_.erase(item) == 0)
         return false;
     bool failed = !task.errorText.empty() || task.cacheFile.empty();
+    ++backgroundAnswered_;
+    backgroundFailed_ += failed ? 1 : 0;
+    setStatus(backgroundProgressText());
     auto standIn = standIns_.extract(item);
     if (standIn) {
         std::set<std::string> files;
@@ -160,8 +189,9 @@ bool CLeftView::FinishBackgroundDownload(QTreeWidgetItem* item, const DownloadTa
                 storeUnloadedHeadlines(file);
         }
     }
-    // A failed update keeps the entries that were there, without a word.
-    if (failed) {
+    // A failed update keeps the entries that were there; the result counts it.
+    // An unchanged feed has nothing to index or show.
+    if (failed || task.notModified) {
         backgroundStepDone(0);
         return true;
     }
@@ -172,6 +202,43 @@ bool CLeftView::FinishBackgroundDownload(QTreeWidgetItem* item, const DownloadTa
         return false; // a headline: applied as any other
     reloadInBackground(item, task.cacheFile);
     return true;
+}
+
+void CLeftView::showCopyElsewhere(QTreeWidgetItem* item, const std::string& cacheFile) {
+    std::set<void*> waiting; // their own download brings the copy in
+    for (const auto& task : downloads_->tasks())
+        if (task->item)
+            waiting.insert(task->item);
+    std::vector<QTreeWidgetItem*> others;
+    auto range = channelItems_.equal_range(cacheFile);
+    for (auto it = range.first; it != range.second; ++it)
+        if (it->second != item && !waiting.count(it->second) && !standIns_.count(it->second))
+            others.push_back(it->second);
+    for (QTreeWidgetItem* other : others) {
+        Node node = nodeOf(other);
+        if (!node)
+            continue;
+        auto* loaded = dynamic_cast<CTreeItem*>(other);
+        if (loaded && loaded->expandedOnce)
+            reloadInBackground(other, cacheFile);
+        if (!isHot(node))
+            continue;
+        tree::CacheFirstItem first = tree::ReadCacheFirstItem(cacheFile);
+        if (first.title.empty())
+            continue;
+        StoreHeadline(node, first.title, first.href, cacheFile, first.desc, first.date);
+        other->setText(0, QString::fromStdString(first.title));
+        tree::saveOwnerDocument(node);
+    }
+}
+
+void CLeftView::showLoadError(QTreeWidgetItem* channel, const std::string& text) {
+    if (channel->childCount() == 0)
+        return;
+    // The row is cut at the tree's edge; the whole reason is one hover away.
+    QString shown = QString::fromStdString(text);
+    channel->child(0)->setText(0, shown);
+    channel->child(0)->setToolTip(0, shown);
 }
 
 void CLeftView::reloadInBackground(QTreeWidgetItem* channel, const std::string& cacheFile) {
@@ -201,9 +268,25 @@ void CLeftView::backgroundStepDone(int arrived) {
     if (downloads_ && downloads_->runningDownloads() == 0)
         if (auto* timer = findChild<QTimer*>(QLatin1String(kStatusTimerName)))
             timer->stop();
-    std::string text = backgroundArrived_ > 0 ? "自动更新频道：收到 " +
-                                                    std::to_string(backgroundArrived_) + " 条新条目"
-                                              : std::string("自动更新频道：没有新条目");
-    if (auto* frame = kelvor::app::mainFrame())
-        frame->SetStatusText(text);
+    setStatus(backgroundResultText());
+}
+
+std::string CLeftView::backgroundProgressText() const {
+    return "正在更新 " + std::to_string(backgroundAnswered_) + "/" +
+           std::to_string(backgroundAsked_) + "…";
+}
+
+std::string CLeftView::backgroundResultText() const {
+    const std::string prefix = "自动更新频道：";
+    if (backgroundAsked_ == 0)
+        return prefix + (backgroundHeld_ > 0 ? "各频道刚更新过，请稍后再试"
+                                             : "没有可更新的频道（请展开频道或添加热点关注）");
+    std::string text = prefix + (backgroundArrived_ > 0
+                                     ? "收到 " + std::to_string(backgroundArrived_) + " 条新条目"
+                                     : std::string("没有新条目"));
+    if (backgroundFailed_ > 0)
+        text += "，" + std::to_string(backgroundFailed_) + " 个频道更新失败";
+    if (backgroundHeld_ > 0)
+        text += "，" + std::to_string(backgroundHeld_) + " 个频道刚更新过，稍后再问";
+    return text;
 }

@@ -76,7 +76,9 @@ void CLeftView::initDownloads() {
     timer->setInterval(kStatusIntervalMs);
     connect(timer, &QTimer::timeout, this, [this, timer] {
         int running = downloads_ ? downloads_->runningDownloads() : 0;
-        if (running > 0) {
+        if (BackgroundUpdateRunning()) {
+            setStatusText(backgroundProgressText());
+        } else if (running > 0) {
             setStatusText(str::kDownloadingStatus + std::to_string(running));
         } else {
             setStatusText(str::kIdleStatus);
@@ -86,7 +88,7 @@ void CLeftView::initDownloads() {
     downloads_->setStartNotice([this, timer](const DownloadTask& task) {
         if (StoreQueue* store = storeQueue())
             store->setHeld(true);
-        setStatusText(task.feedUrl);
+        setStatusText(BackgroundUpdateRunning() ? backgroundProgressText() : task.feedUrl);
         if (!timer->isActive())
             timer->start();
     });
@@ -127,6 +129,7 @@ void CLeftView::forgetItemInDownloads(QTreeWidgetItem* item) {
 int CLeftView::QueueDownload(QTreeWidgetItem* item, const std::string& title,
                              const std::string& href, const std::string& sourceUrl,
                              const std::string& cacheFile, const std::string& feedUrl, int kind) {
+    politeness_.asked(cacheFile);
     return downloads_->QueueDownload(item, title, href, sourceUrl, cacheFile, feedUrl, kind);
 }
 
@@ -134,6 +137,7 @@ int CLeftView::QueueDownloadFirst(QTreeWidgetItem* item, const std::string& titl
                                   const std::string& href, const std::string& sourceUrl,
                                   const std::string& cacheFile, const std::string& feedUrl,
                                   int kind) {
+    politeness_.asked(cacheFile);
     return downloads_->QueueDownloadFirst(item, title, href, sourceUrl, cacheFile, feedUrl, kind);
 }
 
@@ -282,16 +286,21 @@ void applyHeadline(CLeftView& view, QTreeWidgetItem* item, const DownloadTask& t
 } // namespace
 
 void CLeftView::OnDownloadComplete(DownloadTask* task) {
-    if (!task || !task->item)
+    if (!task)
+        return;
+    politeness_.toldToWait(task->cacheFile, task->retryAfterSeconds);
+    if (!task->item)
         return;
     std::lock_guard<std::recursive_mutex> lock(downloads_->downloadLock());
     auto* item = static_cast<QTreeWidgetItem*>(task->item);
     try {
+        bool newCopy = task->errorText.empty() && !task->cacheFile.empty() && !task->notModified;
+        if (newCopy)
+            showCopyElsewhere(item, task->cacheFile);
         if (FinishBackgroundDownload(item, *task))
             return;
         if (!task->errorText.empty()) {
-            if (item->childCount() > 0)
-                item->child(0)->setText(0, QString::fromStdString(task->errorText));
+            showLoadError(item, task->errorText);
             return;
         }
         if (task->cacheFile.empty())
