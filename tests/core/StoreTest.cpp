@@ -4,6 +4,7 @@
 #include "store/Store.h"
 #include "platform/HomeFolder.h"
 #include "platform/HtmlText.h"
+#include "store/ChannelMarks.h"
 #include "store/Indexer.h"
 #include "store/ReadMarks.h"
 #include "store/Search.h"
@@ -219,6 +220,42 @@ TEST(ReadMarks, SurviveRefreshAndClearedCacheAndAgeOutOnlyWhenGone) {
     store::updateIndex(db);
     EXPECT_EQ(store::forgetOldMarks(db, later), 0);
     EXPECT_TRUE(store::isRead(db, channel, "http://n.test/1"));
+}
+
+// "All read" means everything up to now: entries that come later but are
+// dated before the mark are read, in channels never downloaded as well; an
+// entry marked unread by hand stays so.
+TEST(ReadMarks, MarkAllReadCatchesChannelsUpToNowDownloadedOrNot) {
+    Home home;
+    home.dir.write("fav/later.xml",
+                   R"(<?xml version="1.0" encoding="utf-8"?><Tree Type="fav" Title="以后">)"
+                   R"(<TreeNode Title="以后" Rss="http://127.0.0.1:9/later"/></Tree>)");
+    store::Store db(home.dir.path());
+    store::updateIndex(db);
+    const std::time_t now = 1767225600; // 2026-01-01
+    store::markAllReadUnder(db, home.dir.file("fav/later.xml"), "", now);
+    store::markAllReadUnder(db, home.dir.file("index.xml"), "", now);
+    const std::string channel = "http://127.0.0.1:9/feed";
+    store::setRead(db, channel, store::entryKeyOf("Second", "", ""), false, now);
+
+    auto entry = [](const std::string& title, const std::string& date) {
+        return "<TreeNode Title=\"" + title + "\" Href=\"http://n.test/" + title + "\" Date=\"" +
+               date + "\"/>";
+    };
+    std::string later = std::string(R"(<Tree Type="rss" BaseURL="http://127.0.0.1:9/later">)") +
+                        entry("old", "Sat, 01 Jul 2023 08:00:00 GMT") +
+                        entry("new", "2026-02-01T08:00:00Z") + entry("undated", "") + "</Tree>";
+    home.dir.write("rss/以后.xml", later);
+    store::indexFile(db, home.dir.file("rss/以后.xml"));
+    EXPECT_EQ(store::unreadCount(db, "http://127.0.0.1:9/later"), 2) << "new and undated";
+    EXPECT_TRUE(store::isRead(db, "http://127.0.0.1:9/later", "http://n.test/old"));
+
+    std::string refreshed = kChannel;
+    refreshed.insert(refreshed.find("<TreeNode"), entry("late", "2025-12-31T23:00:00Z"));
+    home.dir.write("rss/新闻.xml", refreshed);
+    store::indexFile(db, home.dir.file("rss/新闻.xml"));
+    EXPECT_TRUE(store::isRead(db, channel, "http://n.test/late")) << "dated before the mark";
+    EXPECT_EQ(store::unreadCount(db, channel), 1) << "Second, marked unread by hand";
 }
 
 TEST(Store, OpenersAtOnceShareOneNewDatabase) {

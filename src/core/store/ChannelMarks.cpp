@@ -63,10 +63,13 @@ std::vector<std::string> markAllReadUnder(Store& store, const std::string& path,
                                           const std::string& position, std::time_t now) {
     std::vector<std::string> marked;
     for (const tree::FileChannel& found : tree::channelsInTreeFile(path, position, true, now)) {
-        if (!downloaded(found) ||
+        if (found.state <= tree::kLocalFile || found.cacheFile.empty() ||
             std::find(marked.begin(), marked.end(), found.cacheFile) != marked.end())
             continue;
-        std::string channel = channelOfCacheFile(store, found.cacheFile);
+        // A channel never downloaded is caught up under the address its copy
+        // will name, so the entries it brings that are older than now are read.
+        std::string channel =
+            downloaded(found) ? channelOfCacheFile(store, found.cacheFile) : found.feed;
         if (channel.empty())
             continue;
         markChannelRead(store, channel, now);

@@ -78,11 +78,18 @@ std::vector<std::string> readEntries(Store& store, const std::string& channel) {
 }
 
 void markChannelRead(Store& store, const std::string& channel, std::time_t now) {
+    Transaction transaction(store.db());
     Statement(store.db(), "INSERT OR REPLACE INTO readmarks SELECT DISTINCT channel, entry, 1, ?2 "
                           "FROM items WHERE channel = ?1")
         .bind(1, channel)
         .bind(2, int64_t(now))
         .step();
+    Statement(store.db(), "INSERT OR REPLACE INTO caughtup VALUES (?, max(?2, coalesce((SELECT "
+                          "until FROM caughtup WHERE channel = ?1), 0)))")
+        .bind(1, channel)
+        .bind(2, int64_t(now))
+        .step();
+    transaction.commit();
 }
 
 int forgetOldMarks(Store& store, std::time_t now) {

@@ -38,7 +38,9 @@ std::vector<std::string> entriesOfFile(Store& store, const std::string& path);
 // The entries of the channel marked read, sorted.
 std::vector<std::string> readEntries(Store& store, const std::string& channel);
 
-// Marks every entry the index holds of the channel read.
+// Marks every entry the index holds of the channel read, and the channel
+// caught up to `now`: an entry that comes later but is dated no later than
+// that is read as it arrives, unless it was marked otherwise by hand.
 void markChannelRead(Store& store, const std::string& channel,
                      std::time_t now = std::time(nullptr));
 

@@ -94,6 +94,19 @@ const std::vector<std::string> kUpgrades = {
     kDropIndex + kFullText,
 };
 
+// Added to any store as it opens, so no version of the index drops it: when
+// a channel was marked read up to a time, an entry dated no later that comes
+// in afterwards is read, and a mark made by hand stays as it is.
+const std::string kCaughtUp = R"(
+CREATE TABLE IF NOT EXISTS caughtup(channel TEXT PRIMARY KEY, until INTEGER NOT NULL)
+  WITHOUT ROWID;
+CREATE TRIGGER IF NOT EXISTS items_caught_up AFTER INSERT ON items
+WHEN new.seconds > 0 AND new.channel <> '' BEGIN
+  INSERT OR IGNORE INTO readmarks SELECT new.channel, new.entry, 1, caughtup.until
+  FROM caughtup WHERE caughtup.channel = new.channel AND new.seconds <= caughtup.until;
+END;
+)";
+
 int versionOf(Database& db) {
     Statement version(db, "PRAGMA user_version");
     version.step();
@@ -123,7 +136,7 @@ void configure(Database& db) {
 
 void createTables(Database& db, const std::vector<Mark>& marks) {
     Transaction transaction(db);
-    db.exec(kTables + kFullText);
+    db.exec(kTables + kFullText + kCaughtUp);
     db.exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
     Statement insert(db, "INSERT OR REPLACE INTO readmarks VALUES (?, ?, ?, ?)");
     for (const auto& [channel, entry, read, changed] : marks) {
@@ -199,6 +212,7 @@ OpenedSchema openSchema(const std::string& path, const FileIdentity* damaged) {
                 upgrade(*db, version);
                 opened.outcome = OpenOutcome::Upgraded;
             }
+            db->exec(kCaughtUp);
             opened.db = std::move(db);
             opened.file = identityOf(path);
             return opened;
@@ -230,8 +244,10 @@ OpenedSchema openMemorySchema(const std::string& path) {
     std::lock_guard<std::mutex> lock(opening);
     OpenedSchema opened;
     opened.db = std::make_unique<Database>(path, Access::Memory);
-    if (versionOf(*opened.db) == kSchemaVersion)
+    if (versionOf(*opened.db) == kSchemaVersion) {
+        opened.db->exec(kCaughtUp);
         return opened;
+    }
     std::vector<Mark> marks;
     try {
         Database file(path, Access::Untouched);

@@ -270,6 +270,11 @@ private:
     // the same copy (the channel kept in two categories) shows it too.
     void showCopyElsewhere(QTreeWidgetItem* item, const std::string& cacheFile);
     void showLoadError(QTreeWidgetItem* channel, const std::string& text);
+    void showHeadlineFromCopy(QTreeWidgetItem* item, const kelvor::xml::Node& node,
+                              const std::string& cacheFile);
+    // A channel that has just joined a hot category shows its latest entry
+    // as its label and on the hot page, as those loaded with the file do.
+    void showHeadlineOfNewChannel(QTreeWidgetItem* item, const kelvor::xml::Node& node);
     void queueUnloadedHotChannels(std::vector<kelvor::tree::FileChannel> channels,
                                   std::set<std::string> queued);
     void storeUnloadedHeadlines(const std::string& file);

@@ -19,6 +19,7 @@
 #include "tree/ChannelSource.h"
 #include "tree/NodeWriting.h"
 #include "tree/TreeFileChannels.h"
+#include "tree/TreeFormat.h"
 
 #include <QMetaObject>
 #include <QScrollBar>
@@ -221,15 +222,31 @@ void CLeftView::showCopyElsewhere(QTreeWidgetItem* item, const std::string& cach
         auto* loaded = dynamic_cast<CTreeItem*>(other);
         if (loaded && loaded->expandedOnce)
             reloadInBackground(other, cacheFile);
-        if (!isHot(node))
-            continue;
-        tree::CacheFirstItem first = tree::ReadCacheFirstItem(cacheFile);
-        if (first.title.empty())
-            continue;
-        StoreHeadline(node, first.title, first.href, cacheFile, first.desc, first.date);
-        other->setText(0, QString::fromStdString(first.title));
-        tree::saveOwnerDocument(node);
+        if (isHot(node))
+            showHeadlineFromCopy(other, node, cacheFile);
     }
+}
+
+void CLeftView::showHeadlineFromCopy(QTreeWidgetItem* item, const Node& node,
+                                     const std::string& cacheFile) {
+    tree::CacheFirstItem first = tree::ReadCacheFirstItem(cacheFile);
+    if (first.title.empty())
+        return;
+    StoreHeadline(node, first.title, first.href, cacheFile, first.desc, first.date);
+    item->setText(0, QString::fromStdString(first.title));
+    tree::saveOwnerDocument(node);
+}
+
+void CLeftView::showHeadlineOfNewChannel(QTreeWidgetItem* item, const Node& node) {
+    if (!node || !isHot(node) || tree::itemKindOf(node) != tree::ItemKind::Channel)
+        return;
+    std::string source, cacheFile, feed;
+    int state = tree::ResolveChannelSource(node, source, cacheFile, feed);
+    if (state == tree::kCacheFresh || state == tree::kCacheExpired)
+        showHeadlineFromCopy(item, node, cacheFile);
+    if (state == tree::kCacheExpired || state == tree::kMustDownload)
+        QueueDownload(item, GetNodeAttribute(node, "Title"), GetNodeAttribute(node, "Href"), source,
+                      cacheFile, feed, feeds::kKindHeadlineSave);
 }
 
 void CLeftView::showLoadError(QTreeWidgetItem* channel, const std::string& text) {

@@ -87,7 +87,11 @@ QTreeWidgetItem* CLeftView::InsertBeside(QTreeWidgetItem* at, const Node& node, 
     }
     if (icon < 0)
         icon = tree::appearanceOf(node, false).icon;
-    return InsertNodeItem(node, GetNodeAttribute(node, "Title"), icon, tree::kIconFolderOpen, parent, after);
+    QTreeWidgetItem* item =
+        InsertNodeItem(node, GetNodeAttribute(node, "Title"), icon, tree::kIconFolderOpen, parent, after);
+    if (item)
+        showHeadlineOfNewChannel(item, node);
+    return item;
 }
 
 bool CLeftView::GetOwnerTreeInfo(const Node& node, std::string& type, std::string& baseUrl) {

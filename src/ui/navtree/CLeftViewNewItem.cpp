@@ -90,7 +90,10 @@ void CLeftView::OnNewItem() {
         return;
     // The icon tells how the item was made (a page beside, or a new folder),
     // until the next load shows it by its kind.
-    InsertBeside(selected, created, asChild, mode == kCurrentItem ? tree::kIconLink : tree::kIconFolder);
+    // A channel shows as one at once.
+    int icon = mode == kCurrentItem ? tree::kIconLink : tree::kIconFolder;
+    InsertBeside(selected, created, asChild,
+                 tree::itemKindOf(created) == tree::ItemKind::Channel ? -1 : icon);
     if (mode != kFavorites && mode != kHot)
         return;
     std::string source, cacheFile, feed;
