@@ -13,8 +13,8 @@
 
 namespace feeds = kelvor::feeds;
 namespace xml = kelvor::xml;
-using kelvor::test::HttpResponse;
 using kelvor::test::htmlPage;
+using kelvor::test::HttpResponse;
 using kelvor::test::HttpServer;
 using kelvor::test::TempDir;
 
@@ -57,8 +57,9 @@ TEST(ChannelProbe, ReadsTheChannelsOwnTitleOfEveryKindOfFeed) {
     server.serve("/untitled", "<rss><channel><item><title>只有条目</title></item></channel></rss>");
 
     const std::pair<const char*, const char*> expected[] = {
-        {"/rss", "新闻 & 评论"}, {"/rdf", "RDF 频道"}, {"/atom", "原子"},     {"/json", "JSON 标题"},
-        {"/opml", "订阅列表"},   {"/broken", "破损 & 修复"}, {"/untitled", ""}};
+        {"/rss", "新闻 & 评论"}, {"/rdf", "RDF 频道"},  {"/atom", "原子"},
+        {"/json", "JSON 标题"},  {"/opml", "订阅列表"}, {"/broken", "破损 & 修复"},
+        {"/untitled", ""}};
     for (const auto& [path, title] : expected) {
         feeds::ChannelProbe probe = feeds::probeChannel(server.url(path), {});
         EXPECT_TRUE(probe.reached) << path;
@@ -76,8 +77,9 @@ TEST(ChannelProbe, APageLeadsToTheFeedItNamesAndOnlyThat) {
                                    "href=\"/rss\"></head><body></body></html>"));
     server.serve("/plain", htmlPage("<!DOCTYPE html><html><head><title>网站首页</title></head>"
                                     "<body><p>no feed</p></body></html>"));
-    server.serve("/dead-end", htmlPage("<html><head><link rel=\"alternate\" "
-                                       "type=\"application/atom+xml\" href=\"/gone\"></head></html>"));
+    server.serve("/dead-end",
+                 htmlPage("<html><head><link rel=\"alternate\" "
+                          "type=\"application/atom+xml\" href=\"/gone\"></head></html>"));
     server.serve("/gone", HttpResponse{404, "missing"});
 
     feeds::ChannelProbe site = feeds::probeChannel(server.url("/site"), {});
@@ -101,8 +103,8 @@ TEST(ChannelProbe, SaysWhyNothingUsableCameAsDownloadsSayIt) {
     HttpServer server;
     server.serve("/tree", "<Tree Title=\"not a feed\"><TreeNode Title=\"a\"/></Tree>");
     server.serve("/garbage", "this is neither XML nor JSON");
-    server.serve("/bigger", std::string("<rss><channel><title>t</title>") +
-                                std::string(4096, ' ') + "</channel></rss>");
+    server.serve("/bigger", std::string("<rss><channel><title>t</title>") + std::string(4096, ' ') +
+                                "</channel></rss>");
     HttpResponse stall;
     stall.stall = true;
     server.serve("/stall", stall);

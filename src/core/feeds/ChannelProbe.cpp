@@ -8,9 +8,9 @@
 #include "feeds/JsonFeedConversion.h"
 #include "platform/AddressPolicy.h"
 #include "platform/HomeFolder.h"
+#include "platform/HtmlText.h"
 #include "platform/SourceBytes.h"
 
-#include <cctype>
 #include <filesystem>
 #include <new>
 #include <optional>
@@ -55,23 +55,6 @@ std::string localFileProblem(const std::string& address, size_t maxBytes) {
     return {};
 }
 
-// Runs of white space (a title written over several lines) as one space.
-std::string oneLine(const std::string& text) {
-    std::string line;
-    bool space = false;
-    for (char c : text) {
-        if (std::isspace(static_cast<unsigned char>(c))) {
-            space = !line.empty();
-            continue;
-        }
-        if (space)
-            line += ' ';
-        space = false;
-        line += c;
-    }
-    return line;
-}
-
 xml::Node childNamed(const xml::Node& parent, const char* localName) {
     for (xml::Node child = parent ? parent.firstChild() : xml::Node(); child;
          child = child.nextSibling())
@@ -80,7 +63,9 @@ xml::Node childNamed(const xml::Node& parent, const char* localName) {
     return {};
 }
 
-std::string textOf(const xml::Node& node) { return node ? node.text() : std::string(); }
+std::string textOf(const xml::Node& node) {
+    return node ? node.text() : std::string();
+}
 
 // The title of the channel the document is; none when it is no feed the
 // download would read.
@@ -129,7 +114,7 @@ ChannelProbe readFeed(const platform::SourceBytes& source, const std::string& fe
         return failedProbe(error, feedUrl, true, feedUrl);
     ChannelProbe probe;
     probe.reached = true;
-    probe.title = oneLine(*title);
+    probe.title = platform::collapseWhiteSpace(*title);
     probe.feedUrl = feedUrl;
     return probe;
 }
@@ -141,7 +126,8 @@ ChannelProbe probeChannel(const std::string& address, const xml::LoadOptions& op
     // the policy but are nothing this reader downloads.
     std::string accepted = platform::acceptedAddress(address, platform::AddressOrigin::LocalFile);
     std::string scheme = platform::schemeOf(accepted);
-    if (accepted.empty() || !(scheme.empty() || scheme == "file" || platform::isWebAddress(accepted)))
+    if (accepted.empty() ||
+        !(scheme.empty() || scheme == "file" || platform::isWebAddress(accepted)))
         return failedProbe(
             errorOf(xml::kErrInvalidArg, "频道地址只能是 http、https 地址或本地文件: "), address,
             false);
@@ -158,8 +144,9 @@ ChannelProbe probeChannel(const std::string& address, const xml::LoadOptions& op
     // One hop, as a download takes it, and only to the web.
     std::string feed = findFeedLink(source.bytes, source.url);
     if (feed.empty())
-        return failedProbe(errorOf(kErrNoFeedLink, "这个网页没有指明频道 (RSS、Atom 或 JSON Feed) 的地址: "),
-                           accepted, true);
+        return failedProbe(
+            errorOf(kErrNoFeedLink, "这个网页没有指明频道 (RSS、Atom 或 JSON Feed) 的地址: "),
+            accepted, true);
     platform::SourceBytes found;
     if (!platform::readSource(feed, options, found))
         return failedProbe(found.error, feed, false, feed);

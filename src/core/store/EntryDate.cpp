@@ -18,9 +18,15 @@ struct ReadDate {
     int64_t seconds = 0;
 };
 
-bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
-bool isAlpha(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
-bool isSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+bool isDigit(char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
+bool isAlpha(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) != 0;
+}
+bool isSpace(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
 
 // Days from 1970-01-01 to the date, proleptic Gregorian.
 int64_t daysFromCivil(int64_t y, int m, int d) {
@@ -95,8 +101,7 @@ struct Fields {
 
 ReadDate dated(const Fields& at, const char* zone) {
     if (at.year < 1900 || at.month < 1 || at.month > 12 || at.day < 1 ||
-        at.day > daysInMonth(at.year, at.month) || at.hour > 23 || at.minute > 59 ||
-        at.second > 60)
+        at.day > daysInMonth(at.year, at.month) || at.hour > 23 || at.minute > 59 || at.second > 60)
         return {};
     int64_t seconds = daysFromCivil(at.year, at.month, at.day) * 86400 + at.hour * 3600 +
                       at.minute * 60 + at.second;
@@ -173,7 +178,9 @@ std::string trimmed(const std::string& text) {
 
 } // namespace
 
-int64_t entrySeconds(const std::string& date) { return readDate(date).seconds; }
+int64_t entrySeconds(const std::string& date) {
+    return readDate(date).seconds;
+}
 
 std::string shownDate(const std::string& feedDate) {
     ReadDate read = readDate(feedDate);

@@ -54,8 +54,7 @@ std::vector<EntryState> entryStatesOfFile(Store& store, const std::string& path)
                      "FROM items WHERE file = ? ORDER BY id");
     select.bind(1, path);
     while (select.step())
-        entries.push_back(
-            {select.text(0), select.text(1), select.integer(2) != 0, select.text(3)});
+        entries.push_back({select.text(0), select.text(1), select.integer(2) != 0, select.text(3)});
     return entries;
 }
 
