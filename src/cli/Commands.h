@@ -19,6 +19,7 @@ int runExportOpml(const std::vector<std::string>& args);
 int runImportOpml(const std::vector<std::string>& args);
 int runImportBookmarks(const std::vector<std::string>& args);
 int runSearch(const std::vector<std::string>& args);
+int runProbe(const std::vector<std::string>& args);
 
 // Prints "kelvor-tool COMMAND: message" and the usage hint to stderr; returns 2.
 int usageError(const std::string& command, const std::string& message, const char* usage);
@@ -28,8 +29,9 @@ int usageError(const std::string& command, const std::string& message, const cha
 // after printing the usage for --help, 2 after reporting a usage error.
 std::optional<int> parseCommandArguments(const std::vector<std::string>& args,
                                          const std::set<std::string>& valueOptions,
-                                         const std::set<std::string>& flagOptions, const char* command,
-                                         const char* operand, const char* usage, Arguments& parsed);
+                                         const std::set<std::string>& flagOptions,
+                                         const char* command, const char* operand,
+                                         const char* usage, Arguments& parsed);
 
 // The Favorites folder from --favorites, $HOME/Favorites by default.
 void applyFavoritesOption(const Arguments& parsed);

@@ -22,6 +22,7 @@ const char* const kUsage =
     "  import-opml FILE --into fav/NAME.xml     add an OPML list to a category\n"
     "  import-bookmarks FILE --into fav/NAME.xml  add a browser's bookmarks file to a category\n"
     "  search QUERY [--home DIR] [--limit N]    find items of the collection\n"
+    "  probe ADDRESS                            print a feed's title and address, or why not\n"
     "\n"
     "kelvor-tool COMMAND --help describes a command; kelvor-tool --version prints the version.\n";
 
@@ -57,6 +58,8 @@ int main(int argc, char** argv) {
         return kelvor::cli::runImportBookmarks(args);
     if (command == "search")
         return kelvor::cli::runSearch(args);
+    if (command == "probe")
+        return kelvor::cli::runProbe(args);
     std::fprintf(stderr, "kelvor-tool: unknown command '%s'\n\n%s", command.c_str(), kUsage);
     return 2;
 }

@@ -4,6 +4,8 @@
 #include "feeds/DownloadTask.h"
 #include "feeds/FavoritesImport.h"
 #include "support/TempDir.h"
+#include "tree/NodeWriting.h"
+#include "tree/TreeFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +13,7 @@
 #include <vector>
 
 namespace feeds = kelvor::feeds;
+namespace tree = kelvor::tree;
 namespace xml = kelvor::xml;
 using kelvor::test::TempDir;
 
@@ -243,4 +246,44 @@ TEST(BookmarksImport, FoldersNestedPastTheLimitLoseNoLinks) {
     for (int i = 0; i < 100; ++i)
         flat += "S" + std::to_string(i) + "{}s|https://stray.example/" + std::to_string(i) + ";";
     EXPECT_EQ(shape(doc.documentElement()), flat);
+}
+
+// A folder the user made but left empty, with or without a description or
+// even a list, must come out as a folder the tree can open and fill, not as
+// a text note; once filled and saved it stays a folder holding its items.
+TEST(BookmarksImport, EmptyFoldersStayFoldersThatKeepWhatIsAddedLater) {
+    TempDir home;
+    home.write("b.html", bookmarksFile("<DT><H3>空的</H3>\n<DL><p>\n</DL><p>\n"
+                                       "<DT><H3>有说明</H3>\n<DD>以后再放\n<DL><p>\n</DL><p>\n"
+                                       "<DT><H3>没有列表</H3>\n<DT><H3>满的</H3>\n<DL><p>\n" +
+                                       linkLine("https://a.example/", "a") + "</DL><p>\n"));
+    feeds::ImportReport report =
+        feeds::importBookmarksFile(home.file("b.html"), home.path(), "fav/b.xml");
+    ASSERT_EQ(report.error, "");
+    EXPECT_EQ(report.folders, 4);
+
+    xml::Document category = xml::Document::create();
+    ASSERT_TRUE(category.load(home.file("fav/b.xml")));
+    std::vector<xml::Node> folders;
+    for (xml::Node node = category.documentElement().firstChild(); node; node = node.nextSibling())
+        folders.push_back(node);
+    ASSERT_EQ(folders.size(), 4u);
+    for (const xml::Node& folder : folders) {
+        tree::ItemAppearance look = tree::appearanceOf(folder, false);
+        EXPECT_EQ(look.icon, tree::kIconFolder) << look.label;
+        EXPECT_TRUE(look.expandable) << look.label;
+        // Opening it reads its own children: the first one must be there.
+        EXPECT_TRUE(folder.firstChild()) << look.label;
+    }
+    EXPECT_EQ(tree::GetNodeDescription(folders[0]), "");
+    EXPECT_EQ(tree::GetNodeDescription(folders[1]), "以后再放");
+    EXPECT_FALSE(folders[3].hasAttribute("NodeSrc")) << "a folder with items is left as it was";
+
+    tree::createItemNode(folders[0], {"后来的", "https://b.example/", "", "", ""}, true);
+    category.save(home.file("fav/b.xml"));
+    ASSERT_TRUE(category.load(home.file("fav/b.xml")));
+    xml::Node filled = category.documentElement().firstChild();
+    EXPECT_EQ(tree::itemKindOf(filled), tree::ItemKind::SubTree);
+    EXPECT_EQ(shape(category.documentElement()),
+              "空的{后来的|https://b.example/;}有说明{}没有列表{}满的{a|https://a.example/;}");
 }

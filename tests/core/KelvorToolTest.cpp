@@ -349,3 +349,24 @@ TEST(KelvorTool, ExportOpmlReadsTheHomeItsTreeFileLiesInAndCountsLocalChannels) 
         EXPECT_EQ(run.err, "已略去 1 个本机文件频道\n") << file;
     }
 }
+
+TEST(KelvorTool, ProbeNamesTheFeedAPageLeadsToOrFails) {
+    HttpServer server;
+    server.serve("/feed", "<rss><channel><title>频道 &amp; 标题</title></channel></rss>");
+    HttpResponse page;
+    page.contentType = "text/html";
+    page.body = "<!DOCTYPE html><html><head><link rel=\"alternate\" "
+                "type=\"application/rss+xml\" href=\"/feed\"></head></html>";
+    server.serve("/", page);
+
+    ToolRun found = tool({"probe", server.url("/")});
+    ASSERT_EQ(found.exitCode, 0) << found.err;
+    EXPECT_EQ(found.out, "标题: 频道 & 标题\n频道地址: " + server.url("/feed") + "\n");
+
+    std::string closed = server.url("/feed");
+    server.stop();
+    ToolRun failed = tool({"probe", closed});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_EQ(failed.out, "");
+    EXPECT_EQ(failed.err.rfind("加载错误:", 0), 0u) << failed.err;
+}

@@ -3,6 +3,8 @@
 #include "feeds/OpmlExport.h"
 #include "feeds/OpmlImport.h"
 #include "support/TempDir.h"
+#include "tree/NodeWriting.h"
+#include "tree/TreeFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +14,7 @@
 namespace feeds = kelvor::feeds;
 namespace xml = kelvor::xml;
 namespace fs = std::filesystem;
+namespace tree = kelvor::tree;
 using kelvor::test::TempDir;
 
 namespace {
@@ -136,7 +139,7 @@ TEST(OpmlInOut, PeerListWithNestingAndBrokenMarkupImportsWhatItCan) {
         "htmlUrl=\"http://h/\"/>"
         "<outline type=\"rss\" xmlUrl=\"http://h/untitled\"/>"
         "<outline type=\"rss\" text=\"again\" xmlUrl=\"http://h/att?a=1&amp;b=2\"/></outline>"
-        "<outline text=\"no address\"/>"
+        "<outline type=\"rss\" text=\"no address\"/>"
         "<outline type=\"rss\" text=\"old one\" xmlUrl=\"http://h/old\"/></outline>"
         "<outline text=\"中文 &amp; 链接\" type=\"link\" url=\"http://h/page\"/>"
         "</body></opml>");
@@ -183,4 +186,35 @@ TEST(OpmlInOut, UnusableInputWritesNothingAnywhere) {
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files, (std::vector<std::string>{"broken.opml", "fav", "fav/rss-copy.xml",
                                                "html.opml", "list.opml"}));
+}
+
+// Readers write a folder left empty as a bare outline. It comes in as a
+// folder the tree can open; channels put into it later go out with it.
+TEST(OpmlInOut, EmptyGroupsBecomeFoldersWhoseLaterChannelsAreExported) {
+    TempDir home;
+    home.write("fav/fav.xml", "<Tree Type=\"fav\"/>");
+    home.write("groups.opml",
+               "<opml><head><title>L</title></head><body><outline text=\"空组\"/>"
+               "<outline title=\"有说明\" description=\"以后再放\"></outline>"
+               "<outline type=\"rss\" text=\"坏频道\"/>"
+               "<outline text=\"满的\"><outline text=\"x\" xmlUrl=\"http://h/x\"/></outline>"
+               "</body></opml>");
+    feeds::ImportReport report =
+        feeds::importOpmlFile(home.file("groups.opml"), home.path(), "fav/l.xml");
+    ASSERT_EQ(report.error, "");
+    EXPECT_EQ(report.folders, 3);
+    EXPECT_NE(report.summary().find("坏频道"), std::string::npos) << "a channel without its feed";
+
+    xml::Document category = loadTree(home.file("fav/l.xml"));
+    xml::Node root = category.documentElement();
+    EXPECT_EQ(shape(root), "空组{}有说明{}满的{x<http://h/x>}");
+    xml::Node empty = root.firstChild();
+    EXPECT_EQ(tree::appearanceOf(empty, false).icon, tree::kIconFolder);
+    EXPECT_TRUE(tree::appearanceOf(empty, false).expandable);
+    EXPECT_EQ(tree::GetNodeDescription(empty.nextSibling()), "以后再放");
+
+    tree::createItemNode(empty, {"新", "", "", "http://h/new", ""}, true);
+    category.save(home.file("fav/l.xml"));
+    xml::Document opml = feeds::exportOpml(home.file("fav/l.xml"), home.path());
+    EXPECT_EQ(shape(body(opml)), "空组{新<http://h/new>}满的{x<http://h/x>}");
 }

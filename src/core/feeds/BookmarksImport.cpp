@@ -107,6 +107,13 @@ class BookmarksBuilder : public platform::HtmlVisitor {
 
     bool foundAny() const { return found_; }
 
+    // Folders are known empty only once the whole file is read: a later
+    // list may still continue one.
+    void finish() {
+        for (const xml::Node& folder : made_)
+            keepEmptyFolder(folder);
+    }
+
   private:
     enum class Capture { None, Title, Description };
 
@@ -137,6 +144,7 @@ class BookmarksBuilder : public platform::HtmlVisitor {
         xml::Node folder = newItem(attributes);
         folders_.back().appendChild(folder);
         ++report_.folders;
+        made_.push_back(folder);
         pending_ = folder;
         last_ = folder;
         startCapture(Capture::Title, folder);
@@ -216,6 +224,7 @@ class BookmarksBuilder : public platform::HtmlVisitor {
     ImportReport& report_;
     std::vector<xml::Node> folders_; // where new items go: the innermost open folder last
     std::vector<bool> lists_;        // per open list: whether it opened a folder
+    std::vector<xml::Node> made_;    // every folder made, in the file's order
     xml::Node pending_;              // a folder whose list has not begun yet
     xml::Node last_;                 // the item a description would belong to
     Capture capture_ = Capture::None;
@@ -248,7 +257,10 @@ std::string headingOf(const std::string& html) {
 bool appendBookmarks(const std::string& html, xml::Document& doc, const xml::Node& parent,
                      ImportReport& report) {
     BookmarksBuilder builder(doc, parent, report);
-    return platform::walkHtml(html, builder) && builder.foundAny();
+    if (!platform::walkHtml(html, builder) || !builder.foundAny())
+        return false;
+    builder.finish();
+    return true;
 }
 
 ImportReport importBookmarksFile(const std::string& file, const std::string& home,

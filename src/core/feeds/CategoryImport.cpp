@@ -101,6 +101,21 @@ xml::Document openCategory(const std::string& path, const std::string& title, st
     return doc;
 }
 
+void keepEmptyFolder(const xml::Node& folder) {
+    xml::Node first = folder.firstChild();
+    for (xml::Node child = first; child; child = child.nextSibling())
+        if (child.nameIs("TreeNode"))
+            return;
+    folder.setAttribute("NodeSrc", "");
+    if (first && first.nameIs("Desc"))
+        return;
+    xml::Node desc = folder.ownerDocument().createElement("Desc");
+    if (first)
+        folder.insertBefore(desc, first);
+    else
+        folder.appendChild(desc);
+}
+
 std::set<std::string> feedsIn(const xml::Document& doc) {
     std::set<std::string> feeds;
     for (const xml::Node& node : doc.getElementsByTagName("TreeNode"))

@@ -46,6 +46,15 @@ std::string newCategoryName(const std::string& home, const std::string& title);
 // document and the reason in error.
 xml::Document openCategory(const std::string& path, const std::string& title, std::string& error);
 
+// Makes an imported folder that holds no item one the tree still shows as a
+// folder: a TreeNode without TreeNode children reads as a text note. It
+// gets an empty NodeSrc (a sub-tree of no file, which the tree shows with a
+// folder icon and fills from the node's own children) and an empty Desc
+// first unless it has one, so that opening it shows nothing rather than a
+// loading line waiting for a file. Items added later are kept inside it. A
+// folder with items is left as it is.
+void keepEmptyFolder(const xml::Node& folder);
+
 // The feed addresses (Rss) anywhere in the document.
 std::set<std::string> feedsIn(const xml::Document& doc);
 

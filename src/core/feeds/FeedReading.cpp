@@ -44,25 +44,33 @@ bool convertReadable(const platform::SourceBytes& source, DownloadTask& task, co
                      FeedReport* report) {
     if (mayBeJson(source.bytes))
         return convertJson(source, task, sink);
-    xml::Document doc = xml::Document::create();
-    if (doc.loadBytes(source.bytes, source.url, source.charset))
-        return convertFeedToText(doc, task, sink);
-    xml::ParseError strictError = doc.parseError();
-    // Entities that would blow the feed up are no broken markup to read past:
-    // the lenient reading would only show their references as text.
-    if (strictError.errorCode == xml::kErrEntityExpansion)
-        return failed(task, strictError);
-    xml::Document repaired = xml::Document::create();
-    if (repaired.loadRepairedBytes(repairFeedText(source.bytes, source.charset), source.url) &&
-        hasEntries(repaired)) {
-        if (report)
-            report->recovered = true;
-        return convertFeedToText(repaired, task, sink);
-    }
-    return failed(task, strictError);
+    xml::ParseError error;
+    xml::Document doc = loadFeedDocument(source, error, report);
+    if (doc.isNull())
+        return failed(task, error);
+    return convertFeedToText(doc, task, sink);
 }
 
 } // namespace
+
+xml::Document loadFeedDocument(const platform::SourceBytes& source, xml::ParseError& error,
+                               FeedReport* report) {
+    xml::Document doc = xml::Document::create();
+    if (doc.loadBytes(source.bytes, source.url, source.charset))
+        return doc;
+    error = doc.parseError();
+    // Entities that would blow the feed up are no broken markup to read past:
+    // the lenient reading would only show their references as text.
+    if (error.errorCode == xml::kErrEntityExpansion)
+        return {};
+    xml::Document repaired = xml::Document::create();
+    if (!repaired.loadRepairedBytes(repairFeedText(source.bytes, source.charset), source.url) ||
+        !hasEntries(repaired))
+        return {};
+    if (report)
+        report->recovered = true;
+    return repaired;
+}
 
 bool convertFeedSource(const platform::SourceBytes& source, DownloadTask& task,
                        const TextSink& sink, FeedReport* report) {

@@ -13,6 +13,13 @@ struct FeedReport {
     bool recovered = false;
 };
 
+// The bytes of an XML feed (RSS, Atom, OPML) as a document, read as a
+// download reads them: as they came, else leniently when that still gives
+// entries (report->recovered then). Null, with the reason in error, when
+// neither reading gives one.
+xml::Document loadFeedDocument(const platform::SourceBytes& source, xml::ParseError& error,
+                               FeedReport* report = nullptr);
+
 // Writes the converted tree file to sink. False, with the load error in
 // task.errorText, when nothing readable came out of the bytes or memory ran
 // out on the way (the sink may then have had some pieces: the caller

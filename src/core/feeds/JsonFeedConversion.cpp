@@ -174,6 +174,22 @@ bool readFields(const std::string& bytes, FeedFields& read, xml::ParseError* why
     return false;
 }
 
+// The feed's members and items; false, with the reason, when the bytes are
+// no JSON Feed.
+bool readJsonFeed(const std::string& bytes, FeedFields& read, xml::ParseError* whyNot) {
+    if (!mayBeJson(bytes)) {
+        setError(whyNot, kErrJsonSyntax, "JSON 格式错误", bytes, 0);
+        return false;
+    }
+    if (!readFields(bytes, read, whyNot))
+        return false;
+    if (!isJsonFeed(read)) {
+        setError(whyNot, kErrNotJsonFeed, "不是 JSON Feed");
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool mayBeJson(const std::string& bytes) {
@@ -185,17 +201,9 @@ bool mayBeJson(const std::string& bytes) {
 
 bool ConvertJsonFeedToText(const std::string& bytes, DownloadTask& task, const TextSink& sink,
                            platform::AddressOrigin origin, xml::ParseError* whyNot) {
-    if (!mayBeJson(bytes)) {
-        setError(whyNot, kErrJsonSyntax, "JSON 格式错误", bytes, 0);
-        return false;
-    }
     FeedFields read;
-    if (!readFields(bytes, read, whyNot))
+    if (!readJsonFeed(bytes, read, whyNot))
         return false;
-    if (!isJsonFeed(read)) {
-        setError(whyNot, kErrNotJsonFeed, "不是 JSON Feed");
-        return false;
-    }
     task.href = firstAddress(read.feed, {"home_page_url"}, origin);
 
     TreeTextWriter writer(newChannelDocument(task, "rss"), sink);
@@ -206,6 +214,15 @@ bool ConvertJsonFeedToText(const std::string& bytes, DownloadTask& task, const T
         writer.addItem(item);
     }
     writer.finish();
+    return true;
+}
+
+bool readJsonFeedTitle(const std::string& bytes, std::string& title, xml::ParseError* whyNot) {
+    FeedFields read;
+    if (!readJsonFeed(bytes, read, whyNot))
+        return false;
+    const std::string* found = firstOf(read.feed, {"title"});
+    title = found ? xml::toXmlText(*found) : std::string();
     return true;
 }
 

@@ -32,4 +32,10 @@ bool ConvertJsonFeedToText(const std::string& bytes, DownloadTask& task, const T
                            platform::AddressOrigin origin = platform::AddressOrigin::Web,
                            xml::ParseError* whyNot = nullptr);
 
+// The feed's own title (its "title" member; "" when it has none) as
+// ConvertJsonFeedToText reads the feed. False, with the reason in whyNot
+// when given, when the bytes are not a JSON Feed.
+bool readJsonFeedTitle(const std::string& bytes, std::string& title,
+                       xml::ParseError* whyNot = nullptr);
+
 } // namespace kelvor::feeds

@@ -129,8 +129,10 @@ void addNode(Walk& walk, const xml::Node& node, const std::string& fileFolder,
     if (kind != tree::ItemKind::SubTree && kind != tree::ItemKind::Folder)
         return;
     xml::Node folder = folderOutline(walk, node);
-    if (kind == tree::ItemKind::SubTree)
-        addSubTree(walk, tree::GetNodeAttribute(node, "NodeSrc"), fileFolder, folder, depth);
+    std::string nodeSrc = tree::GetNodeAttribute(node, "NodeSrc");
+    // A sub-tree of no file (a folder imported empty) holds its items itself.
+    if (kind == tree::ItemKind::SubTree && !nodeSrc.empty())
+        addSubTree(walk, nodeSrc, fileFolder, folder, depth);
     else
         addChildren(walk, node, fileFolder, folder, depth);
     if (folder.hasChildNodes())

@@ -65,6 +65,10 @@ xml::Node newNode(Import& in, const std::string& title) {
     return node;
 }
 
+xml::Node newFolder(Import& in, const std::string& title) {
+    return newNode(in, title.empty() ? "未命名文件夹" : title);
+}
+
 void addDescription(Import& in, const xml::Node& node, const xml::Node& outline) {
     std::string description = firstOf(outline, {"description"});
     if (description.empty())
@@ -106,10 +110,27 @@ void addFolder(Import& in, const xml::Node& outline, const xml::Node& parent, in
         addOutlines(in, outline, parent, depth);
         return;
     }
-    xml::Node folder = newNode(in, title.empty() ? "未命名文件夹" : title);
+    xml::Node folder = newFolder(in, title);
     addOutlines(in, outline, folder, depth + 1);
     if (!folder.hasChildNodes())
         return; // only duplicates or nothing usable inside
+    parent.appendChild(folder);
+    ++in.report.folders;
+}
+
+// Readers write a folder the user left empty as an outline with nothing but
+// its name: no type, no address of any kind, no outlines inside.
+bool isEmptyGroup(const xml::Node& outline) {
+    for (const char* name : {"type", "xmlUrl", "xmlurl", "htmlUrl", "url"})
+        if (outline.hasAttribute(name))
+            return false;
+    return true;
+}
+
+void addEmptyFolder(Import& in, const xml::Node& outline, const xml::Node& parent) {
+    xml::Node folder = newFolder(in, firstOf(outline, {"text", "title"}));
+    addDescription(in, folder, outline);
+    keepEmptyFolder(folder);
     parent.appendChild(folder);
     ++in.report.folders;
 }
@@ -132,6 +153,8 @@ void addOutline(Import& in, const xml::Node& outline, const xml::Node& parent, i
         hasOutlines = child.nameIs("outline");
     if (hasOutlines)
         return addFolder(in, outline, parent, depth);
+    if (isEmptyGroup(outline))
+        return addEmptyFolder(in, outline, parent);
     std::string title = firstOf(outline, {"title", "text"});
     if (page.empty() && !dropped) {
         in.report.note("跳过没有订阅地址的条目: " + firstOf(outline, {"text", "title"}));

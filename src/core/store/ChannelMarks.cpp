@@ -1,5 +1,6 @@
 #include "store/ChannelMarks.h"
 
+#include "store/EntryDate.h"
 #include "store/ReadMarks.h"
 #include "store/TreeFileItems.h"
 #include "tree/TreeFileChannels.h"
@@ -34,7 +35,8 @@ PageMarks pageMarksOf(Store& store, const std::string& path) {
         marks.cacheFile = path;
         marks.unread = unreadCount(store, channel);
         for (EntryState& entry : entryStatesOfFile(store, path))
-            marks.entries.push_back({std::move(entry.link), std::move(entry.title), !entry.read});
+            marks.entries.push_back({std::move(entry.link), std::move(entry.title), !entry.read,
+                                     shownDate(entry.date)});
         return marks;
     }
     for (const tree::FileChannel& found : tree::channelsInTreeFile(path)) {
@@ -50,6 +52,7 @@ PageMarks pageMarksOf(Store& store, const std::string& path) {
         shown.cacheFile = found.cacheFile;
         shown.unread = unreadCount(store, channel);
         shown.headlineLink = found.headlineHref;
+        shown.headlineShownDate = shownDate(found.headlineDate);
         if (!found.headlineTitle.empty() || !found.headlineHref.empty())
             shown.headlineUnread =
                 !isRead(store, channel,

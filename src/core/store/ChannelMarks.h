@@ -12,9 +12,12 @@
 
 namespace kelvor::store {
 
+// Dates are shown as shownDate (store/EntryDate.h) gives them, so that the
+// page's script can put them in place of the feed's own texts.
 struct PageEntry {
     std::string link, title;
     bool unread = false;
+    std::string shownDate; // "" when the entry has no date
 };
 
 struct PageChannel {
@@ -23,6 +26,7 @@ struct PageChannel {
     int unread = 0;
     std::string headlineLink;
     bool headlineUnread = false;
+    std::string headlineShownDate; // "" when the headline has no date
 };
 
 struct PageMarks {

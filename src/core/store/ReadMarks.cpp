@@ -50,11 +50,11 @@ std::vector<EntryState> entryStatesOfFile(Store& store, const std::string& path)
     std::vector<EntryState> entries;
     Statement select(store.db(),
                      "SELECT link, title, EXISTS (SELECT 1 FROM readmarks WHERE readmarks.channel "
-                     "= items.channel AND readmarks.entry = items.entry AND read = 1) FROM items "
-                     "WHERE file = ? ORDER BY id");
+                     "= items.channel AND readmarks.entry = items.entry AND read = 1), date "
+                     "FROM items WHERE file = ? ORDER BY id");
     select.bind(1, path);
     while (select.step())
-        entries.push_back({select.text(0), select.text(1), select.integer(2) != 0});
+        entries.push_back({select.text(0), select.text(1), select.integer(2) != 0, select.text(3)});
     return entries;
 }
 

@@ -29,6 +29,7 @@ std::string channelOfCacheFile(Store& store, const std::string& path);
 struct EntryState {
     std::string link, title;
     bool read = false;
+    std::string date; // as the feed wrote it
 };
 // The entries the index holds of a file, in the file's order.
 std::vector<EntryState> entryStatesOfFile(Store& store, const std::string& path);
