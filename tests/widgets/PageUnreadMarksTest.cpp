@@ -7,6 +7,7 @@
 #include "navtree/CLeftView.h"
 #include "platform/HomeFolder.h"
 #include "platform/XmlDom.h"
+#include "store/EntryDate.h"
 #include "store/Indexer.h"
 #include "store/ReadMarks.h"
 #include "store/Store.h"
@@ -130,6 +131,12 @@ TEST_F(PageMarks, AChannelPageShowsItsUnreadEntriesAndFollowsTheTree) {
         return pageScript(page, kChannelState) == "一号:read 二号:unread 三号:unread （2 条未读）";
     })) << pageScript(page, kChannelState).toStdString();
     pageScript(page, QStringLiteral("window.kelvorProbe = 1"));
+    EXPECT_EQ(pageScript(page, QStringLiteral("document.querySelector('li .date').textContent + "
+                                              "'|' + document.querySelector('li .date').title"))
+                  .toStdString(),
+              store::shownDate("Mon, 07 Dec 2026 08:00:00 GMT") +
+                  "|Mon, 07 Dec 2026 08:00:00 GMT")
+        << "the date in local time, the feed's text one hover away";
 
     view.SetEntryRead(news->child(2), true);
     EXPECT_TRUE(waitUntil([&] {

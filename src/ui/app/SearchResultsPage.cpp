@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/AddressPolicy.h"
+#include "store/EntryDate.h"
 
 #include <QRegularExpression>
 
@@ -47,7 +48,7 @@ QString hitItem(const store::Hit& hit, int index, const QStringList& words) {
                 .arg(QString::fromStdString(hit.place).toHtmlEscaped());
     if (!hit.date.empty())
         html += QStringLiteral("<span class=\"date\">%1</span>")
-                    .arg(QString::fromStdString(hit.date).toHtmlEscaped());
+                    .arg(QString::fromStdString(kelvor::store::shownDate(hit.date)).toHtmlEscaped());
     html += QStringLiteral("<a class=\"show\" href=\"#show-%1\">在导航栏中显示</a>").arg(index);
     if (!hit.snippet.empty())
         html += QStringLiteral("<div class=\"desc\">%1</div>")

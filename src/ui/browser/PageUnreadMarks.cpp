@@ -38,6 +38,11 @@ const char* const kScript = R"JS(
   }
   function text(el) { return el ? el.textContent.replace(/\s+/g, ' ').trim() : ''; }
   function inPage(el) { return !el.closest('.desc'); }
+  function showDate(el, shown) {
+    if (!el || !shown) return;
+    if (!el.hasAttribute('title')) el.setAttribute('title', el.textContent);
+    el.textContent = shown;
+  }
   function showCount(after, inside, unread) {
     var host = inside || after.parentElement;
     var count = inside ? host.querySelector(':scope > .kelvor-count')
@@ -54,14 +59,16 @@ const char* const kScript = R"JS(
   if (m.kind === 'channel') {
     var byLink = new Map(), byTitle = new Map();
     m.entries.forEach(function (e) {
-      if (e[0]) byLink.set(address(e[0]), e[2]); else byTitle.set(e[1].replace(/\s+/g, ' ').trim(), e[2]);
+      if (e[0]) byLink.set(address(e[0]), e); else byTitle.set(e[1].replace(/\s+/g, ' ').trim(), e);
     });
     doc.querySelectorAll('ul.entries > li > h2').forEach(function (h) {
       if (!inPage(h)) return;
       var a = h.querySelector('a[href]');
-      var unread = a ? byLink.get(address(a.getAttribute('href'))) : byTitle.get(text(h));
+      var e = a ? byLink.get(address(a.getAttribute('href'))) : byTitle.get(text(h));
+      var unread = e ? e[2] : undefined;
       h.parentElement.classList.toggle('kelvor-unread', unread === true);
       h.parentElement.classList.toggle('kelvor-read', unread === false);
+      if (e) showDate(h.parentElement.querySelector(':scope > .date'), e[3]);
     });
     var heading = doc.querySelector('header h1') || doc.querySelector('h1');
     if (heading) showCount(null, heading, m.unread);
@@ -73,7 +80,10 @@ const char* const kScript = R"JS(
       if (!name || text(name) !== c.title.replace(/\s+/g, ' ').trim()) return;
       showCount(name, null, c.unread);
       var headline = li.querySelector(':scope > p.headline');
-      if (headline) headline.classList.toggle('kelvor-unread', c.headlineUnread);
+      if (headline) {
+        headline.classList.toggle('kelvor-unread', c.headlineUnread);
+        showDate(headline.querySelector(':scope > .date'), c.headlineDate);
+      }
     });
   }
 })
@@ -100,12 +110,14 @@ QString marksScript(const store::PageMarks& marks) {
     QJsonObject payload;
     QJsonArray entries, channels;
     for (const store::PageEntry& entry : marks.entries)
-        entries.append(QJsonArray{qs(entry.link), qs(entry.title), entry.unread});
+        entries.append(
+            QJsonArray{qs(entry.link), qs(entry.title), entry.unread, qs(entry.shownDate)});
     for (const store::PageChannel& channel : marks.channels)
         channels.append(QJsonObject{{QStringLiteral("order"), channel.order},
                                     {QStringLiteral("title"), qs(channel.title)},
                                     {QStringLiteral("unread"), channel.unread},
-                                    {QStringLiteral("headlineUnread"), channel.headlineUnread}});
+                                    {QStringLiteral("headlineUnread"), channel.headlineUnread},
+                                    {QStringLiteral("headlineDate"), qs(channel.headlineShownDate)}});
     payload.insert(QStringLiteral("kind"), marks.kind == store::PageMarks::kChannel
                                                ? QStringLiteral("channel")
                                                : QStringLiteral("hot"));

@@ -3,7 +3,8 @@
 // name, unread entries and headlines marked. The pages allow no scripts, so
 // the marks are put in from the program, in a world of its own, once the page
 // has loaded and again whenever the tree says they changed. The style goes in
-// with them: home folders keep the style sheets they were first given.
+// with them: home folders keep the style sheets they were first given. So do
+// the entries' dates, in one local form; the file keeps the feed's text.
 #pragma once
 
 #include "store/ChannelMarks.h"
