@@ -126,3 +126,16 @@ TEST_F(PasteItems, GoneItemsAreNeverUsed) {
     ASSERT_EQ(view.categories.size(), 1u);
     EXPECT_EQ(view.categories[0].title, "我的收藏");
 }
+
+TEST_F(PasteItems, AChannelPastedIntoAHotCategoryShowsItsLatestEntryAtOnce) {
+    dir.write("rss/天文.xml", R"(<Tree Type="rss" BaseURL="http://127.0.0.1:9/astro">)"
+                              R"(<TreeNode Title="彗星回归" Href="http://n/1" Date="2026-12-01"/></Tree>)");
+    std::string hot = dir.write("fav/hot2.xml", R"(<Tree Type="hot"><TreeNode Title="占位" Href="http://x/"/></Tree>)");
+    loadInto(item("子树丙"), hot);
+    loadInto(item("丁二"), dir.write("fav/chan.xml", R"(<Tree Type="fav"><TreeNode Title="天文" Rss="http://127.0.0.1:9/astro"/></Tree>)"));
+    copyAndPaste("天文", "占位");
+    EXPECT_EQ(labels(item("子树丙")), (Titles{"彗星回归", "占位"}));
+    kelvor::xml::Node desc = nodeOnDisk(hot, "天文").firstChild();
+    EXPECT_EQ(desc.attributeOr("Title"), "彗星回归") << "the hot page's 最新 line";
+    EXPECT_EQ(desc.attributeOr("Date"), "2026-12-01");
+}

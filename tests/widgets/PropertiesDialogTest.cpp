@@ -91,6 +91,7 @@ TEST_F(PropertiesDialog, ASitesAddressTypedAsTheFeedBecomesItsFeedWhenTheUserAgr
     kelvor::test::HttpServer server;
     server.serve("/site", kelvor::test::htmlPage(
                               "<html><head><link rel=alternate type=application/rss+xml href=/rss>"));
+    server.serve("/rss", "<rss><channel><title>站点频道</title></channel></rss>");
     auto typed = [&](const std::string& shown, const std::string& address, int answer) {
         boxes.answer = answer;
         CDlgTreePro dialog;
@@ -114,6 +115,42 @@ TEST_F(PropertiesDialog, ASitesAddressTypedAsTheFeedBecomesItsFeedWhenTheUserAgr
     EXPECT_EQ(server.requestCount("/site"), requests);
 }
 
+// The feed is read before the channel is made: its own title fills an empty
+// one; an address that cannot be read is reported, and kept only if the
+// user says so.
+TEST_F(PropertiesDialog, ANewChannelTakesItsFeedsTitleAndAnUnreadableAddressIsReported) {
+    kelvor::test::HttpServer server;
+    server.serve("/feed", "<rss><channel><title> 天文\n新闻 </title></channel></rss>");
+    auto typed = [&](const char* title, const std::string& address, int answer) {
+        boxes.answer = answer;
+        auto dialog = std::make_unique<CDlgTreePro>();
+        dialog->OnInitDialog();
+        dialog->titleBox()->setText(QString::fromUtf8(title));
+        dialog->rssBox()->setText(QString::fromStdString(address));
+        dialog->OnOK();
+        EXPECT_TRUE(kelvor::test::waitUntil([&] { return !dialog->checkingFeed(); }));
+        return dialog;
+    };
+    auto named = typed("", server.url("/feed"), kelvor::app::kIdYes);
+    EXPECT_EQ(named->result(), QDialog::Accepted);
+    EXPECT_EQ(named->title, "天文 新闻");
+    EXPECT_TRUE(boxes.messages.empty());
+    EXPECT_EQ(typed("我的", server.url("/feed"), kelvor::app::kIdYes)->title, "我的")
+        << "a title typed stays";
+
+    auto refused = typed("断了", "http://127.0.0.1:9/feed", kelvor::app::kIdNo);
+    EXPECT_NE(refused->result(), QDialog::Accepted);
+    ASSERT_EQ(boxes.messages.size(), 1u);
+    EXPECT_EQ(boxes.messages[0].text.rfind("无法读取频道“http://127.0.0.1:9/feed”", 0), 0u)
+        << boxes.messages[0].text;
+    boxes.answer = kelvor::app::kIdYes;
+    refused->OnOK(); // asked again, and kept this time
+    EXPECT_TRUE(kelvor::test::waitUntil([&] { return !refused->checkingFeed(); }));
+    EXPECT_EQ(boxes.messages.size(), 2u);
+    EXPECT_EQ(refused->result(), QDialog::Accepted);
+    EXPECT_EQ(refused->rss, "http://127.0.0.1:9/feed");
+}
+
 TEST_F(PropertiesDialog, LookingForASitesFeedKeepsTheDialogAliveAndCancelClosesItAtOnce) {
     kelvor::test::HttpServer server;
     kelvor::test::HttpResponse silent;
@@ -127,7 +164,7 @@ TEST_F(PropertiesDialog, LookingForASitesFeedKeepsTheDialogAliveAndCancelClosesI
     dialog->OnOK();
     EXPECT_TRUE(dialog->checkingFeed());
     EXPECT_FALSE(dialog->okButton()->isEnabled());
-    EXPECT_EQ(dialog->hintLabel()->text().toStdString(), "正在查找网站的频道…");
+    EXPECT_EQ(dialog->hintLabel()->text().toStdString(), "正在读取频道…");
 
     // The page is asked while the window's events go on.
     bool ticked = false;
@@ -208,11 +245,22 @@ TEST_F(PropertiesDialog, NewItemSaveModesPlaceTheItemAndMakeCategoryFiles) {
     // Until the next load, the icon says how the item was made, not its kind.
     EXPECT_EQ(CLeftView::iconOf(item("当前")), tree::kIconLink);
     EXPECT_EQ(CLeftView::iconOf(item("孩子")), tree::kIconFolder);
+    {
+        select("丁三");
+        DialogScript user([](CDlgTreePro& dialog) {
+            dialog.titleBox()->setText(QStringLiteral("本机频道"));
+            dialog.rssBox()->setText(QStringLiteral("/no/such/feed.xml")); // not read by the dialog
+            dialog.OnOK();
+        });
+        view.handleCommand(cmd::kNewItem);
+        EXPECT_EQ(CLeftView::iconOf(item("本机频道")), tree::kIconChannel) << "a channel at once";
+    }
 
     const char* odd = "体育 & <新闻> \"快讯\"";
     newItem("文本乙", odd, CDlgTreePro::kFavoritesRadio);
     newItem("文本乙", "热门", CDlgTreePro::kHotRadio);
     EXPECT_EQ(titlesOnDisk(catPath), (Titles{"链接甲", odd, "热门", "文本乙", "子树丙", "目录丁"}));
+    EXPECT_EQ(labels(item("目录丁")), (Titles{"丁一", "当前", "丁二", "本机频道", "丁三", "孩子"}));
     EXPECT_EQ(CLeftView::iconOf(item(odd)), tree::kIconFolder);
     EXPECT_EQ(item(odd)->childCount(), 1); // loading placeholder
     std::string oddFile = dir.file("fav/" + std::string(odd) + ".xml");

@@ -1,6 +1,6 @@
 #include "navtree/CDlgTreePro.h"
 
-#include "feeds/FeedDiscovery.h"
+#include "feeds/ChannelProbe.h"
 #include "frame/FrameInterface.h"
 #include "platform/HttpFetch.h"
 #include "tree/Strings.h"
@@ -58,7 +58,7 @@ QString qs(const std::string& text) { return QString::fromStdString(text); }
 std::string ss(const QString& text) { return text.toStdString(); }
 
 const QString kHint = QStringLiteral("输入“*”删除属性");
-const QString kCheckingHint = QStringLiteral("正在查找网站的频道…");
+const QString kCheckingHint = QStringLiteral("正在读取频道…");
 
 } // namespace
 
@@ -206,16 +206,17 @@ void CDlgTreePro::OnOK() {
     if (check_)
         return; // its answer finishes this OK
     title = ss(titleBox_->text());
-    if (title.empty()) {
-        kelvor::app::messageBox(kelvor::str::kEmptyTitle);
-        titleBox_->setFocus();
-        return;
-    }
     href = ss(hrefBox_->text());
     fileName = ss(fileNameBox_->text()); // also from a disabled box
     rss = ss(rssBox_->text());
+    // A new feed address is read first: it may give the title.
     if (rss != shownRss_ && kelvor::net::isWebAddress(rss)) {
         startFeedCheck();
+        return;
+    }
+    if (title.empty()) {
+        kelvor::app::messageBox(kelvor::str::kEmptyTitle);
+        titleBox_->setFocus();
         return;
     }
     desc = ss(descBox_->toPlainText());
@@ -239,13 +240,13 @@ void CDlgTreePro::startFeedCheck() {
     options.cancel = &check->cancel;
     try {
         std::thread([check, options] {
-            std::string feed = kelvor::feeds::discoverFeed(check->address, options);
+            kelvor::feeds::ChannelProbe probe = kelvor::feeds::probeChannel(check->address, options);
             FeedCheck* report = check.get();
             QMetaObject::invokeMethod(
                 report,
-                [report, feed] {
+                [report, probe] {
                     if (report->dialog && report->dialog->check_.get() == report)
-                        report->dialog->offerDiscoveredFeed(report->address, feed);
+                        report->dialog->feedChecked(report->address, probe);
                 },
                 Qt::QueuedConnection);
         }).detach();
@@ -273,11 +274,34 @@ void CDlgTreePro::dropFeedCheck() {
     unsetCursor();
 }
 
-void CDlgTreePro::offerDiscoveredFeed(const std::string& address, const std::string& feed) {
+void CDlgTreePro::feedChecked(const std::string& address, const kelvor::feeds::ChannelProbe& probe) {
     dropFeedCheck();
     shownRss_ = address; // asked once per address
     // The box may have changed meanwhile: OK then looks at what it holds now.
-    if (!feed.empty() && feed != address && ss(rssBox_->text()) == address) {
+    if (ss(rssBox_->text()) != address) {
+        OnOK();
+        return;
+    }
+    offerDiscoveredFeed(address, probe.feedUrl);
+    if (!probe.errorText.empty()) {
+        std::string question = "无法读取频道“" + address + "”：\n" + probe.errorText +
+                               "\n\n仍要使用这个地址吗？";
+        if (kelvor::app::messageBox(question, kelvor::str::kAppTitle,
+                                    kelvor::app::MessageIcon::Warning,
+                                    kelvor::app::MessageButtons::YesNo) != kelvor::app::kIdYes) {
+            shownRss_.clear(); // OK asks again, unless the address is changed
+            rssBox_->setFocus();
+            rssBox_->selectAll();
+            return;
+        }
+    }
+    if (ss(titleBox_->text()).empty() && !probe.title.empty())
+        titleBox_->setText(qs(probe.title));
+    OnOK();
+}
+
+void CDlgTreePro::offerDiscoveredFeed(const std::string& address, const std::string& feed) {
+    if (!feed.empty() && feed != address) {
         std::string question = "“" + address + "”是一个网页，其中指明的频道地址为“" + feed +
                                "”。要改用这个频道地址吗？";
         if (kelvor::app::messageBox(question, kelvor::str::kAppTitle,
@@ -287,7 +311,6 @@ void CDlgTreePro::offerDiscoveredFeed(const std::string& address, const std::str
             shownRss_ = feed;
         }
     }
-    OnOK();
 }
 
 bool CDlgTreePro::mayUseCategoryFile() const {

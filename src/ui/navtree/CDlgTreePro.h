@@ -9,6 +9,10 @@
 #include <memory>
 #include <string>
 
+namespace kelvor::feeds {
+struct ChannelProbe;
+}
+
 class QButtonGroup;
 class QLabel;
 class QLineEdit;
@@ -87,6 +91,10 @@ private:
     void proposeFileName();
     bool mayUseCategoryFile() const;
     void startFeedCheck();
+    // The typed feed address was read: a page's feed is offered, a failure
+    // reported (the user may keep the address), an empty title taken from
+    // the feed.
+    void feedChecked(const std::string& address, const kelvor::feeds::ChannelProbe& probe);
     void offerDiscoveredFeed(const std::string& address, const std::string& feed);
     void dropFeedCheck();
 
