@@ -232,6 +232,32 @@ TEST_F(PropertiesDialog, PropertiesWriteChangedFieldsAndTheLabel) {
     EXPECT_EQ(kelvor::test::readFile(catPath), before);
 }
 
+// The copy is named after the channel: renamed, the channel takes it along,
+// so nothing is left behind and a new start finds its entries and count.
+TEST_F(PropertiesDialog, ARenamedChannelTakesItsCopyAlong) {
+    dir.write("rss/旧名.xml", R"(<Tree Type="rss" BaseURL="http://127.0.0.1:9/feed">)"
+                              R"(<TreeNode Title="一" Href="http://n/1"/><TreeNode Title="二" Href="http://n/2"/></Tree>)");
+    std::string file = dir.write("fav/chan.xml", R"(<Tree Type="fav"><TreeNode Title="旧名" Rss="http://127.0.0.1:9/feed"/></Tree>)");
+    loadInto(item("子树丙"), file);
+    QTreeWidgetItem* channel = select("旧名");
+    channel->setExpanded(true);
+    ASSERT_EQ(labels(channel), (Titles{"一", "二"}));
+    DialogScript user([](CDlgTreePro& dialog) {
+        dialog.titleBox()->setText(QStringLiteral("新名"));
+        dialog.OnOK();
+    });
+    view.handleCommand(cmd::kProperties);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("rss/旧名.xml")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("rss/新名.xml")));
+    EXPECT_EQ(labels(channel), (Titles{"一", "二"}));
+    EXPECT_TRUE(kelvor::test::waitUntil([&] { return CLeftView::UnreadCountOf(channel) == 2; }));
+
+    CLeftView again; // the next start
+    again.LoadTreeFile(file, again.rootItem(), 0);
+    EXPECT_TRUE(kelvor::test::waitUntil([&] { return CLeftView::UnreadCountOf(again.topLevelItem(0)) == 2; }));
+    EXPECT_TRUE(boxes.messages.empty());
+}
+
 TEST_F(PropertiesDialog, NewItemSaveModesPlaceTheItemAndMakeCategoryFiles) {
     auto newItem = [&](const char* at, const char* title, int radio) {
         select(at);

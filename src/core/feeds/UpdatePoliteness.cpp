@@ -14,8 +14,7 @@ void UpdatePoliteness::asked(const std::string& channel, Clock::time_point now) 
     until = std::max(until, now + gap_);
 }
 
-void UpdatePoliteness::toldToWait(const std::string& channel, long seconds,
-                                  Clock::time_point now) {
+void UpdatePoliteness::toldToWait(const std::string& channel, long seconds, Clock::time_point now) {
     if (seconds < 0)
         return;
     // A day is the most any server's word holds us to; a wrong date in the

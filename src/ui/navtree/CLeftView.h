@@ -270,6 +270,8 @@ private:
     // the same copy (the channel kept in two categories) shows it too.
     void showCopyElsewhere(QTreeWidgetItem* item, const std::string& cacheFile);
     void showLoadError(QTreeWidgetItem* channel, const std::string& text);
+    // A renamed channel takes its copy along to the name its title gives.
+    void carryCopyOfRenamed(const kelvor::xml::Node& node, const std::string& oldCopy); // CLeftViewEdit.cpp
     void showHeadlineFromCopy(QTreeWidgetItem* item, const kelvor::xml::Node& node,
                               const std::string& cacheFile);
     // A channel that has just joined a hot category shows its latest entry

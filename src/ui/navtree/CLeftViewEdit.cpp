@@ -3,6 +3,7 @@
 #include "frame/FrameInterface.h"
 #include "feeds/DownloadQueue.h"
 #include "navtree/CLeftView.h"
+#include "tree/ChannelRename.h"
 #include "tree/NodeWriting.h"
 #include "tree/Strings.h"
 #include "tree/TitleCut.h"
@@ -44,9 +45,38 @@ bool CLeftView::ApplyItemFields(const Node& node, const std::string& title, cons
                                 const std::string& nodeSrc, const std::string& rss, const std::string& desc) {
     if (!node)
         return false;
+    std::string address = GetNodeAttribute(node, "Rss");
+    std::string oldCopy = tree::existingCopyOf(node);
     tree::applyItemFields(node, {title, href, nodeSrc, rss, desc});
     SaveOwnerDocument(node);
+    if (!oldCopy.empty() && GetNodeAttribute(node, "Rss") == address)
+        carryCopyOfRenamed(node, oldCopy);
     return true;
+}
+
+void CLeftView::carryCopyOfRenamed(const Node& node, const std::string& oldCopy) {
+    QTreeWidgetItem* item = nullptr;
+    bool sharedElsewhere = false;
+    auto range = channelItems_.equal_range(oldCopy);
+    for (auto it = range.first; it != range.second; ++it) {
+        if (nodeOf(it->second) == node)
+            item = it->second;
+        else
+            sharedElsewhere = true;
+    }
+    std::string copy = tree::carryCopyAfterRename(oldCopy, node, sharedElsewhere);
+    if (copy.empty() || copy == oldCopy)
+        return;
+    IndexFileLater(copy);
+    if (!item)
+        return;
+    // The item and its entries follow the copy to its new name.
+    forgetItemInMarks(item);
+    item->setData(0, kCacheFileRole, QVariant());
+    TrackChannel(item);
+    auto* loaded = dynamic_cast<CTreeItem*>(item);
+    if (loaded && loaded->expandedOnce)
+        reloadInBackground(item, copy);
 }
 
 void CLeftView::SaveOwnerDocument(const Node& node) {
