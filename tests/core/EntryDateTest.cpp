@@ -88,7 +88,9 @@ TEST(EntryDate, ChannelAndHotPagesCarryTheShownDates) {
                    "<TreeNode Title=\"三\" Href=\"http://n.test/3\" Date=\"不详\"/></Tree>");
     home.write("fav/hot.xml", "<Tree Type=\"hot\"><TreeNode Title=\"新闻\" Rss=\"" + feed +
                                   "\"><Desc Title=\"一\" Href=\"http://n.test/1\" "
-                                  "Date=\"2024-03-05T06:00:00Z\"/></TreeNode></Tree>");
+                                  "Date=\"2024-03-05T06:00:00Z\"/></TreeNode>"
+                                  "<TreeNode Title=\"未下载\" Rss=\"http://127.0.0.1:9/none\">"
+                                  "<Desc Title=\"旧\" Date=\"2024-03-01\"/></TreeNode></Tree>");
     store::Store db(home.path());
     ASSERT_TRUE(store::indexFile(db, home.file("rss/新闻.xml")));
 
@@ -101,6 +103,8 @@ TEST(EntryDate, ChannelAndHotPagesCarryTheShownDates) {
 
     store::PageMarks hot = store::pageMarksOf(db, home.file("fav/hot.xml"));
     ASSERT_EQ(hot.kind, store::PageMarks::kHot);
-    ASSERT_EQ(hot.channels.size(), 1u);
+    ASSERT_EQ(hot.channels.size(), 2u);
     EXPECT_EQ(hot.channels[0].headlineShownDate, "2024年3月5日 14:00");
+    EXPECT_EQ(hot.channels[1].headlineShownDate, "2024年3月1日") << "no copy yet: its date too";
+    EXPECT_EQ(hot.channels[1].unread, 0);
 }

@@ -13,7 +13,7 @@ namespace kelvor::feeds {
 class UpdatePoliteness {
   public:
     using Clock = std::chrono::steady_clock;
-    static constexpr std::chrono::minutes kDefaultGap{5};
+    static constexpr std::chrono::minutes kDefaultGap{3};
 
     explicit UpdatePoliteness(std::chrono::seconds gap = kDefaultGap) : gap_(gap) {}
 

@@ -44,15 +44,20 @@ PageMarks pageMarksOf(Store& store, const std::string& path) {
             break; // all of one file: the first tells
         marks.kind = PageMarks::kHot;
         std::string channel = downloaded(found) ? channelOfCacheFile(store, found.cacheFile) : "";
-        if (channel.empty())
-            continue;
         PageChannel shown;
         shown.order = found.order;
         shown.title = found.title;
+        shown.headlineShownDate = shownDate(found.headlineDate);
+        if (channel.empty()) {
+            // No copy yet, or none to count: its stored headline's date still
+            // reads like the others.
+            if (!shown.headlineShownDate.empty())
+                marks.channels.push_back(std::move(shown));
+            continue;
+        }
         shown.cacheFile = found.cacheFile;
         shown.unread = unreadCount(store, channel);
         shown.headlineLink = found.headlineHref;
-        shown.headlineShownDate = shownDate(found.headlineDate);
         if (!found.headlineTitle.empty() || !found.headlineHref.empty())
             shown.headlineUnread =
                 !isRead(store, channel,
