@@ -64,6 +64,24 @@ TEST_F(DownloadWorker, FeedIsConvertedIntoItsCacheFileBesideTheStyleSheets) {
     EXPECT_FALSE(std::filesystem::exists(home.file("rss/hot.xsl"))) << "nothing to copy";
 }
 
+TEST_F(DownloadWorker, ACancelledWorkerSavesNothingAndUsesTheHomeItWasGiven) {
+    server.serve("/feed", kRss);
+    feeds::DownloadTask cancelled = feedTask("/feed");
+    cancelled.cancel->store(true);
+    feeds::RunDownloadTask(cancelled);
+    EXPECT_FALSE(std::filesystem::exists(home.file("rss/F.xml"))) << "the program may be gone";
+
+    TempDir other; // the home of the moment changes; the task keeps its own
+    other.write("rss.xsl", "<other/>");
+    home.write("rss.xsl", "<mine/>");
+    feeds::DownloadTask given = feedTask("/feed");
+    given.home = home.path();
+    kelvor::platform::setProgramFolder(other.path());
+    EXPECT_EQ(feeds::RunDownloadTask(given), 1);
+    kelvor::platform::setProgramFolder(home.path());
+    EXPECT_EQ(home.read("rss/rss.xsl"), "<mine/>");
+}
+
 TEST_F(DownloadWorker, LoadFailuresGiveTheLoadErrorText) {
     server.serve("/broken", "<rss><channel>");
     HttpResponse missing;

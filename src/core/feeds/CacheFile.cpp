@@ -37,8 +37,11 @@ void saveCacheFile(const xml::Document& doc, const std::string& path) {
     saveCacheText(doc.xml(), path);
 }
 
-void prepareCacheFolder(const std::string& cacheFile) {
-    const std::string& home = platform::programFolder();
+void prepareCacheFolder(const DownloadTask& task) {
+    prepareCacheFolder(task.cacheFile, task.home.empty() ? platform::programFolder() : task.home);
+}
+
+void prepareCacheFolder(const std::string& cacheFile, const std::string& home) {
     std::string folder = platform::folderOf(cacheFile);
     if (home.empty() || (folder != home + "/rss" && folder != home + "/url"))
         return;

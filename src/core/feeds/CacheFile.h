@@ -4,6 +4,7 @@
 // channel, or a crash mid-write, never leave a half-written file.
 #pragma once
 
+#include "feeds/DownloadTask.h"
 #include "platform/AtomicFile.h"
 #include "platform/XmlDom.h"
 
@@ -22,7 +23,9 @@ void saveCacheText(const std::string& text, const std::string& path);
 // when missing, and copies the style sheets the cache files name (rss.xsl,
 // fav.xsl, hot.xsl) from the home folder beside them, so an opened copy is
 // always readable. Other folders are left alone.
-void prepareCacheFolder(const std::string& cacheFile);
+void prepareCacheFolder(const std::string& cacheFile, const std::string& home);
+// The same for a task's copy, in the home folder the task was given.
+void prepareCacheFolder(const DownloadTask& task);
 
 // A cache file written in pieces: a temporary file beside the target,
 // renamed over it by commit(). Destroyed without a commit, it leaves the

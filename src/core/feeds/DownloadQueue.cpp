@@ -1,8 +1,11 @@
 #include "feeds/DownloadQueue.h"
 
 #include "feeds/DownloadWorker.h"
+#include "feeds/FavoritesImport.h"
+#include "platform/HomeFolder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <list>
@@ -63,14 +66,59 @@ struct HandBack : std::enable_shared_from_this<HandBack> {
     }
 };
 
-bool spawnDetachedThread(std::function<void()> run) {
-    try {
-        std::thread(std::move(run)).detach();
-        return true;
-    } catch (const std::system_error&) {
-        return false;
+// The workers' threads, each joined by the queue: once its worker is done,
+// or at shutdown, when every transfer has been cancelled.
+class WorkerThreads {
+  public:
+    ~WorkerThreads() { joinAll(); }
+
+    bool spawn(std::function<void()> run) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        reapFinished();
+        try {
+            auto done = std::make_shared<std::atomic<bool>>(false);
+            threads_.push_back({std::thread([run = std::move(run), done] {
+                                    run();
+                                    done->store(true);
+                                }),
+                                done});
+            return true;
+        } catch (const std::system_error&) {
+            return false;
+        }
     }
-}
+
+    void joinAll() {
+        std::list<Worker> all;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            all.swap(threads_);
+        }
+        for (Worker& worker : all)
+            if (worker.thread.joinable())
+                worker.thread.join();
+    }
+
+  private:
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+
+    void reapFinished() {
+        for (auto it = threads_.begin(); it != threads_.end();) {
+            if (!it->done->load()) {
+                ++it;
+                continue;
+            }
+            it->thread.join();
+            it = threads_.erase(it);
+        }
+    }
+
+    std::mutex mutex_;
+    std::list<Worker> threads_;
+};
 
 } // namespace
 
@@ -81,8 +129,14 @@ struct DownloadQueue::Impl : std::enable_shared_from_this<DownloadQueue::Impl> {
     WorkBody body = [](DownloadTask& task, const xml::LoadOptions& options) {
         return RunDownloadTask(task, options);
     };
-    Spawner spawn = spawnDetachedThread;
+    std::shared_ptr<WorkerThreads> threads = std::make_shared<WorkerThreads>();
+    Spawner spawn = [threads = threads](std::function<void()> run) {
+        return threads->spawn(std::move(run));
+    };
     xml::LoadOptions loadOptions;
+    ContextSource context = [] {
+        return WorkerContext{platform::programFolder(), favoritesFolder()};
+    };
     int maxDownloads = 5;
 
     std::recursive_mutex lock;
@@ -102,6 +156,9 @@ struct DownloadQueue::Impl : std::enable_shared_from_this<DownloadQueue::Impl> {
         task->cacheFile = cacheFile;
         task->feedUrl = feedUrl;
         task->kind = kind;
+        WorkerContext given = context();
+        task->home = std::move(given.home);
+        task->favoritesFolder = std::move(given.favoritesFolder);
         return task;
     }
 
@@ -174,7 +231,7 @@ struct DownloadQueue::Impl : std::enable_shared_from_this<DownloadQueue::Impl> {
 };
 
 DownloadQueue::DownloadQueue(Completion complete, Poster post, int maxDownloads)
-    : impl_(std::make_shared<Impl>()), maxDownloads_(maxDownloads) {
+    : impl_(std::make_shared<Impl>()) {
     impl_->complete = std::move(complete);
     impl_->maxDownloads = maxDownloads;
     impl_->handBack->post = std::move(post);
@@ -199,8 +256,11 @@ void DownloadQueue::setWorkBody(WorkBody body) {
 void DownloadQueue::setSpawner(Spawner spawner) {
     impl_->spawn = std::move(spawner);
 }
+void DownloadQueue::setWorkerContext(ContextSource source) {
+    impl_->context = std::move(source);
+}
 
-int DownloadQueue::QueueDownload(void* item, const std::string& title, const std::string& href,
+void DownloadQueue::QueueDownload(void* item, const std::string& title, const std::string& href,
                                  const std::string& sourceUrl, const std::string& cacheFile,
                                  const std::string& feedUrl, int kind) {
     std::lock_guard<std::recursive_mutex> guard(impl_->lock);
@@ -208,17 +268,15 @@ int DownloadQueue::QueueDownload(void* item, const std::string& title, const std
     impl_->queue.push_back(task);
     if (impl_->running < impl_->maxDownloads)
         impl_->StartDownload(task);
-    return 1;
 }
 
-int DownloadQueue::QueueDownloadFirst(void* item, const std::string& title, const std::string& href,
+void DownloadQueue::QueueDownloadFirst(void* item, const std::string& title, const std::string& href,
                                       const std::string& sourceUrl, const std::string& cacheFile,
                                       const std::string& feedUrl, int kind) {
     std::lock_guard<std::recursive_mutex> guard(impl_->lock);
     auto task = impl_->makeTask(item, title, href, sourceUrl, cacheFile, feedUrl, kind);
     impl_->queue.push_front(task);
     impl_->StartDownload(task);
-    return 1;
 }
 
 void DownloadQueue::detachIf(const std::function<bool(void* item)>& matches) {
@@ -237,6 +295,10 @@ void DownloadQueue::detachFirst(void* item) {
             return;
         }
     }
+}
+
+int DownloadQueue::maxDownloads() const {
+    return impl_->maxDownloads;
 }
 
 int DownloadQueue::runningDownloads() const {
@@ -297,8 +359,13 @@ void DownloadQueue::shutdown(std::chrono::milliseconds grace) {
         impl_->queue.clear();
         impl_->running = 0;
     }
-    std::unique_lock<std::mutex> lock(handBack.mutex);
-    handBack.changed.wait_for(lock, grace, [&] { return handBack.liveWorkers == 0; });
+    {
+        std::unique_lock<std::mutex> lock(handBack.mutex);
+        handBack.changed.wait_for(lock, grace, [&] { return handBack.liveWorkers == 0; });
+    }
+    // Cancelled transfers end within a progress call, and a cancelled worker
+    // saves nothing, so the join is short even past the grace.
+    impl_->threads->joinAll();
 }
 
 } // namespace kelvor::feeds

@@ -1,6 +1,6 @@
 // The download queue: at most maxDownloads tasks started from the queue run
-// at once, each on its own worker thread; a task queued "first" starts at
-// once. Finished tasks are handed back one at a time on the owner's thread,
+// at once, each on a worker thread the queue owns and joins; a task queued
+// "first" starts at once. Finished tasks are handed back one at a time on the owner's thread,
 // where the completion is applied and the next queued task is started.
 //
 // All members are called on the owner's thread. Workers touch only their own
@@ -35,6 +35,13 @@ class DownloadQueue {
     using WorkBody = std::function<int(DownloadTask&, const xml::LoadOptions&)>;
     // Runs a function on a new thread; false when no thread could be made.
     using Spawner = std::function<bool(std::function<void()>)>;
+    // What a worker is given of the program, read on the owner's thread as
+    // each task is queued (by default the home folder and the Favorites
+    // setting of the moment).
+    struct WorkerContext {
+        std::string home, favoritesFolder;
+    };
+    using ContextSource = std::function<WorkerContext()>;
 
     explicit DownloadQueue(Completion complete, Poster post = nullptr, int maxDownloads = 5);
     // shutdown() with the default grace.
@@ -48,13 +55,14 @@ class DownloadQueue {
     void setLoadOptions(const xml::LoadOptions& options);
     void setWorkBody(WorkBody body);
     void setSpawner(Spawner spawner);
+    void setWorkerContext(ContextSource source);
 
-    // Appends a task; starts it while fewer than maxDownloads run. Returns 1.
-    int QueueDownload(void* item, const std::string& title, const std::string& href,
+    // Appends a task; starts it while fewer than maxDownloads run.
+    void QueueDownload(void* item, const std::string& title, const std::string& href,
                       const std::string& sourceUrl, const std::string& cacheFile,
                       const std::string& feedUrl, int kind);
-    // Puts a task at the head and starts it at once. Returns 1.
-    int QueueDownloadFirst(void* item, const std::string& title, const std::string& href,
+    // Puts a task at the head and starts it at once.
+    void QueueDownloadFirst(void* item, const std::string& title, const std::string& href,
                            const std::string& sourceUrl, const std::string& cacheFile,
                            const std::string& feedUrl, int kind);
 
@@ -65,7 +73,7 @@ class DownloadQueue {
     void detachFirst(void* item);
 
     int runningDownloads() const;
-    int maxDownloads() const { return maxDownloads_; }
+    int maxDownloads() const;
     size_t size() const; // queued + running tasks
     // The tasks in queue order (for tests and the command line's progress).
     std::vector<std::shared_ptr<const DownloadTask>> tasks() const;
@@ -80,16 +88,16 @@ class DownloadQueue {
     // Without a poster: pumps until no task is queued or running.
     void runUntilEmpty();
 
-    // Cancels running transfers, drops queued tasks and waits up to `grace`
-    // for the workers. No completion runs afterwards; a worker still busy is
-    // left to finish on its own and touches nothing of the owner's.
+    // Cancels running transfers, drops queued tasks, waits up to `grace` for
+    // the workers to hand back and then joins their threads (a cancelled
+    // worker ends within moments and saves nothing). No completion runs
+    // afterwards.
     void shutdown(std::chrono::milliseconds grace = std::chrono::milliseconds(3000));
 
     struct Impl;
 
   private:
     std::shared_ptr<Impl> impl_;
-    int maxDownloads_;
 };
 
 } // namespace kelvor::feeds

@@ -50,8 +50,17 @@ struct DownloadTask {
     // on a 429 or 503 that stood), -1 when it asked nothing.
     long retryAfterSeconds = -1;
 
+    // What the worker needs of the program, as values taken when the task
+    // was queued: the home folder its copy belongs to and the Favorites
+    // folder a "$FAVORITES" channel reads ("" for the current setting, for
+    // tasks that do not come through the queue).
+    std::string home;
+    std::string favoritesFolder;
+
     // Turned true to stop the transfer (shutdown).
     std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
+    // A cancelled task saves nothing: the program that asked may be gone.
+    bool cancelled() const { return cancel && cancel->load(); }
 };
 
 } // namespace kelvor::feeds

@@ -14,7 +14,9 @@ namespace kelvor::feeds {
 namespace {
 
 void saveToCache(DownloadTask& task, const xml::Document& doc) {
-    prepareCacheFolder(task.cacheFile);
+    if (task.cancelled())
+        return;
+    prepareCacheFolder(task);
     saveCacheFile(doc, task.cacheFile);
 }
 

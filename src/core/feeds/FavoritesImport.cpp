@@ -217,7 +217,7 @@ xml::Document buildFavoritesDocument(DownloadTask& task) {
     EscapeXmlText(task.title);
     xml::Document doc =
         newTreeDocument({"fav.xsl", "$FAVORITES", task.title, nullptr, task.feedUrl});
-    std::string folder = favoritesFolder();
+    std::string folder = task.favoritesFolder.empty() ? favoritesFolder() : task.favoritesFolder;
     if (folder.empty())
         return {};
     std::error_code error;
@@ -233,10 +233,10 @@ xml::Document buildFavoritesDocument(DownloadTask& task) {
 
 void ImportFavorites(DownloadTask& task) {
     xml::Document doc = buildFavoritesDocument(task);
-    if (doc.isNull())
+    if (doc.isNull() || task.cancelled())
         return;
     try {
-        prepareCacheFolder(task.cacheFile);
+        prepareCacheFolder(task);
         saveCacheFile(doc, task.cacheFile);
     } catch (const xml::DomError&) {
         task.errorText = str::kSaveFailed + task.cacheFile;

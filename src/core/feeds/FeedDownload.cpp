@@ -73,10 +73,12 @@ int convertToCache(DownloadTask& task, const platform::SourceBytes& source) {
                        source, task, [](const std::string&) {}, &report)
                        ? 1
                        : 0;
-        prepareCacheFolder(task.cacheFile);
+        prepareCacheFolder(task);
         CacheFileWriter file(task.cacheFile);
         if (!convertFeedSource(
                 source, task, [&file](const std::string& piece) { file.write(piece); }, &report))
+            return 0;
+        if (task.cancelled())
             return 0;
         file.commit();
         task.recovered = report.recovered;

@@ -104,10 +104,10 @@ public:
     void UpdateHeadline(QTreeWidgetItem* item, const kelvor::xml::Node& node);
     void OnRefresh();
     void OnDownloadComplete(kelvor::feeds::DownloadTask* task);
-    int QueueDownload(QTreeWidgetItem* item, const std::string& title, const std::string& href,
+    void QueueDownload(QTreeWidgetItem* item, const std::string& title, const std::string& href,
                       const std::string& sourceUrl, const std::string& cacheFile, const std::string& feedUrl,
                       int kind);
-    int QueueDownloadFirst(QTreeWidgetItem* item, const std::string& title, const std::string& href,
+    void QueueDownloadFirst(QTreeWidgetItem* item, const std::string& title, const std::string& href,
                            const std::string& sourceUrl, const std::string& cacheFile,
                            const std::string& feedUrl, int kind);
     kelvor::feeds::DownloadQueue* downloads() const { return downloads_.get(); }

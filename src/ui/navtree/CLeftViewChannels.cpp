@@ -126,19 +126,19 @@ void CLeftView::forgetItemInDownloads(QTreeWidgetItem* item) {
         downloads_->detachIf([item](void* taskItem) { return taskItem == item; });
 }
 
-int CLeftView::QueueDownload(QTreeWidgetItem* item, const std::string& title,
+void CLeftView::QueueDownload(QTreeWidgetItem* item, const std::string& title,
                              const std::string& href, const std::string& sourceUrl,
                              const std::string& cacheFile, const std::string& feedUrl, int kind) {
     politeness_.asked(cacheFile);
-    return downloads_->QueueDownload(item, title, href, sourceUrl, cacheFile, feedUrl, kind);
+    downloads_->QueueDownload(item, title, href, sourceUrl, cacheFile, feedUrl, kind);
 }
 
-int CLeftView::QueueDownloadFirst(QTreeWidgetItem* item, const std::string& title,
+void CLeftView::QueueDownloadFirst(QTreeWidgetItem* item, const std::string& title,
                                   const std::string& href, const std::string& sourceUrl,
                                   const std::string& cacheFile, const std::string& feedUrl,
                                   int kind) {
     politeness_.asked(cacheFile);
-    return downloads_->QueueDownloadFirst(item, title, href, sourceUrl, cacheFile, feedUrl, kind);
+    downloads_->QueueDownloadFirst(item, title, href, sourceUrl, cacheFile, feedUrl, kind);
 }
 
 // ---- expansion and headlines --------------------------------------------------
