@@ -3,6 +3,7 @@
 #include "feeds/DownloadWorker.h"
 #include "feeds/FavoritesImport.h"
 #include "platform/HomeFolder.h"
+#include "platform/OwnedThreads.h"
 
 #include <algorithm>
 #include <atomic>
@@ -66,60 +67,6 @@ struct HandBack : std::enable_shared_from_this<HandBack> {
     }
 };
 
-// The workers' threads, each joined by the queue: once its worker is done,
-// or at shutdown, when every transfer has been cancelled.
-class WorkerThreads {
-  public:
-    ~WorkerThreads() { joinAll(); }
-
-    bool spawn(std::function<void()> run) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        reapFinished();
-        try {
-            auto done = std::make_shared<std::atomic<bool>>(false);
-            threads_.push_back({std::thread([run = std::move(run), done] {
-                                    run();
-                                    done->store(true);
-                                }),
-                                done});
-            return true;
-        } catch (const std::system_error&) {
-            return false;
-        }
-    }
-
-    void joinAll() {
-        std::list<Worker> all;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            all.swap(threads_);
-        }
-        for (Worker& worker : all)
-            if (worker.thread.joinable())
-                worker.thread.join();
-    }
-
-  private:
-    struct Worker {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> done;
-    };
-
-    void reapFinished() {
-        for (auto it = threads_.begin(); it != threads_.end();) {
-            if (!it->done->load()) {
-                ++it;
-                continue;
-            }
-            it->thread.join();
-            it = threads_.erase(it);
-        }
-    }
-
-    std::mutex mutex_;
-    std::list<Worker> threads_;
-};
-
 } // namespace
 
 struct DownloadQueue::Impl : std::enable_shared_from_this<DownloadQueue::Impl> {
@@ -129,7 +76,7 @@ struct DownloadQueue::Impl : std::enable_shared_from_this<DownloadQueue::Impl> {
     WorkBody body = [](DownloadTask& task, const xml::LoadOptions& options) {
         return RunDownloadTask(task, options);
     };
-    std::shared_ptr<WorkerThreads> threads = std::make_shared<WorkerThreads>();
+    std::shared_ptr<platform::OwnedThreads> threads = std::make_shared<platform::OwnedThreads>();
     Spawner spawn = [threads = threads](std::function<void()> run) {
         return threads->spawn(std::move(run));
     };

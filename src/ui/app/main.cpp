@@ -1,4 +1,5 @@
 #include "app/CKelvorApp.h"
+#include "frame/FrameInterface.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -38,5 +39,8 @@ int main(int argc, char** argv) {
     CKelvorApp app(argc, argv);
     if (!app.InitInstance())
         return app.handedOver() ? 0 : 1;
-    return app.exec();
+    int result = app.exec();
+    // Windows cancel their jobs as they close; what is left ends now.
+    kelvor::app::backgroundJobs().joinAll();
+    return result;
 }

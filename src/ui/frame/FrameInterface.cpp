@@ -36,6 +36,11 @@ void setMainFrame(IMainFrame* frame) { theFrame = frame; }
 void setMessageBoxes(IMessageBoxes* boxes) { replacementBoxes = boxes; }
 
 IReadMarks* readMarks() { return theReadMarks; }
+
+platform::OwnedThreads& backgroundJobs() {
+    static platform::OwnedThreads jobs;
+    return jobs;
+}
 void setReadMarks(IReadMarks* marks) { theReadMarks = marks; }
 
 int watchReadMarks(std::function<void(const std::string& cacheFile)> changed) {

@@ -3,6 +3,7 @@
 // record them instead of showing anything.
 #pragma once
 
+#include "platform/OwnedThreads.h"
 #include "store/ChannelMarks.h"
 
 #include <functional>
@@ -62,6 +63,11 @@ void setReadMarks(IReadMarks* marks);
 int watchReadMarks(std::function<void(const std::string& cacheFile)> changed);
 void unwatchReadMarks(int id);
 void readMarksChanged(const std::string& cacheFile);
+
+// The owner of short jobs that windows start and may not wait for (a dialog
+// reading a feed): a job is told to stop when its window goes, and the
+// program joins them all before it ends.
+platform::OwnedThreads& backgroundJobs();
 
 enum class MessageIcon { None, Information, Warning, Question, Critical };
 enum class MessageButtons { Ok, OkCancel, YesNo };

@@ -21,7 +21,6 @@
 #include <atomic>
 #include <cmath>
 #include <filesystem>
-#include <thread>
 
 namespace {
 
@@ -238,19 +237,20 @@ void CDlgTreePro::startFeedCheck() {
     options.connectTimeoutMs = 5000;
     options.totalTimeoutMs = 10000;
     options.cancel = &check->cancel;
-    try {
-        std::thread([check, options] {
-            kelvor::feeds::ChannelProbe probe = kelvor::feeds::probeChannel(check->address, options);
-            FeedCheck* report = check.get();
-            QMetaObject::invokeMethod(
-                report,
-                [report, probe] {
-                    if (report->dialog && report->dialog->check_.get() == report)
-                        report->dialog->feedChecked(report->address, probe);
-                },
-                Qt::QueuedConnection);
-        }).detach();
-    } catch (const std::system_error&) {
+    // The dialog may go before the answer comes: the job belongs to the
+    // program, which joins it at the end; closing the dialog cancels it.
+    bool started = kelvor::app::backgroundJobs().spawn([check, options] {
+        kelvor::feeds::ChannelProbe probe = kelvor::feeds::probeChannel(check->address, options);
+        FeedCheck* report = check.get();
+        QMetaObject::invokeMethod(
+            report,
+            [report, probe] {
+                if (report->dialog && report->dialog->check_.get() == report)
+                    report->dialog->feedChecked(report->address, probe);
+            },
+            Qt::QueuedConnection);
+    });
+    if (!started) {
         shownRss_ = rss; // no thread to look with: the address is taken as typed
         OnOK();
         return;
