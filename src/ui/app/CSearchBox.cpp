@@ -154,6 +154,8 @@ void CSearchBox::showPage(const QString& html) {
         connect(page, &QWebEngineView::urlChanged, this, [this](const QUrl& url) {
             if (isResultsPage(url))
                 followFragment(url.fragment());
+            else if (url.scheme() != QLatin1String("data"))
+                showingResults_ = false; // the page went elsewhere
         });
         // A title with an address leaves the page without a fragment to
         // follow: the click is seen on its way out.
@@ -162,10 +164,11 @@ void CSearchBox::showPage(const QString& html) {
                     if (request.isMainFrame() &&
                         request.navigationType() ==
                             QWebEngineNavigationRequest::LinkClickedNavigation &&
-                        isResultsPage(page->url()))
+                        (showingResults_ || isResultsPage(page->url())))
                         markFollowedLink(request.url());
                 });
     }
+    showingResults_ = true;
     page->setHtml(html, kelvor::app::searchResultsBaseUrl());
 }
 

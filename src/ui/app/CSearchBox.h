@@ -60,4 +60,7 @@ class CSearchBox : public QLineEdit {
     QString query_;        // whose hits hits_ holds
     QString indexProblem_; // the indexer's last word on why it cannot index
     QPointer<CKelvorView> shownIn_;
+    // The page in shownIn_ is the results page: the engine may report its
+    // address as the data: address the HTML was loaded under, not the base.
+    bool showingResults_ = false;
 };
