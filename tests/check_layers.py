@@ -8,9 +8,10 @@ The layers, each a folder, and what each may include besides itself:
     core/feeds      core/tree, core/platform
     core/store      core/tree, core/platform
     ui/frame        core
-    ui/navtree      ui/frame, core
-    ui/browser      ui/frame, core
-    ui/app          ui/navtree, ui/browser, ui/frame, core
+    ui/collection   ui/frame, core
+    ui/navtree      ui/collection, ui/frame, core
+    ui/browser      ui/collection, ui/frame, core
+    ui/app          ui/navtree, ui/browser, ui/collection, ui/frame, core
     cli             core
 
 Nothing in core or cli includes a Qt header. A quoted include is read as
@@ -37,6 +38,7 @@ LAYERS = {
     "core/feeds": "feeds",
     "core/store": "store",
     "ui/frame": "frame",
+    "ui/collection": "collection",
     "ui/navtree": "navtree",
     "ui/browser": "browser",
     "ui/app": "app",
@@ -49,9 +51,10 @@ ALLOWED = {
     "core/feeds": {"core/tree", "core/platform"},
     "core/store": {"core/tree", "core/platform"},
     "ui/frame": CORE,
-    "ui/navtree": {"ui/frame"} | CORE,
-    "ui/browser": {"ui/frame"} | CORE,
-    "ui/app": {"ui/navtree", "ui/browser", "ui/frame"} | CORE,
+    "ui/collection": {"ui/frame"} | CORE,
+    "ui/navtree": {"ui/collection", "ui/frame"} | CORE,
+    "ui/browser": {"ui/collection", "ui/frame"} | CORE,
+    "ui/app": {"ui/navtree", "ui/browser", "ui/collection", "ui/frame"} | CORE,
     "cli": CORE,
 }
 NO_QT = CORE | {"cli"}

@@ -121,6 +121,10 @@ TEST(StoreWorker, HeldJobsWaitForTheReleaseAndAreNotLostAtClose) {
         other.post([](store::Store&) {});
         other.waitUntilIdle();
         EXPECT_EQ(ran, 0) << "held";
+        // A search is not held, and goes before what waits.
+        std::promise<int> urgent;
+        worker.postUrgent([&](store::Store&) { urgent.set_value(ran.load()); });
+        EXPECT_EQ(urgent.get_future().get(), 0);
         worker.setHeld(false);
         worker.waitUntilIdle();
         EXPECT_EQ(ran, 1);
@@ -130,6 +134,23 @@ TEST(StoreWorker, HeldJobsWaitForTheReleaseAndAreNotLostAtClose) {
     } // closed while held
     store::Store db(home.dir.path());
     EXPECT_TRUE(store::isRead(db, kFeed, "http://n.test/alpha"));
+}
+
+TEST(StoreWorker, ALongJobIsAskedToGiveWayWhenAnotherWaits) {
+    Home home;
+    store::StoreWorker worker(home.dir.path());
+    std::promise<void> started, asked;
+    worker.post([&](store::Store&) {
+        started.set_value();
+        while (!worker.yieldRequested())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        asked.set_value();
+    });
+    started.get_future().wait();
+    worker.postUrgent([](store::Store&) {});
+    asked.get_future().wait(); // hangs (and the run times out) if never asked
+    worker.waitUntilIdle();
+    EXPECT_FALSE(worker.yieldRequested());
 }
 
 TEST(Indexer, AtCloseKeepsWhatMarksNeedAndTheNextUpdateReadsTheRest) {
@@ -149,12 +170,17 @@ TEST(Indexer, AtCloseKeepsWhatMarksNeedAndTheNextUpdateReadsTheRest) {
     EXPECT_EQ(titles(db, "harbour"), (Titles{"alpha", "beta"}));
     EXPECT_EQ(store::unreadCount(db, kFeed), 0);
 
+    // Asked to stop, a run still reads one changed file, so that a run
+    // stopped again and again gets through.
     std::atomic<bool> stop{true};
+    home.dir.write("index.xml", home.dir.read("index.xml") + " ");
     home.dir.write("rss/新闻.xml", channelFile({"gamma"}));
     store::IndexReport stopped = store::updateIndex(db, &stop);
     EXPECT_TRUE(stopped.stopped);
-    EXPECT_EQ(stopped.indexed, 0);
+    EXPECT_EQ(stopped.indexed, 1);
     EXPECT_EQ(titles(db, "gamma"), Titles{});
+    EXPECT_EQ(store::updateIndex(db, &stop).indexed, 1);
+    EXPECT_EQ(titles(db, "gamma"), Titles{"gamma"});
 }
 
 TEST(Indexer, AnUnchangedBeginningIsKeptAndHitsStayInFileOrder) {

@@ -239,7 +239,9 @@ IndexReport updateFiles(Store& store, const std::atomic<bool>* stop) {
     Writer writer(store.db());
     Batch batch(store.db());
     while (!queue.empty()) {
-        if (stop && stop->load()) {
+        // A run asked to stop still reads one changed file first: an update
+        // that gives way to every other job goes on a file at a time.
+        if (stop && stop->load() && report.indexed > 0) {
             batch.commit(); // what is done is kept; the rest waits for the next update
             report.stopped = true;
             return report;

@@ -21,7 +21,9 @@ struct IndexReport {
 };
 
 // Checks every tree file of the home folder and indexes what changed. When
-// *stop turns true it ends after the file under way, keeping what is done.
+// *stop turns true it ends after the file under way, keeping what is done;
+// a run reads at least one changed file before it stops, so runs stopped
+// again and again still get through.
 IndexReport updateIndex(Store& store, const std::atomic<bool>* stop = nullptr);
 
 // Indexes one file now (a cache file just written, a category just saved),

@@ -1,5 +1,7 @@
 #include "store/StoreWorker.h"
 
+#include <algorithm>
+
 #include "platform/ThreadPriority.h"
 #include "store/Indexer.h"
 #include "store/Reclaim.h"
@@ -14,6 +16,7 @@ StoreWorker::~StoreWorker() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
+        yield_ = true;
     }
     wake_.notify_one();
     idle_.notify_all();
@@ -35,6 +38,19 @@ void StoreWorker::post(Job job) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         jobs_.push_back(std::move(job));
+        if (busy_)
+            yield_ = true;
+    }
+    wake_.notify_one();
+}
+
+void StoreWorker::postUrgent(Job job) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        jobs_.insert(jobs_.begin() + urgent_, std::move(job));
+        ++urgent_;
+        if (busy_)
+            yield_ = true;
     }
     wake_.notify_one();
 }
@@ -93,12 +109,16 @@ void StoreWorker::run() {
             busy_ = false;
             if (jobs_.empty())
                 idle_.notify_all();
-            wake_.wait(lock, [this] { return (!jobs_.empty() && !held_) || stopping_; });
+            wake_.wait(lock, [this] {
+                return (!jobs_.empty() && (!held_ || urgent_ > 0)) || stopping_;
+            });
             if (stopping_)
                 return;
             job = std::move(jobs_.front());
             jobs_.pop_front();
+            urgent_ = std::max(0, urgent_ - 1);
             busy_ = true;
+            yield_ = !jobs_.empty();
         }
         runJob(job);
         bool drained;

@@ -6,6 +6,7 @@
 // conversions and the window always come first.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -34,6 +35,12 @@ class StoreWorker {
 
     const std::string& home() const { return home_; }
     void post(Job job);
+    // A job someone waits for (a search): it goes before the others and
+    // runs even while they are held.
+    void postUrgent(Job job);
+    // True while another job waits, or the worker closes: a long job (a
+    // whole index update) ends early when it turns true and posts its rest.
+    const std::atomic<bool>& yieldRequested() const { return yield_; }
     // Indexes the file (or forgets it when it is gone) after what is queued.
     void indexLater(const std::string& path);
     // While held (the owner's downloads are running) the jobs wait, in
@@ -54,6 +61,8 @@ class StoreWorker {
     std::condition_variable wake_;
     std::condition_variable idle_;
     std::deque<Job> jobs_;
+    int urgent_ = 0; // at the head of jobs_
+    std::atomic<bool> yield_{false};
     bool busy_ = false;
     bool held_ = false;
     bool stopping_ = false;

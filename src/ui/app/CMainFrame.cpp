@@ -6,8 +6,10 @@
 #include "browser/BrowserProfile.h"
 #include "browser/CKelvorView.h"
 #include "browser/CTabView.h"
+#include "collection/CollectionStore.h"
 #include "frame/CommandIds.h"
 #include "navtree/CLeftView.h"
+#include "platform/HomeFolder.h"
 #include "tree/Strings.h"
 
 #include <QApplication>
@@ -71,6 +73,7 @@ CMainFrame::~CMainFrame() {
     // The pages go before the profile they use.
     delete splitter_;
     splitter_ = nullptr;
+    collection_.reset(); // writes the marks still queued
     profile_.reset();
 }
 
@@ -83,11 +86,15 @@ void CMainFrame::createPanes() {
     auto* layout = new QVBoxLayout(navPane);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
+    const std::string& home = kelvor::platform::programFolder();
+    if (!home.empty())
+        collection_ = std::make_unique<CollectionStore>(home);
     leftView_ = new CLeftView(navPane);
+    leftView_->setCollectionStore(collection_.get());
     // The tree keeps the read marks the pages show.
     kelvor::app::setReadMarks(leftView_);
     tabView_ = new CTabView(splitter_, profile_.get());
-    searchBox_ = new CSearchBox(leftView_, tabView_, navPane);
+    searchBox_ = new CSearchBox(leftView_, tabView_, collection_.get(), navPane);
     layout->addWidget(searchBox_);
     layout->addWidget(leftView_);
     splitter_->addWidget(navPane);

@@ -15,6 +15,7 @@
 #include <memory>
 
 class CAddressBar;
+class CollectionStore;
 class CLeftView;
 class CSearchBox;
 class CAutoUpdate;
@@ -100,6 +101,8 @@ class CMainFrame : public QMainWindow, public kelvor::app::IMainFrame {
     bool routeToPageAnyway(int id);
 
     std::unique_ptr<QWebEngineProfile> profile_;
+    // The one worker on kelvor.db; it goes after the panes that use it.
+    std::unique_ptr<CollectionStore> collection_;
     QSplitter* splitter_ = nullptr;
     CLeftView* leftView_ = nullptr;
     CSearchBox* searchBox_ = nullptr;

@@ -1,13 +1,11 @@
 #include "app/CSearchBox.h"
 
-#include "app/SearchIndexer.h"
 #include "app/SearchResultsPage.h"
 #include "browser/CKelvorView.h"
 #include "browser/CTabView.h"
 #include "frame/FrameInterface.h"
+#include "collection/CollectionStore.h"
 #include "navtree/CLeftView.h"
-#include "platform/HomeFolder.h"
-#include "store/Store.h"
 #include "store/StoreProblem.h"
 #include "store/TreeFileItems.h"
 
@@ -25,11 +23,10 @@ constexpr int kTypingPauseMs = 150;
 
 } // namespace
 
-CSearchBox::CSearchBox(CLeftView* tree, CTabView* tabs, QWidget* parent)
+CSearchBox::CSearchBox(CLeftView* tree, CTabView* tabs, CollectionStore* collection,
+                       QWidget* parent)
     : QLineEdit(parent), tree_(tree), tabs_(tabs), typing_(new QTimer(this)),
-      indexer_(kelvor::platform::programFolder().empty()
-                   ? nullptr
-                   : new SearchIndexer(kelvor::platform::programFolder(), this)) {
+      collection_(collection) {
     setObjectName(QStringLiteral("searchBox"));
     setPlaceholderText(QStringLiteral("查找收藏与频道 (Ctrl+K)"));
     setClearButtonEnabled(true);
@@ -38,37 +35,23 @@ CSearchBox::CSearchBox(CLeftView* tree, CTabView* tabs, QWidget* parent)
     connect(typing_, &QTimer::timeout, this, &CSearchBox::runQuery);
     connect(this, &QLineEdit::textEdited, typing_, qOverload<>(&QTimer::start));
     connect(this, &QLineEdit::returnPressed, this, &CSearchBox::runQuery);
-    // Without a home folder there is nothing to index.
-    if (!indexer_)
+    if (!collection_)
         return;
     // Said where the user looks after a search: the status bar.
-    connect(indexer_, &SearchIndexer::indexProblem, this, [this](const QString& problem) {
+    connect(collection_, &CollectionStore::indexProblem, this, [this](const QString& problem) {
         indexProblem_ = problem;
         if (kelvor::app::IMainFrame* frame = kelvor::app::mainFrame(); frame && !problem.isEmpty())
             frame->SetStatusText(problem.toStdString());
     });
     // Files changed while the program was closed are found at start.
-    connect(indexer_, &SearchIndexer::updated, this, [this](int indexed) {
+    connect(collection_, &CollectionStore::indexUpdated, this, [this](int indexed) {
         if (indexed > 0 && !text().trimmed().isEmpty())
             runQuery();
     });
-    indexer_->requestUpdate();
+    collection_->requestIndexUpdate();
 }
 
 CSearchBox::~CSearchBox() = default;
-
-kelvor::store::Store* CSearchBox::store() {
-    if (store_ && store_->replaced())
-        store_.reset();
-    if (!store_ && !kelvor::platform::programFolder().empty()) {
-        try {
-            store_ = std::make_unique<kelvor::store::Store>(kelvor::platform::programFolder());
-        } catch (const std::exception&) {
-            return nullptr;
-        }
-    }
-    return store_.get();
-}
 
 void CSearchBox::runQuery() {
     typing_->stop();
@@ -78,35 +61,34 @@ void CSearchBox::runQuery() {
     hits_.clear();
     total_ = 0;
     query_ = query;
-    QString problem = fetchHits(query, 0);
-    if (!problem.isEmpty()) {
-        showFailure(query, problem);
-        return;
-    }
-    showHits();
+    fetchHits(query, 0);
 }
 
-// The next page of the query's hits, added to hits_; the reason when the
-// search failed, else empty.
-QString CSearchBox::fetchHits(const QString& query, size_t offset) {
-    kelvor::store::Store* db = store();
-    if (!db)
-        return QString::fromStdString(
-            kelvor::store::searchProblemText(std::runtime_error("无法打开搜索索引 kelvor.db")));
-    try {
-        kelvor::store::SearchResult found =
-            kelvor::store::search(*db, query.toStdString(), offset, kMaxHits);
-        hits_.insert(hits_.end(), std::make_move_iterator(found.hits.begin()),
-                     std::make_move_iterator(found.hits.end()));
-        total_ = found.total;
-        return {};
-    } catch (const kelvor::store::StoreError& error) {
-        recoverStore(error);
-        return QString::fromStdString(kelvor::store::searchProblemText(error));
-    } catch (const std::exception& error) {
-        store_.reset(); // opened again next time
-        return QString::fromStdString(kelvor::store::searchProblemText(error));
+void CSearchBox::fetchHits(const QString& query, size_t offset) {
+    int asked = ++asked_;
+    if (!collection_) {
+        showFailure(query, QString::fromStdString(kelvor::store::searchProblemText(
+                               std::runtime_error("无法打开搜索索引 kelvor.db"))));
+        return;
     }
+    searching_ = true;
+    QPointer<CSearchBox> self(this);
+    collection_->search(
+        query.toStdString(), offset, kMaxHits,
+        [self, asked, query](const kelvor::store::SearchResult& found, const QString& problem) {
+            if (!self || asked != self->asked_)
+                return;
+            self->searching_ = false;
+            if (!problem.isEmpty()) {
+                self->showFailure(query, problem);
+                // A store rebuilt after damage fills again from the files.
+                self->collection_->requestIndexUpdate();
+                return;
+            }
+            self->hits_.insert(self->hits_.end(), found.hits.begin(), found.hits.end());
+            self->total_ = found.total;
+            self->showHits();
+        });
 }
 
 void CSearchBox::showHits() {
@@ -124,21 +106,6 @@ void CSearchBox::showFailure(const QString& query, const QString& problem) {
                  .arg(query.toHtmlEscaped(), problem.toHtmlEscaped()));
     if (kelvor::app::IMainFrame* frame = kelvor::app::mainFrame())
         frame->SetStatusText(problem.toStdString());
-}
-
-void CSearchBox::recoverStore(const kelvor::store::StoreError& error) {
-    if (!error.damaged()) {
-        store_.reset(); // opened again next time
-        return;
-    }
-    // Rebuilt here, filled by the indexer, whose update runs the query again.
-    try {
-        store_->recover();
-    } catch (const std::exception&) {
-        store_.reset();
-    }
-    if (indexer_)
-        indexer_->requestUpdate();
 }
 
 void CSearchBox::showPage(const QString& html) {
@@ -174,8 +141,7 @@ void CSearchBox::showPage(const QString& html) {
 
 void CSearchBox::followFragment(const QString& fragment) {
     if (fragment == QLatin1String("more")) {
-        QString problem = fetchHits(query_, hits_.size());
-        problem.isEmpty() ? showHits() : showFailure(query_, problem);
+        fetchHits(query_, hits_.size());
         return;
     }
     bool show = fragment.startsWith(QLatin1String("show-"));
@@ -214,8 +180,8 @@ void CSearchBox::markFollowedLink(const QUrl& url) {
 
 void CSearchBox::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
-    if (indexer_)
-        indexer_->requestUpdate();
+    if (collection_)
+        collection_->requestIndexUpdate();
 }
 
 void CSearchBox::keyPressEvent(QKeyEvent* event) {

@@ -11,27 +11,27 @@
 #include <memory>
 #include <vector>
 
-namespace kelvor::store {
-class Store;
-}
 class CKelvorView;
 class CLeftView;
 class CTabView;
+class CollectionStore;
 class QTimer;
-class SearchIndexer;
 
 class CSearchBox : public QLineEdit {
     Q_OBJECT
   public:
-    CSearchBox(CLeftView* tree, CTabView* tabs, QWidget* parent = nullptr);
+    // Without a collection (no home folder) the box finds nothing.
+    CSearchBox(CLeftView* tree, CTabView* tabs, CollectionStore* collection,
+               QWidget* parent = nullptr);
     ~CSearchBox() override;
 
-    // Runs the query in the box now and shows its page.
+    // Runs the query in the box now; its page shows when the answer comes.
     void runQuery();
     const std::vector<kelvor::store::Hit>& hits() const { return hits_; }
     // How many hits the last query has; hits() holds the first of them.
     int64_t total() const { return total_; }
-    SearchIndexer* indexer() const { return indexer_; }
+    // A question is out and its answer not yet shown.
+    bool searching() const { return searching_; }
     // What a fragment of the results page asks: "open-N", "show-N" or
     // "more" (the next hits of the same query).
     void followFragment(const QString& fragment);
@@ -41,11 +41,11 @@ class CSearchBox : public QLineEdit {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
-    kelvor::store::Store* store();
-    void recoverStore(const kelvor::store::StoreError& error);
     void showPage(const QString& html);
     void showFailure(const QString& query, const QString& problem);
-    QString fetchHits(const QString& query, size_t offset);
+    // Asks for the query's hits from `offset` on; they join hits_ when
+    // they come, unless another query was asked meanwhile.
+    void fetchHits(const QString& query, size_t offset);
     void showHits();
     static bool isResultsPage(const QUrl& url);
     void markFollowedLink(const QUrl& url);
@@ -53,8 +53,9 @@ class CSearchBox : public QLineEdit {
     CLeftView* tree_;
     CTabView* tabs_;
     QTimer* typing_;
-    SearchIndexer* indexer_;
-    std::unique_ptr<kelvor::store::Store> store_;
+    CollectionStore* collection_;
+    int asked_ = 0; // the number of the latest question; older answers are dropped
+    bool searching_ = false;
     std::vector<kelvor::store::Hit> hits_;
     int64_t total_ = 0;
     QString query_;        // whose hits hits_ holds

@@ -3,6 +3,7 @@
 #include "frame/FrameInterface.h"
 #include "feeds/DownloadQueue.h"
 #include "navtree/CUnreadDelegate.h"
+#include "collection/CollectionStore.h"
 #include "navtree/StoreQueue.h"
 #include "store/TreeFileItems.h"
 #include "platform/HomeFolder.h"
@@ -46,7 +47,7 @@ CLeftView::CLeftView(QWidget* parent) : QTreeWidget(parent) {
 CLeftView::~CLeftView() {
     // Stop the workers first: no completion may reach a half-destroyed view.
     shutdownDownloads();
-    store_.reset(); // writes the marks still queued
+    ownStore_.reset(); // writes the marks still queued
     tearingDown_ = true;
     clear();
 }

@@ -39,7 +39,11 @@ struct FileChannel;
 }
 
 class CLeftView;
-class StoreQueue;
+class CollectionStore;
+namespace kelvor::store {
+class StoreWorker;
+}
+using StoreQueue = kelvor::store::StoreWorker;
 
 // A tree item and the TreeNode element it stands for. Placeholders have a
 // null node. Deleting the item releases the node (and with the last item of a
@@ -213,6 +217,10 @@ public:
     void ApplyChannelState(const std::string& cacheFile, int unread,
                            const std::vector<std::string>& readEntries);
     StoreQueue* storeQueue();
+    // The program's one worker on kelvor.db, for the tree to use; without
+    // one (a view on its own) the view makes its own for the home folder.
+    void setCollectionStore(CollectionStore* collection) { collection_ = collection; }
+    CollectionStore* collectionStore();
     // Indexes a file and tells (on the window's thread) how many entries it
     // holds that it did not hold before.
     void IndexArrivalsLater(const std::string& path, std::function<void(int)> arrived);
@@ -285,7 +293,8 @@ private:
     // The release that ends a double click is not another click.
     bool releaseEndsDoubleClick_ = false; // CLeftViewOpen.cpp
     bool tearingDown_ = false;
-    std::unique_ptr<StoreQueue> store_;
+    CollectionStore* collection_ = nullptr;        // the program's, when it gave one
+    std::unique_ptr<CollectionStore> ownStore_; // else the view's own
     std::multimap<std::string, QTreeWidgetItem*> channelItems_; // by cache file
     std::set<QTreeWidgetItem*> backgroundItems_; // queued by the background update
     int backgroundPending_ = 0;                  // its downloads and indexing not done yet

@@ -108,8 +108,9 @@ void CLeftView::releaseStoreWhenQuiet() {
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (store_ && (!downloads_ || downloads_->size() == 0))
-                store_->setHeld(false);
+            StoreQueue* store = storeQueue();
+            if (store && (!downloads_ || downloads_->size() == 0))
+                store->setHeld(false);
         },
         Qt::QueuedConnection);
 }

@@ -8,6 +8,7 @@
 // channels and hot categories ask the same queue and are told whenever a
 // channel's state came back.
 #include "navtree/CLeftView.h"
+#include "collection/CollectionStore.h"
 #include "navtree/StoreQueue.h"
 #include "platform/HomeFolder.h"
 #include "store/ChannelMarks.h"
@@ -52,13 +53,20 @@ void setUnreadLook(QTreeWidgetItem* item, bool unread) {
 
 } // namespace
 
-StoreQueue* CLeftView::storeQueue() {
+CollectionStore* CLeftView::collectionStore() {
     const std::string& home = kelvor::platform::programFolder();
     if (home.empty())
         return nullptr;
-    if (!store_ || store_->home() != home)
-        store_ = std::make_unique<StoreQueue>(home);
-    return store_.get();
+    if (collection_ && collection_->home() == home)
+        return collection_;
+    if (!ownStore_ || ownStore_->home() != home)
+        ownStore_ = std::make_unique<CollectionStore>(home);
+    return ownStore_.get();
+}
+
+StoreQueue* CLeftView::storeQueue() {
+    CollectionStore* collection = collectionStore();
+    return collection ? &collection->worker() : nullptr;
 }
 
 // ---- indexing what the tree writes ---------------------------------------------

@@ -6,7 +6,4 @@
 
 #include "store/StoreWorker.h"
 
-class StoreQueue : public kelvor::store::StoreWorker {
-  public:
-    using StoreWorker::StoreWorker;
-};
+using StoreQueue = kelvor::store::StoreWorker;
