@@ -1,4 +1,5 @@
 #include "app/CKelvorApp.h"
+#include "kelvor/Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -21,7 +22,7 @@ bool asksOnlyForText(int argc, char** argv) {
 int printText(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kelvor"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(KELVOR_VERSION));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(kelvor::kVersion));
     QCommandLineParser parser;
     CKelvorApp::describeCommandLine(parser);
     parser.process(app); // prints and exits
