@@ -16,7 +16,9 @@ The layers, each a folder, and what each may include besides itself:
 
 Nothing in core or cli includes a Qt header. A quoted include is read as
 "folder/file.h" against the include roots src/core and src/ui (a name
-without a folder is a file beside the includer).
+without a folder is a file beside the includer), or as "ui/folder/file.h"
+and "core/folder/file.h" against src, which kelvor-tool has as a root too.
+Nothing in cli includes anything of ui, however it is spelt.
 
 Usage: check_layers.py [PROJECT_DIR]
 Ends with the line "N passed, N failed" and exits non-zero on a failure.
@@ -62,6 +64,17 @@ BY_PREFIX = {prefix: layer for layer, prefix in LAYERS.items()}
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 
 
+def target_of(name):
+    """The layer an include names, None for one outside the project."""
+    parts = [part for part in name.split("/") if part not in (".", "..")]
+    if not parts:
+        return None
+    if parts[0] in ("core", "ui") and len(parts) > 2:
+        layer = "/".join(parts[:2])
+        return layer if layer in LAYERS else parts[0]
+    return BY_PREFIX.get(parts[0])
+
+
 def layer_of(path):
     rel = os.path.relpath(path, SRC).replace(os.sep, "/")
     for layer in sorted(LAYERS, key=len, reverse=True):
@@ -83,13 +96,14 @@ def problems_of(path):
                 continue
             kind, name = match.groups()
             where = f"{os.path.relpath(path, PROJECT)}:{number}"
+            target = target_of(name) if "/" in name else None
+            if layer == "cli" and target and target.startswith("ui"):
+                found.append(f"{where}: cli may not include {name} (ui)")
+                continue
             if kind == "<":
                 if layer in NO_QT and re.match(r"Q[A-Za-z]|qt", name):
                     found.append(f"{where}: {layer} includes the Qt header <{name}>")
                 continue
-            if "/" not in name:
-                continue
-            target = BY_PREFIX.get(name.split("/", 1)[0])
             if target is None or target == layer:
                 continue
             if target not in ALLOWED[layer]:

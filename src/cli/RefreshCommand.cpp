@@ -107,8 +107,6 @@ int runRefresh(const std::vector<std::string>& args) {
         return 1;
     }
     platform::setProgramFolder(home);
-    // Relative feed addresses are relative to the home folder, as in the reader.
-    fs::current_path(platform::programFolder(), ec);
     applyFavoritesOption(parsed);
 
     RefreshPlan plan = planRefresh(treeFile, parsed.has("all"));

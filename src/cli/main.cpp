@@ -2,6 +2,8 @@
 // tree files, refreshes a collection's channel caches the way the reader
 // does, and prints tree files as outlines.
 #include "cli/Commands.h"
+#include "kelvor/Version.h"
+#include "platform/Log.h"
 #include "platform/XmlDom.h"
 
 #include <cstdio>
@@ -30,6 +32,12 @@ const char* const kUsage =
 
 int main(int argc, char** argv) {
     kelvor::xml::initialize();
+    // Failures the tool gets over are told in its output; their technical
+    // reasons only when asked for.
+    if (kelvor::platform::debugRequested())
+        kelvor::platform::setFailureSink([](const char* where, const std::string& what) {
+            std::fprintf(stderr, "kelvor-tool: %s: %s\n", where, what.c_str());
+        });
     if (argc < 2) {
         std::fputs(kUsage, stderr);
         return 2;
@@ -41,7 +49,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "--version" || command == "-v") {
-        std::printf("kelvor-tool %s\n", KELVOR_VERSION);
+        std::printf("kelvor-tool %s\n", kelvor::kVersion);
         return 0;
     }
     if (command == "convert")

@@ -1,5 +1,6 @@
 #include "tree/ChannelSource.h"
 #include "platform/HomeFolder.h"
+#include "support/HomeGuard.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +17,7 @@ constexpr std::time_t kNow = 1'700'000'000;
 
 class ChannelSource : public ::testing::Test {
   protected:
-    ChannelSource() { kelvor::platform::setProgramFolder(home.path()); }
+    ChannelSource() { homeGuard_.setHome(home.path()); }
 
     // The first TreeNode of a tree file written under the home folder.
     xml::Node nodeIn(const std::string& name, const std::string& rootAttributes,
@@ -51,6 +52,7 @@ class ChannelSource : public ::testing::Test {
     }
 
     TempDir home;
+    kelvor::test::HomeGuard homeGuard_;
     xml::Document doc;
 };
 

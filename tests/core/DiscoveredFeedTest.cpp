@@ -3,6 +3,7 @@
 #include "feeds/DownloadWorker.h"
 #include "platform/HomeFolder.h"
 #include "support/FeedFiles.h"
+#include "support/HomeGuard.h"
 #include "support/HttpServer.h"
 #include "support/TempDir.h"
 #include "tree/ChannelSource.h"
@@ -28,7 +29,7 @@ test::HttpResponse pageNaming(const std::string& feed) {
 
 TEST(DiscoveredFeed, IsAskedWithItsValidatorsOnTheNextRefresh) {
     test::TempDir home;
-    kelvor::platform::setProgramFolder(home.path());
+    kelvor::test::HomeGuard homeGuard(home.path());
     test::HttpServer server;
     server.serve("/site/", pageNaming("/feed"));
     test::HttpResponse feed;

@@ -4,6 +4,7 @@
 #include "feeds/DownloadWorker.h"
 #include "feeds/FavoritesImport.h"
 #include "platform/HomeFolder.h"
+#include "support/HomeGuard.h"
 #include "support/HttpServer.h"
 #include "support/TempDir.h"
 
@@ -26,7 +27,7 @@ const char* kRss =
 
 class DownloadWorker : public ::testing::Test {
   protected:
-    DownloadWorker() { kelvor::platform::setProgramFolder(home.path()); }
+    DownloadWorker() { homeGuard_.setHome(home.path()); }
 
     feeds::DownloadTask feedTask(const std::string& path,
                                  const std::string& cacheName = "rss/F.xml") {
@@ -43,6 +44,7 @@ class DownloadWorker : public ::testing::Test {
     }
 
     TempDir home;
+    kelvor::test::HomeGuard homeGuard_;
     HttpServer server;
     xml::Document cached;
 };
@@ -110,7 +112,7 @@ TEST_F(DownloadWorker, LoadFailuresGiveTheLoadErrorText) {
 TEST_F(DownloadWorker, ASaveThatFailsGivesTheSaveErrorText) {
     server.serve("/feed", kRss);
     feeds::DownloadTask task = feedTask("/feed", "no/such/folder/F.xml");
-    EXPECT_EQ(feeds::RunDownloadTask(task), 1);
+    EXPECT_EQ(feeds::RunDownloadTask(task), 0); // nothing was saved: no success
     EXPECT_EQ(task.errorText, "保存文件发生错误，请确认当前文件路经是否有效！" + task.cacheFile);
 }
 

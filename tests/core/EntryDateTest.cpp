@@ -5,6 +5,7 @@
 #include "store/ChannelMarks.h"
 #include "store/Indexer.h"
 #include "store/Store.h"
+#include "support/HomeGuard.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -78,7 +79,7 @@ TEST(EntryDate, ShownInLocalTimeOrAsItStands) {
 TEST(EntryDate, ChannelAndHotPagesCarryTheShownDates) {
     LocalZone shanghai("Asia/Shanghai");
     TempDir home;
-    kelvor::platform::setProgramFolder(home.path());
+    kelvor::test::HomeGuard homeGuard(home.path());
     const std::string feed = "http://127.0.0.1:9/feed";
     home.write("rss/新闻.xml",
                "<Tree Type=\"rss\" Title=\"新闻\" BaseURL=\"" + feed +

@@ -4,6 +4,7 @@
 #include "feeds/FeedDiscovery.h"
 #include "feeds/UpdatePoliteness.h"
 #include "platform/HomeFolder.h"
+#include "support/HomeGuard.h"
 #include "support/HttpServer.h"
 #include "support/TempDir.h"
 #include "tree/ChannelSource.h"
@@ -28,7 +29,7 @@ const char* kRss =
 
 class FeedDownload : public ::testing::Test {
   protected:
-    FeedDownload() { kelvor::platform::setProgramFolder(home.path()); }
+    FeedDownload() { homeGuard_.setHome(home.path()); }
 
     feeds::DownloadTask run(const std::string& path) {
         feeds::DownloadTask task;
@@ -40,6 +41,7 @@ class FeedDownload : public ::testing::Test {
     }
 
     TempDir home;
+    kelvor::test::HomeGuard homeGuard_;
     HttpServer server;
 };
 

@@ -8,6 +8,7 @@
 #include "feeds/OpmlImport.h"
 #include "platform/HomeFolder.h"
 #include "support/FeedFiles.h"
+#include "support/HomeGuard.h"
 #include "support/HttpServer.h"
 #include "support/TempDir.h"
 #include "tree/ChannelSource.h"
@@ -117,7 +118,7 @@ TEST(HostileAddress, PagesLeadOnlyToFeedsOnTheWeb) {
 
     // A refresh of a page naming a local file reads nothing from the disk.
     test::TempDir home;
-    kelvor::platform::setProgramFolder(home.path());
+    kelvor::test::HomeGuard homeGuard(home.path());
     std::string secret = home.write("secret.rss", test::rss({"Secret"}));
     test::HttpServer server;
     server.serve("/site/", test::htmlPage("<!DOCTYPE html><html><head><link rel=alternate "
@@ -133,7 +134,7 @@ TEST(HostileAddress, PagesLeadOnlyToFeedsOnTheWeb) {
 
 TEST(HostileAddress, OnlyTheUsersOwnFilesOpenScripts) {
     test::TempDir home;
-    kelvor::platform::setProgramFolder(home.path());
+    kelvor::test::HomeGuard homeGuard(home.path());
     std::string remote = test::readFile(kHostile + "remote-tree.xml");
     auto openable = [&](const std::string& name) {
         xml::Document doc = xml::Document::create();

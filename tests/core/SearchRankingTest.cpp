@@ -7,6 +7,7 @@
 #include "store/Search.h"
 #include "store/Store.h"
 #include "store/StoreProblem.h"
+#include "support/HomeGuard.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -40,9 +41,10 @@ std::string channelNode(const std::string& title, const std::string& feed) {
 // A home whose index.xml holds `nodes`; the tree finds copies from it.
 struct Home {
     TempDir dir;
+    kelvor::test::HomeGuard homeGuard_;
     explicit Home(const std::string& nodes) {
         dir.write("index.xml", "<Tree>" + nodes + "</Tree>");
-        kelvor::platform::setProgramFolder(dir.path());
+        homeGuard_.setHome(dir.path());
     }
     std::vector<store::Hit> find(const std::string& query) {
         store::Store db(dir.path());

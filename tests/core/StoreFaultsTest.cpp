@@ -8,6 +8,7 @@
 #include "store/Search.h"
 #include "store/Store.h"
 #include "store/StoreProblem.h"
+#include "support/HomeGuard.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -54,12 +55,13 @@ void listChannels(const TempDir& home, const std::vector<std::string>& names,
     for (const std::string& name : names)
         index += "<TreeNode Title=\"" + name + "\" Rss=\"http://127.0.0.1:9/" + name + "\"/>";
     home.write("index.xml", index + "</Tree>");
-    kelvor::platform::setProgramFolder(home.path());
+    kelvor::platform::setProgramFolder(home.path()); // callers hold a HomeGuard
 }
 
 } // namespace
 
 TEST(StoreFaults, OneBadFileNeverStopsTheIndexingOfTheOthers) {
+    kelvor::test::HomeGuard homeGuard;
     TempDir home;
     std::string categories = "<TreeNode Title=\"坏的\" NodeSrc=\"/fav/garbled.xml\"/>";
     for (const char* name : {"alpha", "delta", "kappa", "omega", "sigma"}) {
@@ -184,6 +186,7 @@ class DiskFaults {
 };
 
 struct Collection {
+    kelvor::test::HomeGuard homeGuard;
     TempDir home;
     std::string channel = "http://127.0.0.1:9/alpha";
     Collection() {
@@ -200,6 +203,7 @@ Titles allAlpha() {
 } // namespace
 
 TEST(StoreFaults, AFullOrFailingDiskLeavesTheStoreAndItsMarksAsTheyWere) {
+    kelvor::test::HomeGuard homeGuard;
     Collection c;
     {
         store::Store db(c.home.path());
@@ -286,6 +290,7 @@ void useStore(store::Store& db, std::vector<std::string>& marks) {
 } // namespace
 
 TEST(StoreFaults, DamageOnAnyPageIsRebuiltKeepingTheMarksThatCanBeRead) {
+    kelvor::test::HomeGuard homeGuard;
     Titles all;
     for (const char* name : {"alpha", "delta", "kappa", "omega"})
         for (int i = 0; i < 40; ++i)
@@ -342,6 +347,7 @@ Listing listing(const std::string& folder) {
 
 // Tests run as root here, whom no permission bit stops.
 TEST(StoreFaults, AReadOnlyHomeIsSearchedInMemoryAndNothingInItIsWritten) {
+    kelvor::test::HomeGuard homeGuard;
     Collection c;
     {
         store::Store db(c.home.path());
@@ -355,7 +361,7 @@ TEST(StoreFaults, AReadOnlyHomeIsSearchedInMemoryAndNothingInItIsWritten) {
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
         const TempDir& home = round == 2 ? bare : c.home;
-        kelvor::platform::setProgramFolder(home.path());
+        kelvor::test::HomeGuard roundHome(home.path());
         c.home.write("rss/beta.xml", channelFile("beta", round + 1)); // changed since indexed
         if (round == 0)
             fs::permissions(c.db(), fs::perms(0444)); // the store alone is read-only
@@ -400,6 +406,7 @@ int64_t pragma(store::Store& db, const char* name) {
 } // namespace
 
 TEST(StoreFaults, RefreshesGiveTheirFreedPagesBackToTheDisk) {
+    kelvor::test::HomeGuard homeGuard;
     for (bool madeBeforeReclaiming : {false, true}) {
         SCOPED_TRACE(madeBeforeReclaiming);
         TempDir home;

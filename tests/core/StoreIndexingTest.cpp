@@ -9,6 +9,7 @@
 #include "store/Search.h"
 #include "store/Store.h"
 #include "store/StoreWorker.h"
+#include "support/HomeGuard.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -37,12 +38,13 @@ std::string channelFile(const std::vector<std::string>& titles) {
 
 struct Home {
     TempDir dir;
+    kelvor::test::HomeGuard homeGuard_;
     std::string channel;
     Home() {
         dir.write("index.xml",
                   R"(<Tree><TreeNode Title="新闻" Rss="http://127.0.0.1:9/feed"/></Tree>)");
         channel = dir.write("rss/新闻.xml", channelFile({"alpha", "beta"}));
-        platform::setProgramFolder(dir.path()); // where the tree finds rss/
+        homeGuard_.setHome(dir.path()); // where the tree finds rss/
     }
 };
 

@@ -9,6 +9,7 @@
 #include "store/ReadMarks.h"
 #include "store/Search.h"
 #include "store/TreeFileItems.h"
+#include "support/HomeGuard.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -46,13 +47,14 @@ const char* kChannel =
 
 struct Home {
     TempDir dir;
+    kelvor::test::HomeGuard homeGuard_;
     Home() {
         dir.write("index.xml", kIndex);
         dir.write("fav/mine.xml", kMine);
         dir.write("notes/notes.xml", kNotes);
         dir.write("rss/新闻.xml", kChannel);
         dir.write("stray/unreached.xml", kNotes);
-        kelvor::platform::setProgramFolder(dir.path()); // where the tree finds rss/
+        homeGuard_.setHome(dir.path()); // where the tree finds rss/
     }
 };
 

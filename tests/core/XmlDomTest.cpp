@@ -1,4 +1,5 @@
 #include "platform/XmlDom.h"
+#include "support/HomeGuard.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -319,11 +320,11 @@ TEST(XmlDom, SaveReplacesFileWithoutLeavingTemporaries) {
 TEST(XmlDom, UrlOfRelativeLoadIsAbsoluteFileAddress) {
     TempDir dir;
     dir.write("rel.xml", "<Tree/>");
-    auto old = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
     Document doc = Document::create();
-    EXPECT_TRUE(doc.load("rel.xml"));
-    std::filesystem::current_path(old);
+    {
+        kelvor::test::InFolder here(dir.path());
+        EXPECT_TRUE(doc.load("rel.xml"));
+    }
     EXPECT_EQ(doc.url(), "file://" + dir.file("rel.xml"));
     Document fromText = Document::create();
     ASSERT_TRUE(fromText.loadXML("<Tree/>"));

@@ -1,6 +1,7 @@
 // Golden files of the feed conversions, in tests/fixtures/feeds/. Running a
 // test with KELVOR_UPDATE_GOLDEN=1 writes what it got instead of comparing,
-// for reviewing a deliberate change with git diff.
+// for reviewing a deliberate change with git diff. Such a run fails on
+// purpose: it compared nothing, so it must never pass for a green one.
 #pragma once
 
 #include "support/TempDir.h"
@@ -17,7 +18,12 @@ inline void expectGolden(const std::string& actual, const std::string& expectedN
     ASSERT_FALSE(actual.empty());
     std::string path = std::string(KELVOR_TEST_FIXTURES) + "/feeds/" + expectedName;
     if (const char* update = std::getenv("KELVOR_UPDATE_GOLDEN"); update && *update == '1') {
-        std::ofstream(path, std::ios::binary) << actual;
+        std::ofstream out(path, std::ios::binary);
+        out << actual;
+        out.close();
+        ADD_FAILURE() << (out ? "golden file written, nothing compared: "
+                              : "cannot write golden file ")
+                      << path << " (KELVOR_UPDATE_GOLDEN=1)";
         return;
     }
     EXPECT_EQ(actual, readFile(path)) << "golden file " << expectedName;

@@ -1,4 +1,5 @@
 #include "app/CAboutDlg.h"
+#include "support/HomeGuard.h"
 #include "support/Recorders.h"
 #include "support/TempDir.h"
 
@@ -8,21 +9,10 @@
 
 using kelvor::test::TempDir;
 
-namespace {
-// The About box reads "index.xml" of the current directory.
-struct InFolder {
-    explicit InFolder(const std::string& path) : old(std::filesystem::current_path()) {
-        std::filesystem::current_path(path);
-    }
-    ~InFolder() { std::filesystem::current_path(old); }
-    std::filesystem::path old;
-};
-} // namespace
-
 TEST(AboutBox, LinesComeFromIndexAttributesWhenPresentAndNotEmpty) {
     kelvor::test::RecordingMessageBoxes boxes;
     TempDir dir;
-    InFolder here(dir.path());
+    kelvor::test::HomeGuard home(dir.path()); // the About box reads its index.xml
     CAboutDlg defaults;
     const QString product = defaults.productLine();
     const QString maker = defaults.makerLine();

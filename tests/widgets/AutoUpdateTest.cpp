@@ -8,6 +8,7 @@
 #include "platform/HomeFolder.h"
 #include "support/FeedFiles.h"
 #include "support/EventWait.h"
+#include "support/HomeGuard.h"
 #include "support/HttpServer.h"
 #include "support/Recorders.h"
 #include "support/TempDir.h"
@@ -38,7 +39,7 @@ std::vector<std::string> labels(QTreeWidgetItem* item) {
 class AutoUpdate : public ::testing::Test {
   protected:
     AutoUpdate() {
-        kelvor::platform::setProgramFolder(home.path());
+        homeGuard_.setHome(home.path());
         home.write("rss.xsl", "<xsl:stylesheet/>");
     }
     // A cached copy last written eight hours ago: expired.
@@ -60,6 +61,7 @@ class AutoUpdate : public ::testing::Test {
 
     CleanSettings settings;
     TempDir home;
+    kelvor::test::HomeGuard homeGuard_;
     HttpServer server;
     RecordingMessageBoxes boxes;
     RecordingFrame frame;

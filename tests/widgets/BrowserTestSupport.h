@@ -8,6 +8,7 @@
 #include "browser/CTabView.h"
 #include "feeds/FavoritesImport.h"
 #include "support/EventWait.h"
+#include "support/HomeGuard.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -47,14 +48,6 @@ struct CleanSettings {
     }
 };
 
-// Makes `path` the current folder for the test's lifetime.
-struct InFolder {
-    explicit InFolder(const std::string& path) : old(std::filesystem::current_path()) {
-        std::filesystem::current_path(path);
-    }
-    ~InFolder() { std::filesystem::current_path(old); }
-    std::filesystem::path old;
-};
 
 // What a script run in the program's own world gives back, once it has run.
 inline QVariant runPageScript(CKelvorView* page, const QString& script) {

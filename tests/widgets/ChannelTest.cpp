@@ -6,6 +6,7 @@
 #include "platform/HomeFolder.h"
 #include "support/FeedFiles.h"
 #include "support/EventWait.h"
+#include "support/HomeGuard.h"
 #include "support/HttpServer.h"
 #include "support/Recorders.h"
 #include "support/TempDir.h"
@@ -48,7 +49,7 @@ std::vector<std::string> childLabels(QTreeWidgetItem* item) {
 class Channels : public ::testing::Test {
   protected:
     Channels() {
-        kelvor::platform::setProgramFolder(home.path());
+        homeGuard_.setHome(home.path());
         home.write("rss.xsl", "<xsl:stylesheet/>");
     }
 
@@ -73,6 +74,7 @@ class Channels : public ::testing::Test {
     }
 
     TempDir home;
+    kelvor::test::HomeGuard homeGuard_;
     HttpServer server;
     RecordingMessageBoxes boxes;
     RecordingFrame frame;

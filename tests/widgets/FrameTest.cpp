@@ -46,6 +46,7 @@ protected:
     CleanSettings settings;
     RecordingMessageBoxes boxes;
     TempDir dir;
+    kelvor::test::HomeGuard home{dir.path()}; // where the window finds index.xml
     InFolder here{dir.path()};
     CMainFrame frame;
 };

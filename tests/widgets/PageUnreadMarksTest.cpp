@@ -13,6 +13,7 @@
 #include "store/Store.h"
 #include "support/EventWait.h"
 #include "support/FeedFiles.h"
+#include "support/HomeGuard.h"
 #include "support/HttpServer.h"
 #include "support/Recorders.h"
 #include "support/TempDir.h"
@@ -71,7 +72,7 @@ int unreadOf(TempDir& home, const std::string& channel) {
 class PageMarks : public ::testing::Test {
   protected:
     PageMarks() {
-        kelvor::platform::setProgramFolder(home.path());
+        homeGuard_.setHome(home.path());
         home.write("rss.xsl", styleSheet("rss.xsl"));
         home.write("hot.xsl", styleSheet("hot.xsl"));
     }
@@ -96,6 +97,7 @@ class PageMarks : public ::testing::Test {
 
     CleanSettings settings;
     TempDir home;
+    kelvor::test::HomeGuard homeGuard_;
     HttpServer server;
     RecordingMessageBoxes boxes;
     RecordingFrame frame;

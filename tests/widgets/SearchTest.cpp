@@ -39,15 +39,6 @@ class SearchInTree : public kelvor::test::TreeEditFixture {
     }
 };
 
-struct ProgramFolderAt {
-    explicit ProgramFolderAt(const std::string& home)
-        : previous(kelvor::platform::programFolder()) {
-        kelvor::platform::setProgramFolder(home);
-    }
-    ~ProgramFolderAt() { kelvor::platform::setProgramFolder(previous); }
-    std::string previous;
-};
-
 // The main window started on a home folder, as the program starts.
 struct WindowAtHome {
     explicit WindowAtHome(const std::string& home) : folder(home), here(home) {
@@ -55,7 +46,7 @@ struct WindowAtHome {
         frame.show();
         frame.initialUpdate();
     }
-    ProgramFolderAt folder;
+    kelvor::test::HomeGuard folder;
     InFolder here;
     CMainFrame frame;
 };

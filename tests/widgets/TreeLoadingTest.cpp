@@ -1,5 +1,6 @@
 #include "platform/HomeFolder.h"
 #include "support/Offline.h"
+#include "support/HomeGuard.h"
 #include "support/Recorders.h"
 #include "support/TempDir.h"
 #include "navtree/CLeftView.h"
@@ -225,10 +226,10 @@ TEST_F(TreeLoading, CloseSavesTheFirstSubTreeFile) {
 TEST_F(TreeLoading, InitialUpdateOpensStartPageAndExpandsFirstItem) {
     file("index.xml", R"(<Tree Index="start.html"><TreeNode Title="first"><TreeNode Title="child"/></TreeNode>
                          <TreeNode Title="second"><TreeNode Title="c2"/></TreeNode></Tree>)");
-    auto old = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
-    view.OnInitialUpdate();
-    std::filesystem::current_path(old);
+    {
+        kelvor::test::InFolder here(dir.path());
+        view.OnInitialUpdate();
+    }
     ASSERT_EQ(frame.calls.size(), 1u);
     EXPECT_EQ(frame.calls[0], "NavigateTo(start.html)");
     EXPECT_TRUE(view.topLevelItem(0)->isExpanded());
@@ -237,12 +238,12 @@ TEST_F(TreeLoading, InitialUpdateOpensStartPageAndExpandsFirstItem) {
 }
 
 TEST_F(TreeLoading, MissingIndexFallsBackToHotPageInHomeFolder) {
-    kelvor::platform::setProgramFolder(dir.path());
+    kelvor::test::HomeGuard home(dir.path());
     file("index.xml", "<Tree><TreeNode Title=\"a\"/></Tree>");
-    auto old = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
-    view.OnInitialUpdate();
-    std::filesystem::current_path(old);
+    {
+        kelvor::test::InFolder here(dir.path());
+        view.OnInitialUpdate();
+    }
     ASSERT_EQ(frame.calls.size(), 1u);
     EXPECT_EQ(frame.calls[0], "NavigateTo(" + dir.path() + "/fav/hot.xml)");
 }

@@ -9,6 +9,7 @@
 #include "store/Store.h"
 #include "support/FeedFiles.h"
 #include "support/EventWait.h"
+#include "support/HomeGuard.h"
 #include "support/HttpServer.h"
 #include "support/Recorders.h"
 #include "support/TempDir.h"
@@ -56,7 +57,7 @@ bool offers(CLeftView& view, QTreeWidgetItem* item, int id) {
 class UnreadMarks : public ::testing::Test {
   protected:
     UnreadMarks() {
-        kelvor::platform::setProgramFolder(home.path());
+        homeGuard_.setHome(home.path());
         home.write("rss.xsl", "<xsl:stylesheet/>");
         treeFile =
             home.write("fav/channels.xml", "<Tree Type=\"fav\"><TreeNode Title=\"新闻\" Rss=\"" +
@@ -86,6 +87,7 @@ class UnreadMarks : public ::testing::Test {
     }
 
     TempDir home;
+    kelvor::test::HomeGuard homeGuard_;
     HttpServer server;
     RecordingMessageBoxes boxes;
     RecordingFrame frame;

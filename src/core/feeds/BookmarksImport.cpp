@@ -2,6 +2,7 @@
 
 #include "platform/AddressPolicy.h"
 #include "platform/HtmlWalk.h"
+#include "platform/Text.h"
 #include "platform/XmlChars.h"
 
 #include <algorithm>
@@ -11,14 +12,6 @@
 
 namespace kelvor::feeds {
 namespace {
-
-std::string trimmed(const std::string& text) {
-    const char* space = " \t\r\n";
-    size_t first = text.find_first_not_of(space);
-    return first == std::string::npos
-               ? std::string()
-               : text.substr(first, text.find_last_not_of(space) - first + 1);
-}
 
 std::string htmlEscaped(const std::string& text) {
     std::string out;
@@ -204,7 +197,7 @@ class BookmarksBuilder : public platform::HtmlVisitor {
     }
 
     void endCapture() {
-        std::string text = trimmed(captured_);
+        std::string text = platform::trimmed(captured_);
         if (capture_ == Capture::Title)
             target_.setAttribute("Title", text.empty() ? target_.attributeOr("Href") : text);
         else if (!text.empty())
@@ -249,7 +242,7 @@ std::string headingOf(const std::string& html) {
         }
     } visitor;
     platform::walkHtml(html.substr(0, 4096), visitor);
-    return trimmed(visitor.heading);
+    return platform::trimmed(visitor.heading);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "feeds/TreeRoot.h"
 #include "feeds/UrlShortcut.h"
 #include "platform/AddressPolicy.h"
+#include "platform/Text.h"
 #include "tree/Strings.h"
 
 #include <sys/stat.h>
@@ -42,15 +43,8 @@ std::string validUtf8(const std::string& text) {
     size_t i = 0;
     while (i < text.size()) {
         auto c = static_cast<unsigned char>(text[i]);
-        size_t length = c < 0x80           ? 1
-                        : (c >> 5) == 0x6  ? 2
-                        : (c >> 4) == 0xE  ? 3
-                        : (c >> 3) == 0x1E ? 4
-                                           : 0;
-        bool ok = length > 0 && i + length <= text.size() && (length == 1 || c >= 0xC2);
-        for (size_t k = 1; ok && k < length; ++k)
-            ok = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-        if (ok && (length > 1 || c >= 0x20 || c == '\t')) {
+        size_t length = platform::utf8SequenceLength(text, i);
+        if (length > 0 && (length > 1 || c >= 0x20 || c == '\t')) {
             out.append(text, i, length);
             i += length;
         } else {

@@ -3,6 +3,7 @@
 #include "platform/AddressPolicy.h"
 #include "platform/HtmlText.h"
 #include "platform/SourceBytes.h"
+#include "platform/Text.h"
 #include "platform/UrlResolve.h"
 
 #include <algorithm>
@@ -13,12 +14,6 @@ namespace {
 
 // Pages may be large; their head is near the start.
 constexpr size_t kHeadBytes = 512 * 1024;
-
-std::string lower(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 bool isNameChar(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == ':';
@@ -52,13 +47,13 @@ std::string attributeOf(const std::string& tag, const std::string& lowerTag,
 }
 
 bool isFeedType(const std::string& type) {
-    std::string t = lower(type);
+    std::string t = platform::lowerAscii(type);
     return t == "application/rss+xml" || t == "application/atom+xml" ||
            t == "application/feed+json";
 }
 
 bool hasToken(const std::string& list, const std::string& token) {
-    std::string words = " " + lower(list) + " ";
+    std::string words = " " + platform::lowerAscii(list) + " ";
     for (char& c : words)
         c = std::isspace(static_cast<unsigned char>(c)) ? ' ' : c;
     return words.find(" " + token + " ") != std::string::npos;
@@ -70,13 +65,13 @@ bool looksLikeHtml(const std::string& bytes) {
     size_t first = bytes.find('<');
     if (first == std::string::npos)
         return false;
-    std::string start = lower(bytes.substr(first, 64));
+    std::string start = platform::lowerAscii(bytes.substr(first, 64));
     return start.compare(0, 14, "<!doctype html") == 0 || start.compare(0, 5, "<html") == 0;
 }
 
 std::string findFeedLink(const std::string& html, const std::string& pageUrl) {
     std::string head = html.substr(0, kHeadBytes);
-    std::string lowerHead = lower(head);
+    std::string lowerHead = platform::lowerAscii(head);
     size_t end = std::min(lowerHead.find("</head"), lowerHead.find("<body"));
     for (size_t at = lowerHead.find("<link"); at < end; at = lowerHead.find("<link", at + 5)) {
         size_t close = lowerHead.find('>', at);

@@ -5,6 +5,7 @@
 #include "feeds/FeedDiscovery.h"
 #include "feeds/FeedReading.h"
 #include "platform/HomeFolder.h"
+#include "platform/Log.h"
 #include "platform/SourceBytes.h"
 #include "tree/ChannelSource.h"
 #include "tree/Strings.h"
@@ -48,8 +49,11 @@ bool waitUnlessCancelled(long seconds, const std::atomic<bool>* cancel) {
     return !(cancel && cancel->load());
 }
 
-bool fetchFeed(const std::string& url, const xml::LoadOptions& options,
+// A relative feed address is a file of the home folder, in the reader and
+// in kelvor-tool alike.
+bool fetchFeed(const std::string& address, const xml::LoadOptions& options,
                platform::SourceBytes& source) {
+    std::string url = platform::inHomeFolder(address);
     if (platform::readSource(url, options, source))
         return true;
     if (!asksToWait(source) || !waitUnlessCancelled(source.retryAfterSeconds, options.cancel))
@@ -83,7 +87,9 @@ int convertToCache(DownloadTask& task, const platform::SourceBytes& source) {
         file.commit();
         task.recovered = report.recovered;
     } catch (...) {
+        platform::logCurrentFailure("saving a feed's copy");
         task.errorText = str::kSaveFailed + task.cacheFile;
+        return 0;
     }
     return 1;
 }

@@ -1,6 +1,7 @@
 #include "feeds/FeedRepair.h"
 
 #include "platform/HtmlEntities.h"
+#include "platform/Text.h"
 #include "platform/XmlChars.h"
 
 #include <algorithm>
@@ -69,15 +70,7 @@ size_t declarationEnd(const std::string& text, size_t at = 0) {
 }
 
 std::string declaredEncoding(const std::string& text) {
-    size_t end = declarationEnd(text);
-    size_t at = text.find("encoding");
-    if (at == std::string::npos || at >= end)
-        return {};
-    size_t open = text.find_first_of("\"'", at);
-    size_t close = open == std::string::npos ? open : text.find(text[open], open + 1);
-    if (close == std::string::npos || close >= end)
-        return {};
-    return text.substr(open + 1, close - open - 1);
+    return platform::encodingInDeclaration(std::string_view(text).substr(0, declarationEnd(text)));
 }
 
 size_t skipLeadingNoise(const std::string& bytes, size_t at = 0) {

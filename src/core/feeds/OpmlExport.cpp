@@ -2,7 +2,9 @@
 
 #include "feeds/FavoritesImport.h"
 #include "platform/AddressPolicy.h"
+#include "platform/HomeFolder.h"
 #include "tree/ChannelSource.h"
+#include "tree/NodeSrcForm.h"
 #include "tree/TreeFormat.h"
 
 #include <algorithm>
@@ -27,35 +29,16 @@ struct Walk {
     int localFeeds = 0;
 };
 
-bool hasScheme(const std::string& address) {
-    auto colon = address.find(':');
-    return colon != std::string::npos && colon > 0 && colon < 6;
-}
-
-bool isInside(const fs::path& path, const fs::path& folder) {
-    auto mismatch = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
-    return mismatch.first == folder.end();
-}
-
 // The local tree file a NodeSrc names when it is one of the user's own
 // files; "" for web addresses, downloaded copies and anything outside home.
 std::string ownTreeFile(const std::string& nodeSrc, const std::string& fileFolder,
                         const std::string& home) {
-    std::string path;
-    if (nodeSrc.compare(0, 8, "file:///") == 0)
-        path = nodeSrc.substr(7);
-    else if (!nodeSrc.empty() && (nodeSrc[0] == '/' || nodeSrc[0] == '\\'))
-        path = home + nodeSrc;
-    else if (!nodeSrc.empty() && !hasScheme(nodeSrc))
-        path = fileFolder + "/" + nodeSrc;
-    else
+    std::string path = tree::localPathOfNodeSrc(nodeSrc, fileFolder, home);
+    if (path.empty() || !platform::isInsideFolder(path, home) ||
+        platform::isInsideFolder(path, home + "/rss") ||
+        platform::isInsideFolder(path, home + "/url"))
         return {};
-    std::error_code ec;
-    fs::path file = fs::weakly_canonical(path, ec);
-    fs::path root = fs::weakly_canonical(home, ec);
-    if (ec || !isInside(file, root) || isInside(file, root / "rss") || isInside(file, root / "url"))
-        return {};
-    return file.string();
+    return fs::path(path).lexically_normal().string();
 }
 
 // Whether the channel's downloaded copy in rss/ is a converted OPML list.

@@ -1,5 +1,7 @@
 #include "feeds/UrlShortcut.h"
 
+#include "platform/Text.h"
+
 #include <cctype>
 #include <fstream>
 
@@ -8,25 +10,6 @@ namespace {
 
 // A shortcut is a few hundred bytes; anything bigger is not one worth reading.
 constexpr std::streamsize kMaxShortcutFile = 64 * 1024;
-
-std::string trim(const std::string& text) {
-    const char* blanks = " \t\r\n";
-    size_t first = text.find_first_not_of(blanks);
-    if (first == std::string::npos)
-        return {};
-    size_t last = text.find_last_not_of(blanks);
-    return text.substr(first, last - first + 1);
-}
-
-bool equalsIgnoringCase(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i]; ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return i == a.size() && b[i] == '\0';
-}
 
 std::string unquote(std::string value) {
     if (value.size() >= 2 && ((value.front() == '"' && value.back() == '"') ||
@@ -42,22 +25,23 @@ std::string shortcutUrlFromText(const std::string& text) {
     size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
-        std::string line =
-            trim(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        std::string line = platform::trimmed(
+            text.substr(start, end == std::string::npos ? std::string::npos : end - start));
         start = end == std::string::npos ? text.size() : end + 1;
         if (line.empty() || line[0] == ';')
             continue;
         if (line[0] == '[') {
             size_t close = line.find(']');
             inSection = close != std::string::npos &&
-                        equalsIgnoringCase(trim(line.substr(1, close - 1)), "InternetShortcut");
+                        platform::lowerAscii(platform::trimmed(line.substr(1, close - 1))) ==
+                            "internetshortcut";
             continue;
         }
         size_t equals = line.find('=');
         if (!inSection || equals == std::string::npos ||
-            !equalsIgnoringCase(trim(line.substr(0, equals)), "URL"))
+            platform::lowerAscii(platform::trimmed(line.substr(0, equals))) != "url")
             continue;
-        std::string value = unquote(trim(line.substr(equals + 1)));
+        std::string value = unquote(platform::trimmed(line.substr(equals + 1)));
         if (value.size() > kMaxShortcutUrl)
             value.resize(kMaxShortcutUrl);
         return value;

@@ -1,5 +1,6 @@
 #include "platform/AddressPolicy.h"
 
+#include "platform/Text.h"
 #include "platform/XmlChars.h"
 
 namespace kelvor::platform {
@@ -17,10 +18,6 @@ bool isSchemeChar(char c) {
     return isAsciiAlpha(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
 }
 
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // The scheme of an address already in its browser form.
 std::string schemeOfForm(const std::string& form) {
     if (form.empty() || !isAsciiAlpha(form[0]))
@@ -31,12 +28,22 @@ std::string schemeOfForm(const std::string& form) {
             return scheme;
         if (!isSchemeChar(c))
             return {};
-        scheme += lower(c);
+        scheme += lowerAscii(c);
     }
     return {};
 }
 
 } // namespace
+
+bool hasScheme(const std::string& value) {
+    size_t colon = value.find(':');
+    if (colon == std::string::npos || colon == 0 || colon > 5)
+        return false;
+    for (size_t i = 0; i < colon; ++i)
+        if (!isAsciiAlpha(value[i]))
+            return false;
+    return true;
+}
 
 std::string browserForm(const std::string& raw) {
     // Judged as it will be stored: the store drops what XML cannot hold, so

@@ -21,6 +21,11 @@ std::string browserForm(const std::string& address);
 // reference (no valid scheme before the first ':', '/', '?' or '#').
 std::string schemeOf(const std::string& address);
 
+// "scheme:..." with a short alphabetic scheme, as stored values in tree
+// files are told apart from paths: up to five letters, so "https:" counts,
+// and a Windows drive ("C:") of an old file does too.
+bool hasScheme(const std::string& value);
+
 // The origin of what was read from sourceAddress (a document's url, a
 // feed's address): a local file for a path or a file: address, the web for
 // anything else, an unknown source included.

@@ -1,5 +1,7 @@
 #include "platform/HomeFolder.h"
 
+#include "platform/AddressPolicy.h"
+
 #include "platform/AtomicFile.h"
 
 #include <cstdlib>
@@ -75,6 +77,16 @@ void setProgramFolder(const std::string& folder) {
     folderStorage() = absolute(folder);
 }
 
+std::string indexFile() {
+    return programFolder() + "/index.xml";
+}
+
+std::string inHomeFolder(const std::string& path) {
+    if (path.empty() || path[0] == '/' || programFolder().empty() || hasScheme(path))
+        return path;
+    return programFolder() + "/" + path;
+}
+
 std::string folderOf(const std::string& path) {
     auto slash = path.find_last_of('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
@@ -82,6 +94,22 @@ std::string folderOf(const std::string& path) {
 
 std::string pathOfFileAddress(const std::string& address) {
     return address.compare(0, 8, "file:///") == 0 ? address.substr(7) : address;
+}
+
+bool isInsideFolder(const std::string& path, const std::string& folder) {
+    if (folder.empty())
+        return false;
+    auto normal = [](const std::string& p) {
+        std::string text = fs::path(p).lexically_normal().string();
+        while (text.size() > 1 && text.back() == '/')
+            text.pop_back();
+        return text;
+    };
+    std::string inner = normal(path), outer = normal(folder);
+    if (outer == "/")
+        return !inner.empty() && inner[0] == '/';
+    return inner.compare(0, outer.size(), outer) == 0 &&
+           (inner.size() == outer.size() || inner[outer.size()] == '/');
 }
 
 std::string chooseHomeFolder(const std::optional<std::string>& homeArgument,
@@ -159,9 +187,10 @@ bool enterHomeFolder(const std::optional<std::string>& homeArgument,
     if (!prepareHomeFolder(home, starterCollectionFolder(exeFolder), error))
         return false;
     setProgramFolder(home);
+    // Only the tree view still opens a bare "index.xml" (navtree/CLeftView.cpp,
+    // OnInitialUpdate); everything else names the home folder. Once that opens
+    // indexFile(), this goes.
     std::error_code ec;
-    // "index.xml" is opened from the current directory; a start from a desktop
-    // menu (or with --home) must find the home folder's.
     if (homeArgument || !hasIndex(fs::current_path(ec).string()))
         fs::current_path(home, ec);
     if (ec && error)

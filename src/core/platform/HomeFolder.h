@@ -12,6 +12,14 @@ namespace kelvor::platform {
 const std::string& programFolder();
 void setProgramFolder(const std::string& folder);
 
+// The home folder's index.xml, the root of the tree.
+std::string indexFile();
+
+// A relative path (a tree file's, a local feed's) as the home folder's: the
+// program never relies on its current directory. Absolute paths, addresses
+// with a scheme and anything before a home folder is set stay as they are.
+std::string inHomeFolder(const std::string& path);
+
 // Where the home folder is: --home DIR, else $KELVOR_HOME, else the
 // executable's folder when it holds an index.xml, else the user's data folder.
 std::string chooseHomeFolder(const std::optional<std::string>& homeArgument,
@@ -31,7 +39,8 @@ std::string starterCollectionFolder(const std::string& executableFolder);
 bool prepareHomeFolder(const std::string& home, const std::string& starterFolder,
                        std::string* error);
 
-// Makes the home folder current and known to the rest of the program.
+// Makes the home folder known to the rest of the program (and current,
+// while the tree view still opens a bare "index.xml").
 // Returns false with *error when it cannot be prepared.
 bool enterHomeFolder(const std::optional<std::string>& homeArgument,
                      const std::string& executablePath, std::string* error);
@@ -40,5 +49,9 @@ std::string folderOf(const std::string& path); // up to, not including, the last
 
 // "/abs/path" for a "file:///abs/path" address; any other text unchanged.
 std::string pathOfFileAddress(const std::string& address);
+
+// Whether path is folder or lies below it, both read lexically ("a/../b"
+// is "b"): a whole name must match, "/home/k2" is not inside "/home/k".
+bool isInsideFolder(const std::string& path, const std::string& folder);
 
 } // namespace kelvor::platform

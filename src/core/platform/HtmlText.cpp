@@ -1,6 +1,7 @@
 #include "platform/HtmlText.h"
 
 #include "platform/HtmlEntities.h"
+#include "platform/Text.h"
 
 #include <cctype>
 #include <strings.h>
@@ -22,10 +23,7 @@ std::string tagName(const std::string& html, size_t at) {
     size_t to = from;
     while (to < html.size() && isAlnum(html[to]))
         ++to;
-    std::string name = html.substr(from, to - from);
-    for (char& c : name)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return name;
+    return lowerAscii(html.substr(from, to - from));
 }
 
 size_t findNoCase(const std::string& html, const char* needle, size_t from) {

@@ -1,5 +1,7 @@
 #include "platform/HtmlWalk.h"
 
+#include "platform/Log.h"
+
 #include <libxml/HTMLparser.h>
 #include <libxml/parserInternals.h>
 
@@ -34,6 +36,7 @@ template <typename Call> void visit(void* context, Call call) {
     try {
         call(walk);
     } catch (...) {
+        platform::logCurrentFailure("HTML walk");
         walk.failure = std::current_exception();
         xmlStopParser(ctxt);
     }

@@ -1,5 +1,9 @@
 #include "platform/HttpFetch.h"
 
+#include "kelvor/Version.h"
+#include "platform/Log.h"
+#include "platform/Text.h"
+
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -13,18 +17,29 @@
 namespace kelvor::net {
 namespace {
 
+const std::string kUserAgent = std::string("Kelvor/") + kVersion + " (feed reader)";
+
 struct Transfer {
     std::string* body;
     size_t maxBytes;
     bool tooLarge = false;
     const std::atomic<bool>* cancel;
     FetchResult* result;
+    bool callbackFailed = false; // a callback threw; the transfer was stopped
 };
 
-std::string trimmed(const std::string& text) {
-    size_t from = text.find_first_not_of(" \t\r\n");
-    size_t to = text.find_last_not_of(" \t\r\n");
-    return from == std::string::npos ? std::string() : text.substr(from, to - from + 1);
+// libcurl is C: an exception must not unwind through it. A callback that
+// throws is recorded and curl is told to stop with `abortValue`.
+template <typename Result, typename Call>
+Result guarded(void* user, const char* where, Result abortValue, Call call) {
+    auto* transfer = static_cast<Transfer*>(user);
+    try {
+        return call(*transfer);
+    } catch (...) {
+        transfer->callbackFailed = true;
+        platform::logCurrentFailure(where);
+        return abortValue;
+    }
 }
 
 long retryAfterOf(const std::string& value) {
@@ -41,9 +56,8 @@ long retryAfterOf(const std::string& value) {
 }
 
 // Each answer of a redirect chain sends its own headers; the last one's count.
-size_t onHeader(char* data, size_t size, size_t count, void* user) {
-    auto* result = static_cast<Transfer*>(user)->result;
-    size_t bytes = size * count;
+size_t readHeader(Transfer& transfer, char* data, size_t bytes) {
+    FetchResult* result = transfer.result;
     std::string line(data, bytes);
     if (line.compare(0, 5, "HTTP/") == 0) {
         result->etag.clear();
@@ -54,10 +68,8 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
     size_t colon = line.find(':');
     if (colon == std::string::npos)
         return bytes;
-    std::string name = line.substr(0, colon);
-    for (char& c : name)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    std::string value = trimmed(line.substr(colon + 1));
+    std::string name = platform::lowerAscii(line.substr(0, colon));
+    std::string value = platform::trimmed(line.substr(colon + 1));
     if (name == "etag")
         result->etag = value;
     else if (name == "last-modified")
@@ -77,28 +89,34 @@ curl_slist* conditionalHeaders(const xml::LoadOptions& options) {
     return headers;
 }
 
+size_t onHeader(char* data, size_t size, size_t count, void* user) {
+    // Any count other than the one given makes curl stop.
+    return guarded(user, "HTTP header", size_t{0},
+                   [&](Transfer& transfer) { return readHeader(transfer, data, size * count); });
+}
+
 size_t onData(char* data, size_t size, size_t count, void* user) {
-    auto* transfer = static_cast<Transfer*>(user);
-    size_t bytes = size * count;
-    if (transfer->body->size() + bytes > transfer->maxBytes) {
-        transfer->tooLarge = true;
-        return 0; // makes curl stop with a write error
-    }
-    transfer->body->append(data, bytes);
-    return bytes;
+    return guarded(user, "HTTP body", size_t{0}, [&](Transfer& transfer) -> size_t {
+        size_t bytes = size * count;
+        if (transfer.body->size() + bytes > transfer.maxBytes) {
+            transfer.tooLarge = true;
+            return 0; // makes curl stop with a write error
+        }
+        transfer.body->append(data, bytes);
+        return bytes;
+    });
 }
 
 int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    auto* transfer = static_cast<Transfer*>(user);
-    return transfer->cancel && transfer->cancel->load() ? 1 : 0;
+    return guarded(user, "HTTP progress", 1, [](Transfer& transfer) {
+        return transfer.cancel && transfer.cancel->load() ? 1 : 0;
+    });
 }
 
 std::string charsetOf(const char* contentType) {
     if (!contentType)
         return {};
-    std::string type = contentType;
-    for (auto& c : type)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string type = platform::lowerAscii(contentType);
     auto pos = type.find("charset=");
     if (pos == std::string::npos)
         return {};
@@ -239,7 +257,7 @@ FetchResult fetch(const std::string& url, const xml::LoadOptions& options) {
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, "Kelvor/1.70 (feed reader)");
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent.c_str());
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, options.connectTimeoutMs);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, options.totalTimeoutMs);
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBytes));
@@ -266,6 +284,12 @@ FetchResult fetch(const std::string& url, const xml::LoadOptions& options) {
     result.effectiveUrl = effective ? effective : url;
     handlePool().giveBack(curl);
 
+    if (transfer.callbackFailed) {
+        result.errorCode = xml::kErrNetworkBase + CURLE_WRITE_ERROR;
+        result.reason = "处理下载内容时出错";
+        result.body.clear();
+        return result;
+    }
     if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
         result.errorCode = xml::kErrNetworkBase + CURLE_FILESIZE_EXCEEDED;
         result.reason = "下载内容超过大小上限 (" + std::to_string(options.maxBytes / (1024 * 1024)) + " MB)";

@@ -3,7 +3,9 @@
 #include "platform/AtomicFile.h"
 #include "platform/HomeFolder.h"
 #include "platform/HttpFetch.h"
+#include "platform/Log.h"
 #include "platform/SourceBytes.h"
+#include "platform/Text.h"
 #include "platform/XmlChars.h"
 #include "platform/XmlDomEntities.h"
 
@@ -107,12 +109,6 @@ void dropBlankText(xmlNodePtr node) {
     }
 }
 
-std::string lowerAscii(std::string text) {
-    for (auto& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 bool hasByteOrderMark(const std::string& bytes) {
     auto b = reinterpret_cast<const unsigned char*>(bytes.data());
     size_t n = bytes.size();
@@ -127,23 +123,13 @@ std::string declaredEncoding(const std::string& bytes) {
     auto end = bytes.find("?>");
     if (end == std::string::npos || end > 1024)
         return {};
-    std::string decl = bytes.substr(0, end);
-    auto pos = decl.find("encoding");
-    if (pos == std::string::npos)
-        return {};
-    pos = decl.find_first_of("\"'", pos);
-    if (pos == std::string::npos)
-        return {};
-    auto close = decl.find(decl[pos], pos + 1);
-    if (close == std::string::npos)
-        return {};
-    return decl.substr(pos + 1, close - pos - 1);
+    return platform::encodingInDeclaration(std::string_view(bytes).substr(0, end));
 }
 
 // Real feeds declared GB2312 or GBK often hold characters of the larger set;
 // GB18030 reads them all.
 std::string decoderFor(const std::string& name) {
-    std::string lower = lowerAscii(name);
+    std::string lower = platform::lowerAscii(name);
     if (lower == "gb2312" || lower == "gbk" || lower == "x-gbk" || lower == "gb_2312-80" ||
         lower == "cp936")
         return "GB18030";
@@ -158,7 +144,7 @@ bool isOtherSpellingOfUtf8(const char* name) {
     std::string letters;
     for (const char* c = name; *c; ++c) {
         if (std::isalnum(static_cast<unsigned char>(*c)))
-            letters += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+            letters += platform::lowerAscii(*c);
     }
     return letters == "utf8" && xmlParseCharEncoding(name) != XML_CHAR_ENCODING_UTF8;
 }
@@ -200,7 +186,14 @@ void captureFirstError(void* userData, xmlErrorPtr error) {
     first->code = error->code;
     first->line = error->line;
     first->column = error->int2;
-    first->message = error->message ? error->message : "";
+    // Called from inside libxml2: nothing may be thrown back into it. A
+    // message that cannot be kept still ends the parse as a failure.
+    try {
+        first->message = error->message ? error->message : "";
+    } catch (...) {
+        platform::logCurrentFailure("XML error handler");
+        xmlStopParser(ctxt);
+    }
 }
 
 std::string trimTrailingNewline(std::string text) {
@@ -685,7 +678,7 @@ bool declarationIsReadable(const std::string& bytes) {
 
 namespace {
 bool isUnicodeEncoding(const std::string& name) {
-    std::string lower = lowerAscii(name);
+    std::string lower = platform::lowerAscii(name);
     return lower.empty() || lower.compare(0, 3, "utf") == 0 || lower.compare(0, 3, "ucs") == 0;
 }
 

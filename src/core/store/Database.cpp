@@ -1,5 +1,6 @@
 #include "store/Database.h"
 
+#include "platform/Log.h"
 #include "store/CharacterPairs.h"
 #include "store/TermRank.h"
 
@@ -164,6 +165,7 @@ Transaction::~Transaction() {
             db_.exec(nested_ ? "ROLLBACK TO nested; RELEASE nested" : "ROLLBACK");
         } catch (...) {
             // Nothing to undo when the failure already ended the transaction.
+            platform::logCurrentFailure("rolling back");
         }
     }
 }

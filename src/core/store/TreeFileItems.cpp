@@ -1,7 +1,9 @@
 #include "store/TreeFileItems.h"
 
+#include "platform/HomeFolder.h"
 #include "platform/HtmlText.h"
 #include "platform/XmlDom.h"
+#include "tree/NodeSrcForm.h"
 #include "tree/TreeFormat.h"
 #include "tree/TreeNodeWalk.h"
 
@@ -22,25 +24,15 @@ std::string relativeToHome(const std::string& path, const std::string& home) {
 }
 
 // The local file a NodeSrc names, when it is a tree file inside home.
-std::string localTarget(std::string value, const std::string& file, const std::string& home) {
-    if (value.empty())
+std::string localTarget(const std::string& value, const std::string& file,
+                        const std::string& home) {
+    std::string target =
+        tree::localPathOfNodeSrc(value, fs::path(file).parent_path().string(), home);
+    if (target.empty() || !platform::isInsideFolder(target, home))
         return {};
-    for (char& c : value)
-        if (c == '\\')
-            c = '/';
-    size_t colon = value.find(':');
-    fs::path target;
-    if (value[0] == '/')
-        target = home + value;
-    else if (colon != std::string::npos && colon > 0 && colon < 5)
-        target = startsWith(value, "file:///") ? value.substr(7) : std::string();
-    else
-        target = fs::path(file).parent_path() / value;
-    std::string normal = target.lexically_normal().string();
+    std::string normal = fs::path(target).lexically_normal().string();
     std::error_code ec;
-    if (normal.empty() || !startsWith(normal, home + "/") || !fs::is_regular_file(normal, ec))
-        return {};
-    return normal;
+    return fs::is_regular_file(normal, ec) ? normal : std::string();
 }
 
 IndexedItem itemOf(const xml::Node& node, const std::string& position, bool withText) {

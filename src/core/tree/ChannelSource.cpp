@@ -6,6 +6,7 @@
 
 #include "platform/AddressPolicy.h"
 #include "platform/HomeFolder.h"
+#include "tree/NodeSrcForm.h"
 #include "tree/TreeFormat.h"
 
 #include <sys/stat.h>
@@ -23,23 +24,8 @@ bool startsWith(const std::string& text, const char* prefix) {
     return text.rfind(prefix, 0) == 0;
 }
 
-std::string forwardSlashes(std::string path) {
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return path;
-}
-
-// "scheme:..." with a short alphabetic scheme. "https" has five letters, so
-// the colon may be the sixth character; a Windows drive ("C:") counts too.
-bool hasScheme(const std::string& value) {
-    size_t colon = value.find(':');
-    if (colon == std::string::npos || colon == 0 || colon > 5)
-        return false;
-    return std::all_of(value.begin(), value.begin() + static_cast<long>(colon),
-                       [](unsigned char c) { return std::isalpha(c) != 0; });
-}
-
 bool isWebBase(const std::string& value) {
-    return hasScheme(value) && !startsWith(value, "file:");
+    return platform::hasScheme(value) && !startsWith(value, "file:");
 }
 
 std::string localPathOf(const std::string& value) {
@@ -75,9 +61,9 @@ Resolved resolveNodeSrc(const std::string& nodeSrc, const std::string& baseUrl,
     if (nodeSrc[0] == '/' || nodeSrc[0] == '\\') {
         if (isWebBase(baseUrl))
             return {schemeAndHost(baseUrl) + forwardSlashes(nodeSrc), kMustDownload};
-        return {platform::programFolder() + forwardSlashes(nodeSrc), kLocalFile};
+        return {localPathOfNodeSrc(nodeSrc, "", platform::programFolder()), kLocalFile};
     }
-    if (hasScheme(nodeSrc)) {
+    if (platform::hasScheme(nodeSrc)) {
         bool web =
             platform::schemeOf(nodeSrc) != "file" && nodeSrc.find('/', 1) != std::string::npos;
         return {web ? nodeSrc : forwardSlashes(nodeSrc), web ? kMustDownload : kLocalFile};
@@ -85,12 +71,13 @@ Resolved resolveNodeSrc(const std::string& nodeSrc, const std::string& baseUrl,
     if (isWebBase(baseUrl))
         return {platform::folderOf(baseUrl) + "/" + nodeSrc, kMustDownload};
     if (!baseUrl.empty())
-        return {platform::folderOf(localPathOf(baseUrl)) + "/" + forwardSlashes(nodeSrc),
+        return {localPathOfNodeSrc(nodeSrc, platform::folderOf(localPathOf(baseUrl)),
+                                   platform::programFolder()),
                 kLocalFile};
     // A file that was itself loaded from the web has a web folder.
     if (isWebBase(docFolder))
         return {docFolder + "/" + nodeSrc, kMustDownload};
-    return {docFolder + "/" + forwardSlashes(nodeSrc), kLocalFile};
+    return {localPathOfNodeSrc(nodeSrc, docFolder, platform::programFolder()), kLocalFile};
 }
 
 bool fileExists(const std::string& path, std::time_t* modified) {
@@ -120,10 +107,6 @@ int freshness(std::time_t age, int cacheExpires, const std::string& nodeExpires,
     if (hasLifetime)
         return age > lifetime ? kCacheExpired : kCacheFresh;
     return age / 3600 > defaultLimitHours(type) ? kCacheExpired : kCacheFresh;
-}
-
-bool insideFolder(const std::string& path, const std::string& folder) {
-    return !folder.empty() && path.compare(0, folder.size() + 1, folder + "/") == 0;
 }
 
 // Judged as a browser reads the address: anything but a local file came
@@ -162,8 +145,8 @@ bool isOwnTreeFile(const xml::Document& doc) {
         return false;
     std::string docFolder = documentFolder(doc.url());
     const std::string& home = platform::programFolder();
-    return !insideFolder(docFolder + "/", home + "/rss") &&
-           !insideFolder(docFolder + "/", home + "/url");
+    return !platform::isInsideFolder(docFolder, home + "/rss") &&
+           !platform::isInsideFolder(docFolder, home + "/url");
 }
 
 std::string cacheFileTitle(const std::string& title) {

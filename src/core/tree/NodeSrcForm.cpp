@@ -1,5 +1,6 @@
 #include "tree/NodeSrcForm.h"
 
+#include "platform/AddressPolicy.h"
 #include "platform/HomeFolder.h"
 
 #include <algorithm>
@@ -17,6 +18,24 @@ std::string storedNodeSrc(const std::string& resolved, const std::string& progra
         path.compare(0, programFolder.size(), programFolder) == 0 && path[programFolder.size()] == '/')
         return path.substr(programFolder.size());
     return "file://" + path;
+}
+
+std::string forwardSlashes(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+std::string localPathOfNodeSrc(const std::string& nodeSrc, const std::string& folder,
+                               const std::string& home) {
+    std::string value = forwardSlashes(nodeSrc);
+    if (value.empty())
+        return {};
+    if (value[0] == '/')
+        return home + value;
+    if (platform::hasScheme(value))
+        return value.compare(0, 8, "file:///") == 0 ? platform::pathOfFileAddress(value)
+                                                    : std::string();
+    return folder + "/" + value;
 }
 
 } // namespace kelvor::tree

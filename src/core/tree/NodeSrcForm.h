@@ -13,4 +13,14 @@ namespace kelvor::tree {
 // returned unchanged.
 std::string storedNodeSrc(const std::string& resolved, const std::string& programFolder);
 
+// Backslashes of files written elsewhere made "/".
+std::string forwardSlashes(std::string path);
+
+// The local file a NodeSrc names: "/x" lies in home, "file:///abs" is that
+// path, any other scheme names no local file (""), and the rest is relative
+// to folder (the folder of the file that holds it). Not normalised: whoever
+// needs the file inside home checks with platform::isInsideFolder.
+std::string localPathOfNodeSrc(const std::string& nodeSrc, const std::string& folder,
+                               const std::string& home);
+
 } // namespace kelvor::tree

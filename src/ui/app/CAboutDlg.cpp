@@ -1,6 +1,8 @@
 #include "app/CAboutDlg.h"
 
+#include "kelvor/Version.h"
 #include "navtree/CLeftView.h"
+#include "platform/HomeFolder.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -12,7 +14,9 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("关于 万象汇览"));
     auto* icon = new QLabel(this);
     icon->setPixmap(QIcon(QStringLiteral(":/icons/kelvor.svg")).pixmap(32, 32));
-    productLabel_ = new QLabel(QStringLiteral("万象汇览  版本 1.70  由 Kelvor 开发组编写"), this);
+    productLabel_ = new QLabel(QStringLiteral("万象汇览  版本 %1  由 Kelvor 开发组编写")
+                                   .arg(QString::fromLatin1(kelvor::kVersion)),
+                               this);
     productLabel_->setTextFormat(Qt::PlainText);
     makerLabel_ = new QLabel(QStringLiteral("Kelvor 开发组 出品"), this);
     auto* ok = new QPushButton(QStringLiteral("确定"), this);
@@ -31,7 +35,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     // The master file names the maker's home page and a first line of its own;
     // a missing file or empty attribute leaves the defaults.
     std::string home, index, about;
-    CLeftView::ReadTreeRootAttributes("index.xml", &home, &index, &about);
+    CLeftView::ReadTreeRootAttributes(kelvor::platform::indexFile(), &home, &index, &about);
     if (!home.empty())
         makerLabel_->setText(QString::fromStdString(home));
     if (!about.empty())

@@ -1,10 +1,12 @@
 #include "app/CKelvorApp.h"
 
 #include "app/CAboutDlg.h"
+#include "app/FailureLog.h"
 #include "app/CMainFrame.h"
 #include "app/SingleInstance.h"
 #include "frame/CommandIds.h"
 #include "frame/FrameInterface.h"
+#include "kelvor/Version.h"
 #include "platform/HomeFolder.h"
 #include "platform/XmlDom.h"
 
@@ -37,9 +39,10 @@ CKelvorApp::CKelvorApp(int& argc, char** argv) : QApplication(argc, argv) {
     setSettingsIdentity();
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     installChineseTranslations();
-    setApplicationVersion(QStringLiteral("1.70"));
+    setApplicationVersion(QString::fromLatin1(kelvor::kVersion));
     setWindowIcon(QIcon(QStringLiteral(":/icons/kelvor.svg")));
     kelvor::xml::initialize();
+    connectFailureLog();
 }
 
 CKelvorApp::~CKelvorApp() = default;

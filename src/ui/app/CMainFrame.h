@@ -36,7 +36,6 @@ class CMainFrame : public QMainWindow, public kelvor::app::IMainFrame {
     QSplitter* splitter() const { return splitter_; }
     CTabView* tabView() const { return tabView_; }
     CSearchBox* searchBox() const { return searchBox_; }
-    CAutoUpdate* autoUpdate() const { return autoUpdate_; }
     CAddressBar* addressBar() const { return addressBar_; }
     QToolBar* toolBar() const { return toolBar_; }
     // Loads index.xml into the tree and opens the start page.

@@ -11,6 +11,7 @@
 #include "browser/CKelvorView.h"
 #include "browser/CTabView.h"
 #include "navtree/CLeftView.h"
+#include "platform/HomeFolder.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -139,7 +140,7 @@ void CMainFrame::OnHome() { NavigateTo(homeAddress()); }
 
 std::string CMainFrame::homeAddress() const {
     std::string home, index, about;
-    leftView_->ReadTreeRootAttributes("index.xml", &home, &index, &about);
+    leftView_->ReadTreeRootAttributes(kelvor::platform::indexFile(), &home, &index, &about);
     return home.empty() ? std::string(kelvor::addr::kDefaultHomePage) : home;
 }
 

@@ -1,5 +1,6 @@
 #include "app/CKelvorApp.h"
 #include "frame/FrameInterface.h"
+#include "kelvor/Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -22,7 +23,7 @@ bool asksOnlyForText(int argc, char** argv) {
 int printText(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kelvor"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(KELVOR_VERSION));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(kelvor::kVersion));
     QCommandLineParser parser;
     CKelvorApp::describeCommandLine(parser);
     parser.process(app); // prints and exits

@@ -1,5 +1,7 @@
 #include "browser/AddressUrl.h"
 
+#include "platform/HomeFolder.h"
+
 #include <QDir>
 
 namespace kelvor::browser {
@@ -12,7 +14,9 @@ QUrl addressToUrl(const QString& address) {
         return QUrl::fromLocalFile(QDir::cleanPath(trimmed));
     // A relative path that exists becomes a file URL; everything else is a
     // web address ("www.debian.org" gains http://, schemes stay).
-    return QUrl::fromUserInput(trimmed, QDir::currentPath());
+    const std::string& home = platform::programFolder();
+    return QUrl::fromUserInput(trimmed,
+                               home.empty() ? QDir::currentPath() : QString::fromStdString(home));
 }
 
 QString displayAddress(const QUrl& url) {

@@ -1,6 +1,6 @@
 // Turns what the user or the collection calls an address into something a
-// page can load: local paths (relative to the current folder, where
-// index.xml lives) become file URLs, web addresses stay as written.
+// page can load: local paths (relative to the home folder, where index.xml
+// lives) become file URLs, web addresses stay as written.
 #pragma once
 
 #include <QString>

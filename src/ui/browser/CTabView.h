@@ -57,7 +57,6 @@ protected:
 
 private:
     CKelvorView* newPage();
-    CKelvorView* takeFromPool(bool activate);
     void applyLayout();
     void setMainWindowText(const QString& title);
     int nextPageAfterClose(CKelvorView* closed) const;

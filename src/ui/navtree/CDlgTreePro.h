@@ -25,11 +25,6 @@ class CDlgTreePro : public QDialog {
 public:
     // Control ids, as the rest of the program knows them.
     enum ControlId {
-        kTitleBox = 1000,
-        kHrefBox = 1001,
-        kFileNameBox = 1002,
-        kRssBox = 1003,
-        kDescBox = 1004,
         kCurrentItemRadio = 1005, // saveMode 1
         kChildItemRadio = 1006,   // 2
         kFavoritesRadio = 1007,   // 3
