@@ -22,7 +22,6 @@
 #include <gtest/gtest.h>
 
 using kelvor::test::CleanSettings;
-using kelvor::test::InFolder;
 using kelvor::test::loadAndWait;
 using kelvor::test::RecordingMessageBoxes;
 using kelvor::test::TempDir;
@@ -47,7 +46,6 @@ protected:
     RecordingMessageBoxes boxes;
     TempDir dir;
     kelvor::test::HomeGuard home{dir.path()}; // where the window finds index.xml
-    InFolder here{dir.path()};
     CMainFrame frame;
 };
 

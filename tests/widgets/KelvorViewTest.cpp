@@ -414,7 +414,7 @@ TEST(Favorites, FolderSettingExpandsEnvironmentVariables) {
 TEST(AddressUrl, LocalPathsBecomeFileUrlsWebAddressesStay) {
     TempDir dir;
     dir.write("fav/hot.xml", "<Tree/>");
-    kelvor::test::InFolder here(dir.path());
+    kelvor::test::HomeGuard here(dir.path());
     EXPECT_EQ(browser::addressToUrl(QStringLiteral("fav/hot.xml")),
               QUrl::fromLocalFile(QString::fromStdString(dir.file("fav/hot.xml"))));
     EXPECT_EQ(browser::addressToUrl(QStringLiteral("/tmp/a b.html")).toString(), QStringLiteral("file:///tmp/a b.html"));

@@ -19,7 +19,6 @@
 #include <set>
 
 using kelvor::test::CleanSettings;
-using kelvor::test::InFolder;
 using kelvor::test::RecordingMessageBoxes;
 using kelvor::test::waitUntil;
 namespace store = kelvor::store;
@@ -41,13 +40,12 @@ class SearchInTree : public kelvor::test::TreeEditFixture {
 
 // The main window started on a home folder, as the program starts.
 struct WindowAtHome {
-    explicit WindowAtHome(const std::string& home) : folder(home), here(home) {
+    explicit WindowAtHome(const std::string& home) : folder(home) {
         frame.resize(1000, 700);
         frame.show();
         frame.initialUpdate();
     }
     kelvor::test::HomeGuard folder;
-    InFolder here;
     CMainFrame frame;
 };
 

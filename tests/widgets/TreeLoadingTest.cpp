@@ -227,7 +227,7 @@ TEST_F(TreeLoading, InitialUpdateOpensStartPageAndExpandsFirstItem) {
     file("index.xml", R"(<Tree Index="start.html"><TreeNode Title="first"><TreeNode Title="child"/></TreeNode>
                          <TreeNode Title="second"><TreeNode Title="c2"/></TreeNode></Tree>)");
     {
-        kelvor::test::InFolder here(dir.path());
+        kelvor::test::HomeGuard here(dir.path());
         view.OnInitialUpdate();
     }
     ASSERT_EQ(frame.calls.size(), 1u);
@@ -241,7 +241,7 @@ TEST_F(TreeLoading, MissingIndexFallsBackToHotPageInHomeFolder) {
     kelvor::test::HomeGuard home(dir.path());
     file("index.xml", "<Tree><TreeNode Title=\"a\"/></Tree>");
     {
-        kelvor::test::InFolder here(dir.path());
+        kelvor::test::HomeGuard here(dir.path());
         view.OnInitialUpdate();
     }
     ASSERT_EQ(frame.calls.size(), 1u);

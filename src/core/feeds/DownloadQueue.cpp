@@ -3,6 +3,7 @@
 #include "feeds/DownloadWorker.h"
 #include "feeds/FavoritesImport.h"
 #include "platform/HomeFolder.h"
+#include "platform/Log.h"
 #include "platform/OwnedThreads.h"
 
 #include <algorithm>
@@ -170,6 +171,7 @@ struct DownloadQueue::Impl : std::enable_shared_from_this<DownloadQueue::Impl> {
                 complete(*task);
         } catch (...) {
             // A result that cannot be applied must not stop the queue.
+            platform::logCurrentFailure("download completion");
         }
         running = std::max(0, running - 1);
         queue.remove(task);

@@ -6,6 +6,7 @@
 #include "feeds/FeedDownload.h"
 #include "feeds/OpmlConversion.h"
 #include "feeds/RssConversion.h"
+#include "platform/Log.h"
 #include "tree/Strings.h"
 
 #include <new>
@@ -56,6 +57,7 @@ std::string outOfMemoryText(const DownloadTask& task) {
 }
 
 std::string exceptionText(const DownloadTask& task) {
+    platform::logCurrentFailure("download worker");
     try {
         throw;
     } catch (const std::bad_alloc&) {

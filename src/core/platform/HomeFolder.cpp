@@ -186,16 +186,9 @@ bool enterHomeFolder(const std::optional<std::string>& homeArgument,
                                         defaultUserDataFolder());
     if (!prepareHomeFolder(home, starterCollectionFolder(exeFolder), error))
         return false;
+    // Everything names the home folder; the current folder is left alone.
     setProgramFolder(home);
-    // Only the tree view still opens a bare "index.xml" (navtree/CLeftView.cpp,
-    // OnInitialUpdate); everything else names the home folder. Once that opens
-    // indexFile(), this goes.
-    std::error_code ec;
-    if (homeArgument || !hasIndex(fs::current_path(ec).string()))
-        fs::current_path(home, ec);
-    if (ec && error)
-        *error = "无法进入文件夹 " + home + ": " + ec.message();
-    return !ec;
+    return true;
 }
 
 } // namespace kelvor::platform

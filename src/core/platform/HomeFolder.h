@@ -39,8 +39,7 @@ std::string starterCollectionFolder(const std::string& executableFolder);
 bool prepareHomeFolder(const std::string& home, const std::string& starterFolder,
                        std::string* error);
 
-// Makes the home folder known to the rest of the program (and current,
-// while the tree view still opens a bare "index.xml").
+// Makes the home folder known to the rest of the program.
 // Returns false with *error when it cannot be prepared.
 bool enterHomeFolder(const std::optional<std::string>& homeArgument,
                      const std::string& executablePath, std::string* error);

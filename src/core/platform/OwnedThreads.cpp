@@ -1,4 +1,5 @@
 #include "platform/OwnedThreads.h"
+#include "platform/Log.h"
 
 #include <system_error>
 
@@ -15,6 +16,7 @@ bool OwnedThreads::spawn(std::function<void()> work) {
             } catch (...) {
                 // The work reports its own failures; an escape would end the
                 // whole program from a thread nobody looks at.
+                logCurrentFailure("background thread");
             }
             done->store(true);
         });

@@ -116,10 +116,10 @@ void CLeftView::forgetItem(QTreeWidgetItem* item) {
 // ---- start-up ---------------------------------------------------------------
 
 void CLeftView::OnInitialUpdate() {
-    LoadTreeFile("index.xml", invisibleRootItem(), 0);
+    LoadTreeFile(kelvor::platform::indexFile(), invisibleRootItem(), 0);
     QTreeWidgetItem* first = topLevelItem(0);
     std::string home, index, about;
-    ReadTreeRootAttributes("index.xml", &home, &index, &about);
+    ReadTreeRootAttributes(kelvor::platform::indexFile(), &home, &index, &about);
     if (index.empty())
         index = kelvor::platform::programFolder() + "/fav/hot.xml";
     if (auto* frame = kelvor::app::mainFrame())

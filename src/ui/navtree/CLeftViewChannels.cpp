@@ -9,6 +9,7 @@
 #include "feeds/DownloadQueue.h"
 #include "feeds/FavoritesImport.h"
 #include "navtree/CLeftView.h"
+#include "platform/Log.h"
 #include "navtree/StoreQueue.h"
 #include "tree/ChannelSource.h"
 #include "tree/NodeWriting.h"
@@ -322,5 +323,6 @@ void CLeftView::OnDownloadComplete(DownloadTask* task) {
         }
     } catch (...) {
         // The queue's bookkeeping runs whatever happened here.
+        kelvor::platform::logCurrentFailure("applying a download");
     }
 }

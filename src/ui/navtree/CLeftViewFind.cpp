@@ -1,6 +1,7 @@
 // Finding an item of the index in the tree: the item that leads to its
 // file, then down its position, expanding on the way.
 #include "navtree/CLeftView.h"
+#include "platform/Log.h"
 
 #include "navtree/StoreQueue.h"
 #include "platform/HomeFolder.h"
@@ -37,6 +38,7 @@ std::string fileBehind(const Node& node) {
             return normalPath(cacheFile);
     } catch (...) {
         // An item that cannot be resolved leads nowhere.
+        kelvor::platform::logCurrentFailure("finding an item");
     }
     return {};
 }
@@ -61,6 +63,7 @@ bool isClosedLocalSubTree(QTreeWidgetItem* item) {
         return tree::ResolveChannelSource(treeItem->node, source, cacheFile, feed) ==
                tree::kLocalFile;
     } catch (...) {
+        kelvor::platform::logCurrentFailure("finding an item");
         return false;
     }
 }
