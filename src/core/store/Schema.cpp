@@ -55,8 +55,8 @@ CREATE TABLE readmarks(channel TEXT NOT NULL, entry TEXT NOT NULL, read INTEGER 
 // characters has n - 2), which FTS5 would otherwise look up row by row;
 // item_totals adds them up for the average, whichever index ranks.
 std::string tokensOf(const std::string& row) {
-    return "max(length(" + row + ".title) - 2, 0) + max(length(" + row + ".body) - 2, 0) + " +
-           "max(length(" + row + ".link) - 2, 0)";
+    return "(max(length(" + row + ".title) - 2, 0) + max(length(" + row + ".body) - 2, 0) + " +
+           "max(length(" + row + ".link) - 2, 0))";
 }
 const std::string kFullText = R"(
 CREATE VIRTUAL TABLE items_text USING fts5(title, body, link, content='items',
