@@ -198,6 +198,22 @@ TEST(SearchRanking, ShortWordsAreFoundThroughCharacterPairsThatFollowTheRows) {
     EXPECT_EQ(found("港"), Titles{"海港"});
 }
 
+TEST(SearchRanking, ShortWordsPutTheTitlesHoldingThemFirstToo) {
+    const std::string feed = "http://127.0.0.1:9/feed";
+    Home home(channelNode("新闻", feed));
+    home.dir.write("rss/新闻.xml",
+                   channelFile(feed, {{"其他", "大桥", "2025-06-03T00:00:00Z"},
+                                      {"新闻 大桥 通车", "", "2025-06-01T00:00:00Z"},
+                                      {"桥梁", "长江大桥", "2025-06-04T00:00:00Z"},
+                                      {"大桥", "", "2025-05-01T00:00:00Z"},
+                                      {"newer", "going", "2025-06-05T00:00:00Z"},
+                                      {"ago", "going", "2025-06-02T00:00:00Z"}}));
+    EXPECT_EQ(titles(home.find("大桥")),
+              (std::vector<std::string>{"大桥", "新闻 大桥 通车", "桥梁", "其他"}));
+    // No word of the title starts with "go", yet the title holds it.
+    EXPECT_EQ(titles(home.find("go")), (std::vector<std::string>{"ago", "newer"}));
+}
+
 TEST(SearchRanking, LatinWordsAreFoundInsideLongerWordsAndLeaveWithTheirRows) {
     EXPECT_EQ(store::wordTails("Fufeno-x 12345 abc"), "fufeno ufeno feno 12345 2345 ");
     EXPECT_EQ(store::wordTails(std::string(20, 'A')).substr(0, 17), std::string(16, 'a') + " ");

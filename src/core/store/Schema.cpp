@@ -43,7 +43,8 @@ CREATE TABLE readmarks(channel TEXT NOT NULL, entry TEXT NOT NULL, read INTEGER 
 // Words of one or two characters, which trigrams cannot find, are looked up
 // in items_pairs (see CharacterPairs.h), written and deleted with the
 // trigram rows under the same rowids. It keeps no text (content='') and no
-// positions (detail=none): a short word is one token or the prefix of one.
+// positions (detail=column): a short word is one token or the prefix of one,
+// and whether it is in the title spares reading the titles of the others.
 //
 // Latin words of four characters or more are looked up in items_words (see
 // WordTails.h). It keeps positions, for how often a word is in each column,
@@ -61,7 +62,7 @@ std::string tokensOf(const std::string& row) {
 const std::string kFullText = R"(
 CREATE VIRTUAL TABLE items_text USING fts5(title, body, link, content='items',
                                            content_rowid='id', tokenize='trigram');
-CREATE VIRTUAL TABLE items_pairs USING fts5(words, content='', detail=none,
+CREATE VIRTUAL TABLE items_pairs USING fts5(title, words, content='', detail=column,
                                             tokenize='unicode61');
 CREATE VIRTUAL TABLE items_words USING fts5(title, body, link, content='', columnsize=0,
                                             tokenize='ascii');
@@ -75,8 +76,8 @@ CREATE TRIGGER items_added AFTER INSERT ON items BEGIN
   UPDATE item_totals SET items = items + 1, tokens = tokens + )" +
                               tokensOf("new") + R"(;
   INSERT INTO items_text(rowid, title, body, link) VALUES (new.id, new.title, new.body, new.link);
-  INSERT INTO items_pairs(rowid, words)
-  VALUES (new.id, character_pairs(new.title, new.body, new.link));
+  INSERT INTO items_pairs(rowid, title, words)
+  VALUES (new.id, character_pairs(new.title), character_pairs(new.body, new.link));
   INSERT INTO items_words(rowid, title, body, link)
   VALUES (new.id, word_tails(new.title), word_tails(new.body), word_tails(new.link));
 END;
@@ -86,8 +87,8 @@ CREATE TRIGGER items_removed AFTER DELETE ON items BEGIN
   DELETE FROM item_keys WHERE id = old.id;
   INSERT INTO items_text(items_text, rowid, title, body, link)
   VALUES ('delete', old.id, old.title, old.body, old.link);
-  INSERT INTO items_pairs(items_pairs, rowid, words)
-  VALUES ('delete', old.id, character_pairs(old.title, old.body, old.link));
+  INSERT INTO items_pairs(items_pairs, rowid, title, words)
+  VALUES ('delete', old.id, character_pairs(old.title), character_pairs(old.body, old.link));
   INSERT INTO items_words(items_words, rowid, title, body, link)
   VALUES ('delete', old.id, word_tails(old.title), word_tails(old.body), word_tails(old.link));
 END;
@@ -114,7 +115,8 @@ const std::vector<std::string> kUpgrades = {
     kDropIndex + kFullText,
     // 4 -> 5: the length of each item in trigrams beside its keys.
     kDropIndex + kFullText,
-    // 5 -> 6: the tails of Latin words, and the items' total length.
+    // 5 -> 6: the tails of Latin words, the items' total length, and which
+    // pairs are in the title.
     kDropIndex + kFullText,
 };
 

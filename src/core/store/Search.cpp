@@ -77,9 +77,10 @@ const char* const kColumns =
 const char* const kTitleClass = "CASE WHEN instr(keys.title, ?1) = 0 THEN 2 "
                                 "WHEN trim(keys.title) = ?1 THEN 0 ELSE 1 END";
 
-// A title without an instance of every long word cannot hold the query;
-// reading and comparing it is left to the few that can.
-std::string rankedTitleClass(const std::string& table) {
+// A title the full-text table does not find every word of (its long words,
+// or short ones that are wherever the text holds them) cannot hold the
+// query; reading and comparing it is left to the few that can.
+std::string guardedTitleClass(const std::string& table) {
     return "CASE WHEN in_title(" + table + ") THEN " + kTitleClass + " ELSE 2 END";
 }
 
@@ -96,6 +97,7 @@ struct Lookup {
     std::vector<std::string> longWords;
     bool byTails = false;             // longWords are looked up in items_words
     std::string pairs;                // the FTS5 expression over items_pairs; empty: none
+    bool pairsEverywhere = true;      // each short word is wherever the text holds it
     std::vector<std::string> scanned; // matched with LIKE
     // The full-text table the long words are looked up in.
     std::string ranked() const { return byTails ? "items_words" : "items_text"; }
@@ -109,6 +111,7 @@ Lookup lookupOf(const std::vector<std::string>& words) {
             continue;
         }
         PairsQuery query = pairsQuery(word);
+        lookup.pairsEverywhere = lookup.pairsEverywhere && query.everywhere;
         if (!query.match.empty())
             lookup.pairs += (lookup.pairs.empty() ? "(" : " AND (") + query.match + ")";
         if (!query.exact)
@@ -127,9 +130,13 @@ const char* const kAverageTokens = "(SELECT CAST(tokens AS REAL) / max(items, 1)
 // need its text. The rank can be had only while the full-text query runs.
 std::string matchesOf(const Lookup& lookup, bool twoCopies) {
     std::string ranked = lookup.ranked();
-    std::string sql = "SELECT keys.id, " +
-                      (lookup.longWords.empty() ? kTitleClass : rankedTitleClass(ranked)) +
-                      ", keys.seconds, " + (twoCopies ? kEntryKey : "''") + ", ";
+    std::string titleClass = kTitleClass;
+    if (!lookup.longWords.empty())
+        titleClass = guardedTitleClass(ranked);
+    else if (!lookup.pairs.empty() && lookup.pairsEverywhere)
+        titleClass = guardedTitleClass("items_pairs");
+    std::string sql = "SELECT keys.id, " + titleClass + ", keys.seconds, " +
+                      (twoCopies ? kEntryKey : "''") + ", ";
     std::string keys = " JOIN item_keys AS keys ON keys.id = ";
     if (!lookup.longWords.empty())
         sql += "term_rank(" + ranked + ", keys.tokens, " + kAverageTokens +

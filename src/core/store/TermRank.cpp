@@ -3,7 +3,6 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cstdint>
 
 namespace kelvor::store {
 namespace {
@@ -45,29 +44,24 @@ void termRank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* co
     sqlite3_result_double(context, -score);
 }
 
-// Whether each phrase has an instance in the first column, the title: the
-// title can hold the query only then, and only then is it worth reading.
+// Whether each phrase is in the first column, the title: the title can
+// hold the query only then, and only then is it worth reading. Column lists
+// serve tables without positions as well.
 void inTitle(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context, int,
              sqlite3_value**) {
     int phrases = api->xPhraseCount(fts);
-    if (phrases > 64) { // more than a mask holds: the title must tell
-        sqlite3_result_int(context, 1);
-        return;
-    }
-    uint64_t wanted = phrases == 64 ? ~uint64_t(0) : (uint64_t(1) << phrases) - 1;
-    uint64_t found = 0;
-    int instances = 0;
-    int rc = api->xInstCount(fts, &instances);
-    for (int i = 0; rc == SQLITE_OK && i < instances && found != wanted; ++i) {
-        int phrase = 0, column = 0, offset = 0;
-        rc = api->xInst(fts, i, &phrase, &column, &offset);
-        if (column == 0)
-            found |= uint64_t(1) << phrase;
+    int rc = SQLITE_OK;
+    bool all = true;
+    for (int phrase = 0; rc == SQLITE_OK && all && phrase < phrases; ++phrase) {
+        Fts5PhraseIter at;
+        int column = -1;
+        rc = api->xPhraseFirstColumn(fts, phrase, &at, &column);
+        all = rc == SQLITE_OK && column == 0; // columns come in order
     }
     if (rc != SQLITE_OK)
         sqlite3_result_error_code(context, rc);
     else
-        sqlite3_result_int(context, found == wanted);
+        sqlite3_result_int(context, all);
 }
 
 fts5_api* fts5Of(sqlite3* db) {

@@ -14,8 +14,8 @@ namespace kelvor::store {
 // come from outside so that tables of different tokens rank alike.
 // Lower is better, as with bm25; one word orders its hits as bm25 does.
 //
-// in_title(table): 1 when every phrase of the query has an instance in the
-// table's first column (the title), else 0.
+// in_title(table): 1 when every phrase of the query is in the table's first
+// column (the title), else 0.
 void registerTermRank(sqlite3* db);
 
 } // namespace kelvor::store
