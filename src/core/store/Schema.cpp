@@ -36,9 +36,9 @@ CREATE TABLE readmarks(channel TEXT NOT NULL, entry TEXT NOT NULL, read INTEGER 
                        changed INTEGER NOT NULL, PRIMARY KEY(channel, entry)) WITHOUT ROWID;
 )";
 
-// Hits are ranked as by bm25 (see TermRank.h), which reads each match's
-// column sizes: without them kept (columnsize=0) it would read and split the
-// whole text of every match again, ten times the cost of the search.
+// Hits are ranked as by bm25 (see TermRank.h), with the lengths of the
+// items kept beside their keys: FTS5's own column sizes cost a statement
+// for each match, and the text split again ten times that.
 //
 // Words of one or two characters, which trigrams cannot find, are looked up
 // in items_pairs (see CharacterPairs.h), written and deleted with the
