@@ -7,6 +7,7 @@
 #include "store/Search.h"
 #include "store/Store.h"
 #include "store/StoreProblem.h"
+#include "store/WordTails.h"
 #include "support/HomeGuard.h"
 #include "support/TempDir.h"
 
@@ -199,11 +200,76 @@ TEST(SearchRanking, ShortWordsAreFoundThroughCharacterPairsThatFollowTheRows) {
     EXPECT_EQ(found("港"), Titles{"海港"});
 }
 
+TEST(SearchRanking, ShortWordsPutTheTitlesHoldingThemFirstToo) {
+    const std::string feed = "http://127.0.0.1:9/feed";
+    Home home(channelNode("新闻", feed));
+    home.dir.write("rss/新闻.xml",
+                   channelFile(feed, {{"其他", "大桥", "2025-06-03T00:00:00Z"},
+                                      {"新闻 大桥 通车", "", "2025-06-01T00:00:00Z"},
+                                      {"桥梁", "长江大桥", "2025-06-04T00:00:00Z"},
+                                      {"大桥", "", "2025-05-01T00:00:00Z"},
+                                      {"newer", "going", "2025-06-05T00:00:00Z"},
+                                      {"ago", "going", "2025-06-02T00:00:00Z"}}));
+    EXPECT_EQ(titles(home.find("大桥")),
+              (std::vector<std::string>{"大桥", "新闻 大桥 通车", "桥梁", "其他"}));
+    // No word of the title starts with "go", yet the title holds it.
+    EXPECT_EQ(titles(home.find("go")), (std::vector<std::string>{"ago", "newer"}));
+}
+
+TEST(SearchRanking, LatinWordsAreFoundInsideLongerWordsAndLeaveWithTheirRows) {
+    EXPECT_EQ(store::wordTails("Fufeno-x 12345 abc"), "fufeno ufeno feno 12345 2345 ");
+    EXPECT_EQ(store::wordTails(std::string(20, 'A')).substr(0, 17), std::string(16, 'a') + " ");
+    EXPECT_TRUE(store::tailSearchable("Conduct"));
+    EXPECT_FALSE(store::tailSearchable("abc"));        // one trigram
+    EXPECT_FALSE(store::tailSearchable("well-known")); // spans two runs
+    EXPECT_FALSE(store::tailSearchable("disestablishment1"));
+
+    const std::string feed = "http://127.0.0.1:9/feed";
+    Home home(channelNode("新闻", feed));
+    home.dir.write("rss/新闻.xml",
+                   channelFile(feed, {{"Superconductivity notes", "", ""},
+                                      {"plain", "the HYPERSPACE drive", ""},
+                                      {"dash", "a well-known quasar-like glow", ""},
+                                      {"long", "antidisestablishmentarianism forever", ""},
+                                      {"milk", "Café au lait", ""}}));
+    store::Store db(home.dir.path());
+    store::updateIndex(db);
+    auto found = [&](const std::string& query) {
+        return titles(store::search(db, query, 0, 10).hits);
+    };
+    using Titles = std::vector<std::string>;
+    EXPECT_EQ(found("CONDUCT"), Titles{"Superconductivity notes"});
+    EXPECT_EQ(found("erspac drive"), Titles{"plain"});
+    EXPECT_EQ(found("known"), Titles{"dash"});
+    EXPECT_EQ(found("well-known glow"), Titles{"dash"});  // trigrams for both words
+    EXPECT_EQ(found("establishmentari"), Titles{"long"}); // a tail cut to its longest
+    EXPECT_EQ(found("disestablishmentarian"), Titles{"long"});
+    EXPECT_EQ(found("caf"), Titles{"milk"});
+    EXPECT_EQ(found("cafe"), Titles{}); // as with trigrams: é is no e
+    EXPECT_EQ(found("notes  "), Titles{"Superconductivity notes"});
+
+    // Rewritten rows take their tails and their lengths with them.
+    fs::path copy = home.dir.file("rss/新闻.xml");
+    auto time = fs::last_write_time(copy);
+    home.dir.write("rss/新闻.xml", channelFile(feed, {{"plain", "the hyperspace drive", ""}}));
+    fs::last_write_time(copy, time + std::chrono::seconds(2));
+    store::updateIndex(db);
+    EXPECT_EQ(found("conduct"), Titles{});
+    EXPECT_EQ(found("hyperspace"), Titles{"plain"});
+    store::Statement totals(db.db(), "SELECT items = (SELECT count(*) FROM item_keys), "
+                                     "tokens = (SELECT sum(tokens) FROM item_keys) "
+                                     "FROM item_totals");
+    ASSERT_TRUE(totals.step());
+    EXPECT_EQ(totals.integer(0), 1);
+    EXPECT_EQ(totals.integer(1), 1);
+}
+
 TEST(SearchRanking, AFailedSearchThrowsAndSaysSoInChinese) {
     Home home(channelNode("新闻", "http://127.0.0.1:9/feed"));
     store::Store db(home.dir.path());
     store::updateIndex(db);
-    db.db().exec("DROP TRIGGER items_added; DROP TRIGGER items_removed; DROP TABLE items_text");
+    db.db().exec("DROP TRIGGER items_added; DROP TRIGGER items_removed; DROP TABLE items_text;"
+                 "DROP TABLE items_words");
     try {
         store::search(db, "harbour");
         ADD_FAILURE() << "a search without its index found nothing instead of failing";

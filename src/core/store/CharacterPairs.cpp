@@ -107,6 +107,7 @@ PairsQuery pairsQuery(const std::string& word) {
         query.match = "\"" + paired[0] + paired[1] + "\"";
     else if (paired.size() + !latin.empty() == 1 && !other)
         query.match = prefixToken(paired.empty() ? latin : paired[0]);
+    query.everywhere = !query.match.empty() && latin.empty();
     if (!query.match.empty())
         return query;
     // Mixed or with other characters: each part narrows, the text decides.

@@ -20,6 +20,9 @@ std::string characterPairs(const std::string& text);
 struct PairsQuery {
     std::string match; // the FTS5 expression; empty when the index holds nothing of the word
     bool exact = true; // false: the index only narrows, the text must still hold the word
+    // Wherever a text holds the word, the index has it there (Chinese,
+    // Japanese or Korean letters alone); a Latin word inside another is not.
+    bool everywhere = false;
 };
 
 // How a word of one or two characters is looked up in the pairs index. Two

@@ -3,6 +3,7 @@
 #include "platform/Log.h"
 #include "store/CharacterPairs.h"
 #include "store/TermRank.h"
+#include "store/WordTails.h"
 
 #include <sqlite3.h>
 
@@ -84,6 +85,7 @@ Database::Database(const std::string& path, Access access) {
     sqlite3_busy_timeout(db_, 10000);
     registerCharacterPairs(db_);
     registerTermRank(db_);
+    registerWordTails(db_);
 }
 
 Database::~Database() {
@@ -173,6 +175,19 @@ Transaction::~Transaction() {
 void Transaction::commit() {
     db_.exec(nested_ ? "RELEASE nested" : "COMMIT");
     done_ = true;
+}
+
+ReadTransaction::ReadTransaction(Database& db)
+    : db_(db), own_(sqlite3_get_autocommit(db.handle()) != 0) {
+    if (own_)
+        db_.exec("BEGIN");
+}
+
+ReadTransaction::~ReadTransaction() {
+    // Ending a transaction that wrote nothing gives nothing up; a failure
+    // has already ended it.
+    if (own_ && sqlite3_get_autocommit(db_.handle()) == 0)
+        sqlite3_exec(db_.handle(), "COMMIT", nullptr, nullptr, nullptr);
 }
 
 } // namespace kelvor::store

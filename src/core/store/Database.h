@@ -93,4 +93,19 @@ class Transaction {
     bool done_ = false;
 };
 
+// Several reads from one snapshot: they agree with each other, and the log's
+// read lock is taken once for all of them rather than at every statement.
+// Inside a transaction already, it is that one's snapshot.
+class ReadTransaction {
+  public:
+    explicit ReadTransaction(Database& db);
+    ~ReadTransaction();
+    ReadTransaction(const ReadTransaction&) = delete;
+    ReadTransaction& operator=(const ReadTransaction&) = delete;
+
+  private:
+    Database& db_;
+    bool own_;
+};
+
 } // namespace kelvor::store

@@ -36,39 +36,61 @@ CREATE TABLE readmarks(channel TEXT NOT NULL, entry TEXT NOT NULL, read INTEGER 
                        changed INTEGER NOT NULL, PRIMARY KEY(channel, entry)) WITHOUT ROWID;
 )";
 
-// Hits are ranked as by bm25 (see TermRank.h), which reads each match's
-// column sizes: without them kept (columnsize=0) it would read and split the
-// whole text of every match again, ten times the cost of the search.
+// Hits are ranked as by bm25 (see TermRank.h), with the lengths of the
+// items kept beside their keys: FTS5's own column sizes cost a statement
+// for each match, and the text split again ten times that.
 //
 // Words of one or two characters, which trigrams cannot find, are looked up
 // in items_pairs (see CharacterPairs.h), written and deleted with the
 // trigram rows under the same rowids. It keeps no text (content='') and no
-// positions (detail=none): a short word is one token or the prefix of one.
+// positions (detail=column): a short word is one token or the prefix of one,
+// and whether it is in the title spares reading the titles of the others.
+//
+// Latin words of four characters or more are looked up in items_words (see
+// WordTails.h). It keeps positions, for how often a word is in each column,
+// and no column sizes: the rank takes the lengths from item_keys.
 //
 // item_keys holds what hits are ordered by, a few rows to a page: ranking
 // thousands of matches reads it instead of the items, whose text spreads
 // them over a page each. Its tokens are the item's trigrams (a text of n
-// characters has n - 2), which FTS5 would otherwise look up row by row.
+// characters has n - 2), which FTS5 would otherwise look up row by row;
+// item_totals adds them up for the average, whichever index ranks.
+std::string tokensOf(const std::string& row) {
+    return "(max(length(" + row + ".title) - 2, 0) + max(length(" + row + ".body) - 2, 0) + " +
+           "max(length(" + row + ".link) - 2, 0))";
+}
 const std::string kFullText = R"(
 CREATE VIRTUAL TABLE items_text USING fts5(title, body, link, content='items',
                                            content_rowid='id', tokenize='trigram');
-CREATE VIRTUAL TABLE items_pairs USING fts5(words, content='', detail=none,
+CREATE VIRTUAL TABLE items_pairs USING fts5(title, words, content='', detail=column,
                                             tokenize='unicode61');
+CREATE VIRTUAL TABLE items_words USING fts5(title, body, link, content='', columnsize=0,
+                                            tokenize='ascii');
 CREATE TABLE item_keys(id INTEGER PRIMARY KEY, seconds INTEGER NOT NULL, title TEXT NOT NULL,
                        tokens INTEGER NOT NULL);
+CREATE TABLE item_totals(items INTEGER NOT NULL, tokens INTEGER NOT NULL);
+INSERT INTO item_totals VALUES (0, 0);
 CREATE TRIGGER items_added AFTER INSERT ON items BEGIN
-  INSERT INTO item_keys VALUES (new.id, new.seconds, lower(new.title),
-    max(length(new.title) - 2, 0) + max(length(new.body) - 2, 0) + max(length(new.link) - 2, 0));
+  INSERT INTO item_keys VALUES (new.id, new.seconds, lower(new.title), )" +
+                              tokensOf("new") + R"();
+  UPDATE item_totals SET items = items + 1, tokens = tokens + )" +
+                              tokensOf("new") + R"(;
   INSERT INTO items_text(rowid, title, body, link) VALUES (new.id, new.title, new.body, new.link);
-  INSERT INTO items_pairs(rowid, words)
-  VALUES (new.id, character_pairs(new.title, new.body, new.link));
+  INSERT INTO items_pairs(rowid, title, words)
+  VALUES (new.id, character_pairs(new.title), character_pairs(new.body, new.link));
+  INSERT INTO items_words(rowid, title, body, link)
+  VALUES (new.id, word_tails(new.title), word_tails(new.body), word_tails(new.link));
 END;
 CREATE TRIGGER items_removed AFTER DELETE ON items BEGIN
+  UPDATE item_totals SET items = items - 1, tokens = tokens - )" +
+                              tokensOf("old") + R"(;
   DELETE FROM item_keys WHERE id = old.id;
   INSERT INTO items_text(items_text, rowid, title, body, link)
   VALUES ('delete', old.id, old.title, old.body, old.link);
-  INSERT INTO items_pairs(items_pairs, rowid, words)
-  VALUES ('delete', old.id, character_pairs(old.title, old.body, old.link));
+  INSERT INTO items_pairs(items_pairs, rowid, title, words)
+  VALUES ('delete', old.id, character_pairs(old.title), character_pairs(old.body, old.link));
+  INSERT INTO items_words(items_words, rowid, title, body, link)
+  VALUES ('delete', old.id, word_tails(old.title), word_tails(old.body), word_tails(old.link));
 END;
 )";
 
@@ -77,7 +99,8 @@ END;
 const std::string kDropIndex =
     "DROP TRIGGER IF EXISTS items_added; DROP TRIGGER IF EXISTS items_removed;"
     "DROP TABLE IF EXISTS items_text; DROP TABLE IF EXISTS items_pairs;"
-    "DROP TABLE IF EXISTS item_keys;"
+    "DROP TABLE IF EXISTS item_keys; DROP TABLE IF EXISTS items_words;"
+    "DROP TABLE IF EXISTS item_totals;"
     "DELETE FROM items; DELETE FROM files;";
 
 // kUpgrades[v - 1] takes a database from version v to v + 1. An upgrade
@@ -91,6 +114,9 @@ const std::vector<std::string> kUpgrades = {
     // 3 -> 4: the index of character pairs for short words, the keys of ranking.
     kDropIndex + kFullText,
     // 4 -> 5: the length of each item in trigrams beside its keys.
+    kDropIndex + kFullText,
+    // 5 -> 6: the tails of Latin words, the items' total length, and which
+    // pairs are in the title.
     kDropIndex + kFullText,
 };
 

@@ -10,7 +10,7 @@
 
 namespace kelvor::store {
 
-constexpr int kSchemaVersion = 5;
+constexpr int kSchemaVersion = 6;
 
 // What opening found; the index of a database that was not simply opened is
 // empty and fills from the files on the next update.

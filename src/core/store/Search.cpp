@@ -1,6 +1,7 @@
 #include "store/Search.h"
 
 #include "store/CharacterPairs.h"
+#include "store/WordTails.h"
 
 #include <algorithm>
 #include <cctype>
@@ -71,9 +72,17 @@ const char* const kColumns =
 
 // The title's rank: 0 the query itself, 1 holding it as a phrase, 2 neither
 // (?1 is the query, its words one space apart, in lower case; item_keys
-// holds the titles in lower case).
-const char* const kTitleClass =
-    "CASE WHEN trim(keys.title) = ?1 THEN 0 WHEN instr(keys.title, ?1) > 0 THEN 1 ELSE 2 END";
+// holds the titles in lower case). Most titles hold no phrase: instr rules
+// them out before trim copies anything.
+const char* const kTitleClass = "CASE WHEN instr(keys.title, ?1) = 0 THEN 2 "
+                                "WHEN trim(keys.title) = ?1 THEN 0 ELSE 1 END";
+
+// A title the full-text table does not find every word of (its long words,
+// or short ones that are wherever the text holds them) cannot hold the
+// query; reading and comparing it is left to the few that can.
+std::string guardedTitleClass(const std::string& table) {
+    return "CASE WHEN in_title(" + table + ") THEN " + kTitleClass + " ELSE 2 END";
+}
 
 // An entry of a channel (the channel and entry keys) counts once however
 // many copies hold it; the first copy indexed stands for it.
@@ -81,12 +90,17 @@ const char* const kEntryKey =
     "CASE WHEN items.channel = '' THEN items.id ELSE items.channel || x'0a' || items.entry END";
 
 // How the words of a query are found: words of three characters or more by
-// trigrams, shorter ones in the pairs index, and those the pairs index can
-// only narrow down (or not at all) on the text itself.
+// trigrams, or by the tails of Latin words when each of them can be; shorter
+// ones in the pairs index, and those the pairs index can only narrow down
+// (or not at all) on the text itself.
 struct Lookup {
     std::vector<std::string> longWords;
+    bool byTails = false;             // longWords are looked up in items_words
     std::string pairs;                // the FTS5 expression over items_pairs; empty: none
+    bool pairsEverywhere = true;      // each short word is wherever the text holds it
     std::vector<std::string> scanned; // matched with LIKE
+    // The full-text table the long words are looked up in.
+    std::string ranked() const { return byTails ? "items_words" : "items_text"; }
 };
 
 Lookup lookupOf(const std::vector<std::string>& words) {
@@ -97,24 +111,36 @@ Lookup lookupOf(const std::vector<std::string>& words) {
             continue;
         }
         PairsQuery query = pairsQuery(word);
+        lookup.pairsEverywhere = lookup.pairsEverywhere && query.everywhere;
         if (!query.match.empty())
             lookup.pairs += (lookup.pairs.empty() ? "(" : " AND (") + query.match + ")";
         if (!query.exact)
             lookup.scanned.push_back(word);
     }
+    lookup.byTails = !lookup.longWords.empty() &&
+                     std::all_of(lookup.longWords.begin(), lookup.longWords.end(), tailSearchable);
     return lookup;
 }
+
+// The mean length of the items in trigrams, as item_keys counts them.
+const char* const kAverageTokens = "(SELECT CAST(tokens AS REAL) / max(items, 1) FROM item_totals)";
 
 // Every match with what orders it, in one pass read from item_keys: an
 // item's row is read only for the page, or when the query or the copies
 // need its text. The rank can be had only while the full-text query runs.
 std::string matchesOf(const Lookup& lookup, bool twoCopies) {
-    std::string sql = std::string("SELECT keys.id, ") + kTitleClass + ", keys.seconds, " +
+    std::string ranked = lookup.ranked();
+    std::string titleClass = kTitleClass;
+    if (!lookup.longWords.empty())
+        titleClass = guardedTitleClass(ranked);
+    else if (!lookup.pairs.empty() && lookup.pairsEverywhere)
+        titleClass = guardedTitleClass("items_pairs");
+    std::string sql = "SELECT keys.id, " + titleClass + ", keys.seconds, " +
                       (twoCopies ? kEntryKey : "''") + ", ";
     std::string keys = " JOIN item_keys AS keys ON keys.id = ";
     if (!lookup.longWords.empty())
-        sql += "term_rank(items_text, keys.tokens, 5.0, 1.0, 1.0) FROM items_text" + keys +
-               "items_text.rowid";
+        sql += "term_rank(" + ranked + ", keys.tokens, " + kAverageTokens +
+               ", 5.0, 1.0, 1.0) FROM " + ranked + keys + ranked + ".rowid";
     else if (!lookup.pairs.empty())
         sql += "0 FROM items_pairs" + keys + "items_pairs.rowid";
     else
@@ -122,7 +148,7 @@ std::string matchesOf(const Lookup& lookup, bool twoCopies) {
     if (twoCopies || !lookup.scanned.empty())
         sql += " JOIN items ON items.id = keys.id";
     if (!lookup.longWords.empty())
-        sql += " WHERE items_text MATCH ?";
+        sql += " WHERE " + ranked + " MATCH ?";
     else if (!lookup.pairs.empty())
         sql += " WHERE items_pairs MATCH ?";
     else
@@ -177,9 +203,10 @@ bool someChannelHasTwoCopies(Store& store) {
 std::vector<std::string> boundValues(const Lookup& lookup) {
     std::vector<std::string> values;
     if (!lookup.longWords.empty()) {
+        // A word in items_words is the start of one of its tails.
         std::string match;
         for (const auto& word : lookup.longWords)
-            match += (match.empty() ? "" : " ") + quotedPhrase(word);
+            match += (match.empty() ? "" : " ") + quotedPhrase(word) + (lookup.byTails ? "*" : "");
         values.push_back(match);
     }
     if (!lookup.pairs.empty())
@@ -230,6 +257,7 @@ SearchResult search(Store& store, const std::string& query, int64_t offset, int 
     if (words.empty())
         return result;
     Lookup lookup = lookupOf(words);
+    ReadTransaction snapshot(store.db());
     bool twoCopies = someChannelHasTwoCopies(store);
     Statement select(store.db(), matchesOf(lookup, twoCopies).c_str());
     bindAll(select, phrase, boundValues(lookup));

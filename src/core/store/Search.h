@@ -27,10 +27,12 @@ constexpr int kSearchPage = 100;
 
 // Items holding every word of the query (split at white space) in their
 // title, description or link, ignoring the case of Latin letters. Words of
-// three characters or more go through the trigram index; shorter ones, which
-// trigrams cannot find, through the index of character pairs: one or two
-// Chinese characters anywhere, Latin letters and digits at the start of a
-// word. An entry held by two copies of its channel is one hit.
+// three characters or more go through the trigram index, or, when each is
+// of ASCII letters and digits only, through the tails of Latin words (see
+// WordTails.h), which find the same items; shorter ones, which trigrams
+// cannot find, through the index of character pairs: one or two Chinese
+// characters anywhere, Latin letters and digits at the start of a word. An
+// entry held by two copies of its channel is one hit.
 //
 // First come the items whose title is the query, then those whose title
 // holds it as a phrase, then the rest by relevance (bm25 without the inverse

@@ -11,29 +11,17 @@ namespace {
 constexpr double kSaturation = 1.2;
 constexpr double kLengthWeight = 0.75;
 
-// The average length of a row in tokens, read once per query.
-double averageLength(const Fts5ExtensionApi* api, Fts5Context* fts) {
-    if (auto* known = static_cast<double*>(api->xGetAuxdata(fts, 0)))
-        return *known;
-    sqlite3_int64 rows = 0, tokens = 0;
-    api->xRowCount(fts, &rows);
-    api->xColumnTotalSize(fts, -1, &tokens);
-    auto* average = new double(rows > 0 && tokens > 0 ? double(tokens) / double(rows) : 1.0);
-    api->xSetAuxdata(fts, average, [](void* data) { delete static_cast<double*>(data); });
-    return *average;
-}
-
 // The weight of each phrase's instances, for queries of up to this many
 // words: past it, the rest count as the last.
 constexpr int kPhrases = 16;
 
 void termRank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context, int count,
               sqlite3_value** values) {
-    if (count < 1) {
-        sqlite3_result_error(context, "term_rank: the row's length in tokens is missing", -1);
+    if (count < 2) {
+        sqlite3_result_error(context, "term_rank: the row's length or the average is missing", -1);
         return;
     }
-    double average = averageLength(api, fts);
+    double average = std::max(sqlite3_value_double(values[1]), 1.0);
     double frequency[kPhrases] = {};
     int phrases = std::min(api->xPhraseCount(fts), kPhrases);
     int instances = 0;
@@ -42,7 +30,7 @@ void termRank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* co
         int phrase = 0, column = 0, offset = 0;
         rc = api->xInst(fts, i, &phrase, &column, &offset);
         frequency[std::min(phrase, kPhrases - 1)] +=
-            column + 1 < count ? sqlite3_value_double(values[column + 1]) : 1.0;
+            column + 2 < count ? sqlite3_value_double(values[column + 2]) : 1.0;
     }
     if (rc != SQLITE_OK) {
         sqlite3_result_error_code(context, rc);
@@ -54,6 +42,26 @@ void termRank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* co
     for (int i = 0; i < phrases; ++i)
         score += frequency[i] * (kSaturation + 1) / (frequency[i] + norm);
     sqlite3_result_double(context, -score);
+}
+
+// Whether each phrase is in the first column, the title: the title can
+// hold the query only then, and only then is it worth reading. Column lists
+// serve tables without positions as well.
+void inTitle(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context, int,
+             sqlite3_value**) {
+    int phrases = api->xPhraseCount(fts);
+    int rc = SQLITE_OK;
+    bool all = true;
+    for (int phrase = 0; rc == SQLITE_OK && all && phrase < phrases; ++phrase) {
+        Fts5PhraseIter at;
+        int column = -1;
+        rc = api->xPhraseFirstColumn(fts, phrase, &at, &column);
+        all = rc == SQLITE_OK && column == 0; // columns come in order
+    }
+    if (rc != SQLITE_OK)
+        sqlite3_result_error_code(context, rc);
+    else
+        sqlite3_result_int(context, all);
 }
 
 fts5_api* fts5Of(sqlite3* db) {
@@ -70,8 +78,10 @@ fts5_api* fts5Of(sqlite3* db) {
 } // namespace
 
 void registerTermRank(sqlite3* db) {
-    if (fts5_api* api = fts5Of(db))
+    if (fts5_api* api = fts5Of(db)) {
         api->xCreateFunction(api, "term_rank", nullptr, termRank, nullptr);
+        api->xCreateFunction(api, "in_title", nullptr, inTitle, nullptr);
+    }
 }
 
 } // namespace kelvor::store

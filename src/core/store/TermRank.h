@@ -5,13 +5,17 @@ struct sqlite3;
 
 namespace kelvor::store {
 
-// term_rank(table, tokens, weight, ...) on this connection's FTS5 tables,
-// `tokens` being the row's length in tokens, the weights those of its
-// columns: bm25
-// without the inverse document frequency. Every hit holds every word of the
-// query, so that weight only tilts one word against another, and bm25 pays
-// for it with a second pass over each word's matches before the first row.
+// term_rank(table, tokens, average, weight, ...) on this connection's FTS5
+// tables, `tokens` being the row's length in tokens, `average` that of all
+// rows, the weights those of the table's columns: bm25 without the inverse
+// document frequency. Every hit holds every word of the query, so that
+// weight only tilts one word against another, and bm25 pays for it with a
+// second pass over each word's matches before the first row. The lengths
+// come from outside so that tables of different tokens rank alike.
 // Lower is better, as with bm25; one word orders its hits as bm25 does.
+//
+// in_title(table): 1 when every phrase of the query is in the table's first
+// column (the title), else 0.
 void registerTermRank(sqlite3* db);
 
 } // namespace kelvor::store
