@@ -54,16 +54,22 @@ std::string prefixToken(const std::string& token) {
     return "\"" + token + "\"*";
 }
 
+// Called by SQLite: nothing may be thrown back through it.
 void pairsFunction(sqlite3_context* context, int count, sqlite3_value** values) {
-    std::string text;
-    for (int i = 0; i < count; ++i) {
-        auto* bytes = reinterpret_cast<const char*>(sqlite3_value_text(values[i]));
-        if (bytes)
-            text.append(bytes, static_cast<size_t>(sqlite3_value_bytes(values[i])));
-        text += ' ';
+    try {
+        std::string text;
+        for (int i = 0; i < count; ++i) {
+            auto* bytes = reinterpret_cast<const char*>(sqlite3_value_text(values[i]));
+            if (bytes)
+                text.append(bytes, static_cast<size_t>(sqlite3_value_bytes(values[i])));
+            text += ' ';
+        }
+        std::string pairs = characterPairs(text);
+        sqlite3_result_text(context, pairs.data(), static_cast<int>(pairs.size()),
+                            SQLITE_TRANSIENT);
+    } catch (...) {
+        sqlite3_result_error_nomem(context);
     }
-    std::string pairs = characterPairs(text);
-    sqlite3_result_text(context, pairs.data(), static_cast<int>(pairs.size()), SQLITE_TRANSIENT);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "store/Search.h"
+#include "platform/Text.h"
 
 #include "store/CharacterPairs.h"
 #include "store/WordTails.h"
@@ -35,14 +36,7 @@ std::string likePattern(const std::string& word) {
     return pattern + "%";
 }
 
-// Without the locale's tolower: the text of every hit on the page is
-// lowered for its snippet, and the call showed in the profile of a search.
-std::string lowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
+using platform::lowerAscii; // not the locale's tolower: it showed in the profile of a search
 
 size_t utf8Start(const std::string& text, size_t at) {
     while (at > 0 && at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)

@@ -1,4 +1,5 @@
 #include "store/WordTails.h"
+#include "platform/Text.h"
 
 #include <sqlite3.h>
 
@@ -11,16 +12,18 @@ bool asciiWordCharacter(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
+// Called by SQLite: nothing may be thrown back through it.
 void tailsFunction(sqlite3_context* context, int, sqlite3_value** values) {
-    auto* bytes = reinterpret_cast<const char*>(sqlite3_value_text(values[0]));
-    std::string tails =
-        wordTails(bytes ? std::string(bytes, static_cast<size_t>(sqlite3_value_bytes(values[0])))
-                        : std::string());
-    sqlite3_result_text(context, tails.data(), static_cast<int>(tails.size()), SQLITE_TRANSIENT);
+    try {
+        auto* bytes = reinterpret_cast<const char*>(sqlite3_value_text(values[0]));
+        std::string tails = wordTails(
+            bytes ? std::string(bytes, static_cast<size_t>(sqlite3_value_bytes(values[0])))
+                  : std::string());
+        sqlite3_result_text(context, tails.data(), static_cast<int>(tails.size()),
+                            SQLITE_TRANSIENT);
+    } catch (...) {
+        sqlite3_result_error_nomem(context);
+    }
 }
 
 } // namespace
@@ -43,7 +46,7 @@ std::string wordTails(const std::string& text) {
         for (size_t from = at; from + kShortestTail <= end; ++from) {
             size_t to = std::min(end, from + kLongestTail);
             for (size_t i = from; i < to; ++i)
-                tails += lowerAscii(text[i]);
+                tails += platform::lowerAscii(text[i]);
             tails += ' ';
         }
         at = end;
