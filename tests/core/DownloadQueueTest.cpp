@@ -158,6 +158,15 @@ TEST_F(DownloadQueueTest, ATaskWhoseThreadCannotStartIsDroppedAndReported) {
     EXPECT_EQ(queue.runningDownloads(), 0);
 }
 
+TEST(DownloadQueueFailure, ABodyThatFailsWithoutSayingWhyIsStillAFailure) {
+    std::string error;
+    feeds::DownloadQueue queue([&](feeds::DownloadTask& task) { error = task.errorText; });
+    queue.setWorkBody([](feeds::DownloadTask&, const kelvor::xml::LoadOptions&) { return 0; });
+    queue.QueueDownload(&error, "t", "", "http://127.0.0.1:9/t", "", "", 3);
+    queue.runUntilEmpty();
+    EXPECT_EQ(error, "加载错误:http://127.0.0.1:9/t");
+}
+
 TEST(DownloadQueueShutdown, StalledTransfersAreCancelledAndNothingIsHandedBack) {
     kelvor::test::HttpServer server;
     kelvor::test::HttpResponse stall;

@@ -5,6 +5,7 @@
 #include "platform/HomeFolder.h"
 #include "platform/Log.h"
 #include "platform/OwnedThreads.h"
+#include "tree/Strings.h"
 
 #include <algorithm>
 #include <atomic>
@@ -87,7 +88,6 @@ struct DownloadQueue::Impl : std::enable_shared_from_this<DownloadQueue::Impl> {
     };
     int maxDownloads = 5;
 
-    std::recursive_mutex lock;
     std::list<std::shared_ptr<DownloadTask>> queue;
     int running = 0;
     std::shared_ptr<HandBack> handBack = std::make_shared<HandBack>();
@@ -114,7 +114,10 @@ struct DownloadQueue::Impl : std::enable_shared_from_this<DownloadQueue::Impl> {
                      std::shared_ptr<DownloadTask> task, WorkBody body, xml::LoadOptions options) {
         options.cancel = task->cancel.get();
         try {
-            body(*task, options);
+            // A body that says it failed has said why; one that did not
+            // must not pass for a download that went through.
+            if (body(*task, options) == 0 && task->errorText.empty() && !task->cancelled())
+                task->errorText = std::string(str::kLoadErrorPrefix) + task->sourceUrl;
         } catch (...) {
             // The body reports its failures in errorText; anything else
             // (out of memory) must not take the program down, nor pass for
@@ -128,7 +131,6 @@ struct DownloadQueue::Impl : std::enable_shared_from_this<DownloadQueue::Impl> {
         handBack->workerExited();
     }
 
-    // Called with the lock held.
     bool StartDownload(const std::shared_ptr<DownloadTask>& task) {
         if (!task)
             return false;
@@ -165,7 +167,6 @@ struct DownloadQueue::Impl : std::enable_shared_from_this<DownloadQueue::Impl> {
 
     // On the owner's thread, once the worker has handed the task back.
     void finish(const std::shared_ptr<DownloadTask>& task) {
-        std::lock_guard<std::recursive_mutex> guard(lock);
         try {
             if (task->item && complete)
                 complete(*task);
@@ -212,7 +213,6 @@ void DownloadQueue::setWorkerContext(ContextSource source) {
 void DownloadQueue::QueueDownload(void* item, const std::string& title, const std::string& href,
                                  const std::string& sourceUrl, const std::string& cacheFile,
                                  const std::string& feedUrl, int kind) {
-    std::lock_guard<std::recursive_mutex> guard(impl_->lock);
     auto task = impl_->makeTask(item, title, href, sourceUrl, cacheFile, feedUrl, kind);
     impl_->queue.push_back(task);
     if (impl_->running < impl_->maxDownloads)
@@ -222,14 +222,12 @@ void DownloadQueue::QueueDownload(void* item, const std::string& title, const st
 void DownloadQueue::QueueDownloadFirst(void* item, const std::string& title, const std::string& href,
                                       const std::string& sourceUrl, const std::string& cacheFile,
                                       const std::string& feedUrl, int kind) {
-    std::lock_guard<std::recursive_mutex> guard(impl_->lock);
     auto task = impl_->makeTask(item, title, href, sourceUrl, cacheFile, feedUrl, kind);
     impl_->queue.push_front(task);
     impl_->StartDownload(task);
 }
 
 void DownloadQueue::detachIf(const std::function<bool(void* item)>& matches) {
-    std::lock_guard<std::recursive_mutex> guard(impl_->lock);
     for (auto& task : impl_->queue) {
         if (task->item && matches(task->item))
             task->item = nullptr;
@@ -237,7 +235,6 @@ void DownloadQueue::detachIf(const std::function<bool(void* item)>& matches) {
 }
 
 void DownloadQueue::detachFirst(void* item) {
-    std::lock_guard<std::recursive_mutex> guard(impl_->lock);
     for (auto& task : impl_->queue) {
         if (task->item == item) {
             task->item = nullptr;
@@ -251,22 +248,15 @@ int DownloadQueue::maxDownloads() const {
 }
 
 int DownloadQueue::runningDownloads() const {
-    std::lock_guard<std::recursive_mutex> guard(impl_->lock);
     return impl_->running;
 }
 
 size_t DownloadQueue::size() const {
-    std::lock_guard<std::recursive_mutex> guard(impl_->lock);
     return impl_->queue.size();
 }
 
 std::vector<std::shared_ptr<const DownloadTask>> DownloadQueue::tasks() const {
-    std::lock_guard<std::recursive_mutex> guard(impl_->lock);
     return {impl_->queue.begin(), impl_->queue.end()};
-}
-
-std::recursive_mutex& DownloadQueue::downloadLock() {
-    return impl_->lock;
 }
 
 int DownloadQueue::pumpCompletions(std::chrono::milliseconds wait) {
@@ -302,7 +292,6 @@ void DownloadQueue::shutdown(std::chrono::milliseconds grace) {
     }
     handBack.changed.notify_all();
     {
-        std::lock_guard<std::recursive_mutex> guard(impl_->lock);
         for (auto& task : impl_->queue)
             task->cancel->store(true);
         impl_->queue.clear();

@@ -22,7 +22,7 @@ namespace kelvor::feeds {
 class DownloadQueue {
   public:
     // Applies a finished task on the owner's thread (the tree's completion
-    // handler), with downloadLock held. The queue frees the task afterwards.
+    // handler). The queue frees the task afterwards.
     using Completion = std::function<void(DownloadTask&)>;
     // Arranges for a function to run on the owner's thread soon, without
     // waiting for it (a queued call into the owner's event loop). Called from
@@ -78,9 +78,6 @@ class DownloadQueue {
     // The tasks in queue order (for tests and the command line's progress).
     std::vector<std::shared_ptr<const DownloadTask>> tasks() const;
 
-    // Guards the queue, the running count and the tasks' items. Recursive:
-    // a completion may queue further downloads.
-    std::recursive_mutex& downloadLock();
 
     // Without a poster: runs the hand-backs that have arrived, waiting up to
     // `wait` for the first. Returns how many ran.

@@ -62,7 +62,6 @@ QString iconPath(int index) {
 bool validIcon(int index) { return index >= 0 && index < tree::kIconCount; }
 } // namespace
 
-QIcon CLeftView::treeIcon(int index) { return itemIcon(index, index); }
 
 QIcon CLeftView::itemIcon(int icon, int selectedIcon) {
     // The view draws the Selected mode of an icon for the selected item, so

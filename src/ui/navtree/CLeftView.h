@@ -90,7 +90,6 @@ public:
     static bool IsWithin(const QTreeWidgetItem* ancestor, const QTreeWidgetItem* item);
     static std::string GetNodeAttribute(const kelvor::xml::Node& node, const char* name);
     static std::string GetNodeDescription(const kelvor::xml::Node& node);
-    static QIcon treeIcon(int index);
     // One icon for both states: `icon` normally, `selectedIcon` when selected.
     static QIcon itemIcon(int icon, int selectedIcon);
     static void setItemIcons(QTreeWidgetItem* item, int icon, int selectedIcon);

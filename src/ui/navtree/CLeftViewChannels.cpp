@@ -3,7 +3,7 @@
 //
 // Downloads run on worker threads owned by feeds::DownloadQueue. A finished
 // task comes back to this view through a queued call into its event loop;
-// the queue applies it here under downloadLock and starts the next one.
+// the queue applies it here and starts the next one.
 #include "frame/FrameInterface.h"
 #include "frame/FavoritesSetting.h"
 #include "feeds/DownloadQueue.h"
@@ -293,7 +293,6 @@ void CLeftView::OnDownloadComplete(DownloadTask* task) {
     politeness_.toldToWait(task->cacheFile, task->retryAfterSeconds);
     if (!task->item)
         return;
-    std::lock_guard<std::recursive_mutex> lock(downloads_->downloadLock());
     auto* item = static_cast<QTreeWidgetItem*>(task->item);
     try {
         bool newCopy = task->errorText.empty() && !task->cacheFile.empty() && !task->notModified;
