@@ -70,10 +70,15 @@ CMainFrame::~CMainFrame() {
         kelvor::app::setMainFrame(nullptr);
     if (kelvor::app::readMarks() == leftView_)
         kelvor::app::setReadMarks(nullptr);
+    // The worker on kelvor.db goes first: the jobs the tree queued (read
+    // marks among them) run now, while the tree they report to is still
+    // there; the tree does without it from here on.
+    if (leftView_)
+        leftView_->releaseCollectionStore();
+    collection_.reset();
     // The pages go before the profile they use.
     delete splitter_;
     splitter_ = nullptr;
-    collection_.reset(); // writes the marks still queued
     profile_.reset();
 }
 

@@ -219,6 +219,11 @@ public:
     // The program's one worker on kelvor.db, for the tree to use; without
     // one (a view on its own) the view makes its own for the home folder.
     void setCollectionStore(CollectionStore* collection) { collection_ = collection; }
+    // The program's worker is about to go: from now on the view has none.
+    void releaseCollectionStore() {
+        collection_ = nullptr;
+        collectionGone_ = true;
+    }
     CollectionStore* collectionStore();
     // Indexes a file and tells (on the window's thread) how many entries it
     // holds that it did not hold before.
@@ -294,6 +299,7 @@ private:
     bool tearingDown_ = false;
     CollectionStore* collection_ = nullptr;        // the program's, when it gave one
     std::unique_ptr<CollectionStore> ownStore_; // else the view's own
+    bool collectionGone_ = false;
     std::multimap<std::string, QTreeWidgetItem*> channelItems_; // by cache file
     std::set<QTreeWidgetItem*> backgroundItems_; // queued by the background update
     int backgroundPending_ = 0;                  // its downloads and indexing not done yet

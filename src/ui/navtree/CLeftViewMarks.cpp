@@ -55,7 +55,7 @@ void setUnreadLook(QTreeWidgetItem* item, bool unread) {
 
 CollectionStore* CLeftView::collectionStore() {
     const std::string& home = kelvor::platform::programFolder();
-    if (home.empty())
+    if (home.empty() || collectionGone_)
         return nullptr;
     if (collection_ && collection_->home() == home)
         return collection_;
