@@ -94,8 +94,8 @@ struct Setup {
                 onWritten(task.cacheFile);
         });
         for (Channel& channel : channels)
-            queue.QueueDownload(&channel, channel.title, "", channel.source, channel.cacheFile,
-                                channel.feed, kelvor::feeds::kKindFirstLoad);
+            queue.QueueDownload({&channel, channel.title, "", channel.source, channel.cacheFile,
+                                 channel.feed, kelvor::feeds::kKindFirstLoad});
         queue.runUntilEmpty();
     }
 };

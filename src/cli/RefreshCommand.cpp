@@ -120,8 +120,9 @@ int runRefresh(const std::vector<std::string>& args) {
     });
     queue.setLoadOptions(options);
     for (const PlannedChannel& channel : plan.downloads)
-        queue.QueueDownload(const_cast<PlannedChannel*>(&channel), channel.title, channel.href,
-                            channel.source, channel.cacheFile, channel.feed, feeds::kKindFirstLoad);
+        queue.QueueDownload({const_cast<PlannedChannel*>(&channel), channel.title, channel.href,
+                             channel.source, channel.cacheFile, channel.feed,
+                             feeds::kKindFirstLoad});
     queue.runUntilEmpty();
     std::printf("%d downloaded, %d failed, %d fresh", tally.downloaded, tally.failed, plan.fresh);
     if (tally.notModified > 0 || tally.recovered > 0)

@@ -114,8 +114,8 @@ TEST(BoundedInput, RunningOutOfMemoryIsAFailureNeverASuccess) {
     feeds::DownloadQueue queue([&](feeds::DownloadTask& done) { reported = done.errorText; });
     queue.setWorkBody(
         [](feeds::DownloadTask&, const xml::LoadOptions&) -> int { throw std::bad_alloc(); });
-    queue.QueueDownload(&reported, "t", "", "http://feeds.example/channel", "",
-                        "http://feeds.example/feed", feeds::kKindFirstLoad);
+    queue.QueueDownload({&reported, "t", "", "http://feeds.example/channel", "",
+                         "http://feeds.example/feed", feeds::kKindFirstLoad});
     queue.runUntilEmpty();
     EXPECT_EQ(reported, outOfMemory);
 }

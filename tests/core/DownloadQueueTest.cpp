@@ -67,9 +67,9 @@ class DownloadQueueTest : public ::testing::Test {
         void* item = reinterpret_cast<void*>(static_cast<uintptr_t>(items.size() + 1));
         items.push_back(title);
         if (first)
-            queue.QueueDownloadFirst(item, title, "", "", "", "http://x/" + title, 3);
+            queue.QueueDownloadFirst({item, title, "", "", "", "http://x/" + title, feeds::kKindFirstLoad});
         else
-            queue.QueueDownload(item, title, "", "", "", "http://x/" + title, 3);
+            queue.QueueDownload({item, title, "", "", "", "http://x/" + title, feeds::kKindFirstLoad});
     }
     // Pumps until `count` completions have run in total.
     void completeUpTo(size_t count) {
@@ -162,7 +162,7 @@ TEST(DownloadQueueFailure, ABodyThatFailsWithoutSayingWhyIsStillAFailure) {
     std::string error;
     feeds::DownloadQueue queue([&](feeds::DownloadTask& task) { error = task.errorText; });
     queue.setWorkBody([](feeds::DownloadTask&, const kelvor::xml::LoadOptions&) { return 0; });
-    queue.QueueDownload(&error, "t", "", "http://127.0.0.1:9/t", "", "", 3);
+    queue.QueueDownload({&error, "t", "", "http://127.0.0.1:9/t", "", "", feeds::kKindFirstLoad});
     queue.runUntilEmpty();
     EXPECT_EQ(error, "加载错误:http://127.0.0.1:9/t");
 }
@@ -176,7 +176,7 @@ TEST(DownloadQueueShutdown, StalledTransfersAreCancelledAndNothingIsHandedBack) 
     auto queue =
         std::make_unique<feeds::DownloadQueue>([&](feeds::DownloadTask&) { ++completions; });
     for (int i = 0; i < 7; ++i)
-        queue->QueueDownload(&completions, "t", "", "", "", server.url("/stall"), 3);
+        queue->QueueDownload({&completions, "t", "", "", "", server.url("/stall"), feeds::kKindFirstLoad});
     auto until = std::chrono::steady_clock::now() + 60s;
     while (server.requestCount() < 5 && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(10ms);
@@ -208,7 +208,7 @@ TEST(DownloadQueueShutdown, WorkersAreCancelledAndJoinedAndNothingIsHandedBack) 
             return 1;
         });
         for (int i = 0; i < 200; ++i)
-            queue.QueueDownload(&completions, "t", "", "", "", "http://127.0.0.1:9/", 3);
+            queue.QueueDownload({&completions, "t", "", "", "", "http://127.0.0.1:9/", feeds::kKindFirstLoad});
         auto until = std::chrono::steady_clock::now() + 60s;
         while (started < 5 && std::chrono::steady_clock::now() < until)
             std::this_thread::sleep_for(1ms);

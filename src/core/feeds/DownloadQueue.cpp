@@ -92,18 +92,15 @@ struct DownloadQueue::Impl : std::enable_shared_from_this<DownloadQueue::Impl> {
     int running = 0;
     std::shared_ptr<HandBack> handBack = std::make_shared<HandBack>();
 
-    std::shared_ptr<DownloadTask> makeTask(void* item, const std::string& title,
-                                           const std::string& href, const std::string& sourceUrl,
-                                           const std::string& cacheFile, const std::string& feedUrl,
-                                           int kind) {
+    std::shared_ptr<DownloadTask> makeTask(DownloadRequest request) {
         auto task = std::make_shared<DownloadTask>();
-        task->item = item;
-        task->title = title;
-        task->href = href;
-        task->sourceUrl = sourceUrl;
-        task->cacheFile = cacheFile;
-        task->feedUrl = feedUrl;
-        task->kind = kind;
+        task->item = request.item;
+        task->title = std::move(request.title);
+        task->href = std::move(request.href);
+        task->sourceUrl = std::move(request.sourceUrl);
+        task->cacheFile = std::move(request.cacheFile);
+        task->feedUrl = std::move(request.feedUrl);
+        task->kind = request.kind;
         WorkerContext given = context();
         task->home = std::move(given.home);
         task->favoritesFolder = std::move(given.favoritesFolder);
@@ -210,19 +207,15 @@ void DownloadQueue::setWorkerContext(ContextSource source) {
     impl_->context = std::move(source);
 }
 
-void DownloadQueue::QueueDownload(void* item, const std::string& title, const std::string& href,
-                                 const std::string& sourceUrl, const std::string& cacheFile,
-                                 const std::string& feedUrl, int kind) {
-    auto task = impl_->makeTask(item, title, href, sourceUrl, cacheFile, feedUrl, kind);
+void DownloadQueue::QueueDownload(DownloadRequest request) {
+    auto task = impl_->makeTask(std::move(request));
     impl_->queue.push_back(task);
     if (impl_->running < impl_->maxDownloads)
         impl_->StartDownload(task);
 }
 
-void DownloadQueue::QueueDownloadFirst(void* item, const std::string& title, const std::string& href,
-                                      const std::string& sourceUrl, const std::string& cacheFile,
-                                      const std::string& feedUrl, int kind) {
-    auto task = impl_->makeTask(item, title, href, sourceUrl, cacheFile, feedUrl, kind);
+void DownloadQueue::QueueDownloadFirst(DownloadRequest request) {
+    auto task = impl_->makeTask(std::move(request));
     impl_->queue.push_front(task);
     impl_->StartDownload(task);
 }

@@ -58,13 +58,9 @@ class DownloadQueue {
     void setWorkerContext(ContextSource source);
 
     // Appends a task; starts it while fewer than maxDownloads run.
-    void QueueDownload(void* item, const std::string& title, const std::string& href,
-                      const std::string& sourceUrl, const std::string& cacheFile,
-                      const std::string& feedUrl, int kind);
+    void QueueDownload(DownloadRequest request);
     // Puts a task at the head and starts it at once.
-    void QueueDownloadFirst(void* item, const std::string& title, const std::string& href,
-                           const std::string& sourceUrl, const std::string& cacheFile,
-                           const std::string& feedUrl, int kind);
+    void QueueDownloadFirst(DownloadRequest request);
 
     // Detaches (item = null) every task whose item matches; their results
     // will not be applied.

@@ -15,6 +15,19 @@ enum DownloadKind : int {
     kKindHeadlineSave = 5, // the same, then the file holding the channel is saved
 };
 
+// What the owner asks to have downloaded: for which tree item (opaque to
+// the core), the channel's title and page, the source it resolves to, where
+// its copy goes, its feed, and what the tree does with the result.
+struct DownloadRequest {
+    void* item = nullptr;
+    std::string title;
+    std::string href;
+    std::string sourceUrl;
+    std::string cacheFile;
+    std::string feedUrl;
+    DownloadKind kind = kKindFirstLoad;
+};
+
 struct DownloadTask {
     // The tree item the result belongs to (opaque to the core); null once
     // detached, and then the result is not applied. Only the owner's thread

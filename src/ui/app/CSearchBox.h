@@ -35,6 +35,9 @@ class CSearchBox : public QLineEdit {
     // What a fragment of the results page asks: "open-N", "show-N" or
     // "more" (the next hits of the same query).
     void followFragment(const QString& fragment);
+    // A link of the results page was followed to `url`: the hits leading
+    // there are read.
+    void markFollowedLink(const QUrl& url);
 
   protected:
     void focusInEvent(QFocusEvent* event) override;
@@ -48,7 +51,6 @@ class CSearchBox : public QLineEdit {
     void fetchHits(const QString& query, size_t offset);
     void showHits();
     static bool isResultsPage(const QUrl& url);
-    void markFollowedLink(const QUrl& url);
 
     CLeftView* tree_;
     CTabView* tabs_;

@@ -29,6 +29,8 @@ class CollectionStore : public QObject {
     // Brings the index in step with the files, after what is queued; a
     // request while one waits or runs asks for one more run after it.
     void requestIndexUpdate();
+    // An update is queued or running (window's thread).
+    bool indexUpdating() const { return updateWaiting_; }
 
     // The answer comes on the window's thread: the hits, or why the search
     // failed ("" when it did not).

@@ -29,6 +29,7 @@
 
 namespace kelvor::feeds {
 class DownloadQueue;
+struct DownloadRequest;
 struct DownloadTask;
 } // namespace kelvor::feeds
 namespace kelvor::store {
@@ -107,12 +108,8 @@ public:
     void UpdateHeadline(QTreeWidgetItem* item, const kelvor::xml::Node& node);
     void OnRefresh();
     void OnDownloadComplete(kelvor::feeds::DownloadTask* task);
-    void QueueDownload(QTreeWidgetItem* item, const std::string& title, const std::string& href,
-                      const std::string& sourceUrl, const std::string& cacheFile, const std::string& feedUrl,
-                      int kind);
-    void QueueDownloadFirst(QTreeWidgetItem* item, const std::string& title, const std::string& href,
-                           const std::string& sourceUrl, const std::string& cacheFile,
-                           const std::string& feedUrl, int kind);
+    void QueueDownload(kelvor::feeds::DownloadRequest request);
+    void QueueDownloadFirst(kelvor::feeds::DownloadRequest request);
     kelvor::feeds::DownloadQueue* downloads() const { return downloads_.get(); }
 
     // ---- opening (CLeftViewOpen.cpp)

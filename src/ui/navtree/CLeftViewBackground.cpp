@@ -87,8 +87,8 @@ bool CLeftView::StartBackgroundUpdate() {
         backgroundItems_.insert(item);
         ++backgroundPending_;
         ++backgroundAsked_;
-        QueueDownload(item, GetNodeAttribute(node, "Title"), GetNodeAttribute(node, "Href"), source,
-                      cacheFile, feed, shown ? feeds::kKindFirstLoad : feeds::kKindHeadlineSave);
+        QueueDownload({item, GetNodeAttribute(node, "Title"), GetNodeAttribute(node, "Href"), source,
+                       cacheFile, feed, shown ? feeds::kKindFirstLoad : feeds::kKindHeadlineSave});
     }
     StoreQueue* queue = storeQueue();
     if (!queue)
@@ -144,8 +144,8 @@ void CLeftView::queueUnloadedHotChannels(std::vector<tree::FileChannel> channels
         backgroundItems_.insert(item);
         ++backgroundPending_;
         ++backgroundAsked_;
-        QueueDownload(item, channel.title, channel.href, channel.source, channel.cacheFile,
-                      channel.feed, feeds::kKindHeadlineSave);
+        QueueDownload({item, channel.title, channel.href, channel.source, channel.cacheFile,
+                       channel.feed, feeds::kKindHeadlineSave});
     }
     backgroundStepDone(0);
 }
@@ -245,8 +245,8 @@ void CLeftView::showHeadlineOfNewChannel(QTreeWidgetItem* item, const Node& node
     if (state == tree::kCacheFresh || state == tree::kCacheExpired)
         showHeadlineFromCopy(item, node, cacheFile);
     if (state == tree::kCacheExpired || state == tree::kMustDownload)
-        QueueDownload(item, GetNodeAttribute(node, "Title"), GetNodeAttribute(node, "Href"), source,
-                      cacheFile, feed, feeds::kKindHeadlineSave);
+        QueueDownload({item, GetNodeAttribute(node, "Title"), GetNodeAttribute(node, "Href"), source,
+                       cacheFile, feed, feeds::kKindHeadlineSave});
 }
 
 void CLeftView::showLoadError(QTreeWidgetItem* channel, const std::string& text) {

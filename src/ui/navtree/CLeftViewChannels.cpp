@@ -23,6 +23,7 @@
 #include <mutex>
 
 using kelvor::feeds::DownloadQueue;
+using kelvor::feeds::DownloadRequest;
 using kelvor::feeds::DownloadTask;
 using kelvor::xml::Document;
 using kelvor::xml::Node;
@@ -128,19 +129,14 @@ void CLeftView::forgetItemInDownloads(QTreeWidgetItem* item) {
         downloads_->detachIf([item](void* taskItem) { return taskItem == item; });
 }
 
-void CLeftView::QueueDownload(QTreeWidgetItem* item, const std::string& title,
-                             const std::string& href, const std::string& sourceUrl,
-                             const std::string& cacheFile, const std::string& feedUrl, int kind) {
-    politeness_.asked(cacheFile);
-    downloads_->QueueDownload(item, title, href, sourceUrl, cacheFile, feedUrl, kind);
+void CLeftView::QueueDownload(DownloadRequest request) {
+    politeness_.asked(request.cacheFile);
+    downloads_->QueueDownload(std::move(request));
 }
 
-void CLeftView::QueueDownloadFirst(QTreeWidgetItem* item, const std::string& title,
-                                  const std::string& href, const std::string& sourceUrl,
-                                  const std::string& cacheFile, const std::string& feedUrl,
-                                  int kind) {
-    politeness_.asked(cacheFile);
-    downloads_->QueueDownloadFirst(item, title, href, sourceUrl, cacheFile, feedUrl, kind);
+void CLeftView::QueueDownloadFirst(DownloadRequest request) {
+    politeness_.asked(request.cacheFile);
+    downloads_->QueueDownloadFirst(std::move(request));
 }
 
 // ---- expansion and headlines --------------------------------------------------
@@ -162,14 +158,14 @@ void CLeftView::ExpandChannel(QTreeWidgetItem* item, const Node& node) {
         // The old entries show at once, under the placeholder that now
         // announces the update.
         LoadTreeFile(channel.cacheFile, item, 0);
-        QueueDownloadFirst(item, title, href, channel.source, channel.cacheFile, channel.feed,
-                           feeds::kKindUpdate);
+        QueueDownloadFirst({item, title, href, channel.source, channel.cacheFile, channel.feed,
+                            feeds::kKindUpdate});
         if (item->childCount() > 0)
             item->child(0)->setText(0, QString::fromUtf8(str::kUpdating));
         break;
     case tree::kMustDownload:
-        QueueDownloadFirst(item, title, href, channel.source, channel.cacheFile, channel.feed,
-                           feeds::kKindFirstLoad);
+        QueueDownloadFirst({item, title, href, channel.source, channel.cacheFile, channel.feed,
+                            feeds::kKindFirstLoad});
         break;
     default:
         break;
@@ -183,7 +179,7 @@ void CLeftView::UpdateHeadline(QTreeWidgetItem* item, const Node& node) {
     std::string href = GetNodeAttribute(node, "Href");
     // Saving the hot file after every headline would rewrite it once per
     // channel; every tenth update and the last one save, the others wait.
-    int kind = feeds::kKindHeadlineSave;
+    feeds::DownloadKind kind = feeds::kKindHeadlineSave;
     try {
         if (node.nextSibling())
             kind = hotUpdateCounter % kHeadlineSaveEvery != 0 ? feeds::kKindHeadline
@@ -194,8 +190,8 @@ void CLeftView::UpdateHeadline(QTreeWidgetItem* item, const Node& node) {
         hotUpdateMode = 0;
     }
     ++hotUpdateCounter;
-    QueueDownload(item, GetNodeAttribute(node, "Title"), href, channel.source, channel.cacheFile,
-                  channel.feed, kind);
+    QueueDownload({item, GetNodeAttribute(node, "Title"), href, channel.source, channel.cacheFile,
+                   channel.feed, kind});
 }
 
 bool CLeftView::StoreHeadline(const Node& node, const std::string& title, const std::string& href,
@@ -240,9 +236,9 @@ void CLeftView::OnRefresh() {
     case tree::kCacheFresh:
     case tree::kCacheExpired:
     case tree::kMustDownload:
-        QueueDownloadFirst(selected, GetNodeAttribute(node, "Title"),
-                           GetNodeAttribute(node, "Href"), channel.source, channel.cacheFile,
-                           channel.feed, feeds::kKindFirstLoad);
+        QueueDownloadFirst({selected, GetNodeAttribute(node, "Title"),
+                            GetNodeAttribute(node, "Href"), channel.source, channel.cacheFile,
+                            channel.feed, feeds::kKindFirstLoad});
         break;
     default:
         // Inline children are rebuilt from the file; an item without any
