@@ -51,7 +51,7 @@ std::string schemeAndHost(const std::string& url) {
 
 struct Resolved {
     std::string source;
-    int result = kLocalFile;
+    ChannelResult result = kLocalFile;
 };
 
 Resolved resolveNodeSrc(const std::string& nodeSrc, const std::string& baseUrl,
@@ -96,8 +96,8 @@ int defaultLimitHours(const std::string& type) {
     return 6;
 }
 
-int freshness(std::time_t age, int cacheExpires, const std::string& nodeExpires,
-              const std::string& type) {
+ChannelResult freshness(std::time_t age, int cacheExpires, const std::string& nodeExpires,
+                        const std::string& type) {
     bool hasLifetime = cacheExpires != -1 || !nodeExpires.empty();
     long long lifetime = cacheExpires != -1 ? cacheExpires : std::atoi(nodeExpires.c_str());
     if (hasLifetime && lifetime == 0)
@@ -165,8 +165,8 @@ std::string cacheFileTitle(const std::string& title) {
     return safe;
 }
 
-int ResolveChannelSource(const xml::Node& node, std::string& source, std::string& cacheFile,
-                         std::string& feed, std::time_t now) {
+ChannelResult ResolveChannelSource(const xml::Node& node, std::string& source,
+                                   std::string& cacheFile, std::string& feed, std::time_t now) {
     xml::Document doc = node.ownerDocument();
     xml::Node root = doc.documentElement();
     std::string docFolder = documentFolder(doc.url());
@@ -185,7 +185,7 @@ int ResolveChannelSource(const xml::Node& node, std::string& source, std::string
         return kNotChannel;
     }
     source = resolved.source;
-    int result = resolved.result;
+    ChannelResult result = resolved.result;
 
     std::string title = cacheFileTitle(GetNodeAttribute(node, "Title"));
     std::string rootType = root ? GetNodeAttribute(root, "Type") : std::string();

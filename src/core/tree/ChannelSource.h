@@ -19,8 +19,9 @@ enum ChannelResult : int {
 
 // source: the resolved NodeSrc (local path or web address), cacheFile: the
 // copy's path, feed: the node's Rss value. `now` is for tests.
-int ResolveChannelSource(const xml::Node& node, std::string& source, std::string& cacheFile,
-                         std::string& feed, std::time_t now = std::time(nullptr));
+ChannelResult ResolveChannelSource(const xml::Node& node, std::string& source,
+                                   std::string& cacheFile, std::string& feed,
+                                   std::time_t now = std::time(nullptr));
 
 // The copy of the channel at `address` among `first` ("rss/T.xml") and its
 // numbered siblings ("rss/T[1].xml", ...): the one whose header names that

@@ -18,7 +18,7 @@ struct FileChannel {
     std::string position; // "2.0.5": its place among TreeNode siblings, from the root down
     int order = 0;        // its place among the walk's TreeNodes of that file, in document order
     std::string title, href;
-    int state = kNotChannel; // a ChannelResult
+    ChannelResult state = kNotChannel;
     std::string source, cacheFile, feed;
     // The newest headline stored on its first-child Desc.
     std::string headlineTitle, headlineHref, headlineDate;
