@@ -236,3 +236,27 @@ TEST_F(PageMarks, ATickUpdatesAHotCategoryTheTreeHasNotLoadedAndItsPageCounts) {
         << pageScript(page, state).toStdString();
     EXPECT_TRUE(boxes.messages.empty());
 }
+
+// An open channel page follows the channel: a new copy written by an update
+// is shown again, with its new entry, not only counted.
+TEST_F(PageMarks, AnOpenChannelPageShowsTheEntriesAnUpdateBrought) {
+    copy("新闻", "/news", {"旧一"});
+    server.serve("/news", kelvor::test::rss({"新来的", "旧一"}));
+    CLeftView view;
+    ReadMarksKeeper keeper(view);
+    view.LoadTreeFile(home.write("fav/channels.xml",
+                                 "<Tree Type=\"fav\">" + channel("新闻", "/news") + "</Tree>"),
+                      view.rootItem(), 0);
+    QTreeWidgetItem* news = view.topLevelItem(0);
+    news->setExpanded(true);
+    ASSERT_TRUE(waitUntil([&] { return CLeftView::UnreadCountOf(news) == 1; }));
+
+    CTabView tabs;
+    CKelvorView* page = tabs.CreatePage(std::nullopt, true);
+    ASSERT_TRUE(loadAndWait(page, QString::fromStdString(home.file("rss/新闻.xml"))));
+    ASSERT_TRUE(waitUntil([&] { return pageScript(page, kChannelState).endsWith("条未读）"); }));
+    ASSERT_TRUE(view.StartBackgroundUpdate());
+    EXPECT_TRUE(waitUntil([&] {
+        return pageScript(page, kChannelState) == "新来的:unread 旧一:unread （2 条未读）";
+    })) << pageScript(page, kChannelState).toStdString();
+}

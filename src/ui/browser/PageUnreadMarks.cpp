@@ -2,6 +2,7 @@
 
 #include "frame/FrameInterface.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -136,7 +137,11 @@ PageUnreadMarks::PageUnreadMarks(QWebEnginePage* page) : QObject(page), page_(pa
     connect(page, &QWebEnginePage::loadFinished, this, &PageUnreadMarks::loadFinished);
     QPointer<PageUnreadMarks> self(this);
     watch_ = kelvor::app::watchReadMarks([self](const std::string& cacheFile) {
-        if (self && self->marks_.shows(cacheFile))
+        if (!self || !self->marks_.shows(cacheFile))
+            return;
+        if (self->fileChanged())
+            self->page_->triggerAction(QWebEnginePage::Reload);
+        else
             self->ask();
     });
 }
@@ -168,9 +173,19 @@ void PageUnreadMarks::loadStarted() {
 
 void PageUnreadMarks::loadFinished(bool ok) {
     path_ = ok ? localXmlFile(page_->url()) : QString();
+    QFileInfo file(path_);
+    loadedTime_ = path_.isEmpty() ? QDateTime() : file.lastModified();
+    loadedSize_ = path_.isEmpty() ? -1 : file.size();
     marks_ = store::PageMarks();
     if (!path_.isEmpty())
         ask();
+}
+
+bool PageUnreadMarks::fileChanged() const {
+    if (path_.isEmpty())
+        return false;
+    QFileInfo file(path_);
+    return file.exists() && (file.lastModified() != loadedTime_ || file.size() != loadedSize_);
 }
 
 void PageUnreadMarks::ask() {

@@ -9,6 +9,7 @@
 
 #include "store/ChannelMarks.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -29,9 +30,14 @@ class PageUnreadMarks : public QObject {
     void loadFinished(bool ok);
     void ask();
     void answered(const QString& path, const kelvor::store::PageMarks& marks);
+    // The page's file was written again since it loaded (a new copy of the
+    // channel, new headlines): it is shown again rather than marked.
+    bool fileChanged() const;
 
     QWebEnginePage* page_;
     QString path_; // the local file the page shows, "" when none
+    QDateTime loadedTime_; // that file's time and size when the page loaded
+    qint64 loadedSize_ = -1;
     kelvor::store::PageMarks marks_;
     int watch_ = 0;
     bool asking_ = false;
