@@ -94,6 +94,15 @@ class PageMarks : public ::testing::Test {
     std::string channel(const std::string& title, const std::string& feedPath) {
         return "<TreeNode Title=\"" + title + "\" Rss=\"" + server.url(feedPath) + "\"/>";
     }
+    // 新闻 (on /news) alone in a category, loaded and expanded.
+    QTreeWidgetItem* expandNews(CLeftView& view) {
+        view.LoadTreeFile(home.write("fav/channels.xml",
+                                     "<Tree Type=\"fav\">" + channel("新闻", "/news") + "</Tree>"),
+                          view.rootItem(), 0);
+        QTreeWidgetItem* news = view.topLevelItem(0);
+        news->setExpanded(true);
+        return news;
+    }
 
     CleanSettings settings;
     TempDir home;
@@ -117,11 +126,7 @@ TEST_F(PageMarks, AChannelPageShowsItsUnreadEntriesAndFollowsTheTree) {
                               "GMT</pubDate></item></channel></rss>");
     CLeftView view;
     ReadMarksKeeper keeper(view);
-    view.LoadTreeFile(home.write("fav/channels.xml",
-                                 "<Tree Type=\"fav\">" + channel("新闻", "/news") + "</Tree>"),
-                      view.rootItem(), 0);
-    QTreeWidgetItem* news = view.topLevelItem(0);
-    news->setExpanded(true);
+    QTreeWidgetItem* news = expandNews(view);
     ASSERT_TRUE(
         waitUntil([&] { return news->childCount() == 3 && CLeftView::UnreadCountOf(news) == 3; }));
     view.SetEntryRead(news->child(0), true);
@@ -244,11 +249,7 @@ TEST_F(PageMarks, AnOpenChannelPageShowsTheEntriesAnUpdateBrought) {
     server.serve("/news", kelvor::test::rss({"新来的", "旧一"}));
     CLeftView view;
     ReadMarksKeeper keeper(view);
-    view.LoadTreeFile(home.write("fav/channels.xml",
-                                 "<Tree Type=\"fav\">" + channel("新闻", "/news") + "</Tree>"),
-                      view.rootItem(), 0);
-    QTreeWidgetItem* news = view.topLevelItem(0);
-    news->setExpanded(true);
+    QTreeWidgetItem* news = expandNews(view);
     ASSERT_TRUE(waitUntil([&] { return CLeftView::UnreadCountOf(news) == 1; }));
 
     CTabView tabs;

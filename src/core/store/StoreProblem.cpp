@@ -54,6 +54,10 @@ std::string searchProblemText(const std::exception& error) {
     return "搜索失败：" + why;
 }
 
+std::string storeUnopenedText() {
+    return searchProblemText(StoreError(SQLITE_CANTOPEN, "kelvor.db"));
+}
+
 std::string storeNotice(const Store& store) {
     return store.inMemory() ? "主文件夹是只读的：搜索索引只建在内存中，已读标记不会保存" : "";
 }

@@ -13,7 +13,6 @@
 #include <QTimer>
 #include <QWebEngineNavigationRequest>
 
-#include <stdexcept>
 
 namespace {
 
@@ -67,8 +66,7 @@ void CSearchBox::runQuery() {
 void CSearchBox::fetchHits(const QString& query, size_t offset) {
     int asked = ++asked_;
     if (!collection_) {
-        showFailure(query, QString::fromStdString(kelvor::store::searchProblemText(
-                               std::runtime_error("无法打开搜索索引 kelvor.db"))));
+        showFailure(query, QString::fromStdString(kelvor::store::storeUnopenedText()));
         return;
     }
     searching_ = true;

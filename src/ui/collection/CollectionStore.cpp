@@ -7,8 +7,6 @@
 
 #include <QMetaObject>
 
-#include <stdexcept>
-
 namespace store = kelvor::store;
 
 // A job the worker could not run (the store would not open, the disk
@@ -23,8 +21,7 @@ class CollectionStore::Unanswered {
             fail_(problem);
     }
     bool answered = false;
-    std::string problem =
-        store::searchProblemText(std::runtime_error("无法打开搜索索引 kelvor.db"));
+    std::string problem = store::storeUnopenedText();
 
   private:
     std::function<void(const std::string&)> fail_;

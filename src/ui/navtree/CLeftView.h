@@ -274,6 +274,8 @@ private:
     void reloadInBackground(QTreeWidgetItem* channel, const std::string& cacheFile);
     void backgroundStepDone(int arrived);
     std::string backgroundProgressText() const; // "正在更新 12/40…"
+    static void showStatus(const std::string& text); // in the frame's status bar
+    void stopDownloadStatus(); // the running downloads' count stops updating it
     std::string backgroundResultText() const;
     // A new copy of a channel arrived for `item`: every other item showing
     // the same copy (the channel kept in two categories) shows it too.

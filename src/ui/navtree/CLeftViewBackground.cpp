@@ -23,7 +23,6 @@
 
 #include <QMetaObject>
 #include <QScrollBar>
-#include <QTimer>
 
 #include <algorithm>
 #include <filesystem>
@@ -34,9 +33,6 @@ namespace feeds = kelvor::feeds;
 namespace tree = kelvor::tree;
 
 namespace {
-
-// The download status timer would say "ready" over the result otherwise.
-const char* const kStatusTimerName = "downloadStatusTimer";
 
 bool isHot(const Node& node) {
     try {
@@ -53,11 +49,6 @@ std::string normalPath(const std::string& path) {
 bool hasFeedToAsk(int state) {
     return state == tree::kCacheFresh || state == tree::kCacheExpired ||
            state == tree::kMustDownload;
-}
-
-void setStatus(const std::string& text) {
-    if (auto* frame = kelvor::app::mainFrame())
-        frame->SetStatusText(text);
 }
 
 } // namespace
@@ -77,9 +68,8 @@ bool CLeftView::StartBackgroundUpdate() {
             continue;
         std::string source, cacheFile, feed;
         if (!hasFeedToAsk(tree::ResolveChannelSource(node, source, cacheFile, feed)) ||
-            queued.count(cacheFile))
+            !queued.insert(cacheFile).second)
             continue;
-        queued.insert(cacheFile);
         if (!politeness_.mayAsk(cacheFile)) {
             ++backgroundHeld_;
             continue;
@@ -172,7 +162,7 @@ bool CLeftView::FinishBackgroundDownload(QTreeWidgetItem* item, const DownloadTa
     bool failed = !task.errorText.empty() || task.cacheFile.empty();
     ++backgroundAnswered_;
     backgroundFailed_ += failed ? 1 : 0;
-    setStatus(backgroundProgressText());
+    showStatus(backgroundProgressText());
     auto standIn = standIns_.extract(item);
     if (standIn) {
         std::set<std::string> files;
@@ -282,10 +272,10 @@ void CLeftView::backgroundStepDone(int arrived) {
     backgroundArrived_ += arrived;
     if (backgroundPending_ == 0 || --backgroundPending_ > 0)
         return;
+    // The download status would say "ready" over the result otherwise.
     if (downloads_ && downloads_->runningDownloads() == 0)
-        if (auto* timer = findChild<QTimer*>(QLatin1String(kStatusTimerName)))
-            timer->stop();
-    setStatus(backgroundResultText());
+        stopDownloadStatus();
+    showStatus(backgroundResultText());
 }
 
 std::string CLeftView::backgroundProgressText() const {

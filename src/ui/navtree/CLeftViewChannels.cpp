@@ -37,11 +37,6 @@ constexpr int kStatusIntervalMs = 500;
 constexpr int kHeadlineSaveEvery = 10;
 const char* const kStatusTimerName = "downloadStatusTimer";
 
-void setStatusText(const std::string& text) {
-    if (auto* frame = kelvor::app::mainFrame())
-        frame->SetStatusText(text);
-}
-
 struct ChannelAnswer {
     int result = tree::kNotChannel;
     std::string source, cacheFile, feed;
@@ -79,18 +74,18 @@ void CLeftView::initDownloads() {
     connect(timer, &QTimer::timeout, this, [this, timer] {
         int running = downloads_ ? downloads_->runningDownloads() : 0;
         if (BackgroundUpdateRunning()) {
-            setStatusText(backgroundProgressText());
+            showStatus(backgroundProgressText());
         } else if (running > 0) {
-            setStatusText(str::kDownloadingStatus + std::to_string(running));
+            showStatus(str::kDownloadingStatus + std::to_string(running));
         } else {
-            setStatusText(str::kIdleStatus);
+            showStatus(str::kIdleStatus);
             timer->stop();
         }
     });
     downloads_->setStartNotice([this, timer](const DownloadTask& task) {
         if (StoreQueue* store = storeQueue())
             store->setHeld(true);
-        setStatusText(BackgroundUpdateRunning() ? backgroundProgressText() : task.feedUrl);
+        showStatus(BackgroundUpdateRunning() ? backgroundProgressText() : task.feedUrl);
         if (!timer->isActive())
             timer->start();
     });
@@ -117,9 +112,18 @@ void CLeftView::releaseStoreWhenQuiet() {
         Qt::QueuedConnection);
 }
 
-void CLeftView::shutdownDownloads() {
+void CLeftView::showStatus(const std::string& text) {
+    if (auto* frame = kelvor::app::mainFrame())
+        frame->SetStatusText(text);
+}
+
+void CLeftView::stopDownloadStatus() {
     if (auto* timer = findChild<QTimer*>(QLatin1String(kStatusTimerName)))
         timer->stop();
+}
+
+void CLeftView::shutdownDownloads() {
+    stopDownloadStatus();
     if (downloads_)
         downloads_->shutdown();
 }

@@ -46,7 +46,9 @@ bool CLeftView::ApplyItemFields(const Node& node, const std::string& title, cons
     if (!node)
         return false;
     std::string address = GetNodeAttribute(node, "Rss");
-    std::string oldCopy = tree::existingCopyOf(node);
+    // Only a new title moves a copy; other edits need not look for one.
+    bool renamed = !title.empty() && title != GetNodeAttribute(node, "Title");
+    std::string oldCopy = renamed ? tree::existingCopyOf(node) : std::string();
     tree::applyItemFields(node, {title, href, nodeSrc, rss, desc});
     SaveOwnerDocument(node);
     if (!oldCopy.empty() && GetNodeAttribute(node, "Rss") == address)
