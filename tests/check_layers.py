@@ -18,7 +18,9 @@ Nothing in core or cli includes a Qt header. A quoted include is read as
 "folder/file.h" against the include roots src/core and src/ui (a name
 without a folder is a file beside the includer), or as "ui/folder/file.h"
 and "core/folder/file.h" against src, which kelvor-tool has as a root too.
-Nothing in cli includes anything of ui, however it is spelt.
+Nothing in cli includes anything of ui, however it is spelt. The tree is a
+view: navtree reaches downloads and the database only through the
+collection service, never by including the download queue or the store.
 
 Usage: check_layers.py [PROJECT_DIR]
 Ends with the line "N passed, N failed" and exits non-zero on a failure.
@@ -60,6 +62,10 @@ ALLOWED = {
     "cli": CORE,
 }
 NO_QT = CORE | {"cli"}
+# Includes a layer may not make although their layer is allowed.
+FORBIDDEN_FILES = {
+    "ui/navtree": [("core/feeds", "DownloadQueue.h"), ("core/store", None)],
+}
 BY_PREFIX = {prefix: layer for layer, prefix in LAYERS.items()}
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 
@@ -108,6 +114,11 @@ def problems_of(path):
                 continue
             if target not in ALLOWED[layer]:
                 found.append(f"{where}: {layer} may not include {name} ({target})")
+                continue
+            for banned, file in FORBIDDEN_FILES.get(layer, []):
+                if target == banned and (file is None or name.endswith("/" + file)):
+                    found.append(f"{where}: {layer} may not include {name} "
+                                 "(the collection service owns it)")
     return found
 
 

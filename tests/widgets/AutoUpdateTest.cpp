@@ -4,6 +4,7 @@
 #include "BrowserTestSupport.h"
 #include "app/CAutoUpdate.h"
 #include "feeds/DownloadQueue.h"
+#include "collection/CollectionService.h"
 #include "navtree/CLeftView.h"
 #include "platform/HomeFolder.h"
 #include "support/FeedFiles.h"
@@ -148,7 +149,7 @@ TEST_F(AutoUpdate, UpdateNowAsksFreshCopiesOncePolitelyAndShowsThemEverywhere) {
     busy.status = 503;
     busy.headers = "Retry-After: 3600\r\n";
     server.serve("/busy", busy);
-    view.updatePoliteness() = kelvor::feeds::UpdatePoliteness(std::chrono::seconds(0));
+    view.collection()->politeness() = kelvor::feeds::UpdatePoliteness(std::chrono::seconds(0));
     view.LoadTreeFile(channelsFile("fav/a.xml", "fav", {{"新闻", "/news"}, {"忙", "/busy"}}),
                       view.rootItem(), 0);
     view.LoadTreeFile(channelsFile("fav/hot.xml", "hot", {{"新闻", "/news"}}), view.rootItem(), 0);
@@ -157,7 +158,7 @@ TEST_F(AutoUpdate, UpdateNowAsksFreshCopiesOncePolitelyAndShowsThemEverywhere) {
     fav->setExpanded(true);
     hot->setExpanded(true);
     view.topLevelItem(1)->setExpanded(true); // its server asks for an hour
-    ASSERT_TRUE(waitUntil([&] { return view.downloads()->size() == 0; }));
+    ASSERT_TRUE(waitUntil([&] { return view.collection()->pendingDownloads() == 0; }));
     ASSERT_EQ(labels(fav), (std::vector<std::string>{"旧一"})) << "fresh: nothing asked yet";
     ASSERT_EQ(server.requestCount("/news"), 0);
     ASSERT_EQ(server.requestCount("/busy"), 1);
@@ -175,7 +176,7 @@ TEST_F(AutoUpdate, UpdateNowAsksFreshCopiesOncePolitelyAndShowsThemEverywhere) {
               frame.status.end());
     EXPECT_EQ(frame.status.back(), "自动更新频道：收到 1 条新条目，1 个频道刚更新过，稍后再问");
 
-    view.updatePoliteness() = kelvor::feeds::UpdatePoliteness();
+    view.collection()->politeness() = kelvor::feeds::UpdatePoliteness();
     ASSERT_TRUE(view.StartBackgroundUpdate());
     ASSERT_TRUE(waitUntil([&] { return !view.BackgroundUpdateRunning(); }));
     EXPECT_EQ(server.requestCount("/news"), 2) << "asked again, answered 304";

@@ -10,6 +10,7 @@
 #include "support/HttpServer.h"
 #include "support/Recorders.h"
 #include "support/TempDir.h"
+#include "collection/CollectionService.h"
 #include "navtree/CLeftView.h"
 
 #include <QApplication>
@@ -63,7 +64,7 @@ class Channels : public ::testing::Test {
         treeFile = home.write(name, body + "</Tree>");
         ASSERT_TRUE(view.LoadTreeFile(treeFile, view.rootItem(), 0));
     }
-    bool idle() { return view.downloads()->size() == 0; }
+    bool idle() { return view.collection()->pendingDownloads() == 0; }
     void cacheCopy(const std::string& name, const std::string& feedPath,
                    const std::vector<std::string>& titles, long age) {
         std::string body = "<Tree Type=\"rss\" BaseURL=\"" + server.url(feedPath) + "\">";
@@ -171,7 +172,7 @@ TEST_F(Channels, RefreshingWhileDownloadingStartsASecondDownloadAtOnce) {
     channel->setExpanded(true);
     view.setCurrentItem(channel);
     view.OnRefresh();
-    EXPECT_EQ(view.downloads()->runningDownloads(), 2);
+    EXPECT_EQ(view.collection()->runningDownloads(), 2);
     ASSERT_TRUE(waitUntil([&] { return idle(); }, 5000));
     EXPECT_EQ(server.requestCount("/news"), 2);
     EXPECT_EQ(childLabels(channel), std::vector<std::string>{"Done"});
@@ -258,7 +259,7 @@ TEST_F(Channels, ClosingTheViewWhileDownloadsStallNeitherHangsNorCrashes) {
 }
 
 TEST_F(Channels, AThreadThatCannotStartIsReportedAndTheChannelKeepsItsPlaceholder) {
-    view.downloads()->setSpawner([](std::function<void()>) { return false; });
+    view.collection()->downloads().setSpawner([](std::function<void()>) { return false; });
     loadChannels({{"News", "/news"}});
     view.topLevelItem(0)->setExpanded(true);
     ASSERT_EQ(boxes.messages.size(), 1u);

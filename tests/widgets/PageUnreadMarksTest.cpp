@@ -4,6 +4,7 @@
 // not loaded. Feeds are served on 127.0.0.1; pages use the real style sheets.
 #include "BrowserTestSupport.h"
 #include "frame/CommandIds.h"
+#include "collection/CollectionService.h"
 #include "navtree/CLeftView.h"
 #include "platform/HomeFolder.h"
 #include "platform/XmlDom.h"
@@ -41,7 +42,7 @@ namespace {
 
 // The tree keeps the marks the pages show, as the main window arranges.
 struct ReadMarksKeeper {
-    explicit ReadMarksKeeper(CLeftView& view) { kelvor::app::setReadMarks(&view); }
+    explicit ReadMarksKeeper(CLeftView& view) { kelvor::app::setReadMarks(view.collection()); }
     ~ReadMarksKeeper() { kelvor::app::setReadMarks(nullptr); }
 };
 

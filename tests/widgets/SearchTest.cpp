@@ -7,7 +7,7 @@
 #include "app/CSearchBox.h"
 #include "app/SearchResultsPage.h"
 #include "browser/CKelvorView.h"
-#include "collection/CollectionStore.h"
+#include "collection/CollectionService.h"
 #include "browser/CTabView.h"
 #include "frame/CommandIds.h"
 #include "store/Indexer.h"
@@ -143,7 +143,7 @@ TEST(SearchBox, CtrlKTypingAndShowInTree) {
         EXPECT_TRUE(waitUntil([&] { return frame.searchBox()->hasFocus(); }));
         // A query asked while the index fills is asked again when it is
         // full; waiting for it keeps the pages below from being redrawn.
-        CollectionStore* collection = frame.leftView()->collectionStore();
+        CollectionStore* collection = frame.collection()->store();
         ASSERT_TRUE(waitUntil([&] { return !collection->indexUpdating(); }));
 
         // The box's own indexing thread finds the files.
@@ -205,7 +205,7 @@ TEST(SearchBox, OpeningAChannelEntryMarksItReadInTheTree) {
             return false;
         };
         CSearchBox* box = frame.searchBox();
-        CollectionStore* collection = frame.leftView()->collectionStore();
+        CollectionStore* collection = frame.collection()->store();
         ASSERT_TRUE(waitUntil([&] { return !collection->indexUpdating(); }));
         auto find = [&](const QString& query) {
             box->setText(query);

@@ -3,6 +3,7 @@
 // a cleared cache and a new window; files the tree writes indexed at once.
 #include "feeds/DownloadQueue.h"
 #include "frame/CommandIds.h"
+#include "collection/CollectionService.h"
 #include "navtree/CLeftView.h"
 #include "platform/HomeFolder.h"
 #include "store/Search.h"
@@ -73,7 +74,7 @@ class UnreadMarks : public ::testing::Test {
         return channel;
     }
     static bool loaded(CLeftView& view, QTreeWidgetItem* channel) {
-        return view.downloads()->size() == 0 && channel->childCount() > 0 &&
+        return view.collection()->pendingDownloads() == 0 && channel->childCount() > 0 &&
                CLeftView::IsEntry(channel->child(0)) && CLeftView::UnreadCountOf(channel) >= 0;
     }
     void refresh(CLeftView& view, QTreeWidgetItem* channel,

@@ -86,10 +86,6 @@ std::string cacheChannelKey(const std::string& baseUrl, const std::string& path,
     return baseUrl.empty() ? relativeToHome(path, home) : baseUrl;
 }
 
-bool isCachePath(const std::string& path, const std::string& home) {
-    return startsWith(path, home + "/rss/") || startsWith(path, home + "/url/");
-}
-
 TreeFileContent readTreeFileContent(const std::string& path, const std::string& home,
                                     bool withText) {
     TreeFileContent content;

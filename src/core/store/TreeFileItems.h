@@ -2,6 +2,8 @@
 // each lives, and the local files its NodeSrc items lead to.
 #pragma once
 
+#include "tree/ChannelSource.h"
+
 #include <string>
 #include <vector>
 
@@ -35,7 +37,7 @@ std::string cacheChannelKey(const std::string& baseUrl, const std::string& path,
 TreeFileContent readTreeFileContent(const std::string& path, const std::string& home,
                                     bool withText = true);
 
-bool isCachePath(const std::string& path, const std::string& home);
+using tree::isCachePath;
 
 } // namespace kelvor::store
 
@@ -44,5 +46,7 @@ namespace kelvor::store {
 // The description (as HTML) of the item at `position` of the tree file, ""
 // when the file or the item is no longer there.
 std::string readItemDescription(const std::string& path, const std::string& position);
+
+using tree::isCachePath;
 
 } // namespace kelvor::store

@@ -23,10 +23,6 @@ CopyPlace copyPlaceOf(const xml::Node& node) {
     return place;
 }
 
-bool hasCopy(int state) {
-    return state == kCacheFresh || state == kCacheExpired;
-}
-
 // A copy keeps its age: the expiry rules read it from the file's time.
 bool copyKeepingAge(const std::string& from, const std::string& to) {
     std::string bytes;

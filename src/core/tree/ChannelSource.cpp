@@ -16,6 +16,10 @@
 #include <cstdlib>
 
 namespace kelvor::tree {
+
+bool isCachePath(const std::string& path, const std::string& home) {
+    return path.rfind(home + "/rss/", 0) == 0 || path.rfind(home + "/url/", 0) == 0;
+}
 namespace {
 
 constexpr size_t kMaxTitleBytes = 200; // leaves room for "[n].xml" within 255

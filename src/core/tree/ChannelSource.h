@@ -17,6 +17,14 @@ enum ChannelResult : int {
     kMustDownload = 3, // no copy yet (or lifetime 0); cacheFile is where it goes
 };
 
+// A copy exists (fresh or not).
+inline bool hasCopy(int result) { return result == kCacheFresh || result == kCacheExpired; }
+// The channel has a feed of its own to ask (not a local tree file).
+inline bool hasFeedToAsk(int result) { return hasCopy(result) || result == kMustDownload; }
+
+// A channel's copy: a file under the home folder's rss/ or url/.
+bool isCachePath(const std::string& path, const std::string& home);
+
 // source: the resolved NodeSrc (local path or web address), cacheFile: the
 // copy's path, feed: the node's Rss value. `now` is for tests.
 ChannelResult ResolveChannelSource(const xml::Node& node, std::string& source,

@@ -6,7 +6,7 @@
 #include "browser/BrowserProfile.h"
 #include "browser/CKelvorView.h"
 #include "browser/CTabView.h"
-#include "collection/CollectionStore.h"
+#include "collection/CollectionService.h"
 #include "frame/CommandIds.h"
 #include "navtree/CLeftView.h"
 #include "platform/HomeFolder.h"
@@ -68,13 +68,14 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 CMainFrame::~CMainFrame() {
     if (kelvor::app::mainFrame() == this)
         kelvor::app::setMainFrame(nullptr);
-    if (kelvor::app::readMarks() == leftView_)
+    if (kelvor::app::readMarks() == collection_.get())
         kelvor::app::setReadMarks(nullptr);
-    // The worker on kelvor.db goes first: the jobs the tree queued (read
-    // marks among them) run now, while the tree they report to is still
-    // there; the tree does without it from here on.
+    // The background work goes first: downloads are cancelled and joined,
+    // the jobs queued on kelvor.db (read marks among them) run now, while
+    // the panes they report to are still there; they do without it from
+    // here on.
     if (leftView_)
-        leftView_->releaseCollectionStore();
+        leftView_->releaseCollection();
     collection_.reset();
     // The pages go before the profile they use.
     delete splitter_;
@@ -91,15 +92,15 @@ void CMainFrame::createPanes() {
     auto* layout = new QVBoxLayout(navPane);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
-    const std::string& home = kelvor::platform::programFolder();
-    if (!home.empty())
-        collection_ = std::make_unique<CollectionStore>(home);
+    collection_ = std::make_unique<CollectionService>(kelvor::platform::programFolder());
+    connect(collection_.get(), &CollectionService::statusChanged, this,
+            [this](const QString& text) { SetStatusText(text.toStdString()); });
     leftView_ = new CLeftView(navPane);
-    leftView_->setCollectionStore(collection_.get());
-    // The tree keeps the read marks the pages show.
-    kelvor::app::setReadMarks(leftView_);
+    leftView_->setCollection(collection_.get());
+    // The pages of channels and hot categories show the service's marks.
+    kelvor::app::setReadMarks(collection_.get());
     tabView_ = new CTabView(splitter_, profile_.get());
-    searchBox_ = new CSearchBox(leftView_, tabView_, collection_.get(), navPane);
+    searchBox_ = new CSearchBox(leftView_, tabView_, collection_->store(), navPane);
     layout->addWidget(searchBox_);
     layout->addWidget(leftView_);
     splitter_->addWidget(navPane);

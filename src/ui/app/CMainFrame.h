@@ -15,7 +15,7 @@
 #include <memory>
 
 class CAddressBar;
-class CollectionStore;
+class CollectionService;
 class CLeftView;
 class CSearchBox;
 class CAutoUpdate;
@@ -33,6 +33,7 @@ class CMainFrame : public QMainWindow, public kelvor::app::IMainFrame {
     ~CMainFrame() override;
 
     CLeftView* leftView() const { return leftView_; }
+    CollectionService* collection() const { return collection_.get(); }
     QSplitter* splitter() const { return splitter_; }
     CTabView* tabView() const { return tabView_; }
     CSearchBox* searchBox() const { return searchBox_; }
@@ -101,7 +102,7 @@ class CMainFrame : public QMainWindow, public kelvor::app::IMainFrame {
 
     std::unique_ptr<QWebEngineProfile> profile_;
     // The one worker on kelvor.db; it goes after the panes that use it.
-    std::unique_ptr<CollectionStore> collection_;
+    std::unique_ptr<CollectionService> collection_;
     QSplitter* splitter_ = nullptr;
     CLeftView* leftView_ = nullptr;
     CSearchBox* searchBox_ = nullptr;

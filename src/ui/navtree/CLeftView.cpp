@@ -1,13 +1,11 @@
 #include "navtree/CLeftView.h"
 
+#include "collection/CollectionService.h"
 #include "frame/FrameInterface.h"
-#include "feeds/DownloadQueue.h"
 #include "navtree/CUnreadDelegate.h"
-#include "collection/CollectionStore.h"
-#include "navtree/StoreQueue.h"
-#include "store/TreeFileItems.h"
 #include "platform/HomeFolder.h"
 #include "frame/CommandGuard.h"
+#include "tree/ChannelSource.h"
 #include "tree/Strings.h"
 #include "tree/TreeFormat.h"
 
@@ -41,13 +39,12 @@ CLeftView::CLeftView(QWidget* parent) : QTreeWidget(parent) {
     header()->setStretchLastSection(true);
     connect(this, &QTreeWidget::itemExpanded, this, &CLeftView::onExpanded);
     setItemDelegate(new CUnreadDelegate(kUnreadCountRole, this));
-    initDownloads();
 }
 
 CLeftView::~CLeftView() {
-    // Stop the workers first: no completion may reach a half-destroyed view.
-    shutdownDownloads();
-    ownStore_.reset(); // writes the marks still queued
+    // A service of its own goes first: no completion may reach a
+    // half-destroyed view.
+    ownCollection_.reset();
     tearingDown_ = true;
     clear();
 }
@@ -105,11 +102,9 @@ void CLeftView::forgetItem(QTreeWidgetItem* item) {
     categories.erase(std::remove_if(categories.begin(), categories.end(),
                                     [item](const CategoryEntry& entry) { return entry.item == item; }),
                      categories.end());
-    forgetItemInDownloads(item);
+    if (CollectionService* service = collection_ ? collection_ : ownCollection_.get())
+        service->forgetRequester(item);
     forgetItemInMarks(item);
-    // Its download was detached and never completes.
-    if (backgroundItems_.erase(item) > 0)
-        backgroundStepDone(0);
 }
 
 // ---- start-up ---------------------------------------------------------------
@@ -156,7 +151,7 @@ bool CLeftView::LoadTreeFile(const std::string& path, QTreeWidgetItem* parent, i
     int firstNew = into->childCount();
     if (Node first = root.firstChild())
         PopulateItems(first, parent);
-    if (kelvor::store::isCachePath(path, kelvor::platform::programFolder()))
+    if (tree::isCachePath(path, kelvor::platform::programFolder()))
         TrackEntries(into, path, firstNew);
     return true;
 }

@@ -3,19 +3,19 @@
 //
 // One class, one file per concern:
 //   CLeftView.cpp          loading, population, expansion, item lifetime
-//   CLeftViewChannels.cpp  channel expansion, refresh, downloads, headlines
+//   CLeftViewChannels.cpp  channel expansion, refresh, what downloads bring
 //   CLeftViewOpen.cpp      clicks, Enter and the open/view/copy-link commands
 //   CLeftViewEdit.cpp      creation from the clipboard, set fields, delete
 //   CLeftViewNewItem.cpp   the properties and new-item commands
 //   CLeftViewPaste.cpp     context menu, copy, paste, send to
 //   CLeftViewFind.cpp      finding an item of the search index in the tree
-//   CLeftViewMarks.cpp     keeping the index current, unread entries and counts
-//   CLeftViewBackground.cpp  the automatic update of channels
+//   CLeftViewMarks.cpp     unread entries and counts, the collection service
+//   CLeftViewBackground.cpp  what the automatic update asks and shows
 //   CLeftViewCommands.cpp  command ids routed to the handlers
 #pragma once
 
+#include "feeds/DownloadTask.h"
 #include "frame/FrameInterface.h"
-#include "feeds/UpdatePoliteness.h"
 #include "platform/XmlDom.h"
 
 #include <QTreeWidget>
@@ -27,24 +27,8 @@
 #include <string>
 #include <vector>
 
-namespace kelvor::feeds {
-class DownloadQueue;
-struct DownloadRequest;
-struct DownloadTask;
-} // namespace kelvor::feeds
-namespace kelvor::store {
-class Store;
-}
-namespace kelvor::tree {
-struct FileChannel;
-}
-
 class CLeftView;
-class CollectionStore;
-namespace kelvor::store {
-class StoreWorker;
-}
-using StoreQueue = kelvor::store::StoreWorker;
+class CollectionService;
 
 // A tree item and the TreeNode element it stands for. Placeholders have a
 // null node. Deleting the item releases the node (and with the last item of a
@@ -67,7 +51,7 @@ struct CategoryEntry {
     std::string title;               // the item's label at load time
 };
 
-class CLeftView : public QTreeWidget, public kelvor::app::IReadMarks {
+class CLeftView : public QTreeWidget {
     Q_OBJECT
 public:
     explicit CLeftView(QWidget* parent = nullptr);
@@ -107,10 +91,11 @@ public:
     void ExpandChannel(QTreeWidgetItem* item, const kelvor::xml::Node& node);
     void UpdateHeadline(QTreeWidgetItem* item, const kelvor::xml::Node& node);
     void OnRefresh();
-    void OnDownloadComplete(kelvor::feeds::DownloadTask* task);
+    // A download the tree asked for is in; `byUpdate` when the automatic
+    // update asked, which has counted and indexed it.
+    void OnDownloadComplete(const kelvor::feeds::DownloadTask& task, bool byUpdate);
     void QueueDownload(kelvor::feeds::DownloadRequest request);
     void QueueDownloadFirst(kelvor::feeds::DownloadRequest request);
-    kelvor::feeds::DownloadQueue* downloads() const { return downloads_.get(); }
 
     // ---- opening (CLeftViewOpen.cpp)
     void OnItemClick(QTreeWidgetItem* item);
@@ -188,7 +173,14 @@ public:
     // The same, opening local sub-trees not opened yet until it is found.
     QTreeWidgetItem* findItemLeadingTo(const std::string& file);
 
-    // ---- the index and read marks (CLeftViewMarks.cpp)
+    // ---- the collection service, unread marks (CLeftViewMarks.cpp)
+    // The program's service (downloads, store, update), given before the
+    // tree loads anything; without one (a view on its own) the view makes
+    // its own for the home folder. Null once released.
+    void setCollection(CollectionService* collection);
+    CollectionService* collection();
+    // The program's service is about to go: from now on the view has none.
+    void releaseCollection();
     // Brings the index up to date for one file the tree just wrote, off the
     // window's thread.
     void IndexFileLater(const std::string& path);
@@ -206,36 +198,16 @@ public:
     void MarkOpened(QTreeWidgetItem* item);
     // Every channel at or under the item, loaded in the tree or not.
     void MarkAllRead(QTreeWidgetItem* item);
-    // Pages of channels and hot categories (IReadMarks).
-    void RequestPageMarks(const std::string& path, PageMarksAnswer answer) override;
-    void MarkLinkRead(const std::string& cacheFile, const std::string& link) override;
-    // Runs on the window's thread once the store answered for a cache file.
+    // The store's answer for a cache file: counts and bold entries.
     void ApplyChannelState(const std::string& cacheFile, int unread,
                            const std::vector<std::string>& readEntries);
-    StoreQueue* storeQueue();
-    // The program's one worker on kelvor.db, for the tree to use; without
-    // one (a view on its own) the view makes its own for the home folder.
-    void setCollectionStore(CollectionStore* collection) { collection_ = collection; }
-    // The program's worker is about to go: from now on the view has none.
-    void releaseCollectionStore() {
-        collection_ = nullptr;
-        collectionGone_ = true;
-    }
-    CollectionStore* collectionStore();
-    // Indexes a file and tells (on the window's thread) how many entries it
-    // holds that it did not hold before.
-    void IndexArrivalsLater(const std::string& path, std::function<void(int)> arrived);
 
     // ---- background updates (CLeftViewBackground.cpp)
-    // Queues the expired channels that are expanded and the expired channels
-    // of hot categories, loaded or not, leaving selection, scrolling and
-    // focus alone.
+    // Asks the channels that are expanded and those of hot categories,
+    // loaded or not, leaving selection, scrolling and focus alone.
     // False, queueing nothing, while the previous update still runs.
     bool StartBackgroundUpdate();
-    bool BackgroundUpdateRunning() const { return backgroundPending_ > 0; }
-    kelvor::feeds::UpdatePoliteness& updatePoliteness() { return politeness_; }
-    // A completion of the background update; true when it was handled whole.
-    bool FinishBackgroundDownload(QTreeWidgetItem* item, const kelvor::feeds::DownloadTask& task);
+    bool BackgroundUpdateRunning();
     static constexpr int kCacheFileRole = Qt::UserRole + 2;   // channels and entries
     static constexpr int kEntryKeyRole = Qt::UserRole + 3;    // entries
     static constexpr int kUnreadCountRole = Qt::UserRole + 4; // channels
@@ -261,26 +233,17 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    void initDownloads();     // CLeftViewChannels.cpp
-    void shutdownDownloads(); // CLeftViewChannels.cpp
-    void releaseStoreWhenQuiet(); // CLeftViewChannels.cpp
-    void forgetItemInDownloads(QTreeWidgetItem* item); // CLeftViewChannels.cpp
+    void listenTo(CollectionService* collection); // CLeftViewMarks.cpp
     void onExpanded(QTreeWidgetItem* item);
     void requestChannelState(const std::string& cacheFile); // CLeftViewMarks.cpp
-    // On the store's thread: sends the channel's state to the window's.
-    void answerChannelState(kelvor::store::Store& db, const std::string& cacheFile);
     void forgetItemInMarks(QTreeWidgetItem* item);         // CLeftViewMarks.cpp
     void scrollWithParent(QTreeWidgetItem* item);          // CLeftViewFind.cpp
     void reloadInBackground(QTreeWidgetItem* channel, const std::string& cacheFile);
-    void backgroundStepDone(int arrived);
-    std::string backgroundProgressText() const; // "正在更新 12/40…"
-    static void showStatus(const std::string& text); // in the frame's status bar
-    void stopDownloadStatus(); // the running downloads' count stops updating it
-    std::string backgroundResultText() const;
     // A new copy of a channel arrived for `item`: every other item showing
     // the same copy (the channel kept in two categories) shows it too.
     void showCopyElsewhere(QTreeWidgetItem* item, const std::string& cacheFile);
     void showLoadError(QTreeWidgetItem* channel, const std::string& text);
+    void applyHeadline(QTreeWidgetItem* item, const kelvor::feeds::DownloadTask& task);
     // A renamed channel takes its copy along to the name its title gives.
     void carryCopyOfRenamed(const kelvor::xml::Node& node, const std::string& oldCopy); // CLeftViewEdit.cpp
     void showHeadlineFromCopy(QTreeWidgetItem* item, const kelvor::xml::Node& node,
@@ -288,36 +251,12 @@ private:
     // A channel that has just joined a hot category shows its latest entry
     // as its label and on the hot page, as those loaded with the file do.
     void showHeadlineOfNewChannel(QTreeWidgetItem* item, const kelvor::xml::Node& node);
-    void queueUnloadedHotChannels(std::vector<kelvor::tree::FileChannel> channels,
-                                  std::set<std::string> queued);
-    void storeUnloadedHeadlines(const std::string& file);
 
-    std::unique_ptr<kelvor::feeds::DownloadQueue> downloads_;
     // The release that ends a double click is not another click.
     bool releaseEndsDoubleClick_ = false; // CLeftViewOpen.cpp
     bool tearingDown_ = false;
-    CollectionStore* collection_ = nullptr;        // the program's, when it gave one
-    std::unique_ptr<CollectionStore> ownStore_; // else the view's own
+    CollectionService* collection_ = nullptr;          // the program's, when it gave one
+    std::unique_ptr<CollectionService> ownCollection_; // else the view's own
     bool collectionGone_ = false;
     std::multimap<std::string, QTreeWidgetItem*> channelItems_; // by cache file
-    std::set<QTreeWidgetItem*> backgroundItems_; // queued by the background update
-    int backgroundPending_ = 0;                  // its downloads and indexing not done yet
-    int backgroundArrived_ = 0;
-    int backgroundAsked_ = 0;  // channels the update asked
-    int backgroundAnswered_ = 0;
-    int backgroundFailed_ = 0;
-    int backgroundHeld_ = 0;   // left out: asked a moment ago, or the server asked to wait
-    kelvor::feeds::UpdatePoliteness politeness_;
-    // Channels of hot categories not loaded in the tree have no item: their
-    // download goes out under a stand-in item, kept here with the places of
-    // the channel, and their headlines are written once a file's are all in.
-    struct HotPlace {
-        std::string file, position, title, cacheFile;
-    };
-    struct StandIn {
-        std::unique_ptr<QTreeWidgetItem> item;
-        std::vector<HotPlace> places;
-    };
-    std::map<QTreeWidgetItem*, StandIn> standIns_;
-    std::map<std::string, std::vector<HotPlace>> arrivedHeadlines_; // by hot file
 };

@@ -1,7 +1,7 @@
 // Editing: node writing with save-and-report, creation from the clipboard,
 // setting fields from the clipboard, and deleting items.
 #include "frame/FrameInterface.h"
-#include "feeds/DownloadQueue.h"
+#include "collection/CollectionService.h"
 #include "navtree/CLeftView.h"
 #include "tree/ChannelRename.h"
 #include "tree/NodeWriting.h"
@@ -209,8 +209,8 @@ void CLeftView::OnDeleteItem() {
     QTreeWidgetItem* item = currentItem();
     if (!item)
         return;
-    if (downloads())
-        downloads()->detachFirst(item);
+    if (CollectionService* service = collection())
+        service->forgetFirstDownloadOf(item);
     Node node = nodeOf(item);
     if (!node)
         return;

@@ -3,9 +3,8 @@
 #include "navtree/CLeftView.h"
 #include "platform/Log.h"
 
-#include "navtree/StoreQueue.h"
 #include "platform/HomeFolder.h"
-#include "store/ReadMarks.h"
+#include "collection/CollectionService.h"
 #include "tree/ChannelSource.h"
 
 #include <QTreeWidgetItemIterator>
@@ -153,12 +152,9 @@ void CLeftView::scrollWithParent(QTreeWidgetItem* item) {
 
 void CLeftView::MarkIndexedEntryRead(const std::string& file, const std::string& channel,
                                      const std::string& entry) {
-    StoreQueue* queue = storeQueue();
-    if (!queue || channel.empty() || entry.empty())
+    CollectionService* service = collection();
+    if (!service)
         return;
-    queue->post([channel, entry](kelvor::store::Store& db) {
-        kelvor::store::setRead(db, channel, entry, true);
-    });
     // The tree keys its channels by the cache file as it named it; pages
     // showing the file hear of it under the index's name.
     std::string path = normalPath(file);
@@ -166,6 +162,5 @@ void CLeftView::MarkIndexedEntryRead(const std::string& file, const std::string&
     for (const auto& [cacheFile, item] : channelItems_)
         if (normalPath(cacheFile) == path)
             names.insert(cacheFile);
-    for (const std::string& name : names)
-        requestChannelState(name);
+    service->markIndexedEntryRead(channel, entry, names);
 }

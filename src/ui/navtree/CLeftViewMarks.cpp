@@ -1,30 +1,18 @@
-// The tree's side of kelvor.db: files the tree writes are indexed again at
-// once, entries of channels are bold until read, and channels show how many
-// of their entries are unread. All database work runs on the StoreQueue's
-// thread; answers come back through queued calls.
-//
-// A count shown in the tree always comes from the store, computed after
-// every mark queued before it, so the tree and the index agree. Pages of
-// channels and hot categories ask the same queue and are told whenever a
-// channel's state came back.
+// The tree's side of the collection: files the tree writes are indexed
+// again at once, entries of channels are bold until read, and channels show
+// how many of their entries are unread. The collection service does the
+// database work off the window's thread and tells the state of a channel
+// back through channelStateChanged; a count shown in the tree always comes
+// from there, so the tree and the index agree.
 #include "navtree/CLeftView.h"
-#include "collection/CollectionStore.h"
-#include "navtree/StoreQueue.h"
+#include "collection/CollectionService.h"
 #include "platform/HomeFolder.h"
-#include "store/ChannelMarks.h"
-#include "store/Indexer.h"
-#include "store/ReadMarks.h"
-#include "store/Store.h"
-#include "store/TreeFileItems.h"
 #include "tree/ChannelSource.h"
 #include "tree/TreeFileChannels.h"
-
-#include <QMetaObject>
 
 #include <algorithm>
 
 using kelvor::xml::Node;
-namespace store = kelvor::store;
 namespace tree = kelvor::tree;
 
 namespace {
@@ -53,53 +41,57 @@ void setUnreadLook(QTreeWidgetItem* item, bool unread) {
 
 } // namespace
 
-CollectionStore* CLeftView::collectionStore() {
-    const std::string& home = kelvor::platform::programFolder();
-    if (home.empty() || collectionGone_)
-        return nullptr;
-    if (collection_ && collection_->home() == home)
-        return collection_;
-    if (!ownStore_ || ownStore_->home() != home)
-        ownStore_ = std::make_unique<CollectionStore>(home);
-    return ownStore_.get();
+void CLeftView::setCollection(CollectionService* collection) {
+    collection_ = collection;
+    listenTo(collection);
 }
 
-StoreQueue* CLeftView::storeQueue() {
-    CollectionStore* collection = collectionStore();
-    return collection ? &collection->worker() : nullptr;
+void CLeftView::releaseCollection() {
+    collection_ = nullptr;
+    ownCollection_.reset();
+    collectionGone_ = true;
+}
+
+CollectionService* CLeftView::collection() {
+    if (collection_ || collectionGone_)
+        return collection_;
+    if (!ownCollection_) {
+        ownCollection_ = std::make_unique<CollectionService>(kelvor::platform::programFolder());
+        listenTo(ownCollection_.get());
+        // Nobody else listens to a view's own service: its words go to the
+        // frame's status bar, when there is a frame.
+        connect(ownCollection_.get(), &CollectionService::statusChanged, this,
+                [](const QString& text) {
+                    if (auto* frame = kelvor::app::mainFrame())
+                        frame->SetStatusText(text.toStdString());
+                });
+    }
+    return ownCollection_.get();
+}
+
+void CLeftView::listenTo(CollectionService* collection) {
+    if (!collection)
+        return;
+    connect(collection, &CollectionService::copyRenewed, this,
+            [this](const std::string& cacheFile, void* requester) {
+                showCopyElsewhere(static_cast<QTreeWidgetItem*>(requester), cacheFile);
+            });
+    connect(collection, &CollectionService::channelDownloaded, this, &CLeftView::OnDownloadComplete);
+    connect(collection, &CollectionService::channelStateChanged, this,
+            &CLeftView::ApplyChannelState);
+    collection->setShownFiles([this] {
+        std::set<std::string> files;
+        for (const CategoryEntry& category : categories)
+            files.insert(category.path);
+        return files;
+    });
 }
 
 // ---- indexing what the tree writes ---------------------------------------------
 
 void CLeftView::IndexFileLater(const std::string& path) {
-    StoreQueue* queue = storeQueue();
-    if (!queue || path.empty())
-        return;
-    queue->post([path](store::Store& db) { store::indexFile(db, path); });
-    if (store::isCachePath(path, queue->home()))
-        requestChannelState(path);
-}
-
-void CLeftView::IndexArrivalsLater(const std::string& path, std::function<void(int)> arrived) {
-    StoreQueue* queue = storeQueue();
-    if (!queue) {
-        arrived(0);
-        return;
-    }
-    // The answer goes back when the job is done with, whether it ran, failed
-    // or could not open the database: a background update always ends.
-    auto count = std::shared_ptr<int>(new int(0), [this, arrived](int* found) {
-        int n = *found;
-        delete found;
-        QMetaObject::invokeMethod(this, [arrived, n] { arrived(n); }, Qt::QueuedConnection);
-    });
-    queue->post([path, count](store::Store& db) {
-        std::vector<std::string> before = store::entriesOfFile(db, path);
-        store::indexFile(db, path);
-        for (const std::string& entry : store::entriesOfFile(db, path))
-            *count += !std::binary_search(before.begin(), before.end(), entry);
-    });
-    requestChannelState(path);
+    if (CollectionService* service = collection())
+        service->indexFile(path);
 }
 
 void CLeftView::IndexDocumentLater(const Node& node) {
@@ -120,7 +112,7 @@ void CLeftView::TrackEntries(QTreeWidgetItem* parent, const std::string& cacheFi
             continue;
         entry->setData(0, kCacheFileRole, QString::fromStdString(cacheFile));
         entry->setData(0, kEntryKeyRole,
-                       QString::fromStdString(store::entryKeyOf(GetNodeAttribute(node, "Title"),
+                       QString::fromStdString(CollectionService::entryKeyOf(GetNodeAttribute(node, "Title"),
                                                                 GetNodeAttribute(node, "Href"),
                                                                 GetNodeAttribute(node, "Date"))));
     }
@@ -175,19 +167,8 @@ int CLeftView::UnreadCountOf(QTreeWidgetItem* item) {
 // ---- asking the store and showing its answer ----------------------------------------
 
 void CLeftView::requestChannelState(const std::string& cacheFile) {
-    StoreQueue* queue = storeQueue();
-    if (!queue)
-        return;
-    queue->post([this, cacheFile](store::Store& db) { answerChannelState(db, cacheFile); });
-}
-
-void CLeftView::answerChannelState(store::Store& db, const std::string& cacheFile) {
-    std::string channel = store::channelOfCacheFile(db, cacheFile);
-    int unread = channel.empty() ? 0 : store::unreadCount(db, channel);
-    std::vector<std::string> read = store::readEntries(db, channel);
-    QMetaObject::invokeMethod(
-        this, [this, cacheFile, unread, read] { ApplyChannelState(cacheFile, unread, read); },
-        Qt::QueuedConnection);
+    if (CollectionService* service = collection())
+        service->requestChannelState(cacheFile);
 }
 
 void CLeftView::ApplyChannelState(const std::string& cacheFile, int unread,
@@ -210,7 +191,6 @@ void CLeftView::ApplyChannelState(const std::string& cacheFile, int unread,
                     setUnreadLook(child->child(j), !isRead(child->child(j)));
         }
     }
-    kelvor::app::readMarksChanged(cacheFile);
 }
 
 // ---- marking ----------------------------------------------------------------------
@@ -228,15 +208,8 @@ void CLeftView::SetEntryRead(QTreeWidgetItem* item, bool read) {
             it->second->setData(0, kUnreadCountRole,
                                 std::max(0, UnreadCountOf(it->second) + (read ? -1 : 1)));
     }
-    StoreQueue* queue = storeQueue();
-    if (!queue)
-        return;
-    queue->post([cacheFile, key, read](store::Store& db) {
-        std::string channel = store::channelOfCacheFile(db, cacheFile);
-        if (!channel.empty())
-            store::setRead(db, channel, key, read);
-    });
-    requestChannelState(cacheFile);
+    if (CollectionService* service = collection())
+        service->setEntryRead(cacheFile, key, read);
 }
 
 void CLeftView::MarkOpened(QTreeWidgetItem* item) {
@@ -245,12 +218,11 @@ void CLeftView::MarkOpened(QTreeWidgetItem* item) {
 }
 
 void CLeftView::MarkAllRead(QTreeWidgetItem* item) {
-    StoreQueue* queue = storeQueue();
-    if (!item || !queue)
+    CollectionService* service = collection();
+    if (!item || !service)
         return;
     // The channels the tree shows, and those of the item's file from its
-    // place down, through local categories never opened: the file is read
-    // again on the store's thread, not walked here.
+    // place down, through local categories never opened.
     std::vector<std::string> shown;
     for (const auto& [cacheFile, channel] : channelItems_)
         if (CLeftView::IsWithin(item, channel) && (shown.empty() || shown.back() != cacheFile))
@@ -258,42 +230,5 @@ void CLeftView::MarkAllRead(QTreeWidgetItem* item) {
     Node node = nodeOf(item);
     std::string file = node ? fileOfNode(node) : std::string();
     std::string position = file.empty() ? std::string() : tree::positionOf(node);
-    queue->post([this, shown, file, position](store::Store& db) {
-        std::vector<std::string> marked =
-            file.empty() ? std::vector<std::string>() : store::markAllReadUnder(db, file, position);
-        for (const std::string& cacheFile : shown)
-            if (std::find(marked.begin(), marked.end(), cacheFile) == marked.end()) {
-                std::string channel = store::channelOfCacheFile(db, cacheFile);
-                if (!channel.empty())
-                    store::markChannelRead(db, channel);
-                marked.push_back(cacheFile);
-            }
-        for (const std::string& cacheFile : marked)
-            answerChannelState(db, cacheFile);
-    });
-}
-
-// ---- pages ------------------------------------------------------------------------
-
-void CLeftView::RequestPageMarks(const std::string& path, PageMarksAnswer answer) {
-    StoreQueue* queue = storeQueue();
-    if (!queue || path.empty())
-        return;
-    queue->post([this, path, answer](store::Store& db) {
-        store::PageMarks marks = store::pageMarksOf(db, path);
-        QMetaObject::invokeMethod(this, [answer, marks] { answer(marks); }, Qt::QueuedConnection);
-    });
-}
-
-void CLeftView::MarkLinkRead(const std::string& cacheFile, const std::string& link) {
-    StoreQueue* queue = storeQueue();
-    if (!queue || cacheFile.empty() || link.empty())
-        return;
-    std::string key = store::entryKeyOf("", link, "");
-    queue->post([cacheFile, key](store::Store& db) {
-        std::string channel = store::channelOfCacheFile(db, cacheFile);
-        if (!channel.empty())
-            store::setRead(db, channel, key, true);
-    });
-    requestChannelState(cacheFile);
+    service->markAllRead(std::move(shown), file, position);
 }
