@@ -100,7 +100,7 @@ void BM_LoadTreeFile(benchmark::State& state) {
     const std::string& path = flatFile();
     CLeftView view;
     for (auto _ : state) {
-        view.LoadTreeFile(path, view.rootItem(), 0);
+        view.LoadTreeFile(path, view.rootItem());
         state.PauseTiming();
         if (view.topLevelItemCount() != kItems)
             state.SkipWithError("wrong item count");
@@ -118,7 +118,7 @@ void BM_ExpandInlineChildren(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         view.clear();
-        view.LoadTreeFile(path, view.rootItem(), 0);
+        view.LoadTreeFile(path, view.rootItem());
         QTreeWidgetItem* folder = view.topLevelItem(0);
         state.ResumeTiming();
         folder->setExpanded(true);

@@ -21,9 +21,4 @@ inline bool waitUntil(const std::function<bool()>& done, int limitMs = 10000) {
     return true;
 }
 
-// Lets the event loop run for a while (for things that must NOT happen).
-inline void settle(int ms) {
-    waitUntil([] { return false; }, ms);
-}
-
 } // namespace kelvor::test

@@ -102,8 +102,8 @@ TEST_F(AutoUpdate, ATickBringsNewEntriesUnreadAndLeavesTheSelectionAlone) {
         ::utime(home.file(std::string("rss/") + title + ".xml").c_str(), nullptr);
     view.LoadTreeFile(
         channelsFile("fav/channels.xml", "fav", {{"新闻", "/news"}, {"收起", "/closed"}}),
-        view.rootItem(), 0);
-    view.LoadTreeFile(channelsFile("fav/hot.xml", "hot", {{"热点", "/hot"}}), view.rootItem(), 0);
+        view.rootItem());
+    view.LoadTreeFile(channelsFile("fav/hot.xml", "hot", {{"热点", "/hot"}}), view.rootItem());
     QTreeWidgetItem* news = view.topLevelItem(0);
     news->setExpanded(true);
     ASSERT_EQ(labels(news), (std::vector<std::string>{"旧一", "旧二"}));
@@ -151,8 +151,8 @@ TEST_F(AutoUpdate, UpdateNowAsksFreshCopiesOncePolitelyAndShowsThemEverywhere) {
     server.serve("/busy", busy);
     view.collection()->politeness() = kelvor::feeds::UpdatePoliteness(std::chrono::seconds(0));
     view.LoadTreeFile(channelsFile("fav/a.xml", "fav", {{"新闻", "/news"}, {"忙", "/busy"}}),
-                      view.rootItem(), 0);
-    view.LoadTreeFile(channelsFile("fav/hot.xml", "hot", {{"新闻", "/news"}}), view.rootItem(), 0);
+                      view.rootItem());
+    view.LoadTreeFile(channelsFile("fav/hot.xml", "hot", {{"新闻", "/news"}}), view.rootItem());
     QTreeWidgetItem* fav = view.topLevelItem(0);
     QTreeWidgetItem* hot = view.topLevelItem(2);
     fav->setExpanded(true);

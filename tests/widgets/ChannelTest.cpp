@@ -30,7 +30,6 @@ using kelvor::test::RecordingFrame;
 using kelvor::test::RecordingMessageBoxes;
 using kelvor::test::TempDir;
 using namespace std::chrono_literals;
-using kelvor::test::settle;
 using kelvor::test::waitUntil;
 
 namespace {
@@ -62,7 +61,7 @@ class Channels : public ::testing::Test {
         for (const auto& [title, path] : channels)
             body += "<TreeNode Title=\"" + title + "\" Rss=\"" + server.url(path) + "\"/>";
         treeFile = home.write(name, body + "</Tree>");
-        ASSERT_TRUE(view.LoadTreeFile(treeFile, view.rootItem(), 0));
+        ASSERT_TRUE(view.LoadTreeFile(treeFile, view.rootItem()));
     }
     bool idle() { return view.collection()->pendingDownloads() == 0; }
     void cacheCopy(const std::string& name, const std::string& feedPath,
@@ -121,7 +120,7 @@ TEST_F(Channels, AFailedDownloadBecomesTheFirstChildsText) {
     std::string favorites =
         home.write("fav/favorites.xml", "<Tree Type=\"fav\"><TreeNode "
                                         "Title=\"收藏夹\" Rss=\"$FAVORITES\"/></Tree>");
-    ASSERT_TRUE(view.LoadTreeFile(favorites, view.rootItem(), 0));
+    ASSERT_TRUE(view.LoadTreeFile(favorites, view.rootItem()));
     QTreeWidgetItem* folder = view.topLevelItem(1);
     folder->setExpanded(true);
     bool done = waitUntil([&] { return idle(); }, 5000);
@@ -182,7 +181,7 @@ TEST_F(Channels, ALocalSubTreeLoadsOnExpansion) {
     home.write("fav/sub.xml", "<Tree><TreeNode Title=\"inside\"/></Tree>");
     treeFile =
         home.write("fav/owner.xml", "<Tree><TreeNode Title=\"Sub\" NodeSrc=\"sub.xml\"/></Tree>");
-    ASSERT_TRUE(view.LoadTreeFile(treeFile, view.rootItem(), 0));
+    ASSERT_TRUE(view.LoadTreeFile(treeFile, view.rootItem()));
     view.topLevelItem(0)->setExpanded(true);
     EXPECT_EQ(childLabels(view.topLevelItem(0)), std::vector<std::string>{"inside"});
     EXPECT_TRUE(idle());
@@ -207,7 +206,7 @@ TEST_F(Channels, AHotFileShowsHeadlinesAndSavesThem) {
     EXPECT_EQ(stored, (std::vector<std::string>{"Headline A @ " + home.file("rss/A.xml"),
                                                 "Headline B @ " + home.file("rss/B.xml"),
                                                 "Headline C @ " + home.file("rss/C.xml")}));
-    EXPECT_EQ(view.hotUpdateMode, 0) << "the last channel ends the updates";
+    EXPECT_EQ(view.hotUpdateMode, CLeftView::HeadlineUpdates::kNone) << "the last channel ends the updates";
 }
 
 TEST_F(Channels, TheStatusBarCountsRunningDownloadsThenGoesIdle) {
@@ -247,7 +246,7 @@ TEST_F(Channels, ClosingTheViewWhileDownloadsStallNeitherHangsNorCrashes) {
         home.write("fav/stall.xml", "<Tree><TreeNode Title=\"S\" Rss=\"" + server.url("/stall") +
                                         "\"/><TreeNode Title=\"T\" Rss=\"" + server.url("/stall") +
                                         "?2\"/></Tree>");
-    ASSERT_TRUE(closing->LoadTreeFile(file, closing->rootItem(), 0));
+    ASSERT_TRUE(closing->LoadTreeFile(file, closing->rootItem()));
     closing->topLevelItem(0)->setExpanded(true);
     closing->topLevelItem(1)->setExpanded(true);
     ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 2; }, 5000));

@@ -50,11 +50,11 @@ private:
 } // namespace
 
 TEST_F(CollectionTransfer, AnImportJoinsTheLoadedFavoritesAndLaterEditsKeepIt) {
-    ASSERT_TRUE(view.LoadTreeFile(home.file("index.xml"), view.rootItem(), 0));
+    ASSERT_TRUE(view.LoadTreeFile(home.file("index.xml"), view.rootItem()));
     QTreeWidgetItem* favorites = view.topLevelItem(0);
     static_cast<CTreeItem*>(favorites)->expandedOnce = true;
     view.DeleteFirstChild(favorites);
-    ASSERT_TRUE(view.LoadTreeFile(home.file("fav/fav.xml"), favorites, 0));
+    ASSERT_TRUE(view.LoadTreeFile(home.file("fav/fav.xml"), favorites));
 
     app::importInto(&view, app::ImportKind::ChannelList, QString::fromStdString(list));
     ASSERT_EQ(boxes.messages.size(), 1u);
@@ -104,11 +104,11 @@ TEST_F(CollectionTransfer, ExportWritesTheChannelsAndSaysWhyItCannot) {
 
 TEST_F(CollectionTransfer, AnImportIntoAnOpenEmptyFavoritesShowsAtOnce) {
     home.write("fav/fav.xml", R"(<Tree Type="fav"/>)");
-    ASSERT_TRUE(view.LoadTreeFile(home.file("index.xml"), view.rootItem(), 0));
+    ASSERT_TRUE(view.LoadTreeFile(home.file("index.xml"), view.rootItem()));
     QTreeWidgetItem* favorites = view.topLevelItem(0);
     static_cast<CTreeItem*>(favorites)->expandedOnce = true;
     view.DeleteFirstChild(favorites);
-    ASSERT_TRUE(view.LoadTreeFile(home.file("fav/fav.xml"), favorites, 0));
+    ASSERT_TRUE(view.LoadTreeFile(home.file("fav/fav.xml"), favorites));
     ASSERT_EQ(favorites->childCount(), 0);
 
     app::importInto(&view, app::ImportKind::ChannelList, QString::fromStdString(list));

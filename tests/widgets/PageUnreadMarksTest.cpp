@@ -99,7 +99,7 @@ class PageMarks : public ::testing::Test {
     QTreeWidgetItem* expandNews(CLeftView& view) {
         view.LoadTreeFile(home.write("fav/channels.xml",
                                      "<Tree Type=\"fav\">" + channel("新闻", "/news") + "</Tree>"),
-                          view.rootItem(), 0);
+                          view.rootItem());
         QTreeWidgetItem* news = view.topLevelItem(0);
         news->setExpanded(true);
         return news;
@@ -178,7 +178,7 @@ TEST_F(PageMarks, MarkingACategoryReadReachesChannelsTheTreeNeverLoaded) {
     home.write("index.xml", "<Tree><TreeNode Title=\"收藏\" NodeSrc=\"/fav/outer.xml\"/></Tree>");
     indexHome();
     CLeftView view;
-    view.LoadTreeFile(outer, view.rootItem(), 0);
+    view.LoadTreeFile(outer, view.rootItem());
     QTreeWidgetItem* category = view.topLevelItem(0);
     ASSERT_EQ(category->text(0).toStdString(), "分类");
     ASSERT_FALSE(category->isExpanded());
@@ -211,7 +211,7 @@ TEST_F(PageMarks, ATickUpdatesAHotCategoryTheTreeHasNotLoadedAndItsPageCounts) {
     indexHome();
     CLeftView view;
     ReadMarksKeeper keeper(view);
-    view.LoadTreeFile(index, view.rootItem(), 0);
+    view.LoadTreeFile(index, view.rootItem());
     ASSERT_FALSE(view.topLevelItem(0)->isExpanded());
 
     ASSERT_TRUE(view.StartBackgroundUpdate());

@@ -257,7 +257,7 @@ TEST_F(PropertiesDialog, ARenamedChannelTakesItsCopyAlong) {
     EXPECT_TRUE(kelvor::test::waitUntil([&] { return CLeftView::UnreadCountOf(channel) == 2; }));
 
     CLeftView again; // the next start
-    again.LoadTreeFile(file, again.rootItem(), 0);
+    again.LoadTreeFile(file, again.rootItem());
     EXPECT_TRUE(kelvor::test::waitUntil([&] { return CLeftView::UnreadCountOf(again.topLevelItem(0)) == 2; }));
     EXPECT_TRUE(boxes.messages.empty());
 }

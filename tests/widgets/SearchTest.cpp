@@ -54,7 +54,7 @@ struct WindowAtHome {
 
 TEST_F(SearchInTree, HitsAreSelectedExpandingWhatTheyMust) {
     CLeftView fresh; // nothing expanded yet
-    ASSERT_TRUE(fresh.LoadTreeFile(mainPath, fresh.rootItem(), 0));
+    ASSERT_TRUE(fresh.LoadTreeFile(mainPath, fresh.rootItem()));
 
     store::Hit deep = only("子项");
     ASSERT_TRUE(fresh.SelectIndexedItem(deep.file, deep.position));
@@ -85,7 +85,7 @@ TEST_F(SearchInTree, ShownHitsKeepTheirParentInView) {
     CLeftView tree;
     tree.resize(300, 240);
     tree.show();
-    ASSERT_TRUE(tree.LoadTreeFile(file, tree.rootItem(), 0));
+    ASSERT_TRUE(tree.LoadTreeFile(file, tree.rootItem()));
     QTreeWidgetItem* channel = tree.topLevelItem(60);
     int rows = tree.viewport()->height() / tree.visualItemRect(tree.topLevelItem(0)).height();
     ASSERT_GT(rows, 4);

@@ -37,7 +37,7 @@ protected:
     ~TreeEditFixture() override { platform::setProgramFolder(previousHome_); }
 
     void SetUp() override {
-        ASSERT_TRUE(view.LoadTreeFile(mainPath, view.rootItem(), 0));
+        ASSERT_TRUE(view.LoadTreeFile(mainPath, view.rootItem()));
         loadInto(item("我的收藏"), catPath);
         item("公共")->setExpanded(true);
         item("目录丁")->setExpanded(true);
@@ -47,7 +47,7 @@ protected:
     void loadInto(QTreeWidgetItem* parent, const std::string& path) {
         static_cast<CTreeItem*>(parent)->expandedOnce = true;
         view.DeleteFirstChild(parent);
-        ASSERT_TRUE(view.LoadTreeFile(path, parent, 0));
+        ASSERT_TRUE(view.LoadTreeFile(path, parent));
         parent->setExpanded(true);
     }
 

@@ -51,7 +51,7 @@ TEST_F(TreeLoading, EachKindGetsItsIconLabelAndPlaceholder) {
       <TreeNode Title="text"><Desc>about</Desc></TreeNode>
       <TreeNode/>
     </Tree>)");
-    ASSERT_TRUE(view.LoadTreeFile(path, view.rootItem(), 0));
+    ASSERT_TRUE(view.LoadTreeFile(path, view.rootItem()));
     ASSERT_EQ(view.topLevelItemCount(), 6);
     auto expect = [&](int i, const char* label, int icon, int selected, bool placeholder) {
         Shown s = shown(view.topLevelItem(i));
@@ -80,7 +80,7 @@ TEST_F(TreeLoading, ImgKeywordsReplaceBothIconsExactCaseOnly) {
       <TreeNode Title="f" Img="txt" Rss="http://feed"/><TreeNode Title="g" Img="HOT" Href="h"/>
       <TreeNode Title="h" Img="star"/>
     </Tree>)");
-    ASSERT_TRUE(view.LoadTreeFile(path, view.rootItem(), 0));
+    ASSERT_TRUE(view.LoadTreeFile(path, view.rootItem()));
     const int want[][2] = {{4, 4}, {6, 6}, {7, 7}, {5, 5}, {8, 8}, {9, 9}, {2, 1}, {9, 1}};
     for (int i = 0; i < 8; ++i) {
         Shown s = shown(view.topLevelItem(i));
@@ -105,10 +105,10 @@ TEST_F(TreeLoading, HotFileShowsHeadlinesFavFileShowsTitles) {
     QTreeWidgetItem hotParent, favParent;
     view.addTopLevelItem(&hotParent);
     view.addTopLevelItem(&favParent);
-    ASSERT_TRUE(view.LoadTreeFile(file("hot.xml", body("hot")), &hotParent, 0));
-    EXPECT_EQ(view.hotUpdateMode == 0 || view.hotUpdateMode == 1, true);
-    ASSERT_TRUE(view.LoadTreeFile(file("fav.xml", body("fav")), &favParent, 0));
-    EXPECT_EQ(view.hotUpdateMode, 0);
+    ASSERT_TRUE(view.LoadTreeFile(file("hot.xml", body("hot")), &hotParent));
+    EXPECT_NE(view.hotUpdateMode, CLeftView::HeadlineUpdates::kAll);
+    ASSERT_TRUE(view.LoadTreeFile(file("fav.xml", body("fav")), &favParent));
+    EXPECT_EQ(view.hotUpdateMode, CLeftView::HeadlineUpdates::kNone);
     EXPECT_EQ(hotParent.child(0)->text(0).toStdString(), "Latest headline");
     EXPECT_EQ(hotParent.child(1)->text(0).toStdString(), "No headline");
     EXPECT_EQ(favParent.child(0)->text(0).toStdString(), "Own title");
@@ -127,11 +127,11 @@ TEST_F(TreeLoading, CategoriesListEachLoadedCategoryFileOnce) {
     b->setText(0, QStringLiteral("热点关注"));
     view.addTopLevelItem(a);
     view.addTopLevelItem(b);
-    EXPECT_TRUE(view.LoadTreeFile(fav, a, 0));
-    EXPECT_TRUE(view.LoadTreeFile(fav, b, 0)); // same file again: still one entry
-    EXPECT_TRUE(view.LoadTreeFile(hot, b, 0));
-    EXPECT_TRUE(view.LoadTreeFile(empty, a, 0)); // no children: not listed
-    EXPECT_TRUE(view.LoadTreeFile(plain, a, 0));
+    EXPECT_TRUE(view.LoadTreeFile(fav, a));
+    EXPECT_TRUE(view.LoadTreeFile(fav, b)); // same file again: still one entry
+    EXPECT_TRUE(view.LoadTreeFile(hot, b));
+    EXPECT_TRUE(view.LoadTreeFile(empty, a)); // no children: not listed
+    EXPECT_TRUE(view.LoadTreeFile(plain, a));
     ASSERT_EQ(view.categories.size(), 2u);
     EXPECT_EQ(view.categories[0].path, fav);
     EXPECT_EQ(view.categories[0].item, a);
@@ -145,8 +145,8 @@ TEST_F(TreeLoading, CategoriesListEachLoadedCategoryFileOnce) {
 }
 
 TEST_F(TreeLoading, TreeWithoutChildrenOrOtherRootAddsNothing) {
-    EXPECT_TRUE(view.LoadTreeFile(file("a.xml", "<Tree Type=\"fav\"/>"), view.rootItem(), 0));
-    EXPECT_TRUE(view.LoadTreeFile(file("b.xml", "<rss><TreeNode Title=\"x\"/></rss>"), view.rootItem(), 0));
+    EXPECT_TRUE(view.LoadTreeFile(file("a.xml", "<Tree Type=\"fav\"/>"), view.rootItem()));
+    EXPECT_TRUE(view.LoadTreeFile(file("b.xml", "<rss><TreeNode Title=\"x\"/></rss>"), view.rootItem()));
     EXPECT_EQ(view.topLevelItemCount(), 0);
     EXPECT_TRUE(view.categories.empty());
     EXPECT_TRUE(boxes.messages.empty());
@@ -155,7 +155,7 @@ TEST_F(TreeLoading, TreeWithoutChildrenOrOtherRootAddsNothing) {
 TEST_F(TreeLoading, CommentsAndOtherNodesBetweenItemsAreSkipped) {
     std::string path = file("c.xml", "<Tree><!-- a --><TreeNode Title=\"1\"/><?pi x?>text<Other Title=\"no\"/>"
                                      "<TreeNode Title=\"2\"/><!-- b --></Tree>");
-    ASSERT_TRUE(view.LoadTreeFile(path, view.rootItem(), 0));
+    ASSERT_TRUE(view.LoadTreeFile(path, view.rootItem()));
     ASSERT_EQ(view.topLevelItemCount(), 2);
     EXPECT_EQ(view.topLevelItem(0)->text(0), QStringLiteral("1"));
     EXPECT_EQ(view.topLevelItem(1)->text(0), QStringLiteral("2"));
@@ -163,7 +163,7 @@ TEST_F(TreeLoading, CommentsAndOtherNodesBetweenItemsAreSkipped) {
 
 TEST_F(TreeLoading, BrokenFileShowsParseErrorWithCaption) {
     std::string path = file("broken.xml", "<Tree>\n<TreeNode>\n</Tree>");
-    EXPECT_FALSE(view.LoadTreeFile(path, view.rootItem(), 0));
+    EXPECT_FALSE(view.LoadTreeFile(path, view.rootItem()));
     ASSERT_EQ(boxes.messages.size(), 1u);
     EXPECT_EQ(boxes.messages[0].caption, "加载文件:" + path);
     EXPECT_EQ(boxes.messages[0].text.rfind("错误代码 0xC00C", 0), 0u) << boxes.messages[0].text;
@@ -179,7 +179,7 @@ TEST_F(TreeLoading, InlineChildrenLoadOnFirstExpansionOnly) {
       <TreeNode Title="empty src" NodeSrc=""><Desc>only a description</Desc></TreeNode>
       <TreeNode Title="bare src" NodeSrc=""/>
     </Tree>)");
-    ASSERT_TRUE(view.LoadTreeFile(path, view.rootItem(), 0));
+    ASSERT_TRUE(view.LoadTreeFile(path, view.rootItem()));
     QTreeWidgetItem* folder = view.topLevelItem(0);
     folder->setExpanded(true);
     ASSERT_EQ(folder->childCount(), 2);
@@ -200,7 +200,7 @@ TEST_F(TreeLoading, InlineChildrenLoadOnFirstExpansionOnly) {
 
 TEST_F(TreeLoading, DeletingItemsReleasesTheirDocument) {
     std::string path = file("doc.xml", "<Tree><TreeNode Title=\"a\"/></Tree>");
-    ASSERT_TRUE(view.LoadTreeFile(path, view.rootItem(), 0));
+    ASSERT_TRUE(view.LoadTreeFile(path, view.rootItem()));
     kelvor::xml::Node node = CLeftView::nodeOf(view.topLevelItem(0));
     ASSERT_TRUE(node);
     EXPECT_EQ(node.ownerDocument().url(), "file://" + path);
@@ -213,10 +213,10 @@ TEST_F(TreeLoading, CloseSavesTheFirstSubTreeFile) {
                                             "<TreeNode Title=\"keep\"/></Tree>");
     std::string index = file("index.xml", "<Tree><TreeNode Title=\"我的收藏\" NodeSrc=\"" + first +
                                               "\"/><TreeNode Title=\"other\"/></Tree>");
-    ASSERT_TRUE(view.LoadTreeFile(index, view.rootItem(), 0));
+    ASSERT_TRUE(view.LoadTreeFile(index, view.rootItem()));
     QTreeWidgetItem* top = view.topLevelItem(0);
     qDeleteAll(top->takeChildren());
-    ASSERT_TRUE(view.LoadTreeFile(first, top, 0));
+    ASSERT_TRUE(view.LoadTreeFile(first, top));
     // An edit made in memory reaches the disk with the save at close.
     CLeftView::nodeOf(top->child(0)).setAttribute("Title", "changed");
     view.DestroyWindow();

@@ -67,7 +67,7 @@ class UnreadMarks : public ::testing::Test {
 
     // The channel of a view, expanded and loaded, its count known.
     QTreeWidgetItem* openChannel(CLeftView& view) {
-        view.LoadTreeFile(treeFile, view.rootItem(), 0);
+        view.LoadTreeFile(treeFile, view.rootItem());
         QTreeWidgetItem* channel = view.topLevelItem(0);
         channel->setExpanded(true);
         waitUntil([&] { return loaded(view, channel); });
@@ -152,7 +152,7 @@ TEST_F(UnreadMarks, ACollapsedChannelShowsItsCountAndACategoryMarksAllItsChannel
         "fav/outer.xml",
         "<Tree Type=\"fav\"><TreeNode Title=\"分类\" NodeSrc=\"/fav/channels.xml\"/></Tree>");
     CLeftView view;
-    view.LoadTreeFile(home.file("fav/outer.xml"), view.rootItem(), 0);
+    view.LoadTreeFile(home.file("fav/outer.xml"), view.rootItem());
     QTreeWidgetItem* category = view.topLevelItem(0);
     category->setExpanded(true);
     QTreeWidgetItem* channel = category->child(0);

@@ -115,3 +115,8 @@ void CKelvorPage::onCertificateError(const QWebEngineCertificateError& error) {
             pending.rejectCertificate();
     });
 }
+
+void CKelvorPage::triggerAction(WebAction action, bool checked) {
+    emit actionAsked(action);
+    QWebEnginePage::triggerAction(action, checked);
+}

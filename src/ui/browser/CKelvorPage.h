@@ -24,6 +24,13 @@ public:
     // Whether a confirm box is the engine asking to leave the page.
     static bool isLeavePageQuestion(const QString& msg);
 
+    // Tells actionAsked first, so that what a command asked of the page
+    // is known at once, not only when the engine gets round to it.
+    void triggerAction(WebAction action, bool checked = false) override;
+
+signals:
+    void actionAsked(QWebEnginePage::WebAction action);
+
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
     QWebEnginePage* createWindow(WebWindowType type) override;

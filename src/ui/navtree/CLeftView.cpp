@@ -110,7 +110,7 @@ void CLeftView::forgetItem(QTreeWidgetItem* item) {
 // ---- start-up ---------------------------------------------------------------
 
 void CLeftView::OnInitialUpdate() {
-    LoadTreeFile(kelvor::platform::indexFile(), invisibleRootItem(), 0);
+    LoadTreeFile(kelvor::platform::indexFile(), invisibleRootItem());
     QTreeWidgetItem* first = topLevelItem(0);
     std::string home, index, about;
     ReadTreeRootAttributes(kelvor::platform::indexFile(), &home, &index, &about);
@@ -124,7 +124,7 @@ void CLeftView::OnInitialUpdate() {
 
 // ---- loading ------------------------------------------------------------------
 
-bool CLeftView::LoadTreeFile(const std::string& path, QTreeWidgetItem* parent, int mode) {
+bool CLeftView::LoadTreeFile(const std::string& path, QTreeWidgetItem* parent, LoadMode mode) {
     hotUpdateCounter = 0;
     Document doc = Document::create();
     if (!doc.load(path)) {
@@ -146,7 +146,9 @@ bool CLeftView::LoadTreeFile(const std::string& path, QTreeWidgetItem* parent, i
         if (!known)
             categories.push_back({parent, path, parent ? parent->text(0).toStdString() : std::string()});
     }
-    hotUpdateMode = mode != 0 ? mode : (type == "hot" ? 1 : 0);
+    hotUpdateMode = mode == LoadMode::kAllHeadlines ? HeadlineUpdates::kAll
+                    : type == "hot"                 ? HeadlineUpdates::kExpired
+                                                    : HeadlineUpdates::kNone;
     QTreeWidgetItem* into = parent ? parent : invisibleRootItem();
     int firstNew = into->childCount();
     if (Node first = root.firstChild())
@@ -185,7 +187,7 @@ void CLeftView::PopulateItems(const Node& first, QTreeWidgetItem* parent) {
     for (Node node = first; node; node = node.nextSibling()) {
         if (!node.nameIs("TreeNode"))
             continue;
-        tree::ItemAppearance look = tree::appearanceOf(node, hotUpdateMode != 0);
+        tree::ItemAppearance look = tree::appearanceOf(node, hotUpdateMode != HeadlineUpdates::kNone);
         auto* item = new CTreeItem(this);
         item->setText(0, QString::fromStdString(look.label));
         setItemIcons(item, look.icon, look.selectedIcon);
@@ -195,7 +197,7 @@ void CLeftView::PopulateItems(const Node& first, QTreeWidgetItem* parent) {
         if (look.channel)
             TrackChannel(item);
         batch.append(item);
-        if (hotUpdateMode != 0 && look.channel) {
+        if (hotUpdateMode != HeadlineUpdates::kNone && look.channel) {
             // The headline update may queue a download for the item, so it
             // must be in the tree first.
             parent->addChildren(batch);

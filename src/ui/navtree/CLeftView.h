@@ -54,12 +54,20 @@ struct CategoryEntry {
 class CLeftView : public QTreeWidget {
     Q_OBJECT
 public:
+    // Which channels of a file being loaded have their headlines brought
+    // up to date (the channels of a hot category show their latest entry).
+    enum class HeadlineUpdates { kNone, kExpired, kAll };
+    // What loading a file does about headlines: what its type says (hot:
+    // the expired ones), or all of them (a hot category refreshed).
+    enum class LoadMode { kAsFileSays, kAllHeadlines };
+
     explicit CLeftView(QWidget* parent = nullptr);
     ~CLeftView() override;
 
     // ---- loading and expansion (CLeftView.cpp)
     void OnInitialUpdate();
-    bool LoadTreeFile(const std::string& path, QTreeWidgetItem* parent, int mode);
+    bool LoadTreeFile(const std::string& path, QTreeWidgetItem* parent,
+                      LoadMode mode = LoadMode::kAsFileSays);
     void PopulateItems(const kelvor::xml::Node& first, QTreeWidgetItem* parent);
     // Each output is assigned only when its attribute is present.
     static bool ReadTreeRootAttributes(const std::string& path, std::string* home, std::string* index,
@@ -221,7 +229,7 @@ public:
     std::vector<CategoryEntry> categories;
     QTreeWidgetItem* copiedItem = nullptr;
     int hotUpdateCounter = 0;
-    int hotUpdateMode = 0; // 0 off, 1 update expired channels, 2 update all
+    HeadlineUpdates hotUpdateMode = HeadlineUpdates::kNone;
 
     // Called by CTreeItem's destructor: nothing may keep pointing at it.
     void forgetItem(QTreeWidgetItem* item);

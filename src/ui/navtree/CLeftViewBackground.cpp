@@ -119,7 +119,7 @@ void CLeftView::reloadInBackground(QTreeWidgetItem* channel, const std::string& 
     {
         const QSignalBlocker quiet(this); // the frame must not take it for the user's choice
         DeleteChildItems(channel);
-        LoadTreeFile(cacheFile, channel, 0);
+        LoadTreeFile(cacheFile, channel);
         if (inside) {
             QTreeWidgetItem* again = channel;
             for (int i = 0; key.isValid() && i < channel->childCount(); ++i)

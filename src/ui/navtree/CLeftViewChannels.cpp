@@ -59,16 +59,16 @@ void CLeftView::ExpandChannel(QTreeWidgetItem* item, const Node& node) {
     switch (channel.result) {
     case tree::kLocalFile:
         DeleteFirstChild(item);
-        LoadTreeFile(channel.source, item, 0);
+        LoadTreeFile(channel.source, item);
         break;
     case tree::kCacheFresh:
         DeleteFirstChild(item);
-        LoadTreeFile(channel.cacheFile, item, 0);
+        LoadTreeFile(channel.cacheFile, item);
         break;
     case tree::kCacheExpired:
         // The old entries show at once, under the placeholder that now
         // announces the update.
-        LoadTreeFile(channel.cacheFile, item, 0);
+        LoadTreeFile(channel.cacheFile, item);
         QueueDownloadFirst({item, title, href, channel.source, channel.cacheFile, channel.feed,
                             feeds::kKindUpdate});
         if (item->childCount() > 0)
@@ -85,7 +85,7 @@ void CLeftView::ExpandChannel(QTreeWidgetItem* item, const Node& node) {
 
 void CLeftView::UpdateHeadline(QTreeWidgetItem* item, const Node& node) {
     ChannelAnswer channel = resolve(node);
-    if (channel.result <= tree::kCacheFresh && hotUpdateMode <= 1)
+    if (channel.result <= tree::kCacheFresh && hotUpdateMode != HeadlineUpdates::kAll)
         return;
     std::string href = GetNodeAttribute(node, "Href");
     // Saving the hot file after every headline would rewrite it once per
@@ -96,9 +96,9 @@ void CLeftView::UpdateHeadline(QTreeWidgetItem* item, const Node& node) {
             kind = hotUpdateCounter % kHeadlineSaveEvery != 0 ? feeds::kKindHeadline
                                                               : feeds::kKindHeadlineSave;
         else
-            hotUpdateMode = 0;
+            hotUpdateMode = HeadlineUpdates::kNone;
     } catch (const kelvor::xml::DomError&) {
-        hotUpdateMode = 0;
+        hotUpdateMode = HeadlineUpdates::kNone;
     }
     ++hotUpdateCounter;
     QueueDownload({item, GetNodeAttribute(node, "Title"), href, channel.source, channel.cacheFile,
@@ -142,7 +142,7 @@ void CLeftView::OnRefresh() {
     case tree::kLocalFile: {
         DeleteFirstChild(selected);
         bool hot = tree::ownerTreeInfo(node).type == "hot";
-        LoadTreeFile(channel.source, selected, hot ? 2 : 0);
+        LoadTreeFile(channel.source, selected, hot ? LoadMode::kAllHeadlines : LoadMode::kAsFileSays);
         break;
     }
     case tree::kCacheFresh:
@@ -221,14 +221,14 @@ void CLeftView::OnDownloadComplete(const DownloadTask& task, bool byUpdate) {
     IndexFileLater(task.cacheFile);
     if (task.kind == feeds::kKindFirstLoad) {
         DeleteFirstChild(item);
-        LoadTreeFile(task.cacheFile, item, 0);
+        LoadTreeFile(task.cacheFile, item);
     } else if (isHeadlineKind(task.kind)) {
         applyHeadline(item, task);
     } else {
         QTreeWidgetItem* updating = item->childCount() > 0 ? item->child(0) : nullptr;
         if (!updating)
             return;
-        LoadTreeFile(task.cacheFile, updating, 0);
+        LoadTreeFile(task.cacheFile, updating);
         if (updating->childCount() > 0)
             updating->setText(0, updating->child(0)->text(0));
     }

@@ -142,7 +142,7 @@ bool CLeftView::ListUnderLoadedFavorites(const std::string& title, const std::st
         // is changed on disk and shown again.
         kelvor::feeds::listCategoryInFavorites(kelvor::platform::programFolder(), nodeSrc, title);
         DeleteChildItems(favorites);
-        LoadTreeFile(source, favorites, 0);
+        LoadTreeFile(source, favorites);
         return true;
     }
     return false;
