@@ -14,6 +14,7 @@
 #include "support/Recorders.h"
 #include "support/TempDir.h"
 
+#include <map>
 #include <QMenu>
 
 #include <gtest/gtest.h>
@@ -115,10 +116,22 @@ TEST_F(AutoUpdate, ATickBringsNewEntriesUnreadAndLeavesTheSelectionAlone) {
     oldCopy("收起", "/closed", {"旧的"});
     EXPECT_EQ(server.requestCount(), 0);
 
+    std::vector<UpdateSummary> told;
+    QObject::connect(view.collection(), &CollectionService::updateFinished,
+                     [&](const UpdateSummary& summary) { told.push_back(summary); });
     ASSERT_TRUE(view.StartBackgroundUpdate());
     EXPECT_FALSE(view.StartBackgroundUpdate()) << "nothing runs while the previous tick runs";
     ASSERT_TRUE(waitUntil([&] { return !view.BackgroundUpdateRunning(); }));
     EXPECT_EQ(server.requestCount(), 2) << "the collapsed channel is not fetched";
+    // What notifications will say: each channel with news, its title, the
+    // titles of the new entries.
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].newEntries, 2);
+    std::map<std::string, std::vector<std::string>> byChannel;
+    for (const ChannelNews& channel : told[0].channels)
+        byChannel[channel.channelTitle] = channel.titles;
+    EXPECT_EQ(byChannel, (std::map<std::string, std::vector<std::string>>{{"新闻", {"新来的"}},
+                                                                    {"热点", {"新热点"}}}));
     EXPECT_EQ(server.requestCount("/closed"), 0);
 
     EXPECT_EQ(labels(news), (std::vector<std::string>{"新来的", "旧一", "旧二"}));

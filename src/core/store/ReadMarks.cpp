@@ -67,6 +67,15 @@ std::vector<std::string> entriesOfFile(Store& store, const std::string& path) {
     return entries;
 }
 
+std::vector<EntryTitle> entryTitlesOfFile(Store& store, const std::string& path) {
+    std::vector<EntryTitle> entries;
+    Statement select(store.db(), "SELECT entry, title FROM items WHERE file = ? ORDER BY id");
+    select.bind(1, path);
+    while (select.step())
+        entries.push_back({select.text(0), select.text(1)});
+    return entries;
+}
+
 std::vector<std::string> readEntries(Store& store, const std::string& channel) {
     std::vector<std::string> entries;
     Statement select(store.db(),

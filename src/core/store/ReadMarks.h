@@ -36,6 +36,11 @@ std::vector<EntryState> entryStatesOfFile(Store& store, const std::string& path)
 
 // The entry keys the index holds of a file, sorted.
 std::vector<std::string> entriesOfFile(Store& store, const std::string& path);
+// The entries of a file with their titles, in the file's order.
+struct EntryTitle {
+    std::string entry, title;
+};
+std::vector<EntryTitle> entryTitlesOfFile(Store& store, const std::string& path);
 // The entries of the channel marked read, sorted.
 std::vector<std::string> readEntries(Store& store, const std::string& channel);
 

@@ -37,23 +37,32 @@ void CollectionService::indexFile(const std::string& path) {
         requestChannelState(path);
 }
 
-void CollectionService::indexArrivals(const std::string& path, std::function<void(int)> arrived) {
+void CollectionService::indexArrivals(const std::string& path,
+                                      std::function<void(ChannelNews)> arrived) {
+    constexpr size_t kTitlesTold = 3;
     if (!store_) {
-        arrived(0);
+        arrived({});
         return;
     }
     // The answer goes back when the job is done with, whether it ran, failed
     // or could not open the database: an update always ends.
-    auto count = std::shared_ptr<int>(new int(0), [this, arrived](int* found) {
-        int n = *found;
+    auto news = std::shared_ptr<ChannelNews>(new ChannelNews{path, {}, 0, {}},
+                                             [this, arrived](ChannelNews* found) {
+        ChannelNews told = std::move(*found);
         delete found;
-        QMetaObject::invokeMethod(this, [arrived, n] { arrived(n); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [arrived, told = std::move(told)] { arrived(told); }, Qt::QueuedConnection);
     });
-    post([path, count](store::Store& db) {
+    post([path, news](store::Store& db) {
         std::vector<std::string> before = store::entriesOfFile(db, path);
         store::indexFile(db, path);
-        for (const std::string& entry : store::entriesOfFile(db, path))
-            *count += !std::binary_search(before.begin(), before.end(), entry);
+        for (const store::EntryTitle& entry : store::entryTitlesOfFile(db, path)) {
+            if (std::binary_search(before.begin(), before.end(), entry.entry))
+                continue;
+            ++news->count;
+            if (news->titles.size() < kTitlesTold)
+                news->titles.push_back(entry.title);
+        }
     });
     requestChannelState(path);
 }

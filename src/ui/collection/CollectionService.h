@@ -41,6 +41,18 @@ namespace kelvor::store {
 class Store;
 }
 
+// What an automatic update brought.
+struct ChannelNews {
+    std::string cacheFile, channelTitle;
+    int count = 0;
+    std::vector<std::string> titles; // of the first few new entries
+};
+struct UpdateSummary {
+    int newEntries = 0;
+    int failedChannels = 0;
+    std::vector<ChannelNews> channels; // those with new entries
+};
+
 class CollectionService : public QObject, public kelvor::app::IReadMarks {
     Q_OBJECT
   public:
@@ -111,7 +123,7 @@ class CollectionService : public QObject, public kelvor::app::IReadMarks {
     void channelStateChanged(const std::string& cacheFile, int unread,
                              const std::vector<std::string>& readEntries);
     void statusChanged(const QString& text);
-    void updateFinished(int newEntries, int failedChannels);
+    void updateFinished(const UpdateSummary& summary);
 
   private:
     // CollectionService.cpp
@@ -121,7 +133,9 @@ class CollectionService : public QObject, public kelvor::app::IReadMarks {
     void showStatus(const std::string& text);
     void showDownloadStatus();
     // CollectionMarks.cpp
-    void indexArrivals(const std::string& path, std::function<void(int)> arrived);
+    // Indexes a copy and tells (on the window's thread) what it holds that
+    // it did not hold before.
+    void indexArrivals(const std::string& path, std::function<void(ChannelNews)> arrived);
     void answerChannelState(kelvor::store::Store& db, const std::string& cacheFile);
     template <class Job> void post(Job job);
     // CollectionUpdate.cpp
@@ -138,7 +152,7 @@ class CollectionService : public QObject, public kelvor::app::IReadMarks {
     bool finishUpdateDownload(const kelvor::feeds::DownloadTask& task, bool& byUpdate);
     void forgetUpdateRequester(void* requester);
     void storeUnloadedHeadlines(const std::string& file);
-    void updateStepDone(int arrived);
+    void updateStepDone(ChannelNews arrived = {});
     std::string updateProgressText() const; // "正在更新 12/40…"
     std::string updateResultText() const;
 
@@ -156,7 +170,8 @@ class CollectionService : public QObject, public kelvor::app::IReadMarks {
     std::map<void*, std::unique_ptr<StandIn>> standIns_;
     std::map<std::string, std::vector<HotPlace>> arrivedHeadlines_; // by hot file
     int updatePending_ = 0; // its downloads and indexing not done yet
-    int updateArrived_ = 0;
+    UpdateSummary updateNews_;
+    std::map<std::string, std::string> updateTitles_; // channel titles by copy
     int updateAsked_ = 0;
     int updateAnswered_ = 0;
     int updateFailed_ = 0;

@@ -46,7 +46,9 @@ std::set<std::string> CollectionService::shownFiles() const {
 bool CollectionService::startUpdate(std::vector<DownloadRequest> channels) {
     if (updateRunning())
         return false;
-    updateArrived_ = updateAsked_ = updateAnswered_ = updateFailed_ = updateHeld_ = 0;
+    updateAsked_ = updateAnswered_ = updateFailed_ = updateHeld_ = 0;
+    updateNews_ = {};
+    updateTitles_.clear();
     std::set<std::string> queued;
     for (DownloadRequest& request : channels) {
         if (!queued.insert(request.cacheFile).second)
@@ -65,6 +67,7 @@ bool CollectionService::startUpdate(std::vector<DownloadRequest> channels) {
 
 void CollectionService::askChannel(DownloadRequest request) {
     updateRequesters_.insert(request.item);
+    updateTitles_.emplace(request.cacheFile, request.title);
     ++updatePending_;
     ++updateAsked_;
     download(std::move(request));
@@ -106,7 +109,7 @@ void CollectionService::queueUnloadedHot(const std::string& index, std::set<std:
                         askChannel({requester, channel.title, channel.href, channel.source,
                                     channel.cacheFile, channel.feed, feeds::kKindHeadlineSave});
                     }
-                    updateStepDone(0);
+                    updateStepDone();
                 },
                 Qt::QueuedConnection);
         });
@@ -147,10 +150,10 @@ bool CollectionService::finishUpdateDownload(const DownloadTask& task, bool& byU
     // A failed update keeps the entries that were there; the result counts
     // it. An unchanged feed has nothing to index or show.
     if (failed || task.notModified) {
-        updateStepDone(0);
+        updateStepDone();
         return true;
     }
-    indexArrivals(task.cacheFile, [this](int arrived) { updateStepDone(arrived); });
+    indexArrivals(task.cacheFile, [this](ChannelNews arrived) { updateStepDone(std::move(arrived)); });
     return bool(standIn); // a stand-in's headline is stored with the others of its file
 }
 
@@ -169,18 +172,25 @@ void CollectionService::storeUnloadedHeadlines(const std::string& file) {
 
 void CollectionService::forgetUpdateRequester(void* requester) {
     if (updateRequesters_.erase(requester) > 0)
-        updateStepDone(0);
+        updateStepDone();
 }
 
-void CollectionService::updateStepDone(int arrived) {
-    updateArrived_ += arrived;
+void CollectionService::updateStepDone(ChannelNews arrived) {
+    if (arrived.count > 0) {
+        updateNews_.newEntries += arrived.count;
+        auto title = updateTitles_.find(arrived.cacheFile);
+        if (title != updateTitles_.end())
+            arrived.channelTitle = title->second;
+        updateNews_.channels.push_back(std::move(arrived));
+    }
     if (updatePending_ == 0 || --updatePending_ > 0)
         return;
     // The download status would say "ready" over the result otherwise.
     if (downloads_->runningDownloads() == 0)
         statusTimer_->stop();
     showStatus(updateResultText());
-    emit updateFinished(updateArrived_, updateFailed_);
+    updateNews_.failedChannels = updateFailed_;
+    emit updateFinished(updateNews_);
 }
 
 std::string CollectionService::updateProgressText() const {
@@ -193,8 +203,8 @@ std::string CollectionService::updateResultText() const {
     if (updateAsked_ == 0)
         return prefix + (updateHeld_ > 0 ? "各频道刚更新过，请稍后再试"
                                          : "没有可更新的频道（请展开频道或添加热点关注）");
-    std::string text = prefix + (updateArrived_ > 0
-                                     ? "收到 " + std::to_string(updateArrived_) + " 条新条目"
+    int arrived = updateNews_.newEntries;
+    std::string text = prefix + (arrived > 0 ? "收到 " + std::to_string(arrived) + " 条新条目"
                                      : std::string("没有新条目"));
     if (updateFailed_ > 0)
         text += "，" + std::to_string(updateFailed_) + " 个频道更新失败";
