@@ -23,7 +23,8 @@ root="$scratch/root"
 dpkg -x "$deb" "$root"
 for f in usr/bin/kelvor usr/bin/kelvor-tool usr/share/kelvor/data/index.xml \
          usr/share/applications/org.kelvor.Kelvor.desktop usr/share/metainfo/org.kelvor.Kelvor.metainfo.xml \
-         usr/share/icons/hicolor/256x256/apps/kelvor.png usr/share/man/man1/kelvor-tool.1; do
+         usr/share/icons/hicolor/256x256/apps/kelvor.png usr/share/man/man1/kelvor-tool.1.gz \
+         usr/share/doc/kelvor/copyright usr/share/doc/kelvor/changelog.gz; do
   [ -f "$root/$f" ] || fail "package lacks /$f"
 done
 echo "ok   files"

@@ -23,7 +23,8 @@ EXPECTED = [
     "share/applications/org.kelvor.Kelvor.desktop",
     "share/metainfo/org.kelvor.Kelvor.metainfo.xml",
     "share/icons/hicolor/scalable/apps/kelvor.svg",
-    "share/man/man1/kelvor.1", "share/man/man1/kelvor-tool.1",
+    "share/man/man1/kelvor.1.gz", "share/man/man1/kelvor-tool.1.gz",
+    "share/doc/kelvor/copyright", "share/doc/kelvor/changelog.gz",
 ] + ["share/icons/hicolor/%dx%d/apps/kelvor.png" % (s, s) for s in ICON_SIZES]
 
 failures = []
