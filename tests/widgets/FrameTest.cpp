@@ -3,6 +3,7 @@
 #include "app/CAddressBar.h"
 #include "app/CKelvorApp.h"
 #include "app/CMainFrame.h"
+#include "app/ShortcutsDialog.h"
 #include "frame/CommandIds.h"
 #include "support/Recorders.h"
 #include "support/TempDir.h"
@@ -198,9 +199,46 @@ TEST_F(Frame, AcceleratorKeysCarryTheirCommands) {
         {"Ctrl+S", cmd::kFileSave},     {"F6", cmd::kNextPane},           {"Shift+F6", cmd::kPrevPane},
         {"F4", cmd::kNavPane},          {"Esc", cmd::kStop},              {"F5", cmd::kRefresh},
         {"Ctrl+F", cmd::kEditFind},     {"Ctrl+P", cmd::kFilePrint},
+        {"Ctrl+T", cmd::kNewPage},      {"Ctrl+W", cmd::kClosePage},      {"Ctrl+Tab", cmd::kNextPage},
+        {"Ctrl+Shift+Tab", cmd::kPrevPage}, {"Alt+Left", cmd::kBack},     {"Alt+Right", cmd::kForward},
     };
     for (const auto& [keys, id] : expected)
         EXPECT_EQ(commandOf(keys), id) << keys;
+
+    // Letters are the tree's alone: typed in the address box or a page's
+    // form they stay letters.
+    const std::pair<const char*, int> treeKeys[] = {
+        {"N", cmd::kNextUnread}, {"Shift+N", cmd::kPrevUnread}, {"P", cmd::kPrevUnread},
+        {"M", cmd::kToggleRead}, {"Ctrl+Shift+M", cmd::kMarkAllRead}};
+    for (const auto& [keys, id] : treeKeys) {
+        EXPECT_EQ(commandOf(keys), 0) << keys;
+        QAction* action = frame.commandAction(id);
+        EXPECT_TRUE(frame.leftView()->actions().contains(action)) << keys;
+        EXPECT_EQ(action->shortcutContext(), Qt::WidgetWithChildrenShortcut) << keys;
+        EXPECT_TRUE(action->shortcuts().contains(QKeySequence(QString::fromLatin1(keys)))) << keys;
+    }
+
+    // 帮助 > 键盘快捷键 lists every key a menu carries, and the tree's own.
+    auto rows = kelvor::app::shortcutRows(&frame);
+    auto listed = [&](const QString& what, const QString& keys) {
+        return std::find(rows.begin(), rows.end(), std::make_pair(what, keys)) != rows.end();
+    };
+    EXPECT_TRUE(listed(QStringLiteral("查看 > 下一条未读"), QStringLiteral("N")));
+    EXPECT_TRUE(listed(QStringLiteral("查看 > 上一个页面"), QStringLiteral("Ctrl+Shift+Tab, Ctrl+PgUp")));
+    EXPECT_TRUE(listed(QStringLiteral("更新全部频道（导航栏）"), QStringLiteral("F5")));
+}
+
+TEST_F(Frame, NewNextAndPreviousPage) {
+    CKelvorView* first = frame.tabView()->GetActivePage();
+    ASSERT_TRUE(loadAndWait(first, page("a.html", "甲")));
+    frame.commandAction(cmd::kNewPage)->trigger();
+    CKelvorView* second = frame.tabView()->GetActivePage();
+    ASSERT_NE(second, first);
+    EXPECT_EQ(frame.tabView()->tabCount(), 2);
+    frame.commandAction(cmd::kNextPage)->trigger();
+    EXPECT_EQ(frame.tabView()->GetActivePage(), first) << "round from the last to the first";
+    frame.commandAction(cmd::kPrevPage)->trigger();
+    EXPECT_EQ(frame.tabView()->GetActivePage(), second);
 }
 
 TEST_F(Frame, ClosingSavesTheHistoryAndExitsCleanlyWhilePagesLoad) {

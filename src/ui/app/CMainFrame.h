@@ -51,6 +51,7 @@ class CMainFrame : public QMainWindow, public kelvor::app::IMainFrame {
     void RunBookmarklet(const std::string& address) override;
     void ShowDescription(const std::string& text) override;
     void ShowOptions() override;
+    void ScrollPageOrAtEnd(std::function<void()> atEnd) override; // CMainFrameReading.cpp
     QString statusText() const;
 
     // ---- commands (CMainFrameCommands.cpp)
@@ -69,6 +70,8 @@ class CMainFrame : public QMainWindow, public kelvor::app::IMainFrame {
     void OnFileOpen();
     void OpenFile(const QString& path);
     void OnClosePage();
+    // A new page, or the next or previous one (CMainFrameReading.cpp).
+    void switchPages(int commandId);
     void OnToggleOption(int id);
     void OnNextPane();
     static QString openFileFilter();

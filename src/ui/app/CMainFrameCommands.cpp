@@ -4,6 +4,7 @@
 #include "app/CMainFrame.h"
 #include "app/CSearchBox.h"
 #include "app/ClearCache.h"
+#include "app/ShortcutsDialog.h"
 #include "app/CollectionTransfer.h"
 #include "frame/Addresses.h"
 #include "frame/CommandIds.h"
@@ -131,6 +132,20 @@ bool CMainFrame::handleFrameCommand(int id) {
     case cmd::kAppExit:
         close();
         return true;
+    case cmd::kNewPage:
+    case cmd::kNextPage:
+    case cmd::kPrevPage:
+        switchPages(id);
+        return true;
+    case cmd::kShortcuts:
+        kelvor::app::showShortcuts(this);
+        return true;
+    case cmd::kNextUnread:
+    case cmd::kPrevUnread:
+    case cmd::kToggleRead:
+    case cmd::kMarkAllRead:
+        // From the menu while a page has the focus: still the tree's.
+        return leftView_->handleCommand(id);
     default:
         return false;
     }

@@ -7,6 +7,7 @@
 #include "frame/CommandIds.h"
 #include "browser/CKelvorView.h"
 #include "browser/CTabView.h"
+#include "navtree/CLeftView.h"
 
 #include <QActionGroup>
 #include <QMenuBar>
@@ -27,6 +28,7 @@ struct MenuEntry {
 
 const MenuEntry kFileMenu[] = {
     {cmd::kFileNew, "新建(&N)", "Ctrl+N", "在导航栏中新建项目"},
+    {cmd::kNewPage, "新建页面(&W)", "Ctrl+T", "打开一个新的空白页面"},
     {cmd::kFileOpen, "打开...(&O)", "Ctrl+O", "在当前页面中打开本地文件"},
     {0, nullptr, nullptr, nullptr},
     {cmd::kImportChannelList, "导入频道列表 (OPML)...", nullptr, "把其他阅读器导出的订阅列表导入为“我的收藏”中的新分类"},
@@ -63,12 +65,22 @@ const MenuEntry kViewMenuTop[] = {
     {cmd::kViewStatusBar, "状态栏(&S)", nullptr, "显示或隐藏状态栏"},
     {0, nullptr, nullptr, nullptr},
     {cmd::kHome, "主页(&H)", nullptr, "打开主页"},
-    {cmd::kBack, "后退(&B)", nullptr, "返回上一页"},
-    {cmd::kForward, "前进(&F)", nullptr, "前进到下一页"},
+    {cmd::kBack, "后退(&B)", "Alt+Left", "返回上一页"},
+    {cmd::kForward, "前进(&F)", "Alt+Right", "前进到下一页"},
     {cmd::kRefresh, "刷新(&R)", "F5", "刷新当前页面；导航栏有焦点时刷新选中的频道"},
     {cmd::kStop, "停止(&S)", "Esc", "停止加载页面"},
     {0, nullptr, nullptr, nullptr},
+    {cmd::kNextUnread, "下一条未读(&U)", "N", "打开本分类中的下一条未读条目"},
+    {cmd::kPrevUnread, "上一条未读(&P)", "Shift+N;P", "打开本分类中的上一条未读条目"},
+    {cmd::kToggleRead, "标记为已读/未读(&M)", "M", "切换选中条目的已读状态"},
+    {cmd::kMarkAllRead, "全部标记为已读(&A)", "Ctrl+Shift+M", "把选中的频道或分类全部标记为已读"},
+    {0, nullptr, nullptr, nullptr},
 };
+
+// Keys of the tree alone: typed elsewhere (an address, a form of a page)
+// they are letters.
+const int kTreeKeyCommands[] = {cmd::kNextUnread, cmd::kPrevUnread, cmd::kToggleRead,
+                                cmd::kMarkAllRead};
 
 const MenuEntry kFontMenu[] = {
     {cmd::kFontLargest, "最大(&G)", nullptr, "以最大的字体显示页面"},
@@ -81,7 +93,9 @@ const MenuEntry kFontMenu[] = {
 const MenuEntry kViewMenuBottom[] = {
     {cmd::kViewSource, "源文件(&C)", nullptr, "在新页面中查看源文件"},
     {0, nullptr, nullptr, nullptr},
-    {cmd::kClosePage, "关闭当前窗口", nullptr, "关闭当前页面"},
+    {cmd::kClosePage, "关闭当前窗口", "Ctrl+W", "关闭当前页面"},
+    {cmd::kNextPage, "下一个页面", "Ctrl+Tab;Ctrl+PgDown", "切换到下一个页面"},
+    {cmd::kPrevPage, "上一个页面", "Ctrl+Shift+Tab;Ctrl+PgUp", "切换到上一个页面"},
     {cmd::kSearch, "搜索(&G)", nullptr, "打开搜索页"},
 };
 
@@ -100,6 +114,7 @@ const MenuEntry kToolsMenu[] = {
 
 const MenuEntry kHelpMenu[] = {
     {cmd::kSoftwareHome, "软件主页(H)", nullptr, "打开万象汇览的主页"},
+    {cmd::kShortcuts, "键盘快捷键(&K)", nullptr, "列出全部键盘快捷键"},
     {0, nullptr, nullptr, nullptr},
     {cmd::kAbout, "关于 万象汇览(&A)...", nullptr, "显示程序信息和版本号"},
 };
@@ -206,6 +221,12 @@ void CMainFrame::createMenus() {
     fillMenu(addMenu(QStringLiteral("帮助(&H)")), kHelpMenu, make);
     for (int id : kCheckableCommands)
         commandAction(id)->setCheckable(true);
+    for (int id : kTreeKeyCommands) {
+        QAction* action = commandAction(id);
+        removeAction(action);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        leftView_->addAction(action);
+    }
     updateCommandStates();
 }
 

@@ -24,6 +24,16 @@ constexpr int kFindInCollection = 33100; // the search box above the tree
 constexpr int kMarkRead = 33110;
 constexpr int kMarkUnread = 33111;
 constexpr int kMarkAllRead = 33112;
+// Reading with the keyboard.
+constexpr int kNextUnread = 33113;
+constexpr int kPrevUnread = 33114;
+constexpr int kToggleRead = 33115;
+// Pages.
+constexpr int kNewPage = 33130;
+constexpr int kNextPage = 33131;
+constexpr int kPrevPage = 33132;
+// 帮助 > 键盘快捷键
+constexpr int kShortcuts = 33140;
 // 工具 > 自动更新频道: off, every 30 minutes, every hour, every 4 hours.
 constexpr int kAutoUpdateOff = 33120;
 constexpr int kAutoUpdate30Minutes = 33121;

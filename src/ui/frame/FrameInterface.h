@@ -33,6 +33,9 @@ class IMainFrame {
     virtual void ShowDescription(const std::string& text) = 0;
     // The options dialog (browsing options and the Favorites folder), modal.
     virtual void ShowOptions() {}
+    // Scrolls the active page down by a screen, or, when it is at its end
+    // (or there is no page), runs `atEnd` instead, later.
+    virtual void ScrollPageOrAtEnd(std::function<void()> atEnd) { atEnd(); }
 };
 
 // The application's main window; null before it exists (and in core tests).

@@ -11,6 +11,7 @@
 //   CLeftViewFind.cpp      finding an item of the search index in the tree
 //   CLeftViewMarks.cpp     unread entries and counts, the collection service
 //   CLeftViewBackground.cpp  what the automatic update asks and shows
+//   CLeftViewReading.cpp   reading with the keyboard
 //   CLeftViewCommands.cpp  command ids routed to the handlers
 #pragma once
 
@@ -221,6 +222,15 @@ public:
     static constexpr int kUnreadCountRole = Qt::UserRole + 4; // channels
     static constexpr int kEntryUnreadRole = Qt::UserRole + 5; // entries
 
+    // ---- reading with the keyboard (CLeftViewReading.cpp)
+    // Opens the next (or previous) unread entry after the selection among
+    // the channels of its category, expanding those not opened yet; false,
+    // saying so in the status bar, when there is none.
+    bool GoToUnread(bool forward);
+    void ToggleSelectedRead();
+    // The selected channel or category, or the channel of the selected entry.
+    void MarkSelectedRead();
+
     // ---- command routing (CLeftViewCommands.cpp)
     // Runs a command id the tree handles; false when it is not the tree's.
     bool handleCommand(int id);
@@ -235,6 +245,7 @@ public:
     void forgetItem(QTreeWidgetItem* item);
 
 protected:
+    bool event(QEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -242,6 +253,16 @@ protected:
 
 private:
     void listenTo(CollectionService* collection); // CLeftViewMarks.cpp
+    static bool isTreeKey(const QKeyEvent* event);  // CLeftViewReading.cpp
+    bool handleReadingKey(QKeyEvent* event);        // CLeftViewReading.cpp
+    // A walk to the next unread entry waiting for the store to say which
+    // entries of a channel it just expanded are read.
+    struct UnreadWalk {
+        bool forward = true;
+        std::string cacheFile; // "" when none waits
+    };
+    UnreadWalk unreadWalk_;
+    void continueUnreadWalk(const std::string& cacheFile); // CLeftViewReading.cpp
     void onExpanded(QTreeWidgetItem* item);
     void requestChannelState(const std::string& cacheFile); // CLeftViewMarks.cpp
     void forgetItemInMarks(QTreeWidgetItem* item);         // CLeftViewMarks.cpp

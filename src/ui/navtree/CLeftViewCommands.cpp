@@ -71,7 +71,14 @@ bool dispatch(CLeftView& view, int id) {
         view.SetEntryRead(view.currentItem(), id == cmd::kMarkRead);
         return true;
     case cmd::kMarkAllRead:
-        view.MarkAllRead(view.currentItem());
+        view.MarkSelectedRead();
+        return true;
+    case cmd::kNextUnread:
+    case cmd::kPrevUnread:
+        view.GoToUnread(id == cmd::kNextUnread);
+        return true;
+    case cmd::kToggleRead:
+        view.ToggleSelectedRead();
         return true;
     default:
         return false;

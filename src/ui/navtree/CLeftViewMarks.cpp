@@ -191,6 +191,7 @@ void CLeftView::ApplyChannelState(const std::string& cacheFile, int unread,
                     setUnreadLook(child->child(j), !isRead(child->child(j)));
         }
     }
+    continueUnreadWalk(cacheFile);
 }
 
 // ---- marking ----------------------------------------------------------------------

@@ -104,7 +104,19 @@ void CLeftView::mouseDoubleClickEvent(QMouseEvent* event) {
     QTreeWidget::mouseDoubleClickEvent(event);
 }
 
+bool CLeftView::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride && isTreeKey(static_cast<QKeyEvent*>(event))) {
+        event->accept(); // the tree's own, not the window's F5
+        return true;
+    }
+    return QTreeWidget::event(event);
+}
+
 void CLeftView::keyPressEvent(QKeyEvent* event) {
+    if (handleReadingKey(event)) {
+        event->accept();
+        return;
+    }
     bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         // The keyboard user's item is the selected one, wherever the mouse is.
