@@ -272,9 +272,13 @@ void CMainFrame::updateCommandStates() {
 }
 
 // The edit entries act on the page alone (the tree edits through its own
-// menu), and only as far as the page can act now.
+// menu), and only as far as the page can act now; undo also undoes the
+// tree's edits.
 void CMainFrame::updateEditCommandStates() {
     CKelvorView* page = activeView_ == ActiveView::Page ? tabView()->activePage : nullptr;
     for (int id : kEditCommands)
         commandAction(id)->setEnabled(page && page->isEditCommandEnabled(id));
+    // Undo is the tree's own while it has the focus: its last edit.
+    if (activeView_ == ActiveView::Tree)
+        commandAction(cmd::kEditUndo)->setEnabled(leftView_->CanUndo());
 }

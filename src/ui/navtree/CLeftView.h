@@ -12,6 +12,7 @@
 //   CLeftViewMarks.cpp     unread entries and counts, the collection service
 //   CLeftViewBackground.cpp  what the automatic update asks and shows
 //   CLeftViewReading.cpp   reading with the keyboard
+//   CLeftViewUndo.cpp      undo of edits
 //   CLeftViewCommands.cpp  command ids routed to the handlers
 #pragma once
 
@@ -21,6 +22,7 @@
 
 #include <QTreeWidget>
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -84,6 +86,8 @@ public:
     static bool IsWithin(const QTreeWidgetItem* ancestor, const QTreeWidgetItem* item);
     static std::string GetNodeAttribute(const kelvor::xml::Node& node, const char* name);
     static std::string GetNodeDescription(const kelvor::xml::Node& node);
+    // The local file a node was loaded from ("" for one fetched from the web).
+    static std::string LocalFileOf(const kelvor::xml::Node& node); // CLeftViewMarks.cpp
     // One icon for both states: `icon` normally, `selectedIcon` when selected.
     static QIcon itemIcon(int icon, int selectedIcon);
     static void setItemIcons(QTreeWidgetItem* item, int icon, int selectedIcon);
@@ -231,6 +235,24 @@ public:
     // The selected channel or category, or the channel of the selected entry.
     void MarkSelectedRead();
 
+    // ---- undo (CLeftViewUndo.cpp)
+    bool CanUndo() const { return !undoSteps_.empty(); }
+    // "撤销删除“甲”", "" when there is nothing to undo.
+    std::string UndoText() const;
+    // Writes back the files of the last edit as they were before it.
+    bool Undo();
+    // The saves made while one lives are one step, undone together.
+    class UndoGroup {
+      public:
+        UndoGroup(CLeftView& view, std::string what);
+        ~UndoGroup();
+        UndoGroup(const UndoGroup&) = delete;
+        UndoGroup& operator=(const UndoGroup&) = delete;
+
+      private:
+        CLeftView& view_;
+    };
+
     // ---- command routing (CLeftViewCommands.cpp)
     // Runs a command id the tree handles; false when it is not the tree's.
     bool handleCommand(int id);
@@ -263,6 +285,20 @@ private:
     };
     UnreadWalk unreadWalk_;
     void continueUnreadWalk(const std::string& cacheFile); // CLeftViewReading.cpp
+    // CLeftViewUndo.cpp
+    struct UndoFile {
+        std::string path, bytes;
+    };
+    struct UndoStep {
+        std::string what; // "删除“甲”"
+        std::vector<UndoFile> files;
+    };
+    void rememberBeforeSave(const std::string& file);
+    void closeUndoStep();
+    void showFileAgain(const std::string& file);
+    std::deque<UndoStep> undoSteps_;
+    UndoStep openStep_;
+    int undoDepth_ = 0;
     void onExpanded(QTreeWidgetItem* item);
     void requestChannelState(const std::string& cacheFile); // CLeftViewMarks.cpp
     void forgetItemInMarks(QTreeWidgetItem* item);         // CLeftViewMarks.cpp

@@ -85,11 +85,43 @@ bool dispatch(CLeftView& view, int id) {
     }
 }
 
+// What undoing a command's edits is called ("撤销粘贴"); "" lets the
+// handler name it, or call it an edit.
+std::string undoNameOf(int id) {
+    if (id >= cmd::kSendToFirst && id <= cmd::kSendToLast)
+        return "发送到";
+    switch (id) {
+    case cmd::kNewItem:
+    case cmd::kNewTextItem:
+    case cmd::kNewLinkItem:
+    case cmd::kNewChannelItem:
+    case cmd::kNewTextChild:
+        return "新建项目";
+    case cmd::kProperties:
+        return "修改属性";
+    case cmd::kPasteItem:
+        return "粘贴项目";
+    case cmd::kPasteChildren:
+        return "粘贴子项目";
+    case cmd::kSetDescFromClipboard:
+    case cmd::kSetLinkFromClipboard:
+    case cmd::kSetChannelFromClipboard:
+        return "从剪贴板设置";
+    default:
+        return "";
+    }
+}
+
 } // namespace
 
 bool CLeftView::handleCommand(int id) {
+    if (id == cmd::kEditUndo) {
+        Undo();
+        return true;
+    }
     // A command that fails half-way still was the tree's command.
     bool handled = true;
+    UndoGroup undo(*this, undoNameOf(id));
     kelvor::tree::runGuarded([&] { handled = dispatch(*this, id); });
     return handled;
 }

@@ -82,6 +82,7 @@ void CLeftView::carryCopyOfRenamed(const Node& node, const std::string& oldCopy)
 }
 
 void CLeftView::SaveOwnerDocument(const Node& node) {
+    rememberBeforeSave(LocalFileOf(node));
     std::string url;
     if (!tree::saveOwnerDocument(node, &url))
         kelvor::app::messageBox(std::string(str::kSaveFailed) + url);
@@ -218,6 +219,8 @@ void CLeftView::OnDeleteItem() {
         copiedItem = nullptr;
     if (!item->parent())
         return; // first-level items stay
+    std::string title = item->text(0).toStdString();
+    UndoGroup undo(*this, "删除“" + title + "”");
     Node parentNode = node.parentNode();
     if (parentNode)
         parentNode.removeChild(node);
@@ -225,4 +228,6 @@ void CLeftView::OnDeleteItem() {
     // The removed node still belongs to its document, so it can be saved
     // through it.
     SaveOwnerDocument(node);
+    if (auto* frame = kelvor::app::mainFrame())
+        frame->SetStatusText("已删除“" + title + "”，按 Ctrl+Z 可以撤销");
 }

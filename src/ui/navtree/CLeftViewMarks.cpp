@@ -21,17 +21,6 @@ std::string cacheFileOf(QTreeWidgetItem* item) {
     return item ? item->data(0, CLeftView::kCacheFileRole).toString().toStdString() : std::string();
 }
 
-// The local file a node was loaded from ("" for one fetched from the web).
-std::string fileOfNode(const Node& node) {
-    try {
-        std::string url = node.ownerDocument().url();
-        if (url.rfind("file://", 0) == 0)
-            return kelvor::platform::pathOfFileAddress(url);
-    } catch (const kelvor::xml::DomError&) {
-    }
-    return {};
-}
-
 void setUnreadLook(QTreeWidgetItem* item, bool unread) {
     item->setData(0, CLeftView::kEntryUnreadRole, unread);
     QFont font = item->font(0);
@@ -87,6 +76,16 @@ void CLeftView::listenTo(CollectionService* collection) {
     });
 }
 
+std::string CLeftView::LocalFileOf(const Node& node) {
+    try {
+        std::string url = node.ownerDocument().url();
+        if (url.rfind("file://", 0) == 0)
+            return kelvor::platform::pathOfFileAddress(url);
+    } catch (const kelvor::xml::DomError&) {
+    }
+    return {};
+}
+
 // ---- indexing what the tree writes ---------------------------------------------
 
 void CLeftView::IndexFileLater(const std::string& path) {
@@ -95,7 +94,7 @@ void CLeftView::IndexFileLater(const std::string& path) {
 }
 
 void CLeftView::IndexDocumentLater(const Node& node) {
-    std::string file = node ? fileOfNode(node) : std::string();
+    std::string file = node ? LocalFileOf(node) : std::string();
     if (!file.empty())
         IndexFileLater(file);
 }
@@ -229,7 +228,7 @@ void CLeftView::MarkAllRead(QTreeWidgetItem* item) {
         if (CLeftView::IsWithin(item, channel) && (shown.empty() || shown.back() != cacheFile))
             shown.push_back(cacheFile);
     Node node = nodeOf(item);
-    std::string file = node ? fileOfNode(node) : std::string();
+    std::string file = node ? LocalFileOf(node) : std::string();
     std::string position = file.empty() ? std::string() : tree::positionOf(node);
     service->markAllRead(std::move(shown), file, position);
 }

@@ -130,12 +130,18 @@ void CLeftView::MarkSelectedRead() {
 // Keys the window would otherwise take for its own commands.
 bool CLeftView::isTreeKey(const QKeyEvent* event) {
     Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (modifiers == Qt::ControlModifier)
+        return event->key() == Qt::Key_Z; // the tree's undo, not the page's
     return modifiers == Qt::NoModifier && (event->key() == Qt::Key_F5 || event->key() == Qt::Key_Space);
 }
 
 bool CLeftView::handleReadingKey(QKeyEvent* event) {
     if (!isTreeKey(event))
         return false;
+    if (event->key() == Qt::Key_Z) {
+        kelvor::tree::runGuarded([this] { Undo(); });
+        return true;
+    }
     if (event->key() == Qt::Key_F5) {
         // Every channel in view, as 立即更新 does.
         StartBackgroundUpdate();

@@ -1,0 +1,119 @@
+// Undo of the tree's edits. Every edit saves its file at once, so what a
+// file held before an edit is what is on disk just before the save: each
+// step keeps those bytes, and undoing writes them back (as any edit is
+// written) and shows the file again wherever the tree shows it. The saves
+// of one command (a paste of several children) make one step.
+#include "frame/FrameInterface.h"
+#include "navtree/CLeftView.h"
+#include "platform/AtomicFile.h"
+#include "platform/HomeFolder.h"
+#include "tree/Strings.h"
+
+#include <QSignalBlocker>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace {
+
+constexpr size_t kUndoSteps = 50;
+
+std::string normalPath(const std::string& path) {
+    return std::filesystem::path(path).lexically_normal().string();
+}
+
+void say(const std::string& text) {
+    if (auto* frame = kelvor::app::mainFrame())
+        frame->SetStatusText(text);
+}
+
+} // namespace
+
+CLeftView::UndoGroup::UndoGroup(CLeftView& view, std::string what) : view_(view) {
+    if (view_.undoDepth_++ == 0)
+        view_.openStep_ = UndoStep{std::move(what), {}};
+    else if (view_.openStep_.what.empty())
+        view_.openStep_.what = std::move(what); // the command let its handler name it
+}
+
+CLeftView::UndoGroup::~UndoGroup() {
+    if (--view_.undoDepth_ == 0)
+        view_.closeUndoStep();
+}
+
+void CLeftView::rememberBeforeSave(const std::string& file) {
+    if (file.empty())
+        return;
+    UndoFile before{normalPath(file), {}};
+    if (!kelvor::platform::readWholeFile(before.path, before.bytes))
+        return; // a file that was not there has nothing to go back to
+    if (undoDepth_ == 0) {
+        openStep_ = UndoStep{"编辑", {std::move(before)}};
+        closeUndoStep();
+        return;
+    }
+    auto& files = openStep_.files;
+    bool known = std::any_of(files.begin(), files.end(),
+                             [&before](const UndoFile& file) { return file.path == before.path; });
+    if (!known)
+        files.push_back(std::move(before)); // the first save of the command has the old bytes
+}
+
+void CLeftView::closeUndoStep() {
+    if (openStep_.files.empty())
+        return;
+    if (openStep_.what.empty())
+        openStep_.what = "编辑";
+    undoSteps_.push_back(std::move(openStep_));
+    openStep_ = {};
+    if (undoSteps_.size() > kUndoSteps)
+        undoSteps_.pop_front();
+}
+
+std::string CLeftView::UndoText() const {
+    return undoSteps_.empty() ? std::string() : "撤销" + undoSteps_.back().what;
+}
+
+bool CLeftView::Undo() {
+    if (undoSteps_.empty()) {
+        say("没有可以撤销的编辑");
+        return false;
+    }
+    UndoStep step = std::move(undoSteps_.back());
+    undoSteps_.pop_back();
+    for (const UndoFile& file : step.files) {
+        std::string error;
+        if (!kelvor::platform::writeFileAtomically(file.path, file.bytes, &error)) {
+            kelvor::app::messageBox(std::string(kelvor::str::kSaveFailed) + file.path);
+            continue;
+        }
+        showFileAgain(file.path);
+        IndexFileLater(file.path);
+    }
+    say("已撤销" + step.what);
+    return true;
+}
+
+// Every place the tree shows the file's items is loaded from it again;
+// expanded places stay expanded.
+void CLeftView::showFileAgain(const std::string& file) {
+    std::vector<QTreeWidgetItem*> places;
+    for (const CategoryEntry& category : categories)
+        if (normalPath(category.path) == file)
+            places.push_back(category.item ? category.item : invisibleRootItem());
+    if (places.empty())
+        if (QTreeWidgetItem* leading = itemLeadingTo(file))
+            places.push_back(leading);
+    std::sort(places.begin(), places.end());
+    places.erase(std::unique(places.begin(), places.end()), places.end());
+    for (QTreeWidgetItem* place : places) {
+        DeleteChildItems(place);
+        LoadTreeFile(file, place == invisibleRootItem() ? nullptr : place);
+        if (auto* loaded = dynamic_cast<CTreeItem*>(place))
+            loaded->expandedOnce = true;
+        if (place != invisibleRootItem() && place->childCount() > 0) {
+            setCurrentItem(place);
+            scrollToItem(place);
+        }
+    }
+}
