@@ -131,3 +131,28 @@ TEST_F(ReadingKeys, SpaceReadsOnAndF5UpdatesEveryChannelInView) {
     ASSERT_TRUE(waitUntil([&] { return !view.BackgroundUpdateRunning(); }, 20000));
     EXPECT_EQ(frame.status.back(), "自动更新频道：没有新条目，1 个频道更新失败");
 }
+
+TEST_F(ReadingKeys, FoldersSumTheirChannelsAndReadEntriesCanBeHidden) {
+    view.LoadTreeFile(home.write("fav/folder.xml",
+                                 "<Tree Type=\"fav\"><TreeNode Title=\"文件夹\">"
+                                 "<TreeNode Title=\"甲\" Rss=\"http://127.0.0.1:9/甲\"/>"
+                                 "<TreeNode Title=\"乙\" Rss=\"http://127.0.0.1:9/乙\"/>"
+                                 "</TreeNode></Tree>"),
+                      view.rootItem());
+    QTreeWidgetItem* folder = view.topLevelItem(3);
+    folder->setExpanded(true);
+    ASSERT_TRUE(waitUntil([&] { return CLeftView::UnreadCountOf(folder) == 4; }));
+    QTreeWidgetItem* first = folder->child(0);
+    first->setExpanded(true);
+    ASSERT_TRUE(waitUntil([&] { return CLeftView::IsEntryUnread(first->child(1)); }));
+    view.SetEntryRead(first->child(1), true);
+    EXPECT_EQ(CLeftView::UnreadCountOf(folder), 3) << "at once, as the channel's";
+
+    view.setCurrentItem(first->child(0));
+    view.SetEntryRead(first->child(0), true); // being read: stays in view
+    view.SetUnreadOnly(true);
+    EXPECT_FALSE(first->child(0)->isHidden());
+    EXPECT_TRUE(first->child(1)->isHidden());
+    view.SetUnreadOnly(false);
+    EXPECT_FALSE(first->child(1)->isHidden());
+}

@@ -72,6 +72,9 @@ class CMainFrame : public QMainWindow, public kelvor::app::IMainFrame {
     void OnClosePage();
     // A new page, or the next or previous one (CMainFrameReading.cpp).
     void switchPages(int commandId);
+    // 只显示未读, kept for the next start (CMainFrameReading.cpp).
+    void showUnreadOnly(bool on);
+    static bool unreadOnlySetting();
     void OnToggleOption(int id);
     void OnNextPane();
     static QString openFileFilter();

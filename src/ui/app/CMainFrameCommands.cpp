@@ -137,6 +137,9 @@ bool CMainFrame::handleFrameCommand(int id) {
     case cmd::kPrevPage:
         switchPages(id);
         return true;
+    case cmd::kUnreadOnly:
+        showUnreadOnly(!leftView_->UnreadOnly());
+        return true;
     case cmd::kShortcuts:
         kelvor::app::showShortcuts(this);
         return true;

@@ -74,6 +74,7 @@ const MenuEntry kViewMenuTop[] = {
     {cmd::kPrevUnread, "上一条未读(&P)", "Shift+N;P", "打开本分类中的上一条未读条目"},
     {cmd::kToggleRead, "标记为已读/未读(&M)", "M", "切换选中条目的已读状态"},
     {cmd::kMarkAllRead, "全部标记为已读(&A)", "Ctrl+Shift+M", "把选中的频道或分类全部标记为已读"},
+    {cmd::kUnreadOnly, "只显示未读(&O)", nullptr, "在导航栏中隐藏已读的条目"},
     {0, nullptr, nullptr, nullptr},
 };
 
@@ -123,7 +124,7 @@ const int kEditCommands[] = {cmd::kEditUndo, cmd::kEditRedo, cmd::kEditCut, cmd:
                              cmd::kEditSelectAll};
 
 const int kCheckableCommands[] = {cmd::kNavPane,      cmd::kViewToolbar, cmd::kViewStatusBar, cmd::kOptionSilent,
-                                  cmd::kOptionPopup, cmd::kOptionSdi};
+                                  cmd::kOptionPopup, cmd::kOptionSdi,    cmd::kUnreadOnly};
 
 struct ToolButton {
     int id; // 0: a separator
@@ -221,6 +222,7 @@ void CMainFrame::createMenus() {
     fillMenu(addMenu(QStringLiteral("帮助(&H)")), kHelpMenu, make);
     for (int id : kCheckableCommands)
         commandAction(id)->setCheckable(true);
+    leftView_->SetUnreadOnly(unreadOnlySetting());
     for (int id : kTreeKeyCommands) {
         QAction* action = commandAction(id);
         removeAction(action);
@@ -266,6 +268,7 @@ void CMainFrame::updateCommandStates() {
     commandAction(cmd::kOptionSilent)->setChecked(tabView()->silent);
     commandAction(cmd::kOptionPopup)->setChecked(tabView()->blockPopups);
     commandAction(cmd::kOptionSdi)->setChecked(tabView()->singleWindow);
+    commandAction(cmd::kUnreadOnly)->setChecked(leftView_->UnreadOnly());
     int zoom = tabView()->activePage ? tabView()->activePage->currentZoomCommand() : cmd::kFontMedium;
     for (int id = cmd::kFontLargest; id <= cmd::kFontSmallest; ++id)
         commandAction(id)->setChecked(id == zoom);

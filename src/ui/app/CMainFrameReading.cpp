@@ -7,7 +7,10 @@
 #include "browser/CTabView.h"
 #include "frame/CommandIds.h"
 
+#include "navtree/CLeftView.h"
+
 #include <QComboBox>
+#include <QSettings>
 #include <QLineEdit>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
@@ -30,6 +33,20 @@ void CMainFrame::switchPages(int commandId) {
         ++active;
     int step = commandId == cmd::kNextPage ? 1 : count - 1;
     tabView_->ActivatePage((active + step) % count);
+}
+
+namespace {
+const char* const kUnreadOnlyKey = "View/UnreadOnly";
+}
+
+void CMainFrame::showUnreadOnly(bool on) {
+    leftView_->SetUnreadOnly(on);
+    QSettings().setValue(QLatin1String(kUnreadOnlyKey), on);
+    updateCommandStates();
+}
+
+bool CMainFrame::unreadOnlySetting() {
+    return QSettings().value(QLatin1String(kUnreadOnlyKey), false).toBool();
 }
 
 void CMainFrame::ScrollPageOrAtEnd(std::function<void()> atEnd) {

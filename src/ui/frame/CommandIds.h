@@ -28,6 +28,7 @@ constexpr int kMarkAllRead = 33112;
 constexpr int kNextUnread = 33113;
 constexpr int kPrevUnread = 33114;
 constexpr int kToggleRead = 33115;
+constexpr int kUnreadOnly = 33116; // 查看 > 只显示未读
 // Pages.
 constexpr int kNewPage = 33130;
 constexpr int kNextPage = 33131;

@@ -234,6 +234,10 @@ public:
     void ToggleSelectedRead();
     // The selected channel or category, or the channel of the selected entry.
     void MarkSelectedRead();
+    // 只显示未读: read entries are hidden (not the selected one, which the
+    // user is reading).
+    void SetUnreadOnly(bool on);
+    bool UnreadOnly() const { return unreadOnly_; }
 
     // ---- undo (CLeftViewUndo.cpp)
     bool CanUndo() const { return !undoSteps_.empty(); }
@@ -285,6 +289,10 @@ private:
     };
     UnreadWalk unreadWalk_;
     void continueUnreadWalk(const std::string& cacheFile); // CLeftViewReading.cpp
+    void setUnreadCount(QTreeWidgetItem* channel, int count); // CLeftViewMarks.cpp
+    // Hides the channel's read entries while only unread ones are shown.
+    void showEntriesAsChosen(QTreeWidgetItem* channel);     // CLeftViewReading.cpp
+    bool unreadOnly_ = false;
     // CLeftViewUndo.cpp
     struct UndoFile {
         std::string path, bytes;

@@ -179,7 +179,7 @@ void CLeftView::ApplyChannelState(const std::string& cacheFile, int unread,
     auto range = channelItems_.equal_range(cacheFile);
     for (auto it = range.first; it != range.second; ++it) {
         QTreeWidgetItem* channel = it->second;
-        channel->setData(0, kUnreadCountRole, unread);
+        setUnreadCount(channel, unread);
         // Entries are the channel's children, or those of its "updating" line.
         for (int i = 0; i < channel->childCount(); ++i) {
             QTreeWidgetItem* child = channel->child(i);
@@ -189,8 +189,24 @@ void CLeftView::ApplyChannelState(const std::string& cacheFile, int unread,
                 if (IsEntry(child->child(j)) && cacheFileOf(child->child(j)) == cacheFile)
                     setUnreadLook(child->child(j), !isRead(child->child(j)));
         }
+        showEntriesAsChosen(channel);
     }
     continueUnreadWalk(cacheFile);
+}
+
+// A folder shows the sum of the counts of the channels and folders in it.
+void CLeftView::setUnreadCount(QTreeWidgetItem* channel, int count) {
+    channel->setData(0, kUnreadCountRole, count);
+    for (QTreeWidgetItem* folder = channel->parent(); folder && !IsEntry(folder);
+         folder = folder->parent()) {
+        if (!cacheFileOf(folder).empty())
+            break; // a channel's own children are its entries
+        int sum = 0;
+        for (int i = 0; i < folder->childCount(); ++i)
+            if (!IsEntry(folder->child(i)))
+                sum += std::max(0, UnreadCountOf(folder->child(i)));
+        folder->setData(0, kUnreadCountRole, sum > 0 ? QVariant(sum) : QVariant());
+    }
 }
 
 // ---- marking ----------------------------------------------------------------------
@@ -205,8 +221,7 @@ void CLeftView::SetEntryRead(QTreeWidgetItem* item, bool read) {
         setUnreadLook(item, !read);
         auto range = channelItems_.equal_range(cacheFile);
         for (auto it = range.first; it != range.second; ++it)
-            it->second->setData(0, kUnreadCountRole,
-                                std::max(0, UnreadCountOf(it->second) + (read ? -1 : 1)));
+            setUnreadCount(it->second, std::max(0, UnreadCountOf(it->second) + (read ? -1 : 1)));
     }
     if (CollectionService* service = collection())
         service->setEntryRead(cacheFile, key, read);

@@ -116,6 +116,22 @@ void CLeftView::continueUnreadWalk(const std::string& cacheFile) {
         kelvor::tree::runGuarded([this] { GoToUnread(unreadWalk_.forward); });
 }
 
+void CLeftView::SetUnreadOnly(bool on) {
+    unreadOnly_ = on;
+    std::vector<QTreeWidgetItem*> channels;
+    collectChannels(invisibleRootItem(), channels);
+    for (QTreeWidgetItem* channel : channels)
+        showEntriesAsChosen(channel);
+}
+
+void CLeftView::showEntriesAsChosen(QTreeWidgetItem* channel) {
+    QTreeWidgetItem* current = currentItem();
+    for (QTreeWidgetItem* entry : entriesOf(channel)) {
+        bool read = entry->data(0, kEntryUnreadRole).isValid() && !IsEntryUnread(entry);
+        entry->setHidden(unreadOnly_ && read && entry != current);
+    }
+}
+
 void CLeftView::ToggleSelectedRead() {
     QTreeWidgetItem* item = currentItem();
     if (IsEntry(item))
