@@ -52,6 +52,7 @@ TEST_F(Undo, EditsAreUndoneLastFirstOnDiskAndInTheTree) {
     EXPECT_EQ(titlesOnDisk(catPath), original);
     EXPECT_EQ(titlesOnDisk(catPath, "目录丁"), (Titles{"丁一", "丁二", "丁三"}));
     EXPECT_EQ(labels(item("我的收藏")), original) << "the tree shows the file again";
+    EXPECT_EQ(view.currentItem(), item("目录丁")) << "what came back is selected";
     item("目录丁")->setExpanded(true);
     EXPECT_EQ(labels(item("目录丁")), (Titles{"丁一", "丁二", "丁三"}));
 

@@ -71,6 +71,10 @@ QDialog* makeShortcutsDialog(QMainWindow* window) {
     table->setObjectName(QStringLiteral("shortcuts"));
     table->setHorizontalHeaderLabels({QStringLiteral("操作"), QStringLiteral("按键")});
     table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
+    table->setShowGrid(false);
+    table->setAlternatingRowColors(true);
+    table->setFocusPolicy(Qt::NoFocus);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     for (int row = 0; row < int(rows.size()); ++row) {

@@ -65,11 +65,18 @@ bool CLeftView::GoToUnread(bool forward) {
     if (!current)
         return false;
     QTreeWidgetItem* channel = IsEntry(current) ? channelOfEntry(current) : current;
+    // The category: the channel's folder, the folder selected, or the one
+    // holding a link or note that is selected.
+    std::vector<QTreeWidgetItem*> channels;
     QTreeWidgetItem* scope = isChannel(channel) ? channel->parent() : current;
+    if (scope == current)
+        collectChannels(scope, channels);
+    if (channels.empty() && scope == current)
+        scope = current->parent();
     if (!scope)
         scope = invisibleRootItem();
-    std::vector<QTreeWidgetItem*> channels;
-    collectChannels(scope, channels);
+    if (channels.empty())
+        collectChannels(scope, channels);
     if (!forward)
         std::reverse(channels.begin(), channels.end());
     auto from = std::find(channels.begin(), channels.end(), channel);

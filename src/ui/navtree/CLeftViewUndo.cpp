@@ -9,10 +9,12 @@
 #include "platform/HomeFolder.h"
 #include "tree/Strings.h"
 
-#include <QSignalBlocker>
+#include <QSet>
+#include <QStringList>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 namespace {
 
@@ -94,8 +96,30 @@ bool CLeftView::Undo() {
     return true;
 }
 
-// Every place the tree shows the file's items is loaded from it again;
-// expanded places stay expanded.
+namespace {
+
+// Items under a place by their titles from it down: what a reload of the
+// place can find again.
+using TitlePath = QStringList;
+
+void walkLoaded(QTreeWidgetItem* item, TitlePath path,
+                const std::function<void(QTreeWidgetItem*, const TitlePath&)>& visit) {
+    for (int i = 0; i < item->childCount(); ++i) {
+        QTreeWidgetItem* child = item->child(i);
+        if (!CLeftView::nodeOf(child))
+            continue; // a placeholder
+        TitlePath childPath = path;
+        childPath << child->text(0);
+        visit(child, childPath);
+        walkLoaded(child, childPath, visit);
+    }
+}
+
+} // namespace
+
+// Every place the tree shows the file's items is loaded from it again.
+// What was expanded there is expanded again, and the item the undo brought
+// back (or else the one selected before) is selected.
 void CLeftView::showFileAgain(const std::string& file) {
     std::vector<QTreeWidgetItem*> places;
     for (const CategoryEntry& category : categories)
@@ -107,13 +131,32 @@ void CLeftView::showFileAgain(const std::string& file) {
     std::sort(places.begin(), places.end());
     places.erase(std::unique(places.begin(), places.end()), places.end());
     for (QTreeWidgetItem* place : places) {
+        QSet<TitlePath> before, expanded;
+        TitlePath selected;
+        walkLoaded(place, {}, [&](QTreeWidgetItem* item, const TitlePath& path) {
+            before.insert(path);
+            if (item->isExpanded())
+                expanded.insert(path);
+            if (item == currentItem())
+                selected = path;
+        });
         DeleteChildItems(place);
         LoadTreeFile(file, place == invisibleRootItem() ? nullptr : place);
         if (auto* loaded = dynamic_cast<CTreeItem*>(place))
             loaded->expandedOnce = true;
-        if (place != invisibleRootItem() && place->childCount() > 0) {
-            setCurrentItem(place);
-            scrollToItem(place);
+        QTreeWidgetItem* brought = nullptr;
+        QTreeWidgetItem* again = nullptr;
+        walkLoaded(place, {}, [&](QTreeWidgetItem* item, const TitlePath& path) {
+            if (expanded.contains(path))
+                item->setExpanded(true); // loads its children, walked next
+            if (!brought && !before.contains(path))
+                brought = item;
+            if (!again && !selected.isEmpty() && path == selected)
+                again = item;
+        });
+        if (QTreeWidgetItem* select = brought ? brought : again) {
+            setCurrentItem(select);
+            scrollToItem(select);
         }
     }
 }
