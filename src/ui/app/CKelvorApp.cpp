@@ -115,7 +115,7 @@ bool CKelvorApp::InitInstance() {
     connect(instance, &SingleInstance::addressesReceived, this, &CKelvorApp::openAddresses);
 
     frame_ = std::make_unique<CMainFrame>();
-    frame_->initialUpdate();
+    frame_->initialUpdate(true);
     frame_->show();
     if (!addresses.isEmpty())
         openAddresses(addresses);

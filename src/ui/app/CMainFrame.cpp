@@ -3,6 +3,7 @@
 #include "app/CAddressBar.h"
 #include "app/COptionsDlg.h"
 #include "app/CSearchBox.h"
+#include "app/SessionState.h"
 #include "browser/BrowserProfile.h"
 #include "browser/CKelvorView.h"
 #include "browser/CTabView.h"
@@ -120,13 +121,22 @@ void CMainFrame::createStatusBar() {
     statusBar()->addWidget(statusLabel_, 1);
 }
 
-void CMainFrame::initialUpdate() {
+void CMainFrame::initialUpdate(bool restoreSession) {
+    std::optional<kelvor::app::SessionState> session;
+    if (restoreSession)
+        session = kelvor::app::readSession();
+    skipStartPage_ = session && !session->pages.isEmpty();
     leftView_->OnInitialUpdate();
+    skipStartPage_ = false;
+    if (session)
+        applySession(*session);
 }
 
 // ---- the frame operations ---------------------------------------------------
 
 void CMainFrame::NavigateTo(const std::string& address) {
+    if (skipStartPage_)
+        return;
     SetAddressText(address);
     tabView_->Navigate(QString::fromStdString(address));
 }
@@ -217,6 +227,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     if (!closed_) {
         closed_ = true;
         addressBar_->SaveTypedUrls();
+        saveSession();
         leftView_->DestroyWindow();
     }
     event->accept();

@@ -5,6 +5,7 @@
 //   CMainFrame.cpp          panes, bars, the frame operations, closing
 //   CMainFrameMenus.cpp     menu 128, the toolbar buttons, the accelerators
 //   CMainFrameCommands.cpp  command routing and the frame's own commands
+//   SessionState.cpp        what is kept from one run to the next
 #pragma once
 
 #include "frame/FrameInterface.h"
@@ -25,6 +26,9 @@ class QMenu;
 class QSplitter;
 class QToolBar;
 class QWebEngineProfile;
+namespace kelvor::app {
+struct SessionState;
+}
 
 class CMainFrame : public QMainWindow, public kelvor::app::IMainFrame {
     Q_OBJECT
@@ -39,8 +43,11 @@ class CMainFrame : public QMainWindow, public kelvor::app::IMainFrame {
     CSearchBox* searchBox() const { return searchBox_; }
     CAddressBar* addressBar() const { return addressBar_; }
     QToolBar* toolBar() const { return toolBar_; }
-    // Loads index.xml into the tree and opens the start page.
-    void initialUpdate();
+    // Loads index.xml into the tree and opens the start page. With
+    // `restoreSession` (the program's start, not a window made by a test),
+    // brings back what the last close saved: the pages it kept open take
+    // the start page's place.
+    void initialUpdate(bool restoreSession = false);
 
     // ---- the frame operations
     void NavigateTo(const std::string& address) override;
@@ -91,6 +98,12 @@ class CMainFrame : public QMainWindow, public kelvor::app::IMainFrame {
 
     QMenu* createPopupMenu() override;
 
+    // ---- the session (SessionState.cpp)
+    // The window, the panes, the tree's open and selected items and the
+    // pages, for the next start.
+    void saveSession() const;
+    void applySession(const kelvor::app::SessionState& state);
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -120,4 +133,7 @@ class CMainFrame : public QMainWindow, public kelvor::app::IMainFrame {
     std::map<int, QAction*> actions_;
     ActiveView activeView_ = ActiveView::Tree;
     bool closed_ = false;
+    // While the tree loads at a start that brings pages back: its start
+    // page would only be replaced.
+    bool skipStartPage_ = false;
 };

@@ -1,4 +1,5 @@
 #include "app/COptionsDlg.h"
+#include "app/SessionState.h"
 #include "frame/FavoritesSetting.h"
 
 #include "browser/BrowserOptions.h"
@@ -35,6 +36,11 @@ COptionsDlg::COptionsDlg(CTabView* tabs, QWidget* parent) : QDialog(parent), tab
     browsingLayout->addWidget(singleWindow_);
     browsingLayout->addWidget(note);
 
+    auto* startGroup = new QGroupBox(QStringLiteral("启动"), this);
+    restorePages_ = new QCheckBox(QStringLiteral("启动时恢复上次打开的页面(&R)"), startGroup);
+    restorePages_->setChecked(kelvor::app::restorePagesOption());
+    (new QVBoxLayout(startGroup))->addWidget(restorePages_);
+
     auto* favoritesGroup = new QGroupBox(QStringLiteral("收藏夹"), this);
     favorites_ = new QLineEdit(kelvor::app::favoritesFolderSetting(), favoritesGroup);
     favorites_->setToolTip(QStringLiteral("可以使用环境变量，例如 $HOME/Favorites"));
@@ -54,6 +60,7 @@ COptionsDlg::COptionsDlg(CTabView* tabs, QWidget* parent) : QDialog(parent), tab
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(browsing);
+    layout->addWidget(startGroup);
     layout->addWidget(favoritesGroup);
     layout->addWidget(buttons);
     resize(460, sizeHint().height());
@@ -73,6 +80,7 @@ void COptionsDlg::accept() {
     browser::writeOption(browser::kSilentOption, tabs_->silent);
     browser::writeOption(browser::kPopupOption, tabs_->blockPopups);
     browser::writeOption(browser::kSdiOption, tabs_->singleWindow);
+    kelvor::app::setRestorePagesOption(restorePages_->isChecked());
     QString folder = favorites_->text().trimmed();
     if (!folder.isEmpty() && folder != kelvor::app::favoritesFolderSetting())
         kelvor::app::setFavoritesFolderSetting(folder);

@@ -1,5 +1,6 @@
-// Tools > Internet 选项...: the three browsing options and the Favorites
-// folder in one dialog. OK applies and saves them at once.
+// Tools > Internet 选项...: the three browsing options, whether the pages
+// come back at the next start, and the Favorites folder in one dialog. OK
+// applies and saves them at once.
 #pragma once
 
 #include <QDialog>
@@ -16,6 +17,7 @@ public:
     QCheckBox* silentBox() const { return silent_; }
     QCheckBox* popupBox() const { return blockPopups_; }
     QCheckBox* sdiBox() const { return singleWindow_; }
+    QCheckBox* restorePagesBox() const { return restorePages_; }
     QLineEdit* favoritesEdit() const { return favorites_; }
 
     void accept() override;
@@ -27,5 +29,6 @@ private:
     QCheckBox* silent_;
     QCheckBox* blockPopups_;
     QCheckBox* singleWindow_;
+    QCheckBox* restorePages_;
     QLineEdit* favorites_;
 };

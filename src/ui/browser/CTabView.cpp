@@ -1,5 +1,6 @@
 #include "browser/CTabView.h"
 
+#include "browser/AddressUrl.h"
 #include "browser/BrowserOptions.h"
 #include "browser/CKelvorView.h"
 #include "browser/TabLayout.h"
@@ -181,6 +182,33 @@ void CTabView::Navigate(const QString& address) {
             break;
         }
     }
+}
+
+QStringList CTabView::pageAddresses() const {
+    QStringList addresses;
+    for (int i = 0; i < tabCount(); ++i) {
+        CKelvorView* page = pageAt(i);
+        // A load just asked for has no address of its own yet.
+        QUrl url = page->url().isEmpty() ? page->page()->requestedUrl() : page->url();
+        addresses << browser::displayAddress(url);
+    }
+    return addresses;
+}
+
+int CTabView::activePageIndex() const {
+    return activePage ? activePage->tabIndex : -1;
+}
+
+void CTabView::ReopenPages(const QStringList& addresses, int active) {
+    int first = tabCount();
+    for (const QString& address : addresses) {
+        // Made active one by one: a page asked for in the background would be
+        // the pop-up sink while pop-ups are blocked.
+        CKelvorView* page = CreatePage(address, true);
+        page->Navigate2(address);
+    }
+    if (active >= 0 && active < addresses.size())
+        ActivatePage(first + active);
 }
 
 CKelvorView* CTabView::GetActivePage() {

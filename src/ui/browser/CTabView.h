@@ -4,6 +4,7 @@
 // browsing options live here, read from the settings at construction.
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 
 #include <deque>
@@ -44,6 +45,13 @@ public:
 
     int tabCount() const;
     CKelvorView* pageAt(int index) const;
+    // Each tab's address in tab order, what is being loaded included.
+    QStringList pageAddresses() const;
+    // The active tab's index, -1 with none.
+    int activePageIndex() const;
+    // A new tab after the others for each address, loading at once; the one
+    // at `active` (an index into addresses) is active, else the last.
+    void ReopenPages(const QStringList& addresses, int active);
     static QIcon tabIcon(int image);
 
 signals:

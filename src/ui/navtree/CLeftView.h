@@ -261,6 +261,21 @@ public:
     // Runs a command id the tree handles; false when it is not the tree's.
     bool handleCommand(int id);
 
+    // ---- session (CLeftViewSession.cpp)
+    // Items named so that the names survive a restart: the TreeNode
+    // positions among siblings from the top, each with the node's title,
+    // which must still match for the item to count as the same.
+    // The expanded items whose parents are all expanded, parents first.
+    QStringList expandedPaths() const;
+    // Expands the items of the paths (loading their files, asking for their
+    // channels) and closes what else is open; an item whose title changed,
+    // or whose file is gone, is skipped quietly, and what lies below it.
+    void restoreExpanded(const QStringList& paths);
+    // The selected item's path, "" with none.
+    QString selectedPath() const;
+    // Selects the item if it is shown; expands nothing. False when skipped.
+    bool restoreSelection(const QString& path);
+
     // ---- state shared by the concerns
     std::vector<CategoryEntry> categories;
     QTreeWidgetItem* copiedItem = nullptr;
