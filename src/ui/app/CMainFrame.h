@@ -18,6 +18,8 @@ class CAddressBar;
 class CollectionService;
 class CLeftView;
 class CSearchBox;
+class NewsNotifier;
+class TrayIcon;
 class CAutoUpdate;
 class CTabView;
 class QLabel;
@@ -39,6 +41,8 @@ class CMainFrame : public QMainWindow, public kelvor::app::IMainFrame {
     CSearchBox* searchBox() const { return searchBox_; }
     CAddressBar* addressBar() const { return addressBar_; }
     QToolBar* toolBar() const { return toolBar_; }
+    NewsNotifier* newsNotifier() const { return notifier_; }
+    TrayIcon* trayIcon() const { return tray_; } // null where no tray is
     // Loads index.xml into the tree and opens the start page.
     void initialUpdate();
 
@@ -99,6 +103,9 @@ class CMainFrame : public QMainWindow, public kelvor::app::IMainFrame {
     void updateHistoryButtons();
     void onFocusChanged(QWidget* now);
     bool routeToPageAnyway(int id);
+    // News: the unread total in the title and the tray, notifications.
+    void createNewsWatch();
+    void showUnreadTotal(int total);
 
     std::unique_ptr<QWebEngineProfile> profile_;
     // The one worker on kelvor.db; it goes after the panes that use it.
@@ -114,4 +121,9 @@ class CMainFrame : public QMainWindow, public kelvor::app::IMainFrame {
     std::map<int, QAction*> actions_;
     ActiveView activeView_ = ActiveView::Tree;
     bool closed_ = false;
+    NewsNotifier* notifier_ = nullptr;
+    TrayIcon* tray_ = nullptr;
+    int unreadTotal_ = 0;
+    QString titleBase_;  // as the pages set it
+    QString titleShown_; // with the unread total before it
 };

@@ -1,5 +1,6 @@
-// Tools > Internet 选项...: the three browsing options and the Favorites
-// folder in one dialog. OK applies and saves them at once.
+// Tools > Internet 选项...: the three browsing options, the Favorites
+// folder, notifications of news and the tray in one dialog. OK applies and
+// saves them at once.
 #pragma once
 
 #include <QDialog>
@@ -17,6 +18,8 @@ public:
     QCheckBox* popupBox() const { return blockPopups_; }
     QCheckBox* sdiBox() const { return singleWindow_; }
     QLineEdit* favoritesEdit() const { return favorites_; }
+    QCheckBox* notifyBox() const { return notify_; }
+    QCheckBox* trayBox() const { return closeToTray_; }
 
     void accept() override;
 
@@ -28,4 +31,6 @@ private:
     QCheckBox* blockPopups_;
     QCheckBox* singleWindow_;
     QLineEdit* favorites_;
+    QCheckBox* notify_;
+    QCheckBox* closeToTray_;
 };
