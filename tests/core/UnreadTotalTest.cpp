@@ -20,8 +20,8 @@ std::string entry(const std::string& title, const std::string& date = "") {
 }
 
 std::string channelFile(const std::string& baseUrl, const std::string& entries) {
-    return R"(<?xml version="1.0" encoding="utf-8"?><Tree Type="rss" BaseURL=")" + baseUrl +
-           "\">" + entries + "</Tree>";
+    return R"(<?xml version="1.0" encoding="utf-8"?><Tree Type="rss" BaseURL=")" + baseUrl + "\">" +
+           entries + "</Tree>";
 }
 
 } // namespace
@@ -38,8 +38,8 @@ TEST(UnreadTotal, AddsUpEveryChannelAsItsOwnCountDoes) {
     // The user's own links are no channel's entries.
     store::indexFile(db, dir.write("fav/mine.xml", R"(<Tree Type="fav">)" + entry("链接一") +
                                                        entry("链接二") + "</Tree>"));
-    store::indexFile(db, dir.write("rss/新闻.xml",
-                                   channelFile(news, entry("一") + entry("二") + entry("三"))));
+    store::indexFile(
+        db, dir.write("rss/新闻.xml", channelFile(news, entry("一") + entry("二") + entry("三"))));
     // A second copy of the same channel, sharing one entry: counted once.
     store::indexFile(db, dir.write("url/新闻.xml", channelFile(news, entry("三") + entry("四"))));
     store::indexFile(db, dir.write("rss/体育.xml", channelFile(sport, entry("甲") + entry("乙"))));
@@ -49,17 +49,17 @@ TEST(UnreadTotal, AddsUpEveryChannelAsItsOwnCountDoes) {
     store::setRead(db, news, "http://n.test/四", true);
     store::setRead(db, news, "http://n.test/二", true);
     store::setRead(db, news, "http://n.test/二", false); // read, then unread by hand
-    store::setRead(db, sport, "http://n.test/一", true);  // another channel's key
+    store::setRead(db, sport, "http://n.test/一", true); // another channel's key
     EXPECT_EQ(store::unreadCount(db, news), 2);
     EXPECT_EQ(store::totalUnread(db), 4);
 
     // Caught up: what the channel has now, and what comes later dated before.
     store::markChannelRead(db, sport, caughtUp);
     EXPECT_EQ(store::totalUnread(db), 2);
-    store::indexFile(db, dir.write("rss/体育.xml",
-                                   channelFile(sport, entry("丙", "2025-12-31T23:00:00Z") +
-                                                          entry("丁", "2026-02-01T08:00:00Z") +
-                                                          entry("戊") + entry("甲"))));
+    store::indexFile(
+        db, dir.write("rss/体育.xml", channelFile(sport, entry("丙", "2025-12-31T23:00:00Z") +
+                                                             entry("丁", "2026-02-01T08:00:00Z") +
+                                                             entry("戊") + entry("甲"))));
     EXPECT_EQ(store::unreadCount(db, sport), 2) << "dated after the mark, and undated";
     EXPECT_EQ(store::totalUnread(db), store::unreadCount(db, news) + store::unreadCount(db, sport));
     EXPECT_EQ(store::totalUnread(db), 4);

@@ -112,8 +112,8 @@ class StandInService : public QDBusVirtualObject {
         const QList<QVariant> a = message.arguments();
         std::lock_guard<std::mutex> lock(mutex_);
         received_.push_back({a[0].toString(), a[2].toString(), a[3].toString(), a[4].toString(),
-                             a[1].toUInt(), a[5].toStringList(),
-                             qdbus_cast<QVariantMap>(a[6]), a[7].toInt()});
+                             a[1].toUInt(), a[5].toStringList(), qdbus_cast<QVariantMap>(a[6]),
+                             a[7].toInt()});
         connection.send(message.createReply(QVariant::fromValue(uint(received_.size()))));
         return true;
     }
@@ -209,9 +209,9 @@ TEST(NewsTitle, ShowsTheUnreadTotalBeforeWhateverThePagesPutThere) {
     collection->setEntryRead(home.sport, "http://n.test/甲", true);
     for (int i = 0; i < 20; ++i)
         collection->requestUnreadTotal();
-    ASSERT_TRUE(
-        waitUntil([&] { return frame.windowTitle() == QStringLiteral("(2) 甲页-万象汇览"); }))
-        << frame.windowTitle().toStdString();
+    ASSERT_TRUE(waitUntil([&] {
+        return frame.windowTitle() == QStringLiteral("(2) 甲页-万象汇览");
+    })) << frame.windowTitle().toStdString();
     settle();
     EXPECT_GE(counted, 1);
     EXPECT_LE(counted, 3);
@@ -266,10 +266,10 @@ TEST_F(NewsNotifications, TellTheNewsOnlyWhenAwayAndAClickShowsItsChannel) {
     NewsNotifier::setEnabled(false);
     emit collection->updateFinished(summaryOf({newsOf(home.news, "新闻", 1, {"关了"})}));
     NewsNotifier::setEnabled(true);
-    emit collection->updateFinished(summaryOf({}));            // an update with no news
-    emit collection->updateFinished(summaryOf(
-        {newsOf(home.news, "新闻", 3, {"长江大桥通车", "A & <B>"}),
-         newsOf(home.sport, "体育", 2, {"第三条", "第四条"})}));
+    emit collection->updateFinished(summaryOf({})); // an update with no news
+    emit collection->updateFinished(
+        summaryOf({newsOf(home.news, "新闻", 3, {"长江大桥通车", "A & <B>"}),
+                   newsOf(home.sport, "体育", 2, {"第三条", "第四条"})}));
     emit collection->updateFinished(summaryOf({newsOf(home.sport, "体育", 1, {"只有体育"})}));
     ASSERT_TRUE(waitUntil([&] { return service.received().size() >= 2; }));
     // One connection keeps its order: had any of the others gone out, it
@@ -301,9 +301,8 @@ TEST_F(NewsNotifications, TellTheNewsOnlyWhenAwayAndAClickShowsItsChannel) {
     }));
     activate(other);
     service.click(2);
-    ASSERT_TRUE(waitUntil([&] {
-        return frame.isActiveWindow() && tree->currentItem() == topItem(tree, "体育");
-    }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return frame.isActiveWindow() && tree->currentItem() == topItem(tree, "体育"); }));
     EXPECT_TRUE(boxes.messages.empty());
 }
 
@@ -336,7 +335,8 @@ TEST(NewsTray, MenuTooltipAndWindowToggle) {
     QWidget window;
     window.setWindowIcon(QIcon(QStringLiteral(":/icons/kelvor.svg")));
     int updates = 0, quits = 0;
-    TrayIcon tray(&window, [&] { ++updates; }, [&] { ++quits; });
+    TrayIcon tray(
+        &window, [&] { ++updates; }, [&] { ++quits; });
 
     QStringList entries;
     std::vector<QAction*> actions;

@@ -28,10 +28,11 @@ TrayIcon::TrayIcon(QWidget* window, std::function<void()> updateNow, std::functi
     connect(exit, &QAction::triggered, this, [quit] { quit(); });
     icon_->setContextMenu(menu_.get());
     icon_->setToolTip(toolTipFor(-1));
-    connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
-        if (why == QSystemTrayIcon::Trigger || why == QSystemTrayIcon::DoubleClick)
-            showWindow();
-    });
+    connect(icon_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason why) {
+                if (why == QSystemTrayIcon::Trigger || why == QSystemTrayIcon::DoubleClick)
+                    showWindow();
+            });
 }
 
 TrayIcon::~TrayIcon() {
