@@ -33,6 +33,19 @@ int unreadCount(Store& store, const std::string& channel) {
     return static_cast<int>(count.integer(0));
 }
 
+int totalUnread(Store& store) {
+    // The channel's half of items_by_channel gives the entries in order,
+    // distinct without sorting; each is then one look-up in readmarks' key.
+    // Items of the user's own files have no channel and are left out.
+    Statement count(store.db(),
+                    "SELECT count(*) FROM (SELECT DISTINCT channel, entry FROM items "
+                    "WHERE channel > '') AS e WHERE NOT EXISTS (SELECT 1 FROM readmarks "
+                    "WHERE readmarks.channel = e.channel AND readmarks.entry = e.entry "
+                    "AND read = 1)");
+    count.step();
+    return static_cast<int>(count.integer(0));
+}
+
 std::string channelOfFile(Store& store, const std::string& path) {
     Statement select(store.db(), "SELECT channel FROM files WHERE path = ?");
     select.bind(1, path);

@@ -17,6 +17,9 @@ bool isRead(Store& store, const std::string& channel, const std::string& entry);
 
 // Entries of the channel, as indexed now, that are not marked read.
 int unreadCount(Store& store, const std::string& channel);
+// The same over every channel with a copy indexed: the sum of their
+// unreadCount, an entry kept in two copies of a channel counted once.
+int totalUnread(Store& store);
 // The channel key the index holds for a cached file ("" when not indexed).
 std::string channelOfFile(Store& store, const std::string& path);
 // The same, indexing the file first when the index does not know it yet (a

@@ -1,9 +1,12 @@
 #include "app/CMainFrame.h"
 
 #include "app/CAddressBar.h"
+#include "app/CAutoUpdate.h"
 #include "app/COptionsDlg.h"
 #include "app/CSearchBox.h"
 #include "app/SessionState.h"
+#include "app/NewsNotifier.h"
+#include "app/TrayIcon.h"
 #include "browser/BrowserProfile.h"
 #include "browser/CKelvorView.h"
 #include "browser/CTabView.h"
@@ -19,6 +22,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <QWebEngineHistory>
@@ -49,6 +53,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
             [this](QAction* action) { OnCommand(action->data().toInt()); });
     createMenus();
     createAccelerators();
+    createNewsWatch();
 
     connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget*, QWidget* now) { onFocusChanged(now); });
@@ -119,6 +124,41 @@ void CMainFrame::createStatusBar() {
     statusLabel_->setObjectName(QStringLiteral("statusText"));
     statusLabel_->setContentsMargins(4, 0, 4, 0);
     statusBar()->addWidget(statusLabel_, 1);
+}
+
+void CMainFrame::createNewsWatch() {
+    titleBase_ = titleShown_ = windowTitle();
+    // The pages set the title as they change; the total stays before it.
+    connect(this, &QWidget::windowTitleChanged, this, [this](const QString& title) {
+        if (title == titleShown_)
+            return;
+        titleBase_ = title;
+        showUnreadTotal(unreadTotal_);
+    });
+    notifier_ = new NewsNotifier(this, leftView_, this);
+    connect(collection_.get(), &CollectionService::updateFinished, notifier_,
+            &NewsNotifier::updateFinished);
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        // 立即更新 is what the 工具 menu's runs; 退出 what the 文件 menu's does.
+        tray_ = new TrayIcon(
+            this, [this] { autoUpdate_->tick(); }, [this] { OnCommand(kelvor::cmd::kAppExit); },
+            this);
+        tray_->show();
+        // Hidden in the tray, the window is no reason to quit when a box
+        // of its own closes; closing it for good quits (closeEvent).
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+    connect(collection_.get(), &CollectionService::unreadTotalChanged, this,
+            &CMainFrame::showUnreadTotal);
+    collection_->requestUnreadTotal();
+}
+
+void CMainFrame::showUnreadTotal(int total) {
+    unreadTotal_ = total;
+    if (tray_)
+        tray_->setUnreadTotal(total);
+    titleShown_ = total > 0 ? QStringLiteral("(%1) %2").arg(total).arg(titleBase_) : titleBase_;
+    setWindowTitle(titleShown_);
 }
 
 void CMainFrame::initialUpdate(bool restoreSession) {
@@ -224,6 +264,13 @@ QMenu* CMainFrame::createPopupMenu() {
 // ---- closing ----------------------------------------------------------------
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    // The window manager's close button (a spontaneous close) hides the
+    // window in the tray when asked to; File > 退出 closes it for good.
+    if (event->spontaneous() && tray_ && tray_->isVisible() && TrayIcon::closeToTray()) {
+        hide();
+        event->ignore();
+        return;
+    }
     if (!closed_) {
         closed_ = true;
         addressBar_->SaveTypedUrls();
@@ -231,4 +278,6 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         leftView_->DestroyWindow();
     }
     event->accept();
+    if (tray_)
+        QApplication::quit(); // quitting no longer follows the last window
 }

@@ -19,6 +19,8 @@ class CAddressBar;
 class CollectionService;
 class CLeftView;
 class CSearchBox;
+class NewsNotifier;
+class TrayIcon;
 class CAutoUpdate;
 class CTabView;
 class QLabel;
@@ -43,6 +45,8 @@ class CMainFrame : public QMainWindow, public kelvor::app::IMainFrame {
     CSearchBox* searchBox() const { return searchBox_; }
     CAddressBar* addressBar() const { return addressBar_; }
     QToolBar* toolBar() const { return toolBar_; }
+    NewsNotifier* newsNotifier() const { return notifier_; }
+    TrayIcon* trayIcon() const { return tray_; } // null where no tray is
     // Loads index.xml into the tree and opens the start page. With
     // `restoreSession` (the program's start, not a window made by a test),
     // brings back what the last close saved: the pages it kept open take
@@ -118,6 +122,9 @@ class CMainFrame : public QMainWindow, public kelvor::app::IMainFrame {
     void updateHistoryButtons();
     void onFocusChanged(QWidget* now);
     bool routeToPageAnyway(int id);
+    // News: the unread total in the title and the tray, notifications.
+    void createNewsWatch();
+    void showUnreadTotal(int total);
 
     std::unique_ptr<QWebEngineProfile> profile_;
     // The one worker on kelvor.db; it goes after the panes that use it.
@@ -136,4 +143,9 @@ class CMainFrame : public QMainWindow, public kelvor::app::IMainFrame {
     // While the tree loads at a start that brings pages back: its start
     // page would only be replaced.
     bool skipStartPage_ = false;
+    NewsNotifier* notifier_ = nullptr;
+    TrayIcon* tray_ = nullptr;
+    int unreadTotal_ = 0;
+    QString titleBase_;  // as the pages set it
+    QString titleShown_; // with the unread total before it
 };

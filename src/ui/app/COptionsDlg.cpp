@@ -1,5 +1,7 @@
 #include "app/COptionsDlg.h"
 #include "app/SessionState.h"
+#include "app/NewsNotifier.h"
+#include "app/TrayIcon.h"
 #include "frame/FavoritesSetting.h"
 
 #include "browser/BrowserOptions.h"
@@ -52,6 +54,17 @@ COptionsDlg::COptionsDlg(CTabView* tabs, QWidget* parent) : QDialog(parent), tab
     favoritesLayout->addWidget(browse);
     static_cast<QLabel*>(favoritesLayout->itemAt(0)->widget())->setBuddy(favorites_);
 
+    auto* news = new QGroupBox(QStringLiteral("新条目"), this);
+    notify_ = new QCheckBox(QStringLiteral("显示新条目通知(&N)"), news);
+    notify_->setToolTip(QStringLiteral("自动更新收到新条目而窗口不在前台时，在桌面上显示通知"));
+    closeToTray_ = new QCheckBox(QStringLiteral("关闭窗口时最小化到托盘(&T)"), news);
+    closeToTray_->setToolTip(QStringLiteral("桌面有系统托盘时才生效；“文件 > 退出”仍会退出"));
+    notify_->setChecked(NewsNotifier::enabled());
+    closeToTray_->setChecked(TrayIcon::closeToTray());
+    auto* newsLayout = new QVBoxLayout(news);
+    newsLayout->addWidget(notify_);
+    newsLayout->addWidget(closeToTray_);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
@@ -62,6 +75,7 @@ COptionsDlg::COptionsDlg(CTabView* tabs, QWidget* parent) : QDialog(parent), tab
     layout->addWidget(browsing);
     layout->addWidget(startGroup);
     layout->addWidget(favoritesGroup);
+    layout->addWidget(news);
     layout->addWidget(buttons);
     resize(460, sizeHint().height());
 }
@@ -84,5 +98,9 @@ void COptionsDlg::accept() {
     QString folder = favorites_->text().trimmed();
     if (!folder.isEmpty() && folder != kelvor::app::favoritesFolderSetting())
         kelvor::app::setFavoritesFolderSetting(folder);
+    if (notify_->isChecked() != NewsNotifier::enabled())
+        NewsNotifier::setEnabled(notify_->isChecked());
+    if (closeToTray_->isChecked() != TrayIcon::closeToTray())
+        TrayIcon::setCloseToTray(closeToTray_->isChecked());
     QDialog::accept();
 }

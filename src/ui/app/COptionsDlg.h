@@ -1,6 +1,6 @@
 // Tools > Internet 选项...: the three browsing options, whether the pages
-// come back at the next start, and the Favorites folder in one dialog. OK
-// applies and saves them at once.
+// come back at the next start, the Favorites folder, notifications of news
+// and the tray in one dialog. OK applies and saves them at once.
 #pragma once
 
 #include <QDialog>
@@ -19,6 +19,8 @@ public:
     QCheckBox* sdiBox() const { return singleWindow_; }
     QCheckBox* restorePagesBox() const { return restorePages_; }
     QLineEdit* favoritesEdit() const { return favorites_; }
+    QCheckBox* notifyBox() const { return notify_; }
+    QCheckBox* trayBox() const { return closeToTray_; }
 
     void accept() override;
 
@@ -31,4 +33,6 @@ private:
     QCheckBox* singleWindow_;
     QCheckBox* restorePages_;
     QLineEdit* favorites_;
+    QCheckBox* notify_;
+    QCheckBox* closeToTray_;
 };

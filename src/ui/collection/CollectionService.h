@@ -11,11 +11,13 @@
 //                        kelvor::app::readMarksChanged)
 //   statusChanged        what the status bar should say about the work
 //   updateFinished       an automatic update is over: how many new entries
+//   unreadTotalChanged   the unread entries of every channel together
 // The tree, the pages and the status bar listen; none of them owns a thread.
 //
 //   CollectionService.cpp  life, downloads and their status
 //   CollectionMarks.cpp    indexing, read marks, page marks
 //   CollectionUpdate.cpp   the automatic update
+//   CollectionTotals.cpp   the unread total
 #pragma once
 
 #include "collection/CollectionStore.h"
@@ -114,6 +116,12 @@ class CollectionService : public QObject, public kelvor::app::IReadMarks {
     void setShownFiles(ShownFiles shown) { shownFiles_ = std::move(shown); }
     bool updateRunning() const { return updatePending_ > 0; }
 
+    // ---- the unread total (CollectionTotals.cpp)
+    // Tells unreadTotalChanged after what is queued; from the first request
+    // on, again whenever a channel's state is told, the index is brought up
+    // to date or an update ends. Nothing without a database.
+    void requestUnreadTotal();
+
   signals:
     // Before channelDownloaded: others showing the same copy show it too.
     void copyRenewed(const std::string& cacheFile, void* requester);
@@ -124,6 +132,7 @@ class CollectionService : public QObject, public kelvor::app::IReadMarks {
                              const std::vector<std::string>& readEntries);
     void statusChanged(const QString& text);
     void updateFinished(const UpdateSummary& summary);
+    void unreadTotalChanged(int total);
 
   private:
     // CollectionService.cpp
@@ -155,6 +164,8 @@ class CollectionService : public QObject, public kelvor::app::IReadMarks {
     void updateStepDone(ChannelNews arrived = {});
     std::string updateProgressText() const; // "正在更新 12/40…"
     std::string updateResultText() const;
+    // CollectionTotals.cpp
+    void unreadTotalAnswered(int total); // -1: the store could not count
 
     std::string home_;
     ShownFiles shownFiles_;
@@ -176,4 +187,10 @@ class CollectionService : public QObject, public kelvor::app::IReadMarks {
     int updateAnswered_ = 0;
     int updateFailed_ = 0;
     int updateHeld_ = 0; // left out: asked a moment ago, or told to wait
+
+    // The unread total: one count queued at a time, and one more after it
+    // when asked meanwhile.
+    bool totalWatched_ = false;
+    bool totalAsked_ = false;
+    bool totalAgain_ = false;
 };

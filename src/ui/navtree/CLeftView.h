@@ -9,6 +9,7 @@
 //   CLeftViewNewItem.cpp   the properties and new-item commands
 //   CLeftViewPaste.cpp     context menu, copy, paste, send to
 //   CLeftViewFind.cpp      finding an item of the search index in the tree
+//   CLeftViewSelectChannel.cpp  selecting a channel by its copy (a notification)
 //   CLeftViewMarks.cpp     unread entries and counts, the collection service
 //   CLeftViewBackground.cpp  what the automatic update asks and shows
 //   CLeftViewReading.cpp   reading with the keyboard
@@ -185,6 +186,12 @@ public:
     QTreeWidgetItem* itemLeadingTo(const std::string& file);
     // The same, opening local sub-trees not opened yet until it is found.
     QTreeWidgetItem* findItemLeadingTo(const std::string& file);
+
+    // ---- selecting a channel (CLeftViewSelectChannel.cpp)
+    // Selects an item of the channel whose copy is `cacheFile` among those
+    // loaded now, one in sight first; nothing is opened to find one. False
+    // when the tree shows no such channel.
+    bool SelectChannelOfCopy(const std::string& cacheFile);
 
     // ---- the collection service, unread marks (CLeftViewMarks.cpp)
     // The program's service (downloads, store, update), given before the
