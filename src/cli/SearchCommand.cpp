@@ -24,8 +24,10 @@ const char* const kUsage =
     "they name) and cached channels (rss/, url/) whose title, description or\n"
     "link holds every word of QUERY. Files changed since the last search are\n"
     "indexed again first. Prints one hit per line, best first: title, link and\n"
-    "where the item is, separated by tabs; then, on standard error, how many\n"
-    "hits there are in all. A search that fails says why and exits with 1.\n"
+    "where the item is, separated by tabs, and 历史 after another tab for an entry\n"
+    "that has left its channel's feed (see kelvor-tool history); then, on standard\n"
+    "error, how many hits there are in all. A search that fails says why and exits\n"
+    "with 1.\n"
     "\n"
     "  --home DIR   the home folder (default: $KELVOR_HOME, else ~/.local/share/Kelvor)\n"
     "  --limit N    print at most N hits (default 50)\n"
@@ -93,8 +95,8 @@ int runSearch(const std::vector<std::string>& args) {
         };
         store::SearchResult found = store::repairing(store, updateAndFind);
         for (const store::Hit& hit : found.hits)
-            std::printf("%s\t%s\t%s\n", field(hit.title).c_str(), field(hit.link).c_str(),
-                        field(hit.place).c_str());
+            std::printf("%s\t%s\t%s%s\n", field(hit.title).c_str(), field(hit.link).c_str(),
+                        field(hit.place).c_str(), hit.history ? "\t历史" : "");
         std::fflush(stdout);
         std::fprintf(stderr, "共 %lld 项", static_cast<long long>(found.total));
         if (!found.hits.empty())

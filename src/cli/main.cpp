@@ -25,6 +25,8 @@ const char* const kUsage =
     "  import-bookmarks FILE --into fav/NAME.xml  add a browser's bookmarks file to a category\n"
     "  search QUERY [--home DIR] [--limit N]    find items of the collection\n"
     "  probe ADDRESS                            print a feed's title and address, or why not\n"
+    "  history CHANNEL-COPY [--home DIR]        print the entries that left a channel's feed\n"
+    "  clear-history [--home DIR]               forget the entries that left every feed\n"
     "\n"
     "kelvor-tool COMMAND --help describes a command; kelvor-tool --version prints the version.\n";
 
@@ -68,6 +70,10 @@ int main(int argc, char** argv) {
         return kelvor::cli::runSearch(args);
     if (command == "probe")
         return kelvor::cli::runProbe(args);
+    if (command == "history")
+        return kelvor::cli::runHistory(args);
+    if (command == "clear-history")
+        return kelvor::cli::runClearHistory(args);
     std::fprintf(stderr, "kelvor-tool: unknown command '%s'\n\n%s", command.c_str(), kUsage);
     return 2;
 }

@@ -371,3 +371,37 @@ TEST(KelvorTool, ProbeNamesTheFeedAPageLeadsToOrFails) {
     EXPECT_EQ(failed.out, "");
     EXPECT_EQ(failed.err.rfind("加载错误:", 0), 0u) << failed.err;
 }
+
+TEST(KelvorTool, HistoryPrintsWhatLeftTheFeedAndClearHistoryForgetsIt) {
+    TempDir home;
+    home.write("index.xml", "<Tree><TreeNode Title=\"c\" Rss=\"http://f.test/\"/></Tree>");
+    auto copy = [](const std::string& items) {
+        return "<Tree Type=\"rss\" Title=\"频道\" BaseURL=\"http://f.test/\">" + items + "</Tree>";
+    };
+    const std::string gone = "<TreeNode Title=\"Gone soon\" Href=\"http://f.test/1\" "
+                             "Date=\"Tue, 05 Mar 2024 08:00:00 GMT\"/>";
+    const std::string stays = "<TreeNode Title=\"Stays\" Href=\"http://f.test/2\"/>";
+    std::string path = home.write("rss/c.xml", copy(gone + stays));
+    ASSERT_EQ(tool({"history", "rss/c.xml", "--home", home.path()}).out, "");
+
+    home.write("rss/c.xml", copy(stays));
+    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) +
+                                               std::chrono::seconds(3));
+    ToolRun history = tool({"history", "rss/c.xml", "--home", home.path()});
+    ASSERT_EQ(history.exitCode, 0) << history.err;
+    EXPECT_EQ(history.out, "Gone soon\tTue, 05 Mar 2024 08:00:00 GMT\thttp://f.test/1\n");
+    EXPECT_EQ(history.err, "共 1 条历史条目\n");
+    EXPECT_EQ(tool({"history", path, "--home", home.path()}).out, history.out);
+    EXPECT_EQ(tool({"search", "gone", "--home", home.path()}).out,
+              "Gone soon\thttp://f.test/1\t频道\t历史\n");
+
+    ToolRun cleared = tool({"clear-history", "--home", home.path()});
+    ASSERT_EQ(cleared.exitCode, 0) << cleared.err;
+    EXPECT_EQ(cleared.out, "已清除 1 条历史条目\n");
+    EXPECT_EQ(tool({"history", path, "--home", home.path()}).out, "");
+    EXPECT_EQ(tool({"search", "stays", "--home", home.path()}).out,
+              "Stays\thttp://f.test/2\t频道\n");
+
+    EXPECT_EQ(tool({"history", "index.xml", "--home", home.path()}).exitCode, 2);
+    EXPECT_EQ(tool({"clear-history", "rss/c.xml", "--home", home.path()}).exitCode, 2);
+}

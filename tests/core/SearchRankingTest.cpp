@@ -3,6 +3,7 @@
 // that says it failed.
 #include "platform/HomeFolder.h"
 #include "store/EntryDate.h"
+#include "store/History.h"
 #include "store/Indexer.h"
 #include "store/Search.h"
 #include "store/Store.h"
@@ -135,6 +136,10 @@ TEST(SearchRanking, OnlyCopiesTheTreeStillReachesAreFoundEachEntryOnce) {
     home.dir.write("rss/别的.xml", channelFile(other, {{"lighthouse", "", ""}}));
     home.dir.write("rss/旧名.xml", channelFile(other, {{"older", "", ""}, {"lighthouse", "", ""}}));
     home.dir.write("rss/orphan.xml", channelFile("http://127.0.0.1:9/x", {{"harbour", "", ""}}));
+    {
+        store::Store db(home.dir.path());
+        store::setHistoryOptions(db, {0, 0}); // the copies alone: StoreHistoryTest keeps history
+    }
     EXPECT_EQ(home.find("harbour").size(), 1u);
     EXPECT_EQ(home.find("lighthouse").size(), 2u);
 
@@ -162,6 +167,7 @@ TEST(SearchRanking, ShortWordsAreFoundThroughCharacterPairsThatFollowTheRows) {
                                                       {"小桥流水", "A 股票 go", ""},
                                                       {"江南", "Google 桥。通", ""}}));
     store::Store db(home.dir.path());
+    store::setHistoryOptions(db, {0, 0}); // the copies alone: StoreHistoryTest keeps history
     store::updateIndex(db);
     auto total = [&](const std::string& query) { return store::search(db, query, 0, 0).total; };
     auto found = [&](const std::string& query) {
@@ -233,6 +239,7 @@ TEST(SearchRanking, LatinWordsAreFoundInsideLongerWordsAndLeaveWithTheirRows) {
                                       {"long", "antidisestablishmentarianism forever", ""},
                                       {"milk", "Café au lait", ""}}));
     store::Store db(home.dir.path());
+    store::setHistoryOptions(db, {0, 0}); // the copies alone: StoreHistoryTest keeps history
     store::updateIndex(db);
     auto found = [&](const std::string& query) {
         return titles(store::search(db, query, 0, 10).hits);

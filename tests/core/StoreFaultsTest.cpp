@@ -2,6 +2,7 @@
 // failing disk, a damaged database, a read-only home, and the space that
 // many refreshes leave free.
 #include "platform/HomeFolder.h"
+#include "store/History.h"
 #include "store/Indexer.h"
 #include "store/ReadMarks.h"
 #include "store/Repair.h"
@@ -412,6 +413,7 @@ TEST(StoreFaults, RefreshesGiveTheirFreedPagesBackToTheDisk) {
         TempDir home;
         listChannels(home, {"alpha", "delta", "kappa"});
         store::Store db(home.path());
+        store::setHistoryOptions(db, {0, 0}); // the copies alone: StoreHistoryTest keeps history
         if (madeBeforeReclaiming)
             db.db().exec("PRAGMA auto_vacuum=NONE; VACUUM");
         // Each refresh brings every channel new entries in place of the old.

@@ -3,6 +3,7 @@
 // and across the upgrade of an older database.
 #include "platform/HomeFolder.h"
 #include "platform/ThreadPriority.h"
+#include "store/History.h"
 #include "store/Indexer.h"
 #include "store/ReadMarks.h"
 #include "store/Schema.h"
@@ -188,6 +189,7 @@ TEST(Indexer, AtCloseKeepsWhatMarksNeedAndTheNextUpdateReadsTheRest) {
 TEST(Indexer, AnUnchangedBeginningIsKeptAndHitsStayInFileOrder) {
     Home home;
     store::Store db(home.dir.path());
+    store::setHistoryOptions(db, {0, 0}); // the copies alone: StoreHistoryTest keeps history
     store::updateIndex(db);
     std::vector<int64_t> before = ids(db, home.channel);
     ASSERT_EQ(before.size(), 2u);

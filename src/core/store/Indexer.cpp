@@ -1,11 +1,14 @@
 #include "store/Indexer.h"
 
 #include "store/EntryDate.h"
+#include "store/History.h"
+#include "store/HistoryKeeper.h"
 #include "store/Reclaim.h"
 #include "store/TreeFileItems.h"
 #include "tree/TreeFileChannels.h"
 
 #include <chrono>
+#include <ctime>
 #include <deque>
 #include <filesystem>
 #include <map>
@@ -87,7 +90,7 @@ class Writer {
                       "channel, entry, seconds) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
           file_(db, "INSERT OR REPLACE INTO files(path, mtime, size, channel, targets) "
                     "VALUES (?, ?, ?, ?, ?)"),
-          known_(db, "SELECT mtime, size, targets FROM files WHERE path = ?") {}
+          known_(db, "SELECT mtime, size, targets FROM files WHERE path = ?"), history_(db) {}
 
     Database& db() { return db_; }
 
@@ -105,22 +108,28 @@ class Writer {
     // Replaces the file's rows with the content's. Rows up to the first
     // difference stay as they are: a download that brought nothing new, or
     // an edit at the end of a category, costs the full-text index nothing
-    // for them, and the file's order (ascending ids) holds either way.
+    // for them, and the file's order (ascending ids) holds either way. The
+    // entries of a copy that are no longer in it become history.
     void write(const std::string& path, const Stamp& stamp, const TreeFileContent& content) {
         Transaction transaction(db_);
         size_t kept = 0;
         rows_.bind(1, path);
         int64_t firstChanged = -1;
+        bool ofChannel = false;
         while (rows_.step()) {
             if (kept < content.items.size() && sameRow(content.items[kept], content.channel)) {
                 ++kept;
                 continue;
             }
             firstChanged = rows_.integer(0);
+            ofChannel = !rows_.text(7).empty(); // a file's rows are all of one channel or none
             break;
         }
         rows_.reset();
+        std::vector<LeavingEntry> leaving;
         if (firstChanged >= 0) {
+            if (ofChannel)
+                leaving = history_.rowsOf(path, firstChanged);
             removeFrom_.bind(1, path).bind(2, firstChanged).step();
             removeFrom_.reset();
         }
@@ -136,6 +145,13 @@ class Writer {
         file_.bind(1, path).bind(2, stamp.mtime).bind(3, stamp.size).bind(4, content.channel);
         file_.bind(5, joinLines(content.targets)).step();
         file_.reset();
+        // Only rows written now can be entries back from the history: those
+        // kept were in the index, so not in the history.
+        std::vector<std::string> back;
+        if (!content.channel.empty())
+            for (size_t i = kept; i < content.items.size(); ++i)
+                back.push_back(content.items[i].entry);
+        history_.settle(path, leaving, content.channel, back, std::time(nullptr));
         transaction.commit();
     }
 
@@ -149,12 +165,18 @@ class Writer {
 
     Database& db_;
     Statement rows_, removeFrom_, insert_, file_, known_;
+    HistoryKeeper history_;
 };
 
+// A copy deleted, or no longer reached from the tree: its entries become
+// history (clearHistory drops the copies of a cleared cache before this).
 void forget(Database& db, const std::string& path) {
     Transaction transaction(db);
+    HistoryKeeper history(db);
+    std::vector<LeavingEntry> leaving = history.rowsOf(path, 0);
     Statement(db, "DELETE FROM items WHERE file = ?").bind(1, path).step();
     Statement(db, "DELETE FROM files WHERE path = ?").bind(1, path).step();
+    history.settle(path, leaving, "", {}, std::time(nullptr));
     transaction.commit();
 }
 
@@ -288,8 +310,11 @@ IndexReport updateFiles(Store& store, const std::atomic<bool>* stop) {
 
 IndexReport updateIndex(Store& store, const std::atomic<bool>* stop) {
     IndexReport report = updateFiles(store, stop);
-    if (!report.stopped)
+    if (!report.stopped) {
+        // History of channels no copy adds to any more ages out all the same.
+        pruneOldHistory(store);
         reclaimSpace(store);
+    }
     return report;
 }
 

@@ -59,40 +59,63 @@ std::string tokensOf(const std::string& row) {
     return "(max(length(" + row + ".title) - 2, 0) + max(length(" + row + ".body) - 2, 0) + " +
            "max(length(" + row + ".link) - 2, 0))";
 }
-const std::string kFullText = R"(
-CREATE VIRTUAL TABLE items_text USING fts5(title, body, link, content='items',
-                                           content_rowid='id', tokenize='trigram');
-CREATE VIRTUAL TABLE items_pairs USING fts5(title, words, content='', detail=column,
-                                            tokenize='unicode61');
-CREATE VIRTUAL TABLE items_words USING fts5(title, body, link, content='', columnsize=0,
-                                            tokenize='ascii');
-CREATE TABLE item_keys(id INTEGER PRIMARY KEY, seconds INTEGER NOT NULL, title TEXT NOT NULL,
-                       tokens INTEGER NOT NULL);
-CREATE TABLE item_totals(items INTEGER NOT NULL, tokens INTEGER NOT NULL);
-INSERT INTO item_totals VALUES (0, 0);
-CREATE TRIGGER items_added AFTER INSERT ON items BEGIN
-  INSERT INTO item_keys VALUES (new.id, new.seconds, lower(new.title), )" +
-                              tokensOf("new") + R"();
-  UPDATE item_totals SET items = items + 1, tokens = tokens + )" +
-                              tokensOf("new") + R"(;
-  INSERT INTO items_text(rowid, title, body, link) VALUES (new.id, new.title, new.body, new.link);
-  INSERT INTO items_pairs(rowid, title, words)
+
+// The full-text tables and triggers over a table of rows (id, title, body,
+// link, seconds), written for any set of names (see FullTextTables): the
+// history of the channels has a set of its own of the same shape, so that
+// one search ranks both alike.
+const char* const kFullTextOf = R"(
+CREATE VIRTUAL TABLE {new}{text} USING fts5(title, body, link, content='{rows}',
+                                            content_rowid='id', tokenize='trigram');
+CREATE VIRTUAL TABLE {new}{pairs} USING fts5(title, words, content='', detail=column,
+                                             tokenize='unicode61');
+CREATE VIRTUAL TABLE {new}{words} USING fts5(title, body, link, content='', columnsize=0,
+                                             tokenize='ascii');
+CREATE TABLE {new}{keys}(id INTEGER PRIMARY KEY, seconds INTEGER NOT NULL, title TEXT NOT NULL,
+                         tokens INTEGER NOT NULL);
+CREATE TABLE {new}{totals}(items INTEGER NOT NULL, tokens INTEGER NOT NULL);
+INSERT INTO {totals} SELECT 0, 0 WHERE NOT EXISTS (SELECT 1 FROM {totals});
+CREATE TRIGGER {new}{rows}_added AFTER INSERT ON {rows} BEGIN
+  INSERT INTO {keys} VALUES (new.id, new.seconds, lower(new.title), {new tokens});
+  UPDATE {totals} SET items = items + 1, tokens = tokens + {new tokens};
+  INSERT INTO {text}(rowid, title, body, link) VALUES (new.id, new.title, new.body, new.link);
+  INSERT INTO {pairs}(rowid, title, words)
   VALUES (new.id, character_pairs(new.title), character_pairs(new.body, new.link));
-  INSERT INTO items_words(rowid, title, body, link)
+  INSERT INTO {words}(rowid, title, body, link)
   VALUES (new.id, word_tails(new.title), word_tails(new.body), word_tails(new.link));
 END;
-CREATE TRIGGER items_removed AFTER DELETE ON items BEGIN
-  UPDATE item_totals SET items = items - 1, tokens = tokens - )" +
-                              tokensOf("old") + R"(;
-  DELETE FROM item_keys WHERE id = old.id;
-  INSERT INTO items_text(items_text, rowid, title, body, link)
+CREATE TRIGGER {new}{rows}_removed AFTER DELETE ON {rows} BEGIN
+  UPDATE {totals} SET items = items - 1, tokens = tokens - {old tokens};
+  DELETE FROM {keys} WHERE id = old.id;
+  INSERT INTO {text}({text}, rowid, title, body, link)
   VALUES ('delete', old.id, old.title, old.body, old.link);
-  INSERT INTO items_pairs(items_pairs, rowid, title, words)
+  INSERT INTO {pairs}({pairs}, rowid, title, words)
   VALUES ('delete', old.id, character_pairs(old.title), character_pairs(old.body, old.link));
-  INSERT INTO items_words(items_words, rowid, title, body, link)
+  INSERT INTO {words}({words}, rowid, title, body, link)
   VALUES ('delete', old.id, word_tails(old.title), word_tails(old.body), word_tails(old.link));
 END;
 )";
+
+// kFullTextOf for one set of tables. `ifNew` makes each only where it is
+// missing, for a set added to a store as it opens.
+std::string fullTextOf(const FullTextTables& tables, bool ifNew = false) {
+    const std::pair<std::string, std::string> names[] = {{"{rows}", tables.rows},
+                                                         {"{text}", tables.text},
+                                                         {"{pairs}", tables.pairs},
+                                                         {"{words}", tables.words},
+                                                         {"{keys}", tables.keys},
+                                                         {"{totals}", tables.totals},
+                                                         {"{new tokens}", tokensOf("new")},
+                                                         {"{old tokens}", tokensOf("old")},
+                                                         {"{new}", ifNew ? "IF NOT EXISTS " : ""}};
+    std::string sql = kFullTextOf;
+    for (const auto& [name, value] : names)
+        for (size_t at = 0; (at = sql.find(name, at)) != std::string::npos; at += value.size())
+            sql.replace(at, name.size(), value);
+    return sql;
+}
+
+const std::string kFullText = fullTextOf(kItemTables);
 
 // Every upgrade so far starts the index again: the old one goes, whichever
 // of its tables the version had.
@@ -133,6 +156,43 @@ WHEN new.seconds > 0 AND new.channel <> '' BEGIN
 END;
 )";
 
+// The history of the channels: entries that left their channel's copy (see
+// History.h). Like caughtup it cannot be made again from the files, so it
+// is added to any store as it opens and no upgrade of the index drops it.
+// One row per entry of a channel, never one a copy holds; its own full-text
+// tables have the items' shape, so a search ranks both alike.
+//
+// A read mark stays as long as its entry is history: forgetting the marks of
+// entries gone from the feed (see forgetOldMarks) passes over those.
+const std::string kHistoryRows = R"(
+CREATE TABLE IF NOT EXISTS history(id INTEGER PRIMARY KEY, channel TEXT NOT NULL,
+                                   entry TEXT NOT NULL, file TEXT NOT NULL, place TEXT NOT NULL,
+                                   title TEXT NOT NULL, link TEXT NOT NULL, date TEXT NOT NULL,
+                                   body TEXT NOT NULL, seconds INTEGER NOT NULL,
+                                   departed INTEGER NOT NULL);
+CREATE UNIQUE INDEX IF NOT EXISTS history_by_channel ON history(channel, entry);
+CREATE INDEX IF NOT EXISTS history_by_departure ON history(departed);
+CREATE INDEX IF NOT EXISTS history_by_file ON history(file);
+)";
+const std::string kHistoryMarks = R"(
+CREATE TRIGGER IF NOT EXISTS readmarks_of_history BEFORE DELETE ON readmarks
+WHEN EXISTS (SELECT 1 FROM history WHERE history.channel = old.channel
+             AND history.entry = old.entry) BEGIN
+  SELECT RAISE(IGNORE);
+END;
+CREATE TABLE IF NOT EXISTS historylimits(id INTEGER PRIMARY KEY CHECK (id = 1),
+                                         days INTEGER NOT NULL, count INTEGER NOT NULL);
+)";
+const std::string kHistory = kHistoryRows + fullTextOf(kHistoryTables, true) + kHistoryMarks;
+
+// What kHistory makes and clearing the history drops (its limits stay).
+const std::string kDropHistory =
+    "DROP TRIGGER IF EXISTS readmarks_of_history; DROP TRIGGER IF EXISTS history_added;"
+    "DROP TRIGGER IF EXISTS history_removed; DROP TABLE IF EXISTS history;"
+    "DROP TABLE IF EXISTS history_text; DROP TABLE IF EXISTS history_pairs;"
+    "DROP TABLE IF EXISTS history_words; DROP TABLE IF EXISTS history_keys;"
+    "DROP TABLE IF EXISTS history_totals;";
+
 int versionOf(Database& db) {
     Statement version(db, "PRAGMA user_version");
     version.step();
@@ -162,7 +222,7 @@ void configure(Database& db) {
 
 void createTables(Database& db, const std::vector<Mark>& marks) {
     Transaction transaction(db);
-    db.exec(kTables + kFullText + kCaughtUp);
+    db.exec(kTables + kFullText + kCaughtUp + kHistory);
     db.exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
     Statement insert(db, "INSERT OR REPLACE INTO readmarks VALUES (?, ?, ?, ?)");
     for (const auto& [channel, entry, read, changed] : marks) {
@@ -216,6 +276,21 @@ class OpenLock {
 
 } // namespace
 
+void ensureHistoryTables(Database& db) {
+    // The trigger is made last: with it, all the rest is there.
+    if (Statement(db, "SELECT 1 FROM sqlite_master WHERE name = 'readmarks_of_history'").step())
+        return;
+    Transaction transaction(db);
+    db.exec(kHistory);
+    transaction.commit();
+}
+
+void recreateHistoryTables(Database& db) {
+    Transaction transaction(db);
+    db.exec(kDropHistory + kHistory);
+    transaction.commit();
+}
+
 FileIdentity identityOf(const std::string& path) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0)
@@ -239,6 +314,7 @@ OpenedSchema openSchema(const std::string& path, const FileIdentity* damaged) {
                 opened.outcome = OpenOutcome::Upgraded;
             }
             db->exec(kCaughtUp);
+            ensureHistoryTables(*db);
             opened.db = std::move(db);
             opened.file = identityOf(path);
             return opened;
@@ -272,6 +348,7 @@ OpenedSchema openMemorySchema(const std::string& path) {
     opened.db = std::make_unique<Database>(path, Access::Memory);
     if (versionOf(*opened.db) == kSchemaVersion) {
         opened.db->exec(kCaughtUp);
+        ensureHistoryTables(*opened.db);
         return opened;
     }
     std::vector<Mark> marks;

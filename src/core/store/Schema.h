@@ -12,6 +12,22 @@ namespace kelvor::store {
 
 constexpr int kSchemaVersion = 6;
 
+// The names of one set of full-text tables over a table of rows (id, title,
+// body, link, seconds): the items of the tree files have one, the history
+// of the channels another of the same shape.
+struct FullTextTables {
+    const char* rows;   // the rows themselves
+    const char* text;   // their trigrams
+    const char* pairs;  // their character pairs (see CharacterPairs.h)
+    const char* words;  // the tails of their Latin words (see WordTails.h)
+    const char* keys;   // what hits are ordered by, a few rows to a page
+    const char* totals; // how many rows and their length in trigrams
+};
+constexpr FullTextTables kItemTables{"items",       "items_text", "items_pairs",
+                                     "items_words", "item_keys",  "item_totals"};
+constexpr FullTextTables kHistoryTables{"history",       "history_text", "history_pairs",
+                                        "history_words", "history_keys", "history_totals"};
+
 // What opening found; the index of a database that was not simply opened is
 // empty and fills from the files on the next update.
 enum class OpenOutcome { Opened, Created, Upgraded, Replaced, Rebuilt };
@@ -25,6 +41,13 @@ struct FileIdentity {
     }
     bool operator!=(const FileIdentity& other) const { return !(*this == other); }
 };
+
+// Makes the tables of the channels' history when the store has none yet
+// (openSchema does so for every store it opens).
+void ensureHistoryTables(Database& db);
+// Drops the history and makes its tables anew, empty: much faster than
+// deleting its rows through the full-text triggers. Its limits stay.
+void recreateHistoryTables(Database& db);
 
 // The file at path now; zeros when there is none.
 FileIdentity identityOf(const std::string& path);

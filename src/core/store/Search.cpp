@@ -60,9 +60,12 @@ std::string snippetOf(const std::string& body, const std::vector<std::string>& w
     return (from > 0 ? "…" : "") + snippet + (to < body.size() ? "…" : "");
 }
 
-const char* const kColumns =
-    "items.title, items.link, items.date, items.body, items.place, items.file, items.position, "
-    "items.channel, items.entry";
+// What a hit shows, of an item or of an entry of the history (which has no
+// place in a file's tree).
+const char* const kItemColumns =
+    "title, link, date, body, place, file, position, channel, entry FROM items WHERE id = ?";
+const char* const kHistoryColumns =
+    "title, link, date, body, place, file, '', channel, entry FROM history WHERE id = ?";
 
 // The title's rank: 0 the query itself, 1 holding it as a phrase, 2 neither
 // (?1 is the query, its words one space apart, in lower case; item_keys
@@ -81,7 +84,7 @@ std::string guardedTitleClass(const std::string& table) {
 // An entry of a channel (the channel and entry keys) counts once however
 // many copies hold it; the first copy indexed stands for it.
 const char* const kEntryKey =
-    "CASE WHEN items.channel = '' THEN items.id ELSE items.channel || x'0a' || items.entry END";
+    "CASE WHEN item.channel = '' THEN item.id ELSE item.channel || x'0a' || item.entry END";
 
 // How the words of a query are found: words of three characters or more by
 // trigrams, or by the tails of Latin words when each of them can be; shorter
@@ -94,7 +97,9 @@ struct Lookup {
     bool pairsEverywhere = true;      // each short word is wherever the text holds it
     std::vector<std::string> scanned; // matched with LIKE
     // The full-text table the long words are looked up in.
-    std::string ranked() const { return byTails ? "items_words" : "items_text"; }
+    std::string ranked(const FullTextTables& tables) const {
+        return byTails ? tables.words : tables.text;
+    }
 };
 
 Lookup lookupOf(const std::vector<std::string>& words) {
@@ -116,42 +121,47 @@ Lookup lookupOf(const std::vector<std::string>& words) {
     return lookup;
 }
 
-// The mean length of the items in trigrams, as item_keys counts them.
-const char* const kAverageTokens = "(SELECT CAST(tokens AS REAL) / max(items, 1) FROM item_totals)";
+// The mean length of the items and the history in trigrams, as their keys
+// count them: both are ranked against the same.
+const char* const kAverageTokens =
+    "(SELECT CAST(i.tokens + h.tokens AS REAL) / max(i.items + h.items, 1) "
+    "FROM item_totals AS i, history_totals AS h)";
 
-// Every match with what orders it, in one pass read from item_keys: an
-// item's row is read only for the page, or when the query or the copies
-// need its text. The rank can be had only while the full-text query runs.
-std::string matchesOf(const Lookup& lookup, bool twoCopies) {
-    std::string ranked = lookup.ranked();
+// Every match with what orders it, in one pass read from the keys: a row
+// is read only for the page, or when the query or the copies need its text.
+// The rank can be had only while the full-text query runs. The items and
+// the history are asked alike, each through its own tables.
+std::string matchesOf(const Lookup& lookup, bool twoCopies, const FullTextTables& tables) {
+    std::string ranked = lookup.ranked(tables);
+    std::string pairs = tables.pairs;
     std::string titleClass = kTitleClass;
     if (!lookup.longWords.empty())
         titleClass = guardedTitleClass(ranked);
     else if (!lookup.pairs.empty() && lookup.pairsEverywhere)
-        titleClass = guardedTitleClass("items_pairs");
+        titleClass = guardedTitleClass(pairs);
     std::string sql = "SELECT keys.id, " + titleClass + ", keys.seconds, " +
                       (twoCopies ? kEntryKey : "''") + ", ";
-    std::string keys = " JOIN item_keys AS keys ON keys.id = ";
+    std::string keys = std::string(" JOIN ") + tables.keys + " AS keys ON keys.id = ";
     if (!lookup.longWords.empty())
         sql += "term_rank(" + ranked + ", keys.tokens, " + kAverageTokens +
                ", 5.0, 1.0, 1.0) FROM " + ranked + keys + ranked + ".rowid";
     else if (!lookup.pairs.empty())
-        sql += "0 FROM items_pairs" + keys + "items_pairs.rowid";
+        sql += "0 FROM " + pairs + keys + pairs + ".rowid";
     else
-        sql += "0 FROM item_keys AS keys";
+        sql += std::string("0 FROM ") + tables.keys + " AS keys";
     if (twoCopies || !lookup.scanned.empty())
-        sql += " JOIN items ON items.id = keys.id";
+        sql += std::string(" JOIN ") + tables.rows + " AS item ON item.id = keys.id";
     if (!lookup.longWords.empty())
         sql += " WHERE " + ranked + " MATCH ?";
     else if (!lookup.pairs.empty())
-        sql += " WHERE items_pairs MATCH ?";
+        sql += " WHERE " + pairs + " MATCH ?";
     else
         sql += " WHERE 1";
     if (!lookup.longWords.empty() && !lookup.pairs.empty())
-        sql += " AND keys.id IN (SELECT rowid FROM items_pairs WHERE items_pairs MATCH ?)";
+        sql += " AND keys.id IN (SELECT rowid FROM " + pairs + " WHERE " + pairs + " MATCH ?)";
     for (size_t i = 0; i < lookup.scanned.size(); ++i)
-        sql += " AND (items.title LIKE ? ESCAPE '\\' OR items.body LIKE ? ESCAPE '\\'"
-               " OR items.link LIKE ? ESCAPE '\\')";
+        sql += " AND (item.title LIKE ? ESCAPE '\\' OR item.body LIKE ? ESCAPE '\\'"
+               " OR item.link LIKE ? ESCAPE '\\')";
     return sql;
 }
 
@@ -160,6 +170,7 @@ struct Match {
     int64_t titleClass = 0;
     int64_t seconds = 0;
     double score = 0;
+    bool history = false; // id is one of the history's
     bool operator<(const Match& other) const {
         if (titleClass != other.titleClass)
             return titleClass < other.titleClass;
@@ -167,6 +178,8 @@ struct Match {
             return score < other.score;
         if (seconds != other.seconds)
             return seconds > other.seconds;
+        if (history != other.history)
+            return !history;
         return id < other.id;
     }
 };
@@ -251,10 +264,11 @@ SearchResult search(Store& store, const std::string& query, int64_t offset, int 
     if (words.empty())
         return result;
     Lookup lookup = lookupOf(words);
+    std::vector<std::string> values = boundValues(lookup);
     ReadTransaction snapshot(store.db());
     bool twoCopies = someChannelHasTwoCopies(store);
-    Statement select(store.db(), matchesOf(lookup, twoCopies).c_str());
-    bindAll(select, phrase, boundValues(lookup));
+    Statement select(store.db(), matchesOf(lookup, twoCopies, kItemTables).c_str());
+    bindAll(select, phrase, values);
     std::vector<Match> matches;
     std::vector<std::string> entries;
     while (select.step()) {
@@ -265,21 +279,28 @@ SearchResult search(Store& store, const std::string& query, int64_t offset, int 
     }
     if (twoCopies)
         keepFirstCopies(matches, entries);
+    // The history holds an entry once, and none a copy holds.
+    Statement fromHistory(store.db(), matchesOf(lookup, false, kHistoryTables).c_str());
+    bindAll(fromHistory, phrase, values);
+    while (fromHistory.step())
+        matches.push_back({fromHistory.integer(0), fromHistory.integer(1), fromHistory.integer(2),
+                           fromHistory.real(4), true});
     result.total = static_cast<int64_t>(matches.size());
     // Only the page and what comes before it are put in order.
     size_t from = static_cast<size_t>(std::clamp<int64_t>(offset, 0, result.total));
     size_t to = std::min(matches.size(), from + static_cast<size_t>(std::max(limit, 0)));
     std::partial_sort(matches.begin(), matches.begin() + static_cast<std::ptrdiff_t>(to),
                       matches.end());
-    Statement item(store.db(),
-                   (std::string("SELECT ") + kColumns + " FROM items WHERE id = ?").c_str());
+    Statement item(store.db(), (std::string("SELECT ") + kItemColumns).c_str());
+    Statement left(store.db(), (std::string("SELECT ") + kHistoryColumns).c_str());
     for (size_t i = from; i < to; ++i) {
-        item.bind(1, matches[i].id);
-        if (item.step())
-            result.hits.push_back({item.text(0), item.text(1), item.text(2),
-                                   snippetOf(item.text(3), words), item.text(4), item.text(5),
-                                   item.text(6), item.text(7), item.text(8)});
-        item.reset();
+        Statement& row = matches[i].history ? left : item;
+        row.bind(1, matches[i].id);
+        if (row.step())
+            result.hits.push_back({row.text(0), row.text(1), row.text(2),
+                                   snippetOf(row.text(3), words), row.text(4), row.text(5),
+                                   row.text(6), row.text(7), row.text(8), matches[i].history});
+        row.reset();
     }
     return result;
 }

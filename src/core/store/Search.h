@@ -13,9 +13,12 @@ struct Hit {
     std::string title, link, date;
     std::string snippet; // the description text around the first match
     std::string place;   // the file's title and the titles of the parents
-    std::string file;    // absolute path of the tree file
-    std::string position;
+    std::string file;    // absolute path of the tree file; of history, the copy it left
+    std::string position; // "" for history
     std::string channel, entry;
+    // An entry that has left its channel's copy (see History.h): it opens by
+    // its link, and the tree shows it under the channel's 历史条目.
+    bool history = false;
 };
 
 struct SearchResult {
@@ -32,7 +35,8 @@ constexpr int kSearchPage = 100;
 // WordTails.h), which find the same items; shorter ones, which trigrams
 // cannot find, through the index of character pairs: one or two Chinese
 // characters anywhere, Latin letters and digits at the start of a word. An
-// entry held by two copies of its channel is one hit.
+// entry held by two copies of its channel is one hit. Entries of the
+// channels' history are found and ranked alike, marked as such.
 //
 // First come the items whose title is the query, then those whose title
 // holds it as a phrase, then the rest by relevance (bm25 without the inverse

@@ -1,0 +1,240 @@
+// The history of the channels: what leaves a feed's copy is kept, found by
+// search as history, given back when it returns, kept within its limits and
+// cleared on demand, its read marks kept all the while.
+#include "platform/HomeFolder.h"
+#include "store/History.h"
+#include "store/Indexer.h"
+#include "store/ReadMarks.h"
+#include "store/Search.h"
+#include "store/Store.h"
+#include "support/HomeGuard.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+using kelvor::test::TempDir;
+namespace store = kelvor::store;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kFeed = "http://127.0.0.1:9/feed";
+
+struct Entry {
+    std::string name;
+    int day;               // of March 2024
+    std::string more = {}; // said after the description's first words
+};
+
+std::string link(const std::string& name) {
+    return "http://h.test/" + name;
+}
+
+std::string date(int day) {
+    char text[32];
+    std::snprintf(text, sizeof text, "2024-03-%02dT08:00:00Z", day);
+    return text;
+}
+
+std::string copyOf(const std::vector<Entry>& entries) {
+    std::string tree = "<Tree Type=\"rss\" Title=\"频道\" BaseURL=\"" + kFeed + "\">";
+    for (const Entry& entry : entries)
+        tree += "<TreeNode Title=\"" + entry.name + " story\" Href=\"" + link(entry.name) +
+                "\" Date=\"" + date(entry.day) + "\"><Desc>&lt;p&gt;harbour news of " + entry.name +
+                entry.more + "&lt;/p&gt;</Desc></TreeNode>";
+    return tree + "</Tree>";
+}
+
+// A home whose tree holds one channel; its copy is rss/频道.xml.
+struct Home {
+    TempDir dir;
+    kelvor::test::HomeGuard homeGuard_;
+    std::string copy;
+    explicit Home(const std::vector<Entry>& entries) {
+        dir.write("index.xml", "<Tree><TreeNode Title=\"频道\" Rss=\"" + kFeed + "\"/></Tree>");
+        copy = dir.write("rss/频道.xml", copyOf(entries));
+        homeGuard_.setHome(dir.path());
+    }
+    // A new download of the copy, as the reader indexes it.
+    void download(store::Store& db, const std::vector<Entry>& entries) {
+        dir.write("rss/频道.xml", copyOf(entries));
+        store::indexFile(db, copy);
+    }
+};
+
+std::vector<std::string> titles(const std::vector<store::HistoryEntry>& entries) {
+    std::vector<std::string> found;
+    for (const auto& entry : entries)
+        found.push_back(entry.title);
+    return found;
+}
+
+using Titles = std::vector<std::string>;
+
+} // namespace
+
+TEST(History, AnEntryThatLeavesIsKeptAndFoundUntilItComesBackOrIsCleared) {
+    Home home({{"alpha", 1}, {"beta", 2}, {"gamma", 3}});
+    store::Store db(home.dir.path());
+    store::updateIndex(db);
+    std::time_t longAgo = std::time(nullptr) - 120 * 24 * 3600;
+    store::setRead(db, kFeed, link("alpha"), true, longAgo);
+    store::setRead(db, kFeed, "http://h.test/never-seen", true, longAgo);
+
+    std::time_t before = std::time(nullptr);
+    home.download(db, {{"beta", 2}, {"gamma", 3}, {"delta", 4, ": alpha story, alpha story"}});
+    std::time_t after = std::time(nullptr);
+    std::vector<store::HistoryEntry> history = store::historyOf(db, home.copy, 10);
+    ASSERT_EQ(history.size(), 1u);
+    const store::HistoryEntry& alpha = history[0];
+    EXPECT_EQ(alpha.title, "alpha story");
+    EXPECT_EQ(alpha.link, link("alpha"));
+    EXPECT_EQ(alpha.date, date(1));
+    EXPECT_EQ(alpha.description, "harbour news of alpha");
+    EXPECT_EQ(alpha.channel, kFeed);
+    EXPECT_EQ(alpha.entry, link("alpha"));
+    EXPECT_EQ(alpha.file, home.copy);
+    EXPECT_GE(alpha.left, before);
+    EXPECT_LE(alpha.left, after);
+    EXPECT_TRUE(alpha.read);
+    EXPECT_EQ(store::historyCount(db, home.copy), 1u);
+    EXPECT_EQ(store::unreadCount(db, kFeed), 3); // the copy's entries alone
+
+    // Found like the copy's entries and ranked alike: its title is the
+    // query, which the copy's entry only says (twice) in its description.
+    std::vector<store::Hit> hits = store::search(db, "alpha story", 0, 10).hits;
+    ASSERT_EQ(hits.size(), 2u);
+    EXPECT_EQ(hits[1].title, "delta story");
+    EXPECT_FALSE(hits[1].history);
+    EXPECT_TRUE(hits[0].history);
+    EXPECT_EQ(hits[0].file, home.copy);
+    EXPECT_EQ(hits[0].link, link("alpha"));
+    EXPECT_EQ(hits[0].channel, kFeed);
+    EXPECT_EQ(hits[0].snippet, "harbour news of alpha");
+    EXPECT_EQ(store::search(db, "story", 0, 10).total, 4);
+    EXPECT_EQ(store::search(db, "of", 0, 10).total, 4); // the short-word path too
+
+    // Forgetting the marks of entries gone from the feed passes over history.
+    EXPECT_EQ(store::forgetOldMarks(db), 1);
+    EXPECT_TRUE(store::isRead(db, kFeed, link("alpha")));
+    EXPECT_FALSE(store::isRead(db, kFeed, "http://h.test/never-seen"));
+
+    // Back in the feed, it is no longer history; another goes.
+    home.download(db, {{"alpha", 1}, {"gamma", 3}, {"delta", 4}});
+    EXPECT_EQ(titles(store::historyOf(db, home.copy, 10)), Titles{"beta story"});
+    hits = store::search(db, "alpha story", 0, 10).hits;
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_FALSE(hits[0].history);
+    EXPECT_EQ(hits[0].position, "0");
+    db.db().exec("UPDATE history SET departed = departed - 60"); // beta left a minute ago
+
+    // The copy deleted: all it held is history, still shown under its path.
+    fs::remove(home.copy);
+    store::updateIndex(db);
+    EXPECT_EQ(titles(store::historyOf(db, home.copy, 3)),
+              (Titles{"delta story", "gamma story", "alpha story"}));
+    EXPECT_EQ(store::historyCount(db, home.copy), 4u);
+
+    // The cache cleared: nothing comes back as history, the marks stay.
+    home.download(db, {{"epsilon", 5}});
+    fs::remove(home.copy);
+    EXPECT_EQ(store::clearHistory(db), 4);
+    store::updateIndex(db);
+    EXPECT_EQ(store::historyCount(db, home.copy), 0u);
+    EXPECT_EQ(store::search(db, "story", 0, 10).total, 0);
+    EXPECT_TRUE(store::isRead(db, kFeed, link("alpha")));
+    home.download(db, {{"zeta", 6}});
+    home.download(db, {{"eta", 7}});
+    EXPECT_EQ(titles(store::historyOf(db, home.copy, 10)), Titles{"zeta story"});
+}
+
+TEST(History, LimitsByCountAndAgeDropWhatLeftFirst) {
+    Home home({{"a", 1}, {"b", 2}, {"c", 3}, {"d", 4}, {"e", 5}});
+    store::Store db(home.dir.path());
+    EXPECT_EQ(store::historyOptions(db).keepDays, 180);
+    store::setHistoryOptions(db, {30, 3});
+    store::updateIndex(db);
+
+    // Five leave together: the three of the latest dates stay.
+    home.download(db, {{"x", 1}});
+    EXPECT_EQ(titles(store::historyOf(db, home.copy, 10)),
+              (Titles{"e story", "d story", "c story"}));
+    // What left 31 days ago is past the age when the next one leaves,
+    // whatever its date; then the count keeps what left last.
+    db.db().exec("UPDATE history SET departed = departed - "
+                 "CASE title WHEN 'e story' THEN 31 * 86400 ELSE 60 END");
+    home.download(db, {{"y", 2}});
+    EXPECT_EQ(titles(store::historyOf(db, home.copy, 10)),
+              (Titles{"x story", "d story", "c story"}));
+
+    // Tighter limits apply at once; none keep nothing more.
+    store::setHistoryOptions(db, {30, 1});
+    EXPECT_EQ(titles(store::historyOf(db, home.copy, 10)), Titles{"x story"});
+    store::setHistoryOptions(db, {0, 1});
+    home.download(db, {{"z", 3}});
+    EXPECT_EQ(titles(store::historyOf(db, home.copy, 10)), Titles{});
+}
+
+TEST(History, AnEntryAnotherCopyOfItsChannelHoldsHasNotLeft) {
+    Home home({{"a", 1}, {"b", 2}});
+    // The same channel under a second title in the tree: a second copy.
+    home.dir.write("index.xml", "<Tree><TreeNode Title=\"频道\" Rss=\"" + kFeed +
+                                    "\"/><TreeNode Title=\"别名\" Rss=\"" + kFeed + "\"/></Tree>");
+    std::string twin = home.dir.write("rss/别名.xml", copyOf({{"a", 1}, {"b", 2}}));
+    store::Store db(home.dir.path());
+    store::updateIndex(db);
+
+    home.download(db, {{"b", 2}});
+    EXPECT_EQ(store::historyCount(db, home.copy), 0u);
+    EXPECT_EQ(store::search(db, "a story", 0, 10).total, 1);
+    home.dir.write("rss/别名.xml", copyOf({{"b", 2}}));
+    store::indexFile(db, twin);
+    EXPECT_EQ(titles(store::historyOf(db, twin, 10)), Titles{"a story"});
+    EXPECT_EQ(titles(store::historyOf(db, home.copy, 10)), Titles{"a story"});
+}
+
+TEST(History, AStoreMadeBeforeHistoryGetsItWithItsMarksAndSearchStaysQuick) {
+    Home home({});
+    {
+        store::Store db(home.dir.path());
+        store::setRead(db, kFeed, link("old"), true);
+        db.db().exec("DROP TRIGGER readmarks_of_history; DROP TRIGGER history_added; "
+                     "DROP TRIGGER history_removed; DROP TABLE history; DROP TABLE history_text;"
+                     "DROP TABLE history_pairs; DROP TABLE history_words; DROP TABLE history_keys;"
+                     "DROP TABLE history_totals; DROP TABLE historylimits;");
+    }
+    store::Store db(home.dir.path());
+    EXPECT_EQ(db.outcome(), store::OpenOutcome::Opened);
+    EXPECT_TRUE(store::isRead(db, kFeed, link("old")));
+
+    // A few thousand entries in the copy and as many in the history.
+    constexpr int kEach = 1500;
+    auto many = [](const std::string& prefix) {
+        std::vector<Entry> entries;
+        for (int i = 0; i < kEach; ++i)
+            entries.push_back({prefix + std::to_string(i), 1 + i % 28});
+        return entries;
+    };
+    home.download(db, many("first"));
+    home.download(db, many("second"));
+    ASSERT_EQ(store::historyCount(db, home.copy), size_t(kEach));
+
+    auto started = std::chrono::steady_clock::now();
+    store::SearchResult all = store::search(db, "harbour", 0, 100);
+    store::SearchResult some = store::search(db, "first12", 0, 100);
+    store::SearchResult shortWord = store::search(db, "of", kEach, 100);
+    auto took = std::chrono::steady_clock::now() - started;
+    std::printf("three searches over %d entries and %d of history: %lld ms\n", kEach, kEach,
+                static_cast<long long>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+    EXPECT_EQ(all.total, 2 * kEach);
+    EXPECT_EQ(some.total, 111); // first12, first120 … first129, first1200 … first1299
+    for (const store::Hit& hit : some.hits)
+        EXPECT_TRUE(hit.history) << hit.title;
+    EXPECT_EQ(shortWord.total, 2 * kEach);
+    EXPECT_EQ(shortWord.hits.size(), 100u);
+}
