@@ -3,6 +3,7 @@
 #include "app/CAddressBar.h"
 #include "app/CAutoUpdate.h"
 #include "app/COptionsDlg.h"
+#include "app/HistorySetting.h"
 #include "app/CSearchBox.h"
 #include "app/SessionState.h"
 #include "app/NewsNotifier.h"
@@ -99,6 +100,7 @@ void CMainFrame::createPanes() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
     collection_ = std::make_unique<CollectionService>(kelvor::platform::programFolder());
+    kelvor::app::applyHistoryLimits(collection_.get());
     connect(collection_.get(), &CollectionService::statusChanged, this,
             [this](const QString& text) { SetStatusText(text.toStdString()); });
     leftView_ = new CLeftView(navPane);
@@ -209,7 +211,8 @@ void CMainFrame::RunBookmarklet(const std::string& address) {
 
 void CMainFrame::ShowOptions() {
     COptionsDlg dialog(tabView_, this);
-    dialog.exec();
+    if (dialog.exec() == QDialog::Accepted)
+        kelvor::app::applyHistoryLimits(collection_.get());
 }
 
 void CMainFrame::ShowDescription(const std::string& text) {

@@ -5,6 +5,7 @@
 #include "app/CSearchBox.h"
 #include "app/ClearCache.h"
 #include "app/ShortcutsDialog.h"
+#include "collection/CollectionService.h"
 #include "app/CollectionTransfer.h"
 #include "frame/Addresses.h"
 #include "frame/CommandIds.h"
@@ -115,7 +116,7 @@ bool CMainFrame::handleFrameCommand(int id) {
         kelvor::app::exportChannelList(this);
         return true;
     case cmd::kClearCache:
-        kelvor::app::ClearCache();
+        kelvor::app::ClearCache(collection_.get());
         return true;
     case cmd::kOptionSilent:
     case cmd::kOptionPopup:

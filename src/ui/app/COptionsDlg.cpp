@@ -1,4 +1,5 @@
 #include "app/COptionsDlg.h"
+#include "app/HistorySetting.h"
 #include "app/SessionState.h"
 #include "app/NewsNotifier.h"
 #include "app/TrayIcon.h"
@@ -11,6 +12,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -65,6 +67,22 @@ COptionsDlg::COptionsDlg(CTabView* tabs, QWidget* parent) : QDialog(parent), tab
     newsLayout->addWidget(notify_);
     newsLayout->addWidget(closeToTray_);
 
+    auto* history = new QGroupBox(QStringLiteral("历史条目"), this);
+    history->setToolTip(QStringLiteral("已经不在频道中的旧条目仍然保留，可以搜索到，显示在频道末尾的“历史条目”下"));
+    kelvor::app::HistoryLimits limits = kelvor::app::historyLimitsSetting();
+    keepDays_ = new QSpinBox(history);
+    keepDays_->setRange(0, 3650);
+    keepDays_->setSuffix(QStringLiteral(" 天"));
+    keepDays_->setValue(limits.keepDays);
+    keepPerChannel_ = new QSpinBox(history);
+    keepPerChannel_->setRange(0, 100000);
+    keepPerChannel_->setSingleStep(100);
+    keepPerChannel_->setSuffix(QStringLiteral(" 条"));
+    keepPerChannel_->setValue(limits.keepPerChannel);
+    auto* historyLayout = new QFormLayout(history);
+    historyLayout->addRow(QStringLiteral("保留时间(&D)："), keepDays_);
+    historyLayout->addRow(QStringLiteral("每个频道最多(&C)："), keepPerChannel_);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
@@ -76,6 +94,7 @@ COptionsDlg::COptionsDlg(CTabView* tabs, QWidget* parent) : QDialog(parent), tab
     layout->addWidget(startGroup);
     layout->addWidget(favoritesGroup);
     layout->addWidget(news);
+    layout->addWidget(history);
     layout->addWidget(buttons);
     resize(460, sizeHint().height());
 }
@@ -98,6 +117,7 @@ void COptionsDlg::accept() {
     QString folder = favorites_->text().trimmed();
     if (!folder.isEmpty() && folder != kelvor::app::favoritesFolderSetting())
         kelvor::app::setFavoritesFolderSetting(folder);
+    kelvor::app::setHistoryLimitsSetting({keepDays_->value(), keepPerChannel_->value()});
     if (notify_->isChecked() != NewsNotifier::enabled())
         NewsNotifier::setEnabled(notify_->isChecked());
     if (closeToTray_->isChecked() != TrayIcon::closeToTray())

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QSpinBox>
 
 class CTabView;
 class QCheckBox;
@@ -21,6 +22,8 @@ public:
     QLineEdit* favoritesEdit() const { return favorites_; }
     QCheckBox* notifyBox() const { return notify_; }
     QCheckBox* trayBox() const { return closeToTray_; }
+    QSpinBox* keepDaysBox() const { return keepDays_; }
+    QSpinBox* keepPerChannelBox() const { return keepPerChannel_; }
 
     void accept() override;
 
@@ -35,4 +38,6 @@ private:
     QLineEdit* favorites_;
     QCheckBox* notify_;
     QCheckBox* closeToTray_;
+    QSpinBox* keepDays_;
+    QSpinBox* keepPerChannel_;
 };

@@ -151,13 +151,19 @@ void CSearchBox::followFragment(const QString& fragment) {
         return;
     const kelvor::store::Hit& hit = hits_[index];
     if (show) {
-        if (tree_->SelectIndexedItem(hit.file, hit.position))
+        // An entry that left its channel has no place in the copy: its
+        // channel is shown.
+        bool found = hit.history ? tree_->SelectChannelOfCopy(hit.file)
+                                 : tree_->SelectIndexedItem(hit.file, hit.position);
+        if (found)
             tree_->setFocus();
         return;
     }
     tree_->MarkIndexedEntryRead(hit.file, hit.channel, hit.entry);
     if (kelvor::app::IMainFrame* frame = kelvor::app::mainFrame())
-        frame->ShowDescription(kelvor::store::readItemDescription(hit.file, hit.position));
+        frame->ShowDescription(hit.history
+                                   ? hit.snippet
+                                   : kelvor::store::readItemDescription(hit.file, hit.position));
 }
 
 bool CSearchBox::isResultsPage(const QUrl& url) {

@@ -1,5 +1,6 @@
 #include "app/ClearCache.h"
 
+#include "collection/CollectionService.h"
 #include "frame/FrameInterface.h"
 #include "platform/HomeFolder.h"
 #include "platform/TemporaryFiles.h"
@@ -46,11 +47,15 @@ int clearCacheFolders(const std::string& home) {
     return clearFolder(fs::path(home) / "rss", home) + clearFolder(fs::path(home) / "url", home);
 }
 
-bool ClearCache() {
+bool ClearCache(CollectionService* collection) {
     if (messageBox(str::kConfirmClearCache, str::kAppTitle, MessageIcon::Warning,
                    MessageButtons::OkCancel) != kIdOk)
         return false;
     clearCacheFolders(platform::programFolder());
+    if (collection &&
+        messageBox("频道的历史条目（已经不在频道中的旧条目）也一并清除吗？清除后无法恢复。",
+                   str::kAppTitle, MessageIcon::Question, MessageButtons::YesNo) == kIdYes)
+        collection->clearHistory();
     return true;
 }
 

@@ -3,6 +3,8 @@
 
 #include <string>
 
+class CollectionService;
+
 namespace kelvor::app {
 
 // Deletes every regular file directly in home/rss and home/url whose name
@@ -14,7 +16,9 @@ namespace kelvor::app {
 // Returns how many files were deleted.
 int clearCacheFolders(const std::string& home);
 
-// Asks first (string 61210, OK/Cancel); returns true when it cleared.
-bool ClearCache();
+// Asks first (string 61210, OK/Cancel); returns true when it cleared. With
+// the collection, it then asks whether the channels' history goes too
+// (kept, the entries of the copies just deleted join it).
+bool ClearCache(CollectionService* collection = nullptr);
 
 } // namespace kelvor::app

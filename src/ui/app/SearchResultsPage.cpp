@@ -44,8 +44,10 @@ QString hitItem(const store::Hit& hit, int index, const QStringList& words) {
     QString html =
         QStringLiteral("<li><a class=\"name\" href=\"%1\">%2</a>")
             .arg(target, markMatches(title.isEmpty() ? QStringLiteral("(无标题)") : title, words));
-    html += QStringLiteral("<span class=\"where\">%1</span>")
-                .arg(QString::fromStdString(hit.place).toHtmlEscaped());
+    QString place = QString::fromStdString(hit.place);
+    if (hit.history)
+        place += QStringLiteral(" · 历史条目");
+    html += QStringLiteral("<span class=\"where\">%1</span>").arg(place.toHtmlEscaped());
     if (!hit.date.empty())
         html += QStringLiteral("<span class=\"date\">%1</span>")
                     .arg(QString::fromStdString(kelvor::store::shownDate(hit.date)).toHtmlEscaped());

@@ -16,6 +16,7 @@
 //
 //   CollectionService.cpp  life, downloads and their status
 //   CollectionMarks.cpp    indexing, read marks, page marks
+//   CollectionHistory.cpp  what left the feeds
 //   CollectionUpdate.cpp   the automatic update
 //   CollectionTotals.cpp   the unread total
 #pragma once
@@ -103,6 +104,20 @@ class CollectionService : public QObject, public kelvor::app::IReadMarks {
                               const std::set<std::string>& names);
     void RequestPageMarks(const std::string& path, PageMarksAnswer answer) override;
     void MarkLinkRead(const std::string& cacheFile, const std::string& link) override;
+
+    // ---- history (CollectionHistory.cpp)
+    // How long and how much of what left its feed is kept (0: nothing).
+    void setHistoryLimits(int keepDays, int keepPerChannel);
+    struct HistoryItem {
+        std::string title, link, date, description, entry;
+        bool read = false;
+    };
+    // The newest `limit` entries that left the channel's copy, and how many
+    // there are, answered on the window's thread.
+    using HistoryAnswer = std::function<void(const std::vector<HistoryItem>& items, size_t total)>;
+    void requestHistory(const std::string& cacheFile, size_t limit, HistoryAnswer answer);
+    // After the cache folders were emptied.
+    void clearHistory();
 
     // ---- the automatic update (CollectionUpdate.cpp)
     // Asks every channel given (those the tree shows, each once) and the

@@ -227,6 +227,10 @@ bool CLeftView::ReadTreeRootAttributes(const std::string& path, std::string* hom
 // ---- expansion ----------------------------------------------------------------
 
 void CLeftView::onExpanded(QTreeWidgetItem* item) {
+    if (isHistoryLine(item)) {
+        expandHistoryLine(item);
+        return;
+    }
     tree::runGuarded([&] { OnItemExpanding(item); });
 }
 

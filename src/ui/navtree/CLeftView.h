@@ -14,6 +14,7 @@
 //   CLeftViewBackground.cpp  what the automatic update asks and shows
 //   CLeftViewReading.cpp   reading with the keyboard
 //   CLeftViewUndo.cpp      undo of edits
+//   CLeftViewHistory.cpp   the 历史条目 line of a channel
 //   CLeftViewCommands.cpp  command ids routed to the handlers
 #pragma once
 
@@ -232,6 +233,14 @@ public:
     static constexpr int kEntryKeyRole = Qt::UserRole + 3;    // entries
     static constexpr int kUnreadCountRole = Qt::UserRole + 4; // channels
     static constexpr int kEntryUnreadRole = Qt::UserRole + 5; // entries
+    // The 历史条目 line and its entries (CLeftViewHistory.cpp).
+    static constexpr int kHistoryRole = Qt::UserRole + 6;       // the channel's copy
+    static constexpr int kHistoryLinkRole = Qt::UserRole + 7;   // its entries
+    static constexpr int kHistoryTextRole = Qt::UserRole + 8;
+    static constexpr int kHistoryLoadedRole = Qt::UserRole + 9; // the line
+    static bool isHistoryLine(const QTreeWidgetItem* item);
+    // Opens a history entry: true when the item is one.
+    bool openHistoryEntry(QTreeWidgetItem* item);
 
     // ---- reading with the keyboard (CLeftViewReading.cpp)
     // Opens the next (or previous) unread entry after the selection among
@@ -312,6 +321,9 @@ private:
     UnreadWalk unreadWalk_;
     void continueUnreadWalk(const std::string& cacheFile); // CLeftViewReading.cpp
     void setUnreadCount(QTreeWidgetItem* channel, int count); // CLeftViewMarks.cpp
+    // CLeftViewHistory.cpp
+    void showHistoryLine(const std::string& cacheFile);
+    void expandHistoryLine(QTreeWidgetItem* line);
     // Hides the channel's read entries while only unread ones are shown.
     void showEntriesAsChosen(QTreeWidgetItem* channel);     // CLeftViewReading.cpp
     bool unreadOnly_ = false;

@@ -123,6 +123,7 @@ void CLeftView::TrackEntries(QTreeWidgetItem* parent, const std::string& cacheFi
         channelItems_.emplace(cacheFile, channel);
     }
     requestChannelState(cacheFile);
+    showHistoryLine(cacheFile);
 }
 
 void CLeftView::TrackChannel(QTreeWidgetItem* item) {

@@ -151,6 +151,8 @@ void CLeftView::contextMenuEvent(QContextMenuEvent* event) {
 // ---- clicks -----------------------------------------------------------------------
 
 void CLeftView::OnItemClick(QTreeWidgetItem* item) {
+    if (openHistoryEntry(item))
+        return;
     Node node = nodeOf(item);
     if (!node)
         return;
