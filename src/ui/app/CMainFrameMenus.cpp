@@ -104,7 +104,7 @@ const MenuEntry kToolsMenu[] = {
     {cmd::kAddFavorite, "添加到收藏夹...", "Ctrl+D", "把当前页面添加到收藏夹文件夹"},
     {cmd::kOrganizeFavorites, "整理收藏夹...", nullptr, "在文件管理器中打开收藏夹文件夹"},
     {0, nullptr, nullptr, nullptr},
-    {cmd::kInternetOptions, "Internet 选项...", nullptr, "浏览选项和收藏夹的位置"},
+    {cmd::kInternetOptions, "Internet 选项...", nullptr, "浏览、启动、收藏夹、新条目通知和历史条目的设置"},
     {0, nullptr, nullptr, nullptr},
     {cmd::kOptionSilent, "不显示对话提示与脚本错误(&M)", nullptr, "新打开的页面不显示脚本对话框和证书提示"},
     {cmd::kOptionPopup, "不显示自动弹出窗口(&P)", nullptr, "不是由点击打开的窗口不显示"},
