@@ -147,6 +147,8 @@ void CKelvorApp::openAddresses(const QStringList& addresses) {
     }
     if (frame_->isMinimized())
         frame_->showNormal();
+    else if (frame_->isHidden())
+        frame_->show(); // hidden in the tray
     frame_->raise();
     frame_->activateWindow();
 }
