@@ -158,6 +158,14 @@ bool CLeftView::LoadTreeFile(const std::string& path, QTreeWidgetItem* parent, L
     return true;
 }
 
+QList<QTreeWidgetItem*> CLeftView::NodeChildren(QTreeWidgetItem* parent) {
+    QList<QTreeWidgetItem*> children;
+    for (int i = 0; i < parent->childCount(); ++i)
+        if (!nodeOf(parent->child(i)).isNull())
+            children.append(parent->child(i));
+    return children;
+}
+
 bool CLeftView::IsWithin(const QTreeWidgetItem* ancestor, const QTreeWidgetItem* item) {
     for (; item; item = item->parent())
         if (item == ancestor)

@@ -84,6 +84,8 @@ public:
     void DestroyWindow();
 
     static kelvor::xml::Node nodeOf(QTreeWidgetItem* item);
+    // The children that stand for TreeNodes (not placeholders or lines).
+    static QList<QTreeWidgetItem*> NodeChildren(QTreeWidgetItem* parent);
     // True when item is ancestor or lies anywhere below it.
     static bool IsWithin(const QTreeWidgetItem* ancestor, const QTreeWidgetItem* item);
     static std::string GetNodeAttribute(const kelvor::xml::Node& node, const char* name);

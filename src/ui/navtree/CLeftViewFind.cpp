@@ -42,15 +42,6 @@ std::string fileBehind(const Node& node) {
     return {};
 }
 
-// The children that stand for TreeNodes (not the loading placeholder).
-QList<QTreeWidgetItem*> nodeChildren(QTreeWidgetItem* parent) {
-    QList<QTreeWidgetItem*> children;
-    for (int i = 0; i < parent->childCount(); ++i)
-        if (!CLeftView::nodeOf(parent->child(i)).isNull())
-            children.append(parent->child(i));
-    return children;
-}
-
 // A sub-tree item on a local file, not opened yet: opening it downloads nothing.
 bool isClosedLocalSubTree(QTreeWidgetItem* item) {
     auto* treeItem = dynamic_cast<CTreeItem*>(item);
@@ -125,7 +116,7 @@ bool CLeftView::SelectIndexedItem(const std::string& file, const std::string& po
     for (int step : steps) {
         if (at != invisibleRootItem())
             at->setExpanded(true);
-        QList<QTreeWidgetItem*> children = nodeChildren(at);
+        QList<QTreeWidgetItem*> children = CLeftView::NodeChildren(at);
         if (step < 0 || step >= children.size())
             return false;
         at = children[step];

@@ -30,15 +30,6 @@ QString titleOf(QTreeWidgetItem* item) {
     return QString::fromStdString(CLeftView::GetNodeAttribute(CLeftView::nodeOf(item), "Title"));
 }
 
-// The children that stand for TreeNodes (not the loading placeholder).
-QList<QTreeWidgetItem*> nodeChildren(QTreeWidgetItem* parent) {
-    QList<QTreeWidgetItem*> children;
-    for (int i = 0; i < parent->childCount(); ++i)
-        if (!CLeftView::nodeOf(parent->child(i)).isNull())
-            children.append(parent->child(i));
-    return children;
-}
-
 QString encode(const Path& path) {
     QJsonArray steps;
     for (const Step& step : path)
@@ -60,7 +51,7 @@ Path decode(const QString& text) {
 }
 
 void collectExpanded(QTreeWidgetItem* parent, Path& prefix, QStringList& paths) {
-    const QList<QTreeWidgetItem*> children = nodeChildren(parent);
+    const QList<QTreeWidgetItem*> children = CLeftView::NodeChildren(parent);
     for (int i = 0; i < children.size(); ++i) {
         if (!children[i]->isExpanded())
             continue;
@@ -96,7 +87,7 @@ bool opensQuietly(QTreeWidgetItem* item) {
 QTreeWidgetItem* itemOnPath(QTreeWidgetItem* root, const Path& path) {
     QTreeWidgetItem* at = root;
     for (const Step& step : path) {
-        const QList<QTreeWidgetItem*> children = nodeChildren(at);
+        const QList<QTreeWidgetItem*> children = CLeftView::NodeChildren(at);
         if (step.position < 0 || step.position >= children.size() ||
             titleOf(children[step.position]) != step.title)
             return nullptr;
@@ -106,7 +97,7 @@ QTreeWidgetItem* itemOnPath(QTreeWidgetItem* root, const Path& path) {
 }
 
 void collapseUnwanted(QTreeWidgetItem* parent, const std::set<QTreeWidgetItem*>& wanted) {
-    for (QTreeWidgetItem* child : nodeChildren(parent)) {
+    for (QTreeWidgetItem* child : CLeftView::NodeChildren(parent)) {
         if (!child->isExpanded())
             continue;
         if (wanted.count(child))
@@ -149,7 +140,7 @@ QString CLeftView::selectedPath() const {
     Path path;
     for (QTreeWidgetItem* at = item; at; at = at->parent()) {
         QTreeWidgetItem* parent = at->parent() ? at->parent() : invisibleRootItem();
-        path.prepend({int(nodeChildren(parent).indexOf(at)), titleOf(at)});
+        path.prepend({int(CLeftView::NodeChildren(parent).indexOf(at)), titleOf(at)});
     }
     return encode(path);
 }
