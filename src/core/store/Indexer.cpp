@@ -7,6 +7,7 @@
 #include "store/TreeFileItems.h"
 #include "tree/TreeFileChannels.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <deque>
@@ -14,6 +15,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <unordered_set>
 
 namespace fs = std::filesystem;
 
@@ -129,7 +131,7 @@ class Writer {
         std::vector<LeavingEntry> leaving;
         if (firstChanged >= 0) {
             if (ofChannel)
-                leaving = history_.rowsOf(path, firstChanged);
+                leaving = leavingOf(path, firstChanged, content, kept);
             removeFrom_.bind(1, path).bind(2, firstChanged).step();
             removeFrom_.reset();
         }
@@ -156,6 +158,24 @@ class Writer {
     }
 
   private:
+    // The rows from `from` on whose entries the new content no longer holds:
+    // a feed that gained one entry at the top moves every row, but only
+    // what is gone has left.
+    std::vector<LeavingEntry> leavingOf(const std::string& path, int64_t from,
+                                        const TreeFileContent& content, size_t kept) {
+        std::unordered_set<std::string> staying;
+        for (size_t i = kept; i < content.items.size(); ++i)
+            staying.insert(content.items[i].entry);
+        std::vector<LeavingEntry> leaving = history_.rowsOf(path, from);
+        leaving.erase(std::remove_if(leaving.begin(), leaving.end(),
+                                     [&](const LeavingEntry& row) {
+                                         return row.channel == content.channel &&
+                                                staying.count(row.entry) > 0;
+                                     }),
+                      leaving.end());
+        return leaving;
+    }
+
     bool sameRow(const IndexedItem& item, const std::string& channel) const {
         return rows_.text(1) == item.position && rows_.text(2) == item.title &&
                rows_.text(3) == item.link && rows_.text(4) == item.date &&
