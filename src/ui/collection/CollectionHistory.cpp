@@ -22,6 +22,8 @@ void CollectionService::requestHistory(const std::string& cacheFile, size_t limi
     if (!store_)
         return;
     store_->worker().post([this, cacheFile, limit, answer](store::Store& db) {
+        if (closing())
+            return;
         std::vector<store::HistoryEntry> found = store::historyOf(db, cacheFile, limit);
         size_t total = found.size() < limit ? found.size() : store::historyCount(db, cacheFile);
         std::vector<HistoryItem> items;

@@ -32,7 +32,10 @@ std::string CollectionService::entryKeyOf(const std::string& title, const std::s
 void CollectionService::indexFile(const std::string& path) {
     if (!store_ || path.empty())
         return;
-    post([path](store::Store& db) { store::indexFile(db, path); });
+    post([this, path](store::Store& db) {
+        if (!closing()) // the next start's update reads it
+            store::indexFile(db, path);
+    });
     if (kelvor::tree::isCachePath(path, home_))
         requestChannelState(path);
 }
@@ -53,7 +56,9 @@ void CollectionService::indexArrivals(const std::string& path,
         QMetaObject::invokeMethod(
             this, [arrived, told = std::move(told)] { arrived(told); }, Qt::QueuedConnection);
     });
-    post([path, news](store::Store& db) {
+    post([this, path, news](store::Store& db) {
+        if (closing())
+            return;
         std::vector<std::string> before = store::entriesOfFile(db, path);
         store::indexFile(db, path);
         for (const store::EntryTitle& entry : store::entryTitlesOfFile(db, path)) {
@@ -73,6 +78,8 @@ void CollectionService::requestChannelState(const std::string& cacheFile) {
 
 // On the store's thread.
 void CollectionService::answerChannelState(store::Store& db, const std::string& cacheFile) {
+    if (closing())
+        return; // no window to tell
     std::string channel = store::channelOfCacheFile(db, cacheFile);
     int unread = channel.empty() ? 0 : store::unreadCount(db, channel);
     std::vector<std::string> read = store::readEntries(db, channel);
@@ -125,6 +132,8 @@ void CollectionService::RequestPageMarks(const std::string& path, PageMarksAnswe
     if (path.empty())
         return;
     post([this, path, answer](store::Store& db) {
+        if (closing())
+            return;
         store::PageMarks marks = store::pageMarksOf(db, path);
         QMetaObject::invokeMethod(this, [answer, marks] { answer(marks); }, Qt::QueuedConnection);
     });

@@ -27,6 +27,7 @@ CollectionService::CollectionService(std::string home, QObject* parent)
 }
 
 CollectionService::~CollectionService() {
+    closing_ = true;
     // No completion may arrive while the rest goes: the workers first.
     statusTimer_->stop();
     downloads_->shutdown();

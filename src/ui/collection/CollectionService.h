@@ -29,6 +29,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -65,6 +66,10 @@ class CollectionService : public QObject, public kelvor::app::IReadMarks {
     ~CollectionService() override;
 
     const std::string& home() const { return home_; }
+    // Set first thing at close: the jobs still queued then run on the
+    // closing thread, and those that only answer the window (counts, page
+    // marks, history, totals) or index for it are skipped; marks are written.
+    bool closing() const { return closing_; }
 
     // ---- downloads (CollectionService.cpp)
     // The requester (an opaque pointer, a tree item) is handed back with
@@ -183,6 +188,7 @@ class CollectionService : public QObject, public kelvor::app::IReadMarks {
     void unreadTotalAnswered(int total); // -1: the store could not count
 
     std::string home_;
+    std::atomic<bool> closing_{false};
     ShownFiles shownFiles_;
     std::unique_ptr<CollectionStore> store_;
     std::unique_ptr<kelvor::feeds::DownloadQueue> downloads_;

@@ -37,7 +37,10 @@ void CollectionService::requestUnreadTotal() {
         QMetaObject::invokeMethod(
             this, [this, told] { unreadTotalAnswered(told); }, Qt::QueuedConnection);
     });
-    store_->worker().post([total](store::Store& db) { *total = store::totalUnread(db); });
+    store_->worker().post([this, total](store::Store& db) {
+        if (!closing())
+            *total = store::totalUnread(db);
+    });
 }
 
 void CollectionService::unreadTotalAnswered(int total) {

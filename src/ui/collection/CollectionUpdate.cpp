@@ -113,7 +113,9 @@ void CollectionService::queueUnloadedHot(const std::string& index, std::set<std:
                 },
                 Qt::QueuedConnection);
         });
-    store_->worker().post([found, index, loaded = shownFiles()](kelvor::store::Store&) {
+    store_->worker().post([this, found, index, loaded = shownFiles()](kelvor::store::Store&) {
+        if (closing())
+            return;
         for (tree::FileChannel& channel : tree::channelsInTreeFile(index, "", true))
             if (channel.fileType == "hot" && tree::hasFeedToAsk(channel.state) &&
                 !loaded.count(normalPath(channel.file)))
