@@ -2,6 +2,7 @@
 // that left their channels' copies, and forgetting it.
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
+#include "cli/IndexProgress.h"
 #include "platform/HomeFolder.h"
 #include "store/History.h"
 #include "store/Indexer.h"
@@ -74,7 +75,7 @@ int runHistory(const std::vector<std::string>& args) {
         platform::setProgramFolder(store.home());
         auto updateAndRead = [&](store::Store& db) {
             try {
-                store::updateIndex(db);
+                store::updateIndex(db, nullptr, indexProgressOnStderr("history"));
             } catch (const store::StoreError& error) {
                 if (error.damaged())
                     throw;

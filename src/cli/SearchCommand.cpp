@@ -3,6 +3,7 @@
 // what the files hold now.
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
+#include "cli/IndexProgress.h"
 #include "platform/HomeFolder.h"
 #include "store/Database.h"
 #include "store/Indexer.h"
@@ -83,7 +84,7 @@ int runSearch(const std::vector<std::string>& args) {
         // indexed and searched again.
         auto updateAndFind = [&](store::Store& db) {
             try {
-                store::updateIndex(db);
+                store::updateIndex(db, nullptr, indexProgressOnStderr("search"));
             } catch (const store::StoreError& error) {
                 if (error.damaged())
                     throw;

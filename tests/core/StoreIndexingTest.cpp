@@ -272,3 +272,16 @@ TEST(Schema, TheVersionBeforeIsUpgradedAndItsIndexBuiltAgain) {
     EXPECT_EQ(titles(db, "ha"), (Titles{"alpha", "beta"}));
     EXPECT_EQ(titles(db, "harbour"), (Titles{"alpha", "beta"}));
 }
+
+TEST(IndexProgress, IsToldOfEachFileReadAndNotOfThoseUnchanged) {
+    Home home;
+    store::Store db(home.dir.path());
+    std::vector<std::pair<int, int>> told;
+    auto progress = [&told](int looked, int found) { told.emplace_back(looked, found); };
+    store::updateIndex(db, nullptr, progress);
+    // index.xml, then the copy it names: both read, both known by then.
+    EXPECT_EQ(told, (std::vector<std::pair<int, int>>{{1, 2}, {2, 2}}));
+    told.clear();
+    store::updateIndex(db, nullptr, progress);
+    EXPECT_TRUE(told.empty()) << "nothing read, nothing to tell";
+}

@@ -268,7 +268,8 @@ class Batch {
     std::chrono::steady_clock::time_point started_;
 };
 
-IndexReport updateFiles(Store& store, const std::atomic<bool>* stop) {
+IndexReport updateFiles(Store& store, const std::atomic<bool>* stop,
+                        const IndexProgress& progress) {
     IndexReport report;
     std::map<std::string, KnownFile> known = knownFiles(store.db());
     // The tree grows from index.xml: a category or a channel copy counts
@@ -295,6 +296,7 @@ IndexReport updateFiles(Store& store, const std::atomic<bool>* stop) {
             continue;
         auto it = known.find(path);
         std::vector<std::string> targets;
+        bool read = false;
         if (it != known.end() && it->second.stamp == *stamp) {
             ++report.unchanged;
             targets = it->second.targets;
@@ -304,6 +306,7 @@ IndexReport updateFiles(Store& store, const std::atomic<bool>* stop) {
             targets = now->targets;
         } else {
             ++report.indexed;
+            read = true;
             batch.beforeFile();
             targets = reindex(store, writer, path, *stamp);
             batch.afterFile();
@@ -315,6 +318,8 @@ IndexReport updateFiles(Store& store, const std::atomic<bool>* stop) {
         for (const auto& target : targets)
             if (seen.insert(target).second)
                 queue.push_back(target);
+        if (progress && read)
+            progress(report.indexed + report.unchanged, int(seen.size()));
     }
     for (const auto& [path, file] : known) {
         batch.beforeFile();
@@ -328,8 +333,9 @@ IndexReport updateFiles(Store& store, const std::atomic<bool>* stop) {
 
 } // namespace
 
-IndexReport updateIndex(Store& store, const std::atomic<bool>* stop) {
-    IndexReport report = updateFiles(store, stop);
+IndexReport updateIndex(Store& store, const std::atomic<bool>* stop,
+                        const IndexProgress& progress) {
+    IndexReport report = updateFiles(store, stop, progress);
     if (!report.stopped) {
         // History of channels no copy adds to any more ages out all the same.
         pruneOldHistory(store);

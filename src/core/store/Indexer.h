@@ -9,6 +9,7 @@
 #include "store/Store.h"
 
 #include <atomic>
+#include <functional>
 #include <string>
 
 namespace kelvor::store {
@@ -24,7 +25,12 @@ struct IndexReport {
 // *stop turns true it ends after the file under way, keeping what is done;
 // a run reads at least one changed file before it stops, so runs stopped
 // again and again still get through.
-IndexReport updateIndex(Store& store, const std::atomic<bool>* stop = nullptr);
+// `progress`, when given, is told after each file read (not after those that
+// were unchanged) how many files were looked at and how many are known so
+// far; the second grows as the tree is walked.
+using IndexProgress = std::function<void(int looked, int found)>;
+IndexReport updateIndex(Store& store, const std::atomic<bool>* stop = nullptr,
+                        const IndexProgress& progress = {});
 
 // Indexes one file now (a cache file just written, a category just saved),
 // or forgets it when it no longer exists. True when the file was read.

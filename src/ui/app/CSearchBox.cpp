@@ -9,6 +9,7 @@
 #include "store/StoreProblem.h"
 #include "store/TreeFileItems.h"
 
+#include <utility>
 #include <QKeyEvent>
 #include <QTimer>
 #include <QWebEngineNavigationRequest>
@@ -42,8 +43,19 @@ CSearchBox::CSearchBox(CLeftView* tree, CTabView* tabs, CollectionStore* collect
         if (kelvor::app::IMainFrame* frame = kelvor::app::mainFrame(); frame && !problem.isEmpty())
             frame->SetStatusText(problem.toStdString());
     });
+    // A first index of a large collection takes a while: the status bar
+    // says how far it has got, and when it is done.
+    connect(collection_, &CollectionStore::indexProgress, this, [this](int looked, int found) {
+        indexingShown_ = true;
+        if (kelvor::app::IMainFrame* frame = kelvor::app::mainFrame())
+            frame->SetStatusText("正在建立搜索索引：已查看 " + std::to_string(looked) + "/" +
+                                 std::to_string(found) + " 个文件…");
+    });
     // Files changed while the program was closed are found at start.
     connect(collection_, &CollectionStore::indexUpdated, this, [this](int indexed) {
+        if (std::exchange(indexingShown_, false))
+            if (kelvor::app::IMainFrame* frame = kelvor::app::mainFrame())
+                frame->SetStatusText("搜索索引已是最新");
         if (indexed > 0 && !text().trimmed().isEmpty())
             runQuery();
     });

@@ -56,6 +56,7 @@ class CSearchBox : public QLineEdit {
     CTabView* tabs_;
     QTimer* typing_;
     CollectionStore* collection_;
+    bool indexingShown_ = false; // the status bar tells of an update under way
     int asked_ = 0; // the number of the latest question; older answers are dropped
     bool searching_ = false;
     std::vector<kelvor::store::Hit> hits_;

@@ -7,6 +7,8 @@
 
 #include <QMetaObject>
 
+#include <chrono>
+
 namespace store = kelvor::store;
 
 // A job the worker could not run (the store would not open, the disk
@@ -50,6 +52,24 @@ void CollectionStore::postIndexUpdate() {
     worker_->post([this, unanswered](store::Store& db) { runIndexUpdate(db, *unanswered); });
 }
 
+// On the worker's thread: what the update has done goes to the window now
+// and then, not after every file. An update that gives way to other jobs
+// runs in many short slices: the pace is kept across them.
+store::IndexProgress CollectionStore::progressToWindow() {
+    using Clock = std::chrono::steady_clock;
+    return [this](int looked, int found) {
+        Clock::time_point now = Clock::now();
+        if (lastProgress_ == Clock::time_point())
+            lastProgress_ = now;
+        if (now - lastProgress_ < std::chrono::milliseconds(500))
+            return;
+        lastProgress_ = now;
+        QMetaObject::invokeMethod(
+            this, [this, looked, found] { emit indexProgress(looked, found); },
+            Qt::QueuedConnection);
+    };
+}
+
 // On the worker's thread. The update reads file after file; when another
 // job waits it stops after the file under way and goes on behind that job.
 // At close it simply stops: the next start goes on from there.
@@ -57,7 +77,7 @@ void CollectionStore::runIndexUpdate(store::Store& db, Unanswered& unanswered) {
     std::string problem = store::storeNotice(db);
     store::IndexReport report;
     try {
-        report = store::updateIndex(db, &worker_->yieldRequested());
+        report = store::updateIndex(db, &worker_->yieldRequested(), progressToWindow());
         // Only a complete index says which entries left their feeds.
         if (!report.stopped)
             store::forgetOldMarks(db);

@@ -6,12 +6,14 @@
 // update gives way after each file to whatever was asked meanwhile.
 #pragma once
 
+#include "store/Indexer.h"
 #include "store/Search.h"
 #include "store/StoreWorker.h"
 
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -41,6 +43,9 @@ class CollectionStore : public QObject {
   signals:
     // After an update, on the window's thread: how many files were read again.
     void indexUpdated(int indexedFiles);
+    // While an update reads files, at most twice a second: how many files
+    // it looked at and how many it knows of so far.
+    void indexProgress(int looked, int found);
     // Before indexUpdated: why the index could not be brought up to date,
     // or that it lives only in memory; "" when all is well.
     void indexProblem(const QString& text);
@@ -48,6 +53,7 @@ class CollectionStore : public QObject {
   private:
     class Unanswered;
     void postIndexUpdate();
+    kelvor::store::IndexProgress progressToWindow();
     void runIndexUpdate(kelvor::store::Store& db, Unanswered& unanswered);
     void finishIndexUpdate(int indexed, const std::string& problem);
 
@@ -56,4 +62,6 @@ class CollectionStore : public QObject {
     bool updateWaiting_ = false; // queued or running
     bool updateAgain_ = false;
     int updatedSoFar_ = 0; // files read by the slices of this run
+    // Worker's thread only: when the window was last told of progress.
+    std::chrono::steady_clock::time_point lastProgress_;
 };
