@@ -5,9 +5,7 @@
 #include "cli/IndexProgress.h"
 #include "platform/HomeFolder.h"
 #include "store/History.h"
-#include "store/Indexer.h"
 #include "store/Repair.h"
-#include "store/StoreProblem.h"
 #include "store/TreeFileItems.h"
 
 #include <cstdint>
@@ -74,14 +72,7 @@ int runHistory(const std::vector<std::string>& args) {
         // copy is indexed; the tree reaches copies from the program's folder.
         platform::setProgramFolder(store.home());
         auto updateAndRead = [&](store::Store& db) {
-            try {
-                store::updateIndex(db, nullptr, indexProgressOnStderr("history"));
-            } catch (const store::StoreError& error) {
-                if (error.damaged())
-                    throw;
-                std::fprintf(stderr, "kelvor-tool history: %s\n",
-                             store::indexProblemText(error).c_str());
-            }
+            updateIndexFor("history", db);
             return store::historyOf(db, copy, SIZE_MAX);
         };
         std::vector<store::HistoryEntry> entries = store::repairing(store, updateAndRead);

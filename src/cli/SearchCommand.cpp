@@ -5,8 +5,6 @@
 #include "cli/Commands.h"
 #include "cli/IndexProgress.h"
 #include "platform/HomeFolder.h"
-#include "store/Database.h"
-#include "store/Indexer.h"
 #include "store/Repair.h"
 #include "store/Search.h"
 #include "store/StoreProblem.h"
@@ -83,15 +81,7 @@ int runSearch(const std::vector<std::string>& args) {
         // Damage found anywhere on the way rebuilds the store, which is then
         // indexed and searched again.
         auto updateAndFind = [&](store::Store& db) {
-            try {
-                store::updateIndex(db, nullptr, indexProgressOnStderr("search"));
-            } catch (const store::StoreError& error) {
-                if (error.damaged())
-                    throw;
-                // What was indexed before is still there to search.
-                std::fprintf(stderr, "kelvor-tool search: %s\n",
-                             store::indexProblemText(error).c_str());
-            }
+            updateIndexFor("search", db);
             return store::search(db, parsed.positional[0], *offset, int(*limit));
         };
         store::SearchResult found = store::repairing(store, updateAndFind);
