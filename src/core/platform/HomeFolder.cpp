@@ -92,6 +92,12 @@ std::string folderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+std::string normalPath(const std::string& path) {
+    std::error_code ec;
+    fs::path full = fs::absolute(path, ec);
+    return (ec ? fs::path(path) : full).lexically_normal().string();
+}
+
 std::string pathOfFileAddress(const std::string& address) {
     return address.compare(0, 8, "file:///") == 0 ? address.substr(7) : address;
 }

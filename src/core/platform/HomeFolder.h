@@ -46,6 +46,10 @@ bool enterHomeFolder(const std::optional<std::string>& homeArgument,
 
 std::string folderOf(const std::string& path); // up to, not including, the last "/"
 
+// A file's path as it is compared everywhere: absolute, without "." or
+// ".." steps (read lexically, links are not followed).
+std::string normalPath(const std::string& path);
+
 // "/abs/path" for a "file:///abs/path" address; any other text unchanged.
 std::string pathOfFileAddress(const std::string& address);
 

@@ -1,12 +1,12 @@
 #include "tree/TreeFileChannels.h"
 
+#include "platform/HomeFolder.h"
 #include "tree/NodeWriting.h"
 #include "tree/TreeFormat.h"
 #include "tree/TreeNodeWalk.h"
 
 #include <cstdlib>
 #include <deque>
-#include <filesystem>
 #include <set>
 
 namespace kelvor::tree {
@@ -29,10 +29,6 @@ xml::Node nodeAt(const xml::Node& root, const std::string& position) {
         start = dot + 1;
     }
     return at;
-}
-
-std::string normalPath(const std::string& path) {
-    return std::filesystem::path(path).lexically_normal().string();
 }
 
 struct Walk {
@@ -112,7 +108,7 @@ std::vector<FileChannel> channelsInTreeFile(const std::string& path, const std::
         Walk walk = std::move(pending.front());
         pending.pop_front();
         // A file reached twice (or a category that lists itself) is read once.
-        if (!seen.insert(normalPath(walk.path) + "#" + walk.position).second)
+        if (!seen.insert(platform::normalPath(walk.path) + "#" + walk.position).second)
             continue;
         try {
             walkFile(walk, followLocal, now, pending, found);

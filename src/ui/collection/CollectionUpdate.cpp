@@ -12,6 +12,7 @@
 #include "collection/CollectionService.h"
 
 #include "feeds/DownloadQueue.h"
+#include "platform/HomeFolder.h"
 #include "tree/ChannelSource.h"
 #include "tree/NodeWriting.h"
 #include "tree/TreeFileChannels.h"
@@ -20,26 +21,17 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <filesystem>
 
 using kelvor::feeds::DownloadRequest;
 using kelvor::feeds::DownloadTask;
 namespace feeds = kelvor::feeds;
 namespace tree = kelvor::tree;
 
-namespace {
-
-std::string normalPath(const std::string& path) {
-    return std::filesystem::path(path).lexically_normal().string();
-}
-
-} // namespace
-
 std::set<std::string> CollectionService::shownFiles() const {
     std::set<std::string> shown;
     if (shownFiles_)
         for (const std::string& file : shownFiles_())
-            shown.insert(normalPath(file));
+            shown.insert(kelvor::platform::normalPath(file));
     return shown;
 }
 
@@ -94,7 +86,7 @@ void CollectionService::queueUnloadedHot(const std::string& index, std::set<std:
                             ++updateHeld_;
                             continue;
                         }
-                        HotPlace place{normalPath(channel.file), channel.position, channel.title,
+                        HotPlace place{kelvor::platform::normalPath(channel.file), channel.position, channel.title,
                                        channel.cacheFile};
                         auto known = standInOf.find(channel.cacheFile);
                         if (known != standInOf.end()) {
@@ -118,7 +110,7 @@ void CollectionService::queueUnloadedHot(const std::string& index, std::set<std:
             return;
         for (tree::FileChannel& channel : tree::channelsInTreeFile(index, "", true))
             if (channel.fileType == "hot" && tree::hasFeedToAsk(channel.state) &&
-                !loaded.count(normalPath(channel.file)))
+                !loaded.count(kelvor::platform::normalPath(channel.file)))
                 found->push_back(std::move(channel));
     });
 }

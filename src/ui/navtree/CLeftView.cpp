@@ -158,6 +158,11 @@ bool CLeftView::LoadTreeFile(const std::string& path, QTreeWidgetItem* parent, L
     return true;
 }
 
+void CLeftView::ShowStatus(const std::string& text) {
+    if (auto* frame = kelvor::app::mainFrame())
+        frame->SetStatusText(text);
+}
+
 QList<QTreeWidgetItem*> CLeftView::NodeChildren(QTreeWidgetItem* parent) {
     QList<QTreeWidgetItem*> children;
     for (int i = 0; i < parent->childCount(); ++i)

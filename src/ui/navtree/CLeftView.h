@@ -97,6 +97,8 @@ public:
     static void setItemIcons(QTreeWidgetItem* item, int icon, int selectedIcon);
     static int iconOf(QTreeWidgetItem* item);
     static int selectedIconOf(QTreeWidgetItem* item);
+    // A word in the frame's status bar, when there is a frame.
+    static void ShowStatus(const std::string& text);
     static constexpr int kIconRole = Qt::UserRole;
     static constexpr int kSelectedIconRole = Qt::UserRole + 1;
     QTreeWidgetItem* rootItem() const { return invisibleRootItem(); }

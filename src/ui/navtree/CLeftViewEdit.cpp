@@ -228,6 +228,5 @@ void CLeftView::OnDeleteItem() {
     // The removed node still belongs to its document, so it can be saved
     // through it.
     SaveOwnerDocument(node);
-    if (auto* frame = kelvor::app::mainFrame())
-        frame->SetStatusText("已删除“" + title + "”，按 Ctrl+Z 可以撤销");
+    ShowStatus("已删除“" + title + "”，按 Ctrl+Z 可以撤销");
 }

@@ -9,7 +9,6 @@
 
 #include <QTreeWidgetItemIterator>
 
-#include <filesystem>
 #include <set>
 
 using kelvor::xml::Node;
@@ -17,13 +16,8 @@ namespace tree = kelvor::tree;
 
 namespace {
 
-std::string normalPath(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::absolute(path, ec).lexically_normal().string();
-}
-
 std::string fileOfDocument(const Node& node) {
-    return normalPath(kelvor::platform::pathOfFileAddress(node.ownerDocument().url()));
+    return kelvor::platform::normalPath(CLeftView::LocalFileOf(node));
 }
 
 // The file an item's children come from when it is expanded.
@@ -32,9 +26,9 @@ std::string fileBehind(const Node& node) {
     try {
         int result = tree::ResolveChannelSource(node, source, cacheFile, feed);
         if (result == tree::kLocalFile)
-            return normalPath(source);
+            return kelvor::platform::normalPath(source);
         if (result > tree::kLocalFile)
-            return normalPath(cacheFile);
+            return kelvor::platform::normalPath(cacheFile);
     } catch (...) {
         // An item that cannot be resolved leads nowhere.
         kelvor::platform::logCurrentFailure("finding an item");
@@ -104,7 +98,7 @@ QTreeWidgetItem* CLeftView::itemLeadingTo(const std::string& file) {
 }
 
 bool CLeftView::SelectIndexedItem(const std::string& file, const std::string& position) {
-    QTreeWidgetItem* at = findItemLeadingTo(normalPath(file));
+    QTreeWidgetItem* at = findItemLeadingTo(kelvor::platform::normalPath(file));
     if (!at)
         return false;
     std::vector<int> steps;
@@ -148,10 +142,10 @@ void CLeftView::MarkIndexedEntryRead(const std::string& file, const std::string&
         return;
     // The tree keys its channels by the cache file as it named it; pages
     // showing the file hear of it under the index's name.
-    std::string path = normalPath(file);
+    std::string path = kelvor::platform::normalPath(file);
     std::set<std::string> names{path};
     for (const auto& [cacheFile, item] : channelItems_)
-        if (normalPath(cacheFile) == path)
+        if (kelvor::platform::normalPath(cacheFile) == path)
             names.insert(cacheFile);
     service->markIndexedEntryRead(channel, entry, names);
 }

@@ -50,10 +50,7 @@ CollectionService* CLeftView::collection() {
         // Nobody else listens to a view's own service: its words go to the
         // frame's status bar, when there is a frame.
         connect(ownCollection_.get(), &CollectionService::statusChanged, this,
-                [](const QString& text) {
-                    if (auto* frame = kelvor::app::mainFrame())
-                        frame->SetStatusText(text.toStdString());
-                });
+                [](const QString& text) { ShowStatus(text.toStdString()); });
     }
     return ownCollection_.get();
 }

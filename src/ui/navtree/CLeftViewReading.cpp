@@ -52,11 +52,6 @@ void collectChannels(QTreeWidgetItem* scope, std::vector<QTreeWidgetItem*>& chan
     }
 }
 
-void say(const char* text) {
-    if (auto* frame = kelvor::app::mainFrame())
-        frame->SetStatusText(text);
-}
-
 } // namespace
 
 bool CLeftView::GoToUnread(bool forward) {
@@ -114,7 +109,7 @@ bool CLeftView::GoToUnread(bool forward) {
             return true;
         }
     }
-    say(forward ? "后面没有未读条目了" : "前面没有未读条目了");
+    ShowStatus(forward ? "后面没有未读条目了" : "前面没有未读条目了");
     return false;
 }
 

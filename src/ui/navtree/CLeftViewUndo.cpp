@@ -13,21 +13,11 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <filesystem>
 #include <functional>
 
 namespace {
 
 constexpr size_t kUndoSteps = 50;
-
-std::string normalPath(const std::string& path) {
-    return std::filesystem::path(path).lexically_normal().string();
-}
-
-void say(const std::string& text) {
-    if (auto* frame = kelvor::app::mainFrame())
-        frame->SetStatusText(text);
-}
 
 } // namespace
 
@@ -46,7 +36,7 @@ CLeftView::UndoGroup::~UndoGroup() {
 void CLeftView::rememberBeforeSave(const std::string& file) {
     if (file.empty())
         return;
-    UndoFile before{normalPath(file), {}};
+    UndoFile before{kelvor::platform::normalPath(file), {}};
     if (!kelvor::platform::readWholeFile(before.path, before.bytes))
         return; // a file that was not there has nothing to go back to
     if (undoDepth_ == 0) {
@@ -78,7 +68,7 @@ std::string CLeftView::UndoText() const {
 
 bool CLeftView::Undo() {
     if (undoSteps_.empty()) {
-        say("没有可以撤销的编辑");
+        ShowStatus("没有可以撤销的编辑");
         return false;
     }
     UndoStep step = std::move(undoSteps_.back());
@@ -92,7 +82,7 @@ bool CLeftView::Undo() {
         showFileAgain(file.path);
         IndexFileLater(file.path);
     }
-    say("已撤销" + step.what);
+    ShowStatus("已撤销" + step.what);
     return true;
 }
 
@@ -123,7 +113,7 @@ void walkLoaded(QTreeWidgetItem* item, TitlePath path,
 void CLeftView::showFileAgain(const std::string& file) {
     std::vector<QTreeWidgetItem*> places;
     for (const CategoryEntry& category : categories)
-        if (normalPath(category.path) == file)
+        if (kelvor::platform::normalPath(category.path) == file)
             places.push_back(category.item ? category.item : invisibleRootItem());
     if (places.empty())
         if (QTreeWidgetItem* leading = itemLeadingTo(file))
