@@ -203,9 +203,8 @@ TEST(History, AStoreMadeBeforeHistoryGetsItWithItsMarksAndSearchStaysQuick) {
         store::Store db(home.dir.path());
         store::setRead(db, kFeed, link("old"), true);
         db.db().exec("DROP TRIGGER readmarks_of_history; DROP TRIGGER history_added; "
-                     "DROP TRIGGER history_removed; DROP TABLE history; DROP TABLE history_text;"
-                     "DROP TABLE history_pairs; DROP TABLE history_words; DROP TABLE history_keys;"
-                     "DROP TABLE history_totals; DROP TABLE historylimits;");
+                     "DROP TRIGGER history_removed; DROP TABLE history; DROP TABLE history_terms;"
+                     "DROP TABLE history_keys; DROP TABLE history_totals; DROP TABLE historylimits;");
     }
     store::Store db(home.dir.path());
     EXPECT_EQ(db.outcome(), store::OpenOutcome::Opened);
@@ -237,4 +236,25 @@ TEST(History, AStoreMadeBeforeHistoryGetsItWithItsMarksAndSearchStaysQuick) {
         EXPECT_TRUE(hit.history) << hit.title;
     EXPECT_EQ(shortWord.total, 2 * kEach);
     EXPECT_EQ(shortWord.hits.size(), 100u);
+}
+
+TEST(History, AStoreOfTheVersionBeforeKeepsItsHistoryFoundAsBefore) {
+    Home home({{"alpha", 1, " superconductivity"}, {"beta", 2}});
+    {
+        store::Store db(home.dir.path());
+        store::updateIndex(db);
+        home.download(db, {{"beta", 2}});
+        // The version before had no vocabulary, and other full-text tables.
+        db.db().exec("DROP TABLE words_grams; DROP TABLE words; DROP TABLE history_terms;"
+                     "PRAGMA user_version=6");
+    }
+    store::Store db(home.dir.path());
+    EXPECT_EQ(db.outcome(), store::OpenOutcome::Upgraded);
+    EXPECT_EQ(titles(store::historyOf(db, home.copy, 10)), Titles{"alpha story"});
+    store::updateIndex(db);
+    std::vector<store::Hit> hits = store::search(db, "conductiv", 0, 10).hits;
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_TRUE(hits[0].history);
+    EXPECT_EQ(hits[0].snippet, "harbour news of alpha superconductivity");
+    EXPECT_EQ(store::search(db, "harbour", 0, 10).total, 2);
 }

@@ -2,15 +2,8 @@
 
 #include <sqlite3.h>
 
-#include <vector>
 
 namespace kelvor::store {
-namespace {
-
-struct Character {
-    char32_t code = 0;
-    size_t size = 1;
-};
 
 // A broken sequence counts as one byte of no script, passed through as it is.
 Character decode(const std::string& text, size_t at) {
@@ -32,10 +25,6 @@ Character decode(const std::string& text, size_t at) {
     return {code, size};
 }
 
-// The letters of scripts written without spaces between words (and Hangul,
-// whose words take endings). Their punctuation and symbols (U+3000 to
-// U+303F, the middle dot, the radicals) are left out: unicode61 drops them,
-// so a query for one must look in the text instead.
 bool pairedScript(char32_t c) {
     return (c >= 0x3041 && c <= 0x3096) || (c >= 0x309D && c <= 0x309F) ||
            (c >= 0x30A1 && c <= 0x30FA) || (c >= 0x30FC && c <= 0x30FF) ||
@@ -46,13 +35,7 @@ bool pairedScript(char32_t c) {
            (c >= 0x20000 && c <= 0x3FFFF);
 }
 
-bool asciiWordCharacter(char32_t c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-std::string prefixToken(const std::string& token) {
-    return "\"" + token + "\"*";
-}
+namespace {
 
 // Called by SQLite: nothing may be thrown back through it.
 void pairsFunction(sqlite3_context* context, int count, sqlite3_value** values) {
@@ -92,37 +75,6 @@ std::string characterPairs(const std::string& text) {
         at += c.size;
     }
     return pairs + previous;
-}
-
-PairsQuery pairsQuery(const std::string& word) {
-    std::vector<std::string> paired;
-    std::string latin;
-    bool other = false;
-    for (size_t at = 0; at < word.size();) {
-        Character c = decode(word, at);
-        if (pairedScript(c.code))
-            paired.push_back(word.substr(at, c.size));
-        else if (asciiWordCharacter(c.code))
-            latin += word.substr(at, c.size);
-        else
-            other = true;
-        at += c.size;
-    }
-    PairsQuery query;
-    if (paired.size() == 2 && latin.empty() && !other)
-        query.match = "\"" + paired[0] + paired[1] + "\"";
-    else if (paired.size() + !latin.empty() == 1 && !other)
-        query.match = prefixToken(paired.empty() ? latin : paired[0]);
-    query.everywhere = !query.match.empty() && latin.empty();
-    if (!query.match.empty())
-        return query;
-    // Mixed or with other characters: each part narrows, the text decides.
-    query.exact = false;
-    for (const std::string& token : paired)
-        query.match += (query.match.empty() ? "" : " AND ") + prefixToken(token);
-    if (!latin.empty())
-        query.match += (query.match.empty() ? "" : " AND ") + prefixToken(latin);
-    return query;
 }
 
 void registerCharacterPairs(sqlite3* db) {

@@ -3,7 +3,7 @@
 #include "platform/Log.h"
 #include "store/CharacterPairs.h"
 #include "store/TermRank.h"
-#include "store/WordTails.h"
+#include "store/PackedText.h"
 
 #include <sqlite3.h>
 
@@ -85,7 +85,7 @@ Database::Database(const std::string& path, Access access) {
     sqlite3_busy_timeout(db_, 10000);
     registerCharacterPairs(db_);
     registerTermRank(db_);
-    registerWordTails(db_);
+    registerPackedText(db_);
 }
 
 Database::~Database() {
@@ -114,6 +114,14 @@ Statement::~Statement() {
 
 Statement& Statement::bind(int index, const std::string& value) {
     int rc = sqlite3_bind_text(stmt_, index, value.data(), static_cast<int>(value.size()),
+                               SQLITE_TRANSIENT);
+    if (rc != SQLITE_OK)
+        fail(db_, rc);
+    return *this;
+}
+
+Statement& Statement::bindBlob(int index, const std::string& value) {
+    int rc = sqlite3_bind_blob(stmt_, index, value.data(), static_cast<int>(value.size()),
                                SQLITE_TRANSIENT);
     if (rc != SQLITE_OK)
         fail(db_, rc);

@@ -68,6 +68,8 @@ class Statement {
 
     Statement& bind(int index, const std::string& value);
     Statement& bind(int index, int64_t value);
+    // Bytes that are no text (a packed one, see PackedText.h).
+    Statement& bindBlob(int index, const std::string& value);
     // True while a row is available.
     bool step();
     void reset();

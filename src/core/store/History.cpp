@@ -1,6 +1,7 @@
 #include "store/History.h"
 
 #include "store/HistoryKeeper.h"
+#include "store/PackedText.h"
 #include "store/ReadMarks.h"
 #include "store/Schema.h"
 #include "store/TreeFileItems.h"
@@ -61,7 +62,7 @@ std::vector<HistoryEntry> historyOf(Store& store, const std::string& cacheFile, 
                      "WHERE channel = ? ORDER BY departed DESC, seconds DESC, id DESC LIMIT ?");
     select.bind(1, channel).bind(2, static_cast<int64_t>(std::min<size_t>(limit, INT64_MAX)));
     while (select.step())
-        entries.push_back({select.text(0), select.text(1), select.text(2), select.text(3),
+        entries.push_back({select.text(0), select.text(1), select.text(2), unpackText(select.text(3)),
                            select.text(4), select.text(5), select.text(6),
                            static_cast<std::time_t>(select.integer(7)), select.integer(8) != 0});
     return entries;

@@ -102,7 +102,7 @@ void HistoryKeeper::settle(const std::string& file, const std::vector<LeavingEnt
         prepared(remove_, removeSql).bind(1, row.channel).bind(2, row.entry).step();
         remove_->reset();
         insert.bind(1, row.channel).bind(2, row.entry).bind(3, file).bind(4, row.place);
-        insert.bind(5, row.title).bind(6, row.link).bind(7, row.date).bind(8, row.body);
+        insert.bind(5, row.title).bind(6, row.link).bind(7, row.date).bindBlob(8, row.body);
         insert.bind(9, row.seconds).bind(10, int64_t(now));
         insert.step();
         if (db_.changes() > 0)

@@ -16,7 +16,9 @@ namespace kelvor::store {
 // A row of a copy about to be removed from the index.
 struct LeavingEntry {
     std::string channel, entry;
-    std::string title, link, date, body, place;
+    std::string title, link, date;
+    std::string body; // as the rows keep it: packed (see PackedText.h)
+    std::string place;
     int64_t seconds = 0;
 };
 

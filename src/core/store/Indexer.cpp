@@ -3,8 +3,10 @@
 #include "store/EntryDate.h"
 #include "store/History.h"
 #include "store/HistoryKeeper.h"
+#include "store/PackedText.h"
 #include "store/Reclaim.h"
 #include "store/TreeFileItems.h"
+#include "store/Vocabulary.h"
 #include "tree/TreeFileChannels.h"
 
 #include <algorithm>
@@ -92,7 +94,8 @@ class Writer {
                       "channel, entry, seconds) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
           file_(db, "INSERT OR REPLACE INTO files(path, mtime, size, channel, targets) "
                     "VALUES (?, ?, ?, ?, ?)"),
-          known_(db, "SELECT mtime, size, targets FROM files WHERE path = ?"), history_(db) {}
+          known_(db, "SELECT mtime, size, targets FROM files WHERE path = ?"), history_(db),
+          words_(db) {}
 
     Database& db() { return db_; }
 
@@ -138,11 +141,13 @@ class Writer {
         for (size_t i = kept; i < content.items.size(); ++i) {
             const IndexedItem& item = content.items[i];
             insert_.bind(1, path).bind(2, item.position).bind(3, item.title).bind(4, item.link);
-            insert_.bind(5, item.date).bind(6, item.body).bind(7, item.place);
+            insert_.bind(5, item.date).bindBlob(6, packText(item.body)).bind(7, item.place);
             insert_.bind(8, content.channel).bind(9, item.entry);
             insert_.bind(10, entrySeconds(item.date));
             insert_.step();
             insert_.reset();
+            words_.addWordsOf(item.title);
+            words_.addWordsOf(item.body);
         }
         file_.bind(1, path).bind(2, stamp.mtime).bind(3, stamp.size).bind(4, content.channel);
         file_.bind(5, joinLines(content.targets)).step();
@@ -179,13 +184,14 @@ class Writer {
     bool sameRow(const IndexedItem& item, const std::string& channel) const {
         return rows_.text(1) == item.position && rows_.text(2) == item.title &&
                rows_.text(3) == item.link && rows_.text(4) == item.date &&
-               rows_.text(5) == item.body && rows_.text(6) == item.place &&
+               unpackText(rows_.text(5)) == item.body && rows_.text(6) == item.place &&
                rows_.text(7) == channel && rows_.text(8) == item.entry;
     }
 
     Database& db_;
     Statement rows_, removeFrom_, insert_, file_, known_;
     HistoryKeeper history_;
+    VocabularyWriter words_;
 };
 
 // A copy deleted, or no longer reached from the tree: its entries become

@@ -1,6 +1,7 @@
 #include "store/Schema.h"
 
 #include "store/DamagedStore.h"
+#include "store/Vocabulary.h"
 
 #include <sqlite3.h>
 
@@ -38,39 +39,33 @@ CREATE TABLE readmarks(channel TEXT NOT NULL, entry TEXT NOT NULL, read INTEGER 
 
 // Hits are ranked as by bm25 (see TermRank.h), with the lengths of the
 // items kept beside their keys: FTS5's own column sizes cost a statement
-// for each match, and the text split again ten times that.
+// for each match.
 //
-// Words of one or two characters, which trigrams cannot find, are looked up
-// in items_pairs (see CharacterPairs.h), written and deleted with the
-// trigram rows under the same rowids. It keeps no text (content='') and no
-// positions (detail=column): a short word is one token or the prefix of one,
-// and whether it is in the title spares reading the titles of the others.
-//
-// Latin words of four characters or more are looked up in items_words (see
-// WordTails.h). It keeps positions, for how often a word is in each column,
-// and no column sizes: the rank takes the lengths from item_keys.
+// One full-text table holds the words of the titles, texts and links as
+// CharacterPairs.h splits them: Chinese words as character pairs, the rest
+// as unicode61 words, with the columns each is in and no positions (a word
+// of three or more Chinese characters is all of its pairs, and the text
+// says whether they stand together). It keeps no text (content=''): the
+// texts are kept deflated in the rows (see PackedText.h), and a part of a
+// Latin word is found through the vocabulary (see Vocabulary.h).
 //
 // item_keys holds what hits are ordered by, a few rows to a page: ranking
-// thousands of matches reads it instead of the items, whose text spreads
-// them over a page each. Its tokens are the item's trigrams (a text of n
-// characters has n - 2), which FTS5 would otherwise look up row by row;
-// item_totals adds them up for the average, whichever index ranks.
+// thousands of matches reads it instead of the items. Its tokens are the
+// item's length in characters, less two for each column; item_totals adds
+// them up for the average, whichever rows are ranked.
 std::string tokensOf(const std::string& row) {
-    return "(max(length(" + row + ".title) - 2, 0) + max(length(" + row + ".body) - 2, 0) + " +
-           "max(length(" + row + ".link) - 2, 0))";
+    return "(max(length(" + row + ".title) - 2, 0) + max(length(unpack_text(" + row +
+           ".body)) - 2, 0) + max(length(" + row + ".link) - 2, 0))";
 }
 
-// The full-text tables and triggers over a table of rows (id, title, body,
+// The full-text table and triggers over a table of rows (id, title, body,
 // link, seconds), written for any set of names (see FullTextTables): the
 // history of the channels has a set of its own of the same shape, so that
 // one search ranks both alike.
 const char* const kFullTextOf = R"(
-CREATE VIRTUAL TABLE {new}{text} USING fts5(title, body, link, content='{rows}',
-                                            content_rowid='id', tokenize='trigram');
-CREATE VIRTUAL TABLE {new}{pairs} USING fts5(title, words, content='', detail=column,
-                                             tokenize='unicode61');
-CREATE VIRTUAL TABLE {new}{words} USING fts5(title, body, link, content='', columnsize=0,
-                                             tokenize='ascii');
+CREATE VIRTUAL TABLE {new}{terms} USING fts5(title, body, link, content='', detail=column,
+                                             columnsize=0,
+                                             tokenize='unicode61 remove_diacritics 0');
 CREATE TABLE {new}{keys}(id INTEGER PRIMARY KEY, seconds INTEGER NOT NULL, title TEXT NOT NULL,
                          tokens INTEGER NOT NULL);
 CREATE TABLE {new}{totals}(items INTEGER NOT NULL, tokens INTEGER NOT NULL);
@@ -78,21 +73,16 @@ INSERT INTO {totals} SELECT 0, 0 WHERE NOT EXISTS (SELECT 1 FROM {totals});
 CREATE TRIGGER {new}{rows}_added AFTER INSERT ON {rows} BEGIN
   INSERT INTO {keys} VALUES (new.id, new.seconds, lower(new.title), {new tokens});
   UPDATE {totals} SET items = items + 1, tokens = tokens + {new tokens};
-  INSERT INTO {text}(rowid, title, body, link) VALUES (new.id, new.title, new.body, new.link);
-  INSERT INTO {pairs}(rowid, title, words)
-  VALUES (new.id, character_pairs(new.title), character_pairs(new.body, new.link));
-  INSERT INTO {words}(rowid, title, body, link)
-  VALUES (new.id, word_tails(new.title), word_tails(new.body), word_tails(new.link));
+  INSERT INTO {terms}(rowid, title, body, link)
+  VALUES (new.id, character_pairs(new.title), character_pairs(unpack_text(new.body)),
+          character_pairs(new.link));
 END;
 CREATE TRIGGER {new}{rows}_removed AFTER DELETE ON {rows} BEGIN
   UPDATE {totals} SET items = items - 1, tokens = tokens - {old tokens};
   DELETE FROM {keys} WHERE id = old.id;
-  INSERT INTO {text}({text}, rowid, title, body, link)
-  VALUES ('delete', old.id, old.title, old.body, old.link);
-  INSERT INTO {pairs}({pairs}, rowid, title, words)
-  VALUES ('delete', old.id, character_pairs(old.title), character_pairs(old.body, old.link));
-  INSERT INTO {words}({words}, rowid, title, body, link)
-  VALUES ('delete', old.id, word_tails(old.title), word_tails(old.body), word_tails(old.link));
+  INSERT INTO {terms}({terms}, rowid, title, body, link)
+  VALUES ('delete', old.id, character_pairs(old.title), character_pairs(unpack_text(old.body)),
+          character_pairs(old.link));
 END;
 )";
 
@@ -100,9 +90,7 @@ END;
 // missing, for a set added to a store as it opens.
 std::string fullTextOf(const FullTextTables& tables, bool ifNew = false) {
     const std::pair<std::string, std::string> names[] = {{"{rows}", tables.rows},
-                                                         {"{text}", tables.text},
-                                                         {"{pairs}", tables.pairs},
-                                                         {"{words}", tables.words},
+                                                         {"{terms}", tables.terms},
                                                          {"{keys}", tables.keys},
                                                          {"{totals}", tables.totals},
                                                          {"{new tokens}", tokensOf("new")},
@@ -123,7 +111,7 @@ const std::string kDropIndex =
     "DROP TRIGGER IF EXISTS items_added; DROP TRIGGER IF EXISTS items_removed;"
     "DROP TABLE IF EXISTS items_text; DROP TABLE IF EXISTS items_pairs;"
     "DROP TABLE IF EXISTS item_keys; DROP TABLE IF EXISTS items_words;"
-    "DROP TABLE IF EXISTS item_totals;"
+    "DROP TABLE IF EXISTS item_totals; DROP TABLE IF EXISTS items_terms;"
     "DELETE FROM items; DELETE FROM files;";
 
 // kUpgrades[v - 1] takes a database from version v to v + 1. An upgrade
@@ -140,6 +128,10 @@ const std::vector<std::string> kUpgrades = {
     kDropIndex + kFullText,
     // 5 -> 6: the tails of Latin words, the items' total length, and which
     // pairs are in the title.
+    kDropIndex + kFullText,
+    // 6 -> 7: one full-text table of words and pairs beside a vocabulary,
+    // the texts deflated. The history is kept and indexed again (see
+    // upgrade).
     kDropIndex + kFullText,
 };
 
@@ -185,12 +177,25 @@ CREATE TABLE IF NOT EXISTS historylimits(id INTEGER PRIMARY KEY CHECK (id = 1),
 )";
 const std::string kHistory = kHistoryRows + fullTextOf(kHistoryTables, true) + kHistoryMarks;
 
+// The history's full-text tables of an older version go, and its rows are
+// indexed again in the current ones.
+const std::string kHistoryIndexAgain =
+    "DROP TRIGGER IF EXISTS history_added; DROP TRIGGER IF EXISTS history_removed;"
+    "DROP TABLE IF EXISTS history_text; DROP TABLE IF EXISTS history_pairs;"
+    "DROP TABLE IF EXISTS history_words; DROP TABLE IF EXISTS history_keys;"
+    "DROP TABLE IF EXISTS history_totals; DROP TABLE IF EXISTS history_terms;" +
+    fullTextOf(kHistoryTables) +
+    "INSERT INTO history_terms(rowid, title, body, link) SELECT id, character_pairs(title), "
+    "character_pairs(unpack_text(body)), character_pairs(link) FROM history;"
+    "INSERT INTO history_keys SELECT id, seconds, lower(title), " + tokensOf("history") +
+    " FROM history; UPDATE history_totals SET items = (SELECT count(*) FROM history_keys), "
+    "tokens = (SELECT coalesce(sum(tokens), 0) FROM history_keys);";
+
 // What kHistory makes and clearing the history drops (its limits stay).
 const std::string kDropHistory =
     "DROP TRIGGER IF EXISTS readmarks_of_history; DROP TRIGGER IF EXISTS history_added;"
     "DROP TRIGGER IF EXISTS history_removed; DROP TABLE IF EXISTS history;"
-    "DROP TABLE IF EXISTS history_text; DROP TABLE IF EXISTS history_pairs;"
-    "DROP TABLE IF EXISTS history_words; DROP TABLE IF EXISTS history_keys;"
+    "DROP TABLE IF EXISTS history_terms; DROP TABLE IF EXISTS history_keys;"
     "DROP TABLE IF EXISTS history_totals;";
 
 int versionOf(Database& db) {
@@ -222,7 +227,7 @@ void configure(Database& db) {
 
 void createTables(Database& db, const std::vector<Mark>& marks) {
     Transaction transaction(db);
-    db.exec(kTables + kFullText + kCaughtUp + kHistory);
+    db.exec(kTables + kFullText + kCaughtUp + kVocabularyTables + kHistory);
     db.exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
     Statement insert(db, "INSERT OR REPLACE INTO readmarks VALUES (?, ?, ?, ?)");
     for (const auto& [channel, entry, read, changed] : marks) {
@@ -246,6 +251,13 @@ void upgrade(Database& db, int from) {
     Transaction transaction(db);
     for (int version = from; version < kSchemaVersion; ++version)
         db.exec(kUpgrades[version - 1]);
+    db.exec(kVocabularyTables);
+    bool historyKept =
+        Statement(db, "SELECT 1 FROM sqlite_master WHERE name = 'readmarks_of_history'").step();
+    if (from < 7 && historyKept) {
+        db.exec(kHistoryIndexAgain);
+        addHistoryWords(db);
+    }
     db.exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
     transaction.commit();
 }
@@ -313,7 +325,7 @@ OpenedSchema openSchema(const std::string& path, const FileIdentity* damaged) {
                 upgrade(*db, version);
                 opened.outcome = OpenOutcome::Upgraded;
             }
-            db->exec(kCaughtUp);
+            db->exec(kCaughtUp + kVocabularyTables);
             ensureHistoryTables(*db);
             opened.db = std::move(db);
             opened.file = identityOf(path);
@@ -347,7 +359,7 @@ OpenedSchema openMemorySchema(const std::string& path) {
     OpenedSchema opened;
     opened.db = std::make_unique<Database>(path, Access::Memory);
     if (versionOf(*opened.db) == kSchemaVersion) {
-        opened.db->exec(kCaughtUp);
+        opened.db->exec(kCaughtUp + kVocabularyTables);
         ensureHistoryTables(*opened.db);
         return opened;
     }

@@ -10,23 +10,20 @@
 
 namespace kelvor::store {
 
-constexpr int kSchemaVersion = 6;
+constexpr int kSchemaVersion = 7;
 
 // The names of one set of full-text tables over a table of rows (id, title,
 // body, link, seconds): the items of the tree files have one, the history
 // of the channels another of the same shape.
 struct FullTextTables {
     const char* rows;   // the rows themselves
-    const char* text;   // their trigrams
-    const char* pairs;  // their character pairs (see CharacterPairs.h)
-    const char* words;  // the tails of their Latin words (see WordTails.h)
+    const char* terms;  // their words and character pairs (see CharacterPairs.h)
     const char* keys;   // what hits are ordered by, a few rows to a page
-    const char* totals; // how many rows and their length in trigrams
+    const char* totals; // how many rows and their length
 };
-constexpr FullTextTables kItemTables{"items",       "items_text", "items_pairs",
-                                     "items_words", "item_keys",  "item_totals"};
-constexpr FullTextTables kHistoryTables{"history",       "history_text", "history_pairs",
-                                        "history_words", "history_keys", "history_totals"};
+constexpr FullTextTables kItemTables{"items", "items_terms", "item_keys", "item_totals"};
+constexpr FullTextTables kHistoryTables{"history", "history_terms", "history_keys",
+                                        "history_totals"};
 
 // What opening found; the index of a database that was not simply opened is
 // empty and fills from the files on the next update.

@@ -1,8 +1,10 @@
 #include "store/Search.h"
+
 #include "platform/Text.h"
 
-#include "store/CharacterPairs.h"
-#include "store/WordTails.h"
+#include "store/PackedText.h"
+#include "store/SearchTerms.h"
+#include "store/Vocabulary.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,20 +13,6 @@
 
 namespace kelvor::store {
 namespace {
-
-size_t utf8Length(const std::string& text) {
-    size_t count = 0;
-    for (unsigned char c : text)
-        count += (c & 0xC0) != 0x80;
-    return count;
-}
-
-std::string quotedPhrase(const std::string& word) {
-    std::string phrase = "\"";
-    for (char c : word)
-        phrase += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return phrase + "\"";
-}
 
 std::string likePattern(const std::string& word) {
     std::string pattern = "%";
@@ -86,38 +74,27 @@ std::string guardedTitleClass(const std::string& table) {
 const char* const kEntryKey =
     "CASE WHEN item.channel = '' THEN item.id ELSE item.channel || x'0a' || item.entry END";
 
-// How the words of a query are found: words of three characters or more by
-// trigrams, or by the tails of Latin words when each of them can be; shorter
-// ones in the pairs index, and those the pairs index can only narrow down
-// (or not at all) on the text itself.
+// How the words of a query are found (see SearchTerms.h): what the
+// full-text index can tell, and the words only the text can.
 struct Lookup {
-    std::vector<std::string> longWords;
-    bool byTails = false;             // longWords are looked up in items_words
-    std::string pairs;                // the FTS5 expression over items_pairs; empty: none
-    bool pairsEverywhere = true;      // each short word is wherever the text holds it
+    std::string match;                // the FTS5 expression; empty: the index narrows nothing
+    bool everywhere = true;           // each word's terms are wherever the text holds it
     std::vector<std::string> scanned; // matched with LIKE
-    // The full-text table the long words are looked up in.
-    std::string ranked(const FullTextTables& tables) const {
-        return byTails ? tables.words : tables.text;
-    }
 };
 
-Lookup lookupOf(const std::vector<std::string>& words) {
+Lookup lookupOf(Store& store, const std::vector<std::string>& words) {
     Lookup lookup;
+    auto holding = [&](const std::string& part) {
+        return wordsContaining(store.db(), part, kMostWordsHolding);
+    };
     for (const auto& word : words) {
-        if (utf8Length(word) >= 3) {
-            lookup.longWords.push_back(word);
-            continue;
-        }
-        PairsQuery query = pairsQuery(word);
-        lookup.pairsEverywhere = lookup.pairsEverywhere && query.everywhere;
-        if (!query.match.empty())
-            lookup.pairs += (lookup.pairs.empty() ? "(" : " AND (") + query.match + ")";
-        if (!query.exact)
+        WordTerms terms = termsOf(word, holding);
+        if (!terms.match.empty())
+            lookup.match += (lookup.match.empty() ? "" : " AND ") + terms.match;
+        lookup.everywhere = lookup.everywhere && terms.everywhere;
+        if (!terms.exact)
             lookup.scanned.push_back(word);
     }
-    lookup.byTails = !lookup.longWords.empty() &&
-                     std::all_of(lookup.longWords.begin(), lookup.longWords.end(), tailSearchable);
     return lookup;
 }
 
@@ -132,35 +109,22 @@ const char* const kAverageTokens =
 // The rank can be had only while the full-text query runs. The items and
 // the history are asked alike, each through its own tables.
 std::string matchesOf(const Lookup& lookup, bool twoCopies, const FullTextTables& tables) {
-    std::string ranked = lookup.ranked(tables);
-    std::string pairs = tables.pairs;
-    std::string titleClass = kTitleClass;
-    if (!lookup.longWords.empty())
-        titleClass = guardedTitleClass(ranked);
-    else if (!lookup.pairs.empty() && lookup.pairsEverywhere)
-        titleClass = guardedTitleClass(pairs);
+    std::string terms = tables.terms;
+    bool indexed = !lookup.match.empty();
+    std::string titleClass =
+        indexed && lookup.everywhere ? guardedTitleClass(terms) : std::string(kTitleClass);
     std::string sql = "SELECT keys.id, " + titleClass + ", keys.seconds, " +
                       (twoCopies ? kEntryKey : "''") + ", ";
-    std::string keys = std::string(" JOIN ") + tables.keys + " AS keys ON keys.id = ";
-    if (!lookup.longWords.empty())
-        sql += "term_rank(" + ranked + ", keys.tokens, " + kAverageTokens +
-               ", 5.0, 1.0, 1.0) FROM " + ranked + keys + ranked + ".rowid";
-    else if (!lookup.pairs.empty())
-        sql += "0 FROM " + pairs + keys + pairs + ".rowid";
+    if (indexed)
+        sql += "term_rank(" + terms + ", keys.tokens, " + kAverageTokens + ", 5.0, 1.0, 1.0) FROM " +
+               terms + " JOIN " + tables.keys + " AS keys ON keys.id = " + terms + ".rowid";
     else
         sql += std::string("0 FROM ") + tables.keys + " AS keys";
     if (twoCopies || !lookup.scanned.empty())
         sql += std::string(" JOIN ") + tables.rows + " AS item ON item.id = keys.id";
-    if (!lookup.longWords.empty())
-        sql += " WHERE " + ranked + " MATCH ?";
-    else if (!lookup.pairs.empty())
-        sql += " WHERE " + pairs + " MATCH ?";
-    else
-        sql += " WHERE 1";
-    if (!lookup.longWords.empty() && !lookup.pairs.empty())
-        sql += " AND keys.id IN (SELECT rowid FROM " + pairs + " WHERE " + pairs + " MATCH ?)";
+    sql += indexed ? " WHERE " + terms + " MATCH ?" : std::string(" WHERE 1");
     for (size_t i = 0; i < lookup.scanned.size(); ++i)
-        sql += " AND (item.title LIKE ? ESCAPE '\\' OR item.body LIKE ? ESCAPE '\\'"
+        sql += " AND (item.title LIKE ? ESCAPE '\\' OR unpack_text(item.body) LIKE ? ESCAPE '\\'"
                " OR item.link LIKE ? ESCAPE '\\')";
     return sql;
 }
@@ -209,15 +173,8 @@ bool someChannelHasTwoCopies(Store& store) {
 // The values bound after ?1, in the order matchesOf asks for them.
 std::vector<std::string> boundValues(const Lookup& lookup) {
     std::vector<std::string> values;
-    if (!lookup.longWords.empty()) {
-        // A word in items_words is the start of one of its tails.
-        std::string match;
-        for (const auto& word : lookup.longWords)
-            match += (match.empty() ? "" : " ") + quotedPhrase(word) + (lookup.byTails ? "*" : "");
-        values.push_back(match);
-    }
-    if (!lookup.pairs.empty())
-        values.push_back(lookup.pairs);
+    if (!lookup.match.empty())
+        values.push_back(lookup.match);
     for (const auto& word : lookup.scanned)
         for (int column = 0; column < 3; ++column)
             values.push_back(likePattern(word));
@@ -263,9 +220,9 @@ SearchResult search(Store& store, const std::string& query, int64_t offset, int 
     SearchResult result;
     if (words.empty())
         return result;
-    Lookup lookup = lookupOf(words);
-    std::vector<std::string> values = boundValues(lookup);
     ReadTransaction snapshot(store.db());
+    Lookup lookup = lookupOf(store, words);
+    std::vector<std::string> values = boundValues(lookup);
     bool twoCopies = someChannelHasTwoCopies(store);
     Statement select(store.db(), matchesOf(lookup, twoCopies, kItemTables).c_str());
     bindAll(select, phrase, values);
@@ -298,7 +255,7 @@ SearchResult search(Store& store, const std::string& query, int64_t offset, int 
         row.bind(1, matches[i].id);
         if (row.step())
             result.hits.push_back({row.text(0), row.text(1), row.text(2),
-                                   snippetOf(row.text(3), words), row.text(4), row.text(5),
+                                   snippetOf(unpackText(row.text(3)), words), row.text(4), row.text(5),
                                    row.text(6), row.text(7), row.text(8), matches[i].history});
         row.reset();
     }

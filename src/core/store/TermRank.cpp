@@ -22,15 +22,18 @@ void termRank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* co
         return;
     }
     double average = std::max(sqlite3_value_double(values[1]), 1.0);
+    // The index keeps which columns hold a word, not how often: each
+    // column holding it counts once, at its weight.
     double frequency[kPhrases] = {};
     int phrases = std::min(api->xPhraseCount(fts), kPhrases);
-    int instances = 0;
-    int rc = api->xInstCount(fts, &instances);
-    for (int i = 0; rc == SQLITE_OK && i < instances; ++i) {
-        int phrase = 0, column = 0, offset = 0;
-        rc = api->xInst(fts, i, &phrase, &column, &offset);
-        frequency[std::min(phrase, kPhrases - 1)] +=
-            column + 2 < count ? sqlite3_value_double(values[column + 2]) : 1.0;
+    int rc = SQLITE_OK;
+    for (int phrase = 0; rc == SQLITE_OK && phrase < api->xPhraseCount(fts); ++phrase) {
+        Fts5PhraseIter at;
+        int column = -1;
+        for (rc = api->xPhraseFirstColumn(fts, phrase, &at, &column); rc == SQLITE_OK && column >= 0;
+             api->xPhraseNextColumn(fts, &at, &column))
+            frequency[std::min(phrase, kPhrases - 1)] +=
+                column + 2 < count ? sqlite3_value_double(values[column + 2]) : 1.0;
     }
     if (rc != SQLITE_OK) {
         sqlite3_result_error_code(context, rc);
@@ -64,7 +67,9 @@ void inTitle(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* con
         sqlite3_result_int(context, all);
 }
 
-fts5_api* fts5Of(sqlite3* db) {
+} // namespace
+
+fts5_api* fts5ApiOf(sqlite3* db) {
     fts5_api* api = nullptr;
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db, "SELECT fts5(?1)", -1, &statement, nullptr) == SQLITE_OK) {
@@ -75,10 +80,8 @@ fts5_api* fts5Of(sqlite3* db) {
     return api;
 }
 
-} // namespace
-
 void registerTermRank(sqlite3* db) {
-    if (fts5_api* api = fts5Of(db)) {
+    if (fts5_api* api = fts5ApiOf(db)) {
         api->xCreateFunction(api, "term_rank", nullptr, termRank, nullptr);
         api->xCreateFunction(api, "in_title", nullptr, inTitle, nullptr);
     }

@@ -2,12 +2,14 @@
 #pragma once
 
 struct sqlite3;
+struct fts5_api;
 
 namespace kelvor::store {
 
 // term_rank(table, tokens, average, weight, ...) on this connection's FTS5
 // tables, `tokens` being the row's length in tokens, `average` that of all
-// rows, the weights those of the table's columns: bm25 without the inverse
+// rows, the weights those of the table's columns (each column holding a
+// word counts once, at its weight): bm25 without the inverse
 // document frequency. Every hit holds every word of the query, so that
 // weight only tilts one word against another, and bm25 pays for it with a
 // second pass over each word's matches before the first row. The lengths
@@ -17,5 +19,8 @@ namespace kelvor::store {
 // in_title(table): 1 when every phrase of the query is in the table's first
 // column (the title), else 0.
 void registerTermRank(sqlite3* db);
+
+// FTS5's own interface on this connection, or null.
+fts5_api* fts5ApiOf(sqlite3* db);
 
 } // namespace kelvor::store

@@ -1,0 +1,134 @@
+#include "store/Vocabulary.h"
+
+#include "store/CharacterPairs.h"
+#include "store/PackedText.h"
+#include "store/TermRank.h"
+
+#include <sqlite3.h>
+
+#include <memory>
+
+namespace kelvor::store {
+
+const char* const kVocabularyTables = R"(
+CREATE TABLE IF NOT EXISTS words(id INTEGER PRIMARY KEY, word TEXT NOT NULL UNIQUE);
+CREATE VIRTUAL TABLE IF NOT EXISTS words_grams USING fts5(word, content='words',
+                                                          content_rowid='id', tokenize='trigram');
+CREATE TRIGGER IF NOT EXISTS words_added AFTER INSERT ON words BEGIN
+  INSERT INTO words_grams(rowid, word) VALUES (new.id, new.word);
+END;
+)";
+
+namespace {
+
+// Longer tokens are mostly not words (encoded data, long numbers).
+constexpr size_t kLongestWord = 64;
+
+size_t characterCount(const char* token, int size) {
+    size_t count = 0;
+    for (int i = 0; i < size; ++i)
+        count += (static_cast<unsigned char>(token[i]) & 0xC0) != 0x80;
+    return count;
+}
+
+bool holdsPairs(const std::string& token) {
+    for (size_t at = 0; at < token.size();) {
+        Character c = decode(token, at);
+        if (pairedScript(c.code))
+            return true;
+        at += c.size;
+    }
+    return false;
+}
+
+// The unicode61 tokenizer as the full-text tables are made with it: the
+// words it gives are the tokens those tables hold.
+class Tokenizer {
+  public:
+    explicit Tokenizer(sqlite3* db) {
+        fts5_api* api = fts5ApiOf(db);
+        void* context = nullptr;
+        if (!api || api->xFindTokenizer(api, "unicode61", &context, &methods_) != SQLITE_OK)
+            return;
+        const char* arguments[] = {"remove_diacritics", "0"};
+        if (methods_.xCreate(context, arguments, 2, &tokenizer_) != SQLITE_OK)
+            tokenizer_ = nullptr;
+    }
+    ~Tokenizer() {
+        if (tokenizer_)
+            methods_.xDelete(tokenizer_);
+    }
+    Tokenizer(const Tokenizer&) = delete;
+    Tokenizer& operator=(const Tokenizer&) = delete;
+
+    template <typename Each> void tokenize(const std::string& text, Each each) {
+        if (!tokenizer_)
+            return;
+        auto callback = [](void* self, int, const char* token, int size, int, int) {
+            (*static_cast<Each*>(self))(token, size);
+            return SQLITE_OK;
+        };
+        methods_.xTokenize(tokenizer_, &each, FTS5_TOKENIZE_DOCUMENT, text.data(),
+                           static_cast<int>(text.size()), callback);
+    }
+
+  private:
+    fts5_tokenizer methods_{};
+    Fts5Tokenizer* tokenizer_ = nullptr;
+};
+
+// One tokenizer per connection's thread: a writer is made for each file
+// the window indexes.
+Tokenizer& tokenizerFor(sqlite3* db) {
+    thread_local sqlite3* madeFor = nullptr;
+    thread_local std::unique_ptr<Tokenizer> tokenizer;
+    if (madeFor != db || !tokenizer) {
+        tokenizer = std::make_unique<Tokenizer>(db);
+        madeFor = db;
+    }
+    return *tokenizer;
+}
+
+std::string quotedPhrase(const std::string& text) {
+    std::string phrase = "\"";
+    for (char c : text)
+        phrase += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return phrase + "\"";
+}
+
+} // namespace
+
+VocabularyWriter::VocabularyWriter(Database& db)
+    : db_(db), insert_(db, "INSERT OR IGNORE INTO words(word) VALUES (?)") {}
+
+void VocabularyWriter::addWordsOf(const std::string& text) {
+    tokenizerFor(db_.handle()).tokenize(characterPairs(text), [&](const char* token, int size) {
+        if (size_t(size) > kLongestWord || characterCount(token, size) < kShortestLookedUp)
+            return;
+        std::string word(token, static_cast<size_t>(size));
+        if (!seen_.insert(word).second || holdsPairs(word))
+            return;
+        insert_.bind(1, word).step();
+        insert_.reset();
+    });
+}
+
+std::vector<std::string> wordsContaining(Database& db, const std::string& part, size_t limit) {
+    std::vector<std::string> words;
+    Statement select(db, "SELECT word FROM words_grams WHERE words_grams MATCH ? LIMIT ?");
+    select.bind(1, quotedPhrase(part)).bind(2, static_cast<int64_t>(limit) + 1);
+    while (select.step())
+        words.push_back(select.text(0));
+    return words;
+}
+
+void addHistoryWords(Database& db) {
+    VocabularyWriter writer(db);
+    Statement rows(db, "SELECT title, body FROM history");
+    while (rows.step()) {
+        writer.addWordsOf(rows.text(0));
+        writer.addWordsOf(unpackText(rows.text(1)));
+    }
+}
+
+} // namespace kelvor::store
