@@ -325,7 +325,7 @@ TEST(KelvorToolSearch, SaysHowManyHitsThereAreGivesTheNextPageAndSaysWhenItFaile
 
     // A store whose full-text index is gone cannot search: that is no "nothing found".
     kelvor::store::Database(home.file("kelvor.db"))
-        .exec("DROP TRIGGER items_added; DROP TRIGGER items_removed; DROP TABLE items_terms");
+        .exec("DROP TRIGGER items_removed; DROP TABLE items_terms");
     ToolRun failed = tool({"search", "comet", "--home", home.path()});
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_EQ(failed.out, "");

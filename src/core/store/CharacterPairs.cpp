@@ -59,22 +59,37 @@ void pairsFunction(sqlite3_context* context, int count, sqlite3_value** values) 
 
 std::string characterPairs(const std::string& text) {
     std::string pairs;
-    pairs.reserve(text.size() * 2);
-    std::string previous; // the last character of the CJK run under way
+    pairs.reserve(text.size() + text.size() / 2);
+    // The last character of the CJK run under way, as bytes of the text.
+    size_t previous = 0, previousSize = 0;
     for (size_t at = 0; at < text.size();) {
+        if (static_cast<unsigned char>(text[at]) < 0x80) { // most of most texts
+            if (previousSize) {
+                pairs.append(text, previous, previousSize).push_back(' ');
+                previousSize = 0;
+            }
+            pairs.push_back(text[at++]);
+            continue;
+        }
         Character c = decode(text, at);
         if (pairedScript(c.code)) {
-            pairs += previous.empty() ? " " : previous + text.substr(at, c.size) + " ";
-            previous = text.substr(at, c.size);
+            if (previousSize)
+                pairs.append(text, previous, previousSize + c.size).push_back(' ');
+            else
+                pairs.push_back(' ');
+            previous = at;
+            previousSize = c.size;
         } else {
-            if (!previous.empty())
-                pairs += previous + " ";
-            previous.clear();
+            if (previousSize)
+                pairs.append(text, previous, previousSize).push_back(' ');
+            previousSize = 0;
             pairs.append(text, at, c.size);
         }
         at += c.size;
     }
-    return pairs + previous;
+    if (previousSize)
+        pairs.append(text, previous, previousSize);
+    return pairs;
 }
 
 void registerCharacterPairs(sqlite3* db) {

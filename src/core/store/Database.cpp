@@ -98,6 +98,10 @@ void Database::exec(const std::string& sql) {
         fail(db_, rc);
 }
 
+int64_t Database::lastInsertId() const {
+    return sqlite3_last_insert_rowid(db_);
+}
+
 int Database::changes() const {
     return sqlite3_changes(db_);
 }

@@ -53,6 +53,8 @@ class Database {
     void exec(const std::string& sql);
     // Rows the last INSERT, UPDATE or DELETE touched.
     int changes() const;
+    // The rowid of the last row inserted on this connection.
+    int64_t lastInsertId() const;
     sqlite3* handle() const { return db_; }
 
   private:

@@ -3,10 +3,10 @@
 #include "store/EntryDate.h"
 #include "store/History.h"
 #include "store/HistoryKeeper.h"
+#include "store/ItemTerms.h"
 #include "store/PackedText.h"
 #include "store/Reclaim.h"
 #include "store/TreeFileItems.h"
-#include "store/Vocabulary.h"
 #include "tree/TreeFileChannels.h"
 
 #include <algorithm>
@@ -95,7 +95,7 @@ class Writer {
           file_(db, "INSERT OR REPLACE INTO files(path, mtime, size, channel, targets) "
                     "VALUES (?, ?, ?, ?, ?)"),
           known_(db, "SELECT mtime, size, targets FROM files WHERE path = ?"), history_(db),
-          words_(db) {}
+          terms_(db) {}
 
     Database& db() { return db_; }
 
@@ -143,12 +143,13 @@ class Writer {
             insert_.bind(1, path).bind(2, item.position).bind(3, item.title).bind(4, item.link);
             insert_.bind(5, item.date).bindBlob(6, packText(item.body)).bind(7, item.place);
             insert_.bind(8, content.channel).bind(9, item.entry);
-            insert_.bind(10, entrySeconds(item.date));
+            int64_t seconds = entrySeconds(item.date);
+            insert_.bind(10, seconds);
             insert_.step();
             insert_.reset();
-            words_.addWordsOf(item.title);
-            words_.addWordsOf(item.body);
+            terms_.add(db_.lastInsertId(), item, seconds);
         }
+        terms_.addToTotals();
         file_.bind(1, path).bind(2, stamp.mtime).bind(3, stamp.size).bind(4, content.channel);
         file_.bind(5, joinLines(content.targets)).step();
         file_.reset();
@@ -191,7 +192,7 @@ class Writer {
     Database& db_;
     Statement rows_, removeFrom_, insert_, file_, known_;
     HistoryKeeper history_;
-    VocabularyWriter words_;
+    ItemTerms terms_;
 };
 
 // A copy deleted, or no longer reached from the tree: its entries become

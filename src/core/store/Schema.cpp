@@ -70,13 +70,6 @@ CREATE TABLE {new}{keys}(id INTEGER PRIMARY KEY, seconds INTEGER NOT NULL, title
                          tokens INTEGER NOT NULL);
 CREATE TABLE {new}{totals}(items INTEGER NOT NULL, tokens INTEGER NOT NULL);
 INSERT INTO {totals} SELECT 0, 0 WHERE NOT EXISTS (SELECT 1 FROM {totals});
-CREATE TRIGGER {new}{rows}_added AFTER INSERT ON {rows} BEGIN
-  INSERT INTO {keys} VALUES (new.id, new.seconds, lower(new.title), {new tokens});
-  UPDATE {totals} SET items = items + 1, tokens = tokens + {new tokens};
-  INSERT INTO {terms}(rowid, title, body, link)
-  VALUES (new.id, character_pairs(new.title), character_pairs(unpack_text(new.body)),
-          character_pairs(new.link));
-END;
 CREATE TRIGGER {new}{rows}_removed AFTER DELETE ON {rows} BEGIN
   UPDATE {totals} SET items = items - 1, tokens = tokens - {old tokens};
   DELETE FROM {keys} WHERE id = old.id;
@@ -86,9 +79,23 @@ CREATE TRIGGER {new}{rows}_removed AFTER DELETE ON {rows} BEGIN
 END;
 )";
 
+// What a row added brings to the full-text tables. The indexer writes the
+// items' own (see Indexer.cpp), having split their texts already; the
+// history's rows are copied from the items in SQL and take this trigger.
+const char* const kAddedByTrigger = R"(
+CREATE TRIGGER {new}{rows}_added AFTER INSERT ON {rows} BEGIN
+  INSERT INTO {keys} VALUES (new.id, new.seconds, lower(new.title), {new tokens});
+  UPDATE {totals} SET items = items + 1, tokens = tokens + {new tokens};
+  INSERT INTO {terms}(rowid, title, body, link)
+  VALUES (new.id, character_pairs(new.title), character_pairs(unpack_text(new.body)),
+          character_pairs(new.link));
+END;
+)";
+
 // kFullTextOf for one set of tables. `ifNew` makes each only where it is
 // missing, for a set added to a store as it opens.
 std::string fullTextOf(const FullTextTables& tables, bool ifNew = false) {
+    bool ofItems = std::string(tables.rows) == kItemTables.rows;
     const std::pair<std::string, std::string> names[] = {{"{rows}", tables.rows},
                                                          {"{terms}", tables.terms},
                                                          {"{keys}", tables.keys},
@@ -96,7 +103,7 @@ std::string fullTextOf(const FullTextTables& tables, bool ifNew = false) {
                                                          {"{new tokens}", tokensOf("new")},
                                                          {"{old tokens}", tokensOf("old")},
                                                          {"{new}", ifNew ? "IF NOT EXISTS " : ""}};
-    std::string sql = kFullTextOf;
+    std::string sql = std::string(kFullTextOf) + (ofItems ? "" : kAddedByTrigger);
     for (const auto& [name, value] : names)
         for (size_t at = 0; (at = sql.find(name, at)) != std::string::npos; at += value.size())
             sql.replace(at, name.size(), value);

@@ -33,6 +33,10 @@ size_t characterCount(const char* token, int size) {
 
 bool holdsPairs(const std::string& token) {
     for (size_t at = 0; at < token.size();) {
+        if (static_cast<unsigned char>(token[at]) < 0x80) {
+            ++at;
+            continue;
+        }
         Character c = decode(token, at);
         if (pairedScript(c.code))
             return true;
@@ -102,7 +106,11 @@ VocabularyWriter::VocabularyWriter(Database& db)
     : db_(db), insert_(db, "INSERT OR IGNORE INTO words(word) VALUES (?)") {}
 
 void VocabularyWriter::addWordsOf(const std::string& text) {
-    tokenizerFor(db_.handle()).tokenize(characterPairs(text), [&](const char* token, int size) {
+    addWordsOfPairs(characterPairs(text));
+}
+
+void VocabularyWriter::addWordsOfPairs(const std::string& pairs) {
+    tokenizerFor(db_.handle()).tokenize(pairs, [&](const char* token, int size) {
         if (size_t(size) > kLongestWord || characterCount(token, size) < kShortestLookedUp)
             return;
         std::string word(token, static_cast<size_t>(size));

@@ -27,6 +27,8 @@ class VocabularyWriter {
   public:
     explicit VocabularyWriter(Database& db);
     void addWordsOf(const std::string& text);
+    // The same, from the text as characterPairs gave it.
+    void addWordsOfPairs(const std::string& pairs);
 
   private:
     Database& db_;
