@@ -8,12 +8,12 @@ MarkOutcome decideMark(const MarkSides& s) {
     bool reader = s.reader.value_or(s.agreed);
     if (reader == s.server)
         return MarkOutcome::Agree;
-    bool readerChanged = reader != s.agreed;
     bool serverChanged = s.server != s.agreed;
-    if (readerChanged && !serverChanged)
-        return MarkOutcome::ToServer;
-    if (!readerChanged)
+    if (!s.reader)
         return MarkOutcome::ToReader;
+    if (!serverChanged)
+        return MarkOutcome::ToServer;
+    // Both touched it since the last sync (the reader back to where it was).
     int64_t serverChange = s.lastSync + (s.now - s.lastSync) / 2;
     return s.readerChanged > serverChange ? MarkOutcome::ToServer : MarkOutcome::ToReader;
 }

@@ -21,9 +21,11 @@ struct MarkSides {
 
 enum class MarkOutcome { Agree, ToServer, ToReader };
 
-// The API tells whether an article's mark changed on the server since the
-// last sync, not when: that change is dated halfway between the last sync
-// and now, the best guess both ways, and compared with the reader's time.
+// A mark is one bit, so the two sides can only disagree after both touched
+// it when one of them went back (read, then unread again). The API tells
+// whether an article's mark changed on the server since the last sync, not
+// when: that change is dated halfway between the last sync and now, the
+// best guess both ways, and compared with the time of the reader's.
 MarkOutcome decideMark(const MarkSides& sides);
 
 // Stars or unstars an entry of a synced channel in the reader: the server
