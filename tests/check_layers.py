@@ -7,6 +7,7 @@ The layers, each a folder, and what each may include besides itself:
     core/tree       core/platform
     core/feeds      core/tree, core/platform
     core/store      core/tree, core/platform
+    core/sync       core/store, core/feeds, core/tree, core/platform
     ui/frame        core
     ui/collection   ui/frame, core
     ui/navtree      ui/collection, ui/frame, core
@@ -41,6 +42,7 @@ LAYERS = {
     "core/tree": "tree",
     "core/feeds": "feeds",
     "core/store": "store",
+    "core/sync": "sync",
     "ui/frame": "frame",
     "ui/collection": "collection",
     "ui/navtree": "navtree",
@@ -48,12 +50,13 @@ LAYERS = {
     "ui/app": "app",
     "cli": "cli",
 }
-CORE = {"core/platform", "core/tree", "core/feeds", "core/store"}
+CORE = {"core/platform", "core/tree", "core/feeds", "core/store", "core/sync"}
 ALLOWED = {
     "core/platform": set(),
     "core/tree": {"core/platform"},
     "core/feeds": {"core/tree", "core/platform"},
     "core/store": {"core/tree", "core/platform"},
+    "core/sync": {"core/store", "core/feeds", "core/tree", "core/platform"},
     "ui/frame": CORE,
     "ui/collection": {"ui/frame"} | CORE,
     "ui/navtree": {"ui/collection", "ui/frame"} | CORE,

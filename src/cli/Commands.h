@@ -22,6 +22,7 @@ int runSearch(const std::vector<std::string>& args);
 int runProbe(const std::vector<std::string>& args);
 int runHistory(const std::vector<std::string>& args);
 int runClearHistory(const std::vector<std::string>& args);
+int runSync(const std::vector<std::string>& args);
 
 // Prints "kelvor-tool COMMAND: message" and the usage hint to stderr; returns 2.
 int usageError(const std::string& command, const std::string& message, const char* usage);

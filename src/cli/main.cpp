@@ -27,6 +27,7 @@ const char* const kUsage =
     "  probe ADDRESS                            print a feed's title and address, or why not\n"
     "  history CHANNEL-COPY [--home DIR]        print the entries that left a channel's feed\n"
     "  clear-history [--home DIR]               forget the entries that left every feed\n"
+    "  sync [--home DIR] [--server URL --user NAME]  sync with a Tiny Tiny RSS server\n"
     "\n"
     "kelvor-tool COMMAND --help describes a command; kelvor-tool --version prints the version.\n";
 
@@ -74,6 +75,8 @@ int main(int argc, char** argv) {
         return kelvor::cli::runHistory(args);
     if (command == "clear-history")
         return kelvor::cli::runClearHistory(args);
+    if (command == "sync")
+        return kelvor::cli::runSync(args);
     std::fprintf(stderr, "kelvor-tool: unknown command '%s'\n\n%s", command.c_str(), kUsage);
     return 2;
 }
