@@ -116,6 +116,16 @@ class Writer {
     // for them, and the file's order (ascending ids) holds either way. The
     // entries of a copy that are no longer in it become history.
     void write(const std::string& path, const Stamp& stamp, const TreeFileContent& content) {
+        try {
+            writeRows(path, stamp, content);
+        } catch (...) {
+            terms_.forget();
+            throw;
+        }
+    }
+
+  private:
+    void writeRows(const std::string& path, const Stamp& stamp, const TreeFileContent& content) {
         Transaction transaction(db_);
         size_t kept = 0;
         rows_.bind(1, path);
@@ -149,7 +159,7 @@ class Writer {
             insert_.reset();
             terms_.add(db_.lastInsertId(), item, seconds);
         }
-        terms_.addToTotals();
+        terms_.finish();
         file_.bind(1, path).bind(2, stamp.mtime).bind(3, stamp.size).bind(4, content.channel);
         file_.bind(5, joinLines(content.targets)).step();
         file_.reset();
@@ -163,7 +173,6 @@ class Writer {
         transaction.commit();
     }
 
-  private:
     // The rows from `from` on whose entries the new content no longer holds:
     // a feed that gained one entry at the top moves every row, but only
     // what is gone has left.

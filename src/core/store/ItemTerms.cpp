@@ -35,21 +35,34 @@ void ItemTerms::add(int64_t id, const IndexedItem& item, int64_t seconds) {
     keys_.bind(1, id).bind(2, seconds).bind(3, platform::lowerAscii(item.title)).bind(4, tokens);
     keys_.step();
     keys_.reset();
-    std::string title = characterPairs(item.title), body = characterPairs(item.body);
-    terms_.bind(1, id).bind(2, title).bind(3, body).bind(4, characterPairs(item.link)).step();
-    terms_.reset();
-    words_.addWordsOfPairs(title);
-    words_.addWordsOfPairs(body);
-    ++items_;
+    waiting_.push_back(
+        {id, characterPairs(item.title), characterPairs(item.body), characterPairs(item.link)});
     tokens_ += tokens;
 }
 
-void ItemTerms::addToTotals() {
-    if (items_ == 0)
+void ItemTerms::forget() {
+    waiting_.clear();
+    tokens_ = 0;
+    words_.forget();
+}
+
+void ItemTerms::finish() {
+    if (waiting_.empty())
         return;
-    totals_.bind(1, items_).bind(2, tokens_).step();
+    for (const Terms& terms : waiting_) {
+        terms_.bind(1, terms.id).bind(2, terms.title).bind(3, terms.body).bind(4, terms.link);
+        terms_.step();
+        terms_.reset();
+    }
+    for (const Terms& terms : waiting_) {
+        words_.addWordsOfPairs(terms.title);
+        words_.addWordsOfPairs(terms.body);
+    }
+    words_.finish();
+    totals_.bind(1, int64_t(waiting_.size())).bind(2, tokens_).step();
     totals_.reset();
-    items_ = tokens_ = 0;
+    waiting_.clear();
+    tokens_ = 0;
 }
 
 } // namespace kelvor::store

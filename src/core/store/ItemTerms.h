@@ -1,6 +1,12 @@
 // What an item written by the indexer brings to the full-text tables: its
 // keys, its words and pairs, its Latin words in the vocabulary. Written
 // here rather than by a trigger so that each text is split once for both.
+//
+// The words and pairs wait until the file's rows are all written: FTS5
+// writes what it holds as a new segment of the index whenever a statement
+// of the transaction may have to be undone alone (an insert that fires a
+// trigger), and a segment for each item made indexing three times slower
+// with all the merging of them.
 #pragma once
 
 #include "store/Database.h"
@@ -8,6 +14,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kelvor::store {
 
@@ -18,13 +25,22 @@ class ItemTerms {
     explicit ItemTerms(Database& db);
     // The item just written under `id` (its text as plain text).
     void add(int64_t id, const IndexedItem& item, int64_t seconds);
-    // Adds what was added to the totals the ranking averages over.
-    void addToTotals();
+    // Writes the words and pairs of the items added, and adds them to the
+    // totals the ranking averages over.
+    void finish();
+    // Forgets what waits and the words seen: the transaction they were
+    // written in was given up.
+    void forget();
 
   private:
+    struct Terms {
+        int64_t id;
+        std::string title, body, link;
+    };
     Statement keys_, terms_, totals_;
     VocabularyWriter words_;
-    int64_t items_ = 0, tokens_ = 0;
+    std::vector<Terms> waiting_;
+    int64_t tokens_ = 0;
 };
 
 } // namespace kelvor::store

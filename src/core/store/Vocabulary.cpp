@@ -14,9 +14,6 @@ const char* const kVocabularyTables = R"(
 CREATE TABLE IF NOT EXISTS words(id INTEGER PRIMARY KEY, word TEXT NOT NULL UNIQUE);
 CREATE VIRTUAL TABLE IF NOT EXISTS words_grams USING fts5(word, content='words',
                                                           content_rowid='id', tokenize='trigram');
-CREATE TRIGGER IF NOT EXISTS words_added AFTER INSERT ON words BEGIN
-  INSERT INTO words_grams(rowid, word) VALUES (new.id, new.word);
-END;
 )";
 
 namespace {
@@ -103,22 +100,44 @@ std::string quotedPhrase(const std::string& text) {
 } // namespace
 
 VocabularyWriter::VocabularyWriter(Database& db)
-    : db_(db), insert_(db, "INSERT OR IGNORE INTO words(word) VALUES (?)") {}
+    : db_(db), insert_(db, "INSERT OR IGNORE INTO words(word) VALUES (?)"),
+      grams_(db, "INSERT INTO words_grams(rowid, word) VALUES (?, ?)") {}
 
 void VocabularyWriter::addWordsOf(const std::string& text) {
     addWordsOfPairs(characterPairs(text));
 }
 
 void VocabularyWriter::addWordsOfPairs(const std::string& pairs) {
-    tokenizerFor(db_.handle()).tokenize(pairs, [&](const char* token, int size) {
+    auto add = [&](const char* token, int size) {
         if (size_t(size) > kLongestWord || characterCount(token, size) < kShortestLookedUp)
             return;
-        std::string word(token, static_cast<size_t>(size));
-        if (!seen_.insert(word).second || holdsPairs(word))
+        std::string_view seenAs(token, static_cast<size_t>(size));
+        if (seen_.count(seenAs))
             return;
+        const std::string& word = seenWords_.emplace_back(seenAs);
+        seen_.insert(word);
+        if (!holdsPairs(word))
+            waiting_.push_back(word);
+    };
+    tokenizerFor(db_.handle()).tokenize(pairs, add);
+}
+
+void VocabularyWriter::forget() {
+    waiting_.clear();
+    seen_.clear();
+    seenWords_.clear();
+}
+
+void VocabularyWriter::finish() {
+    for (const std::string& word : waiting_) {
         insert_.bind(1, word).step();
         insert_.reset();
-    });
+        if (db_.changes() > 0) {
+            grams_.bind(1, db_.lastInsertId()).bind(2, word).step();
+            grams_.reset();
+        }
+    }
+    waiting_.clear();
 }
 
 std::vector<std::string> wordsContaining(Database& db, const std::string& part, size_t limit) {
@@ -137,6 +156,7 @@ void addHistoryWords(Database& db) {
         writer.addWordsOf(rows.text(0));
         writer.addWordsOf(unpackText(rows.text(1)));
     }
+    writer.finish();
 }
 
 } // namespace kelvor::store

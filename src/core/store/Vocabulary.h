@@ -8,7 +8,9 @@
 
 #include "store/Database.h"
 
+#include <deque>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -29,11 +31,19 @@ class VocabularyWriter {
     void addWordsOf(const std::string& text);
     // The same, from the text as characterPairs gave it.
     void addWordsOfPairs(const std::string& pairs);
+    // Writes the words added since the last time (see ItemTerms.h for why
+    // they wait).
+    void finish();
+    // Forgets what waits and what was seen (its transaction was given up).
+    void forget();
 
   private:
     Database& db_;
-    Statement insert_;
-    std::unordered_set<std::string> seen_;
+    Statement insert_, grams_;
+    // Looked up without copying each token: most were seen before.
+    std::deque<std::string> seenWords_;
+    std::unordered_set<std::string_view> seen_;
+    std::vector<std::string> waiting_;
 };
 
 // The words of the vocabulary holding `part` (in any case), at most `limit`
