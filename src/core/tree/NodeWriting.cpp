@@ -1,4 +1,5 @@
 #include "tree/NodeWriting.h"
+#include "tree/DescriptionsOnDisk.h"
 
 #include "platform/HttpFetch.h"
 #include "tree/TreeFormat.h"
@@ -99,6 +100,9 @@ bool saveOwnerDocument(const xml::Node& node, std::string* url) {
         *url = location;
     if (location.empty())
         return true;
+    // Written now, it would lose every description the tree left on disk.
+    if (descriptionsOnDisk(doc))
+        return false;
     // A document read from the web has no local file to write back to; a
     // save to its address would create a stray local path instead.
     if (net::isWebAddress(location))

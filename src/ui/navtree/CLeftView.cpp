@@ -6,6 +6,7 @@
 #include "platform/HomeFolder.h"
 #include "frame/CommandGuard.h"
 #include "tree/ChannelSource.h"
+#include "tree/DescriptionsOnDisk.h"
 #include "tree/Strings.h"
 #include "tree/TreeFormat.h"
 
@@ -92,7 +93,7 @@ std::string CLeftView::GetNodeAttribute(const Node& node, const char* name) {
     return tree::GetNodeAttribute(node, name);
 }
 
-std::string CLeftView::GetNodeDescription(const Node& node) { return tree::GetNodeDescription(node); }
+std::string CLeftView::GetNodeDescription(const Node& node) { return tree::descriptionOf(node); }
 
 void CLeftView::forgetItem(QTreeWidgetItem* item) {
     if (tearingDown_)
@@ -139,6 +140,9 @@ bool CLeftView::LoadTreeFile(const std::string& path, QTreeWidgetItem* parent, L
     }
     if (!root.nameIs("Tree") || !root.hasChildNodes())
         return true;
+    bool cache = tree::isCachePath(path, kelvor::platform::programFolder());
+    if (cache)
+        tree::leaveDescriptionsOnDisk(doc);
     std::string type = GetNodeAttribute(root, "Type");
     if (tree::isCategoryType(type)) {
         bool known = std::any_of(categories.begin(), categories.end(),
@@ -153,7 +157,7 @@ bool CLeftView::LoadTreeFile(const std::string& path, QTreeWidgetItem* parent, L
     int firstNew = into->childCount();
     if (Node first = root.firstChild())
         PopulateItems(first, parent);
-    if (tree::isCachePath(path, kelvor::platform::programFolder()))
+    if (cache)
         TrackEntries(into, path, firstNew);
     return true;
 }
