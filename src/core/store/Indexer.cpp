@@ -5,6 +5,7 @@
 #include "store/HistoryKeeper.h"
 #include "store/ItemTerms.h"
 #include "store/PackedText.h"
+#include "store/ReadAhead.h"
 #include "store/Reclaim.h"
 #include "store/TreeFileItems.h"
 #include "tree/TreeFileChannels.h"
@@ -28,6 +29,9 @@ namespace {
 // marks) never wait long for the lock, while files are still written many
 // to a transaction: each commit costs the full-text index a segment to merge.
 constexpr auto kBatchTime = std::chrono::milliseconds(150);
+
+// How many of the files next in line are read while one is written.
+constexpr size_t kFilesReadAhead = 2;
 
 // The size recorded for a file indexed without its text (while closing): no
 // file has it, so the next update reads the file again.
@@ -151,7 +155,9 @@ class Writer {
         for (size_t i = kept; i < content.items.size(); ++i) {
             const IndexedItem& item = content.items[i];
             insert_.bind(1, path).bind(2, item.position).bind(3, item.title).bind(4, item.link);
-            insert_.bind(5, item.date).bindBlob(6, packText(item.body)).bind(7, item.place);
+            bool packed = !item.packedBody.empty() || item.body.empty();
+            insert_.bind(5, item.date).bindBlob(6, packed ? item.packedBody : packText(item.body));
+            insert_.bind(7, item.place);
             insert_.bind(8, content.channel).bind(9, item.entry);
             int64_t seconds = entrySeconds(item.date);
             insert_.bind(10, seconds);
@@ -221,10 +227,13 @@ void forget(Database& db, const std::string& path) {
 // as empty until it changes again: one file never ends the update of the
 // others.
 std::vector<std::string> reindex(Store& store, Writer& writer, const std::string& path,
-                                 Stamp stamp) {
+                                 Stamp stamp, ReadAhead* ahead = nullptr) {
+    std::optional<TreeFileContent> read;
+    if (ahead && !store.closing())
+        read = ahead->take(path, stamp.mtime, stamp.size);
     TreeFileContent content;
     try {
-        content = readTreeFileContent(path, store.home(), !store.closing());
+        content = read ? std::move(*read) : readTreeFileContent(path, store.home(), !store.closing());
     } catch (const std::exception&) {
         // A file that cannot be read adds nothing until it changes again.
     }
@@ -297,6 +306,16 @@ IndexReport updateFiles(Store& store, const std::atomic<bool>* stop,
     std::set<std::string> seen{root};
     Writer writer(store.db());
     Batch batch(store.db());
+    ReadAhead ahead(store.home());
+    // The next changed files are read while this one is written.
+    auto readNext = [&] {
+        for (size_t i = 0; i < kFilesReadAhead && i < queue.size(); ++i) {
+            std::optional<Stamp> next = stampOf(queue[i]);
+            auto it = known.find(queue[i]);
+            if (next && (it == known.end() || !(it->second.stamp == *next)))
+                ahead.start(queue[i], next->mtime, next->size);
+        }
+    };
     while (!queue.empty()) {
         // A run asked to stop still reads one changed file first: an update
         // that gives way to every other job goes on a file at a time.
@@ -324,7 +343,9 @@ IndexReport updateFiles(Store& store, const std::atomic<bool>* stop,
             ++report.indexed;
             read = true;
             batch.beforeFile();
-            targets = reindex(store, writer, path, *stamp);
+            if (!store.closing())
+                readNext();
+            targets = reindex(store, writer, path, *stamp, &ahead);
             batch.afterFile();
         }
         if (it != known.end())

@@ -13,6 +13,7 @@ struct IndexedItem {
     std::string position; // "2.0.5": index among TreeNode siblings, from the root down
     std::string title, link, date;
     std::string body;  // the description as plain text
+    std::string packedBody; // the body deflated (see PackedText.h) when read ahead, else empty
     std::string place; // the file's title, then the titles of the parents, " > " between
     std::string entry; // the read-mark key within the channel
 };
