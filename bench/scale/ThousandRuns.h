@@ -1,0 +1,25 @@
+// The work the thousand-channel rows share, done once per run of the
+// program when a row first needs it: the refreshes that write the copies,
+// then the index made of those copies from nothing.
+#pragma once
+
+#include <vector>
+
+namespace kelvor::bench {
+
+struct RefreshRounds {
+    std::vector<double> refresh, floor; // seconds, one per round
+    double maxRssMb = 0;                // kelvor-tool's peak, over the rounds
+    bool failed = false;
+};
+
+struct IndexRun {
+    double seconds = 0;
+    double databaseBytes = 0, copiesBytes = 0;
+    bool failed = false;
+};
+
+RefreshRounds& refreshRounds();
+IndexRun& indexRun(); // after refreshRounds(), into an empty kelvor.db
+
+} // namespace kelvor::bench
