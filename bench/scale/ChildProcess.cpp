@@ -30,6 +30,8 @@ ChildRun runChild(const std::vector<std::string>& argv) {
         return run;
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     run.maxRssMb = static_cast<double>(usage.ru_maxrss) / 1024; // kilobytes on Linux
+    for (const timeval& time : {usage.ru_utime, usage.ru_stime})
+        run.cpuSeconds += static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
     run.succeeded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return run;
 }

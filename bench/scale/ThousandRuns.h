@@ -9,6 +9,7 @@ namespace kelvor::bench {
 
 struct RefreshRounds {
     std::vector<double> refresh, floor; // seconds, one per round
+    std::vector<double> refreshCpu, floorCpu; // processor seconds
     double maxRssMb = 0;                // kelvor-tool's peak, over the rounds
     bool failed = false;
 };
