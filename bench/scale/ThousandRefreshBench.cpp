@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -27,15 +28,6 @@ namespace kelvor::bench {
 namespace {
 
 constexpr int kFloorThreads = 5;
-
-double processorSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    double seconds = 0;
-    for (const timeval& time : {usage.ru_utime, usage.ru_stime})
-        seconds += static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
-    return seconds;
-}
 
 // Wall and processor seconds of the floor (this process does nothing else meanwhile).
 std::pair<double, double> floorSeconds(const ThousandSet& set) {
@@ -84,6 +76,15 @@ void floorRow(benchmark::State& state) {
 }
 
 } // namespace
+
+double processorSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    double seconds = 0;
+    for (const timeval& time : {usage.ru_utime, usage.ru_stime})
+        seconds += static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+    return seconds;
+}
 
 RefreshRounds& refreshRounds() {
     static RefreshRounds rounds = measureRounds();

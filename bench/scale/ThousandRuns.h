@@ -15,12 +15,15 @@ struct RefreshRounds {
 };
 
 struct IndexRun {
-    double seconds = 0;
+    double seconds = 0, processorSeconds = 0;
     double databaseBytes = 0, copiesBytes = 0;
     bool failed = false;
 };
 
 RefreshRounds& refreshRounds();
 IndexRun& indexRun(); // after refreshRounds(), into an empty kelvor.db
+
+// User and system time of this process so far.
+double processorSeconds();
 
 } // namespace kelvor::bench

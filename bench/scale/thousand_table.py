@@ -34,6 +34,8 @@ rows = [
      "Thousand/refresh/libxml2-floor#cpu_s", "the floor's", "s", None, None, "informational"),
     ("index the copies from nothing", "Thousand/index-from-nothing",
      "Thousand/refresh/kelvor-tool", "that refresh", "ms", 3.0, None, "<= 3x"),
+    ("processor time (user + system) of that index", "Thousand/index-from-nothing#cpu_s",
+     "Thousand/refresh/kelvor-tool#cpu_s", "that refresh's", "s", None, None, "informational"),
     ("kelvor.db after that", "Thousand/sizes#db_MB", "Thousand/sizes#copies_MB",
      "the copies (rss/)", "MB", 1.2, None, "<= 1.2x"),
     ("search (median of 20 words), ranking included", "median:Thousand/search",
