@@ -1,4 +1,4 @@
-// Refreshing 1,000 feeds of 200 items (about 350 MB) that nginx serves on
+// Refreshing 1,000 feeds of 200 items (about 330 MB) that nginx serves on
 // 127.0.0.1 with kelvor-tool refresh --all, from no copies at all, beside
 // libxml2 alone parsing, converting and saving the same files on five
 // threads (the floor, FloorConverter.h: no network, no queue). Rounds take

@@ -1,6 +1,6 @@
 // Feeds for the thousand-channel rows: the shape of FeedGenerator's items
 // (title, link, date, guid, an escaped HTML description with a link; about
-// 1.75 KB an item) with their text made of the store benchmark's made-up
+// 1.65 KB an item) with their text made of the store benchmark's made-up
 // words (bench/store/Collection.h), so that a searched word is in a few
 // percent of the entries, as a real one, instead of in every one.
 #pragma once
