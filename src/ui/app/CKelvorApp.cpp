@@ -15,6 +15,7 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QSocketNotifier>
 #include <QTranslator>
 
 #include <cstdio>
@@ -126,7 +127,8 @@ bool CKelvorApp::InitInstance() {
 
 // For timing the start (bench/window): once the window is shown and the
 // event loop has nothing left to do for the first time, says so on standard
-// output and quits.
+// output and quits. With KELVOR_QUIT_WHEN_UP=hold it quits only when its
+// standard input closes, so that its memory can be read meanwhile (bench/scale).
 void CKelvorApp::quitWhenUp() {
     auto* dispatcher = QAbstractEventDispatcher::instance();
     auto once = std::make_shared<QMetaObject::Connection>();
@@ -134,7 +136,10 @@ void CKelvorApp::quitWhenUp() {
         disconnect(*once);
         std::printf("kelvor: up\n");
         std::fflush(stdout);
-        quit();
+        if (qEnvironmentVariable("KELVOR_QUIT_WHEN_UP") != QLatin1String("hold"))
+            return quit();
+        auto* input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
+        connect(input, &QSocketNotifier::activated, this, &QCoreApplication::quit);
     });
 }
 
