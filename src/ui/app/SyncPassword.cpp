@@ -1,5 +1,7 @@
 #include "app/SyncPassword.h"
 
+#include "platform/Log.h"
+
 #include <QApplication>
 #include <QInputDialog>
 #include <QPointer>
@@ -45,11 +47,18 @@ class DesktopSecretStore : public SecretStore {
     static QString problemOf(QKeychain::Job* job) {
         if (job->error() == QKeychain::NoError)
             return {};
-        if (job->error() == QKeychain::NoBackendAvailable)
-            return QStringLiteral("桌面没有可用的密钥服务");
-        if (job->error() == QKeychain::EntryNotFound)
+        switch (job->error()) {
+        case QKeychain::EntryNotFound:
             return QStringLiteral("密钥环中没有这个帐户的密码");
-        return QStringLiteral("密钥环出错：%1").arg(job->errorString());
+        case QKeychain::AccessDenied:
+        case QKeychain::AccessDeniedByUser:
+            return QStringLiteral("密钥环拒绝了访问");
+        default:
+            // Without a secret service on D-Bus the library only says
+            // "Unknown error": the technical words go to the debug log.
+            kelvor::platform::logFailure("the desktop's secret store", job->errorString().toStdString());
+            return QStringLiteral("桌面没有可用的密钥服务");
+        }
     }
 };
 

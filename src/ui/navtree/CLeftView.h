@@ -359,7 +359,7 @@ private:
     };
     void rememberBeforeSave(const std::string& file);
     void closeUndoStep();
-    void showFileAgain(const std::string& file);
+    void showFileAgain(const std::string& file, bool quietly = false);
     std::deque<UndoStep> undoSteps_;
     UndoStep openStep_;
     int undoDepth_ = 0;

@@ -89,5 +89,5 @@ void CLeftView::applyStars(const std::string& cacheFile, const std::set<std::str
 
 void CLeftView::ShowFilesChangedOutside(const std::vector<std::string>& files) {
     for (const std::string& file : files)
-        showFileAgain(kelvor::platform::normalPath(file));
+        showFileAgain(kelvor::platform::normalPath(file), true);
 }
