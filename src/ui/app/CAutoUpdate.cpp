@@ -76,5 +76,7 @@ QMenu* CAutoUpdate::menu(QWidget* parent) {
 }
 
 bool CAutoUpdate::tick() {
-    return tree_->StartBackgroundUpdate();
+    bool started = tree_->StartBackgroundUpdate();
+    emit ticked();
+    return started;
 }

@@ -23,6 +23,10 @@ class CAutoUpdate : public QObject {
 
     static constexpr int kDefaultMinutes = 60;
 
+  signals:
+    // Each tick, after the update started: the sync goes with it.
+    void ticked();
+
   private:
     CLeftView* tree_;
     QTimer* timer_;

@@ -22,6 +22,7 @@ class CSearchBox;
 class NewsNotifier;
 class TrayIcon;
 class CAutoUpdate;
+class SyncControl;
 class CTabView;
 class QLabel;
 class QMenu;
@@ -46,6 +47,7 @@ class CMainFrame : public QMainWindow, public kelvor::app::IMainFrame {
     CAddressBar* addressBar() const { return addressBar_; }
     QToolBar* toolBar() const { return toolBar_; }
     NewsNotifier* newsNotifier() const { return notifier_; }
+    SyncControl* syncControl() const { return syncControl_; }
     TrayIcon* trayIcon() const { return tray_; } // null where no tray is
     // Loads index.xml into the tree and opens the start page. With
     // `restoreSession` (the program's start, not a window made by a test),
@@ -133,6 +135,7 @@ class CMainFrame : public QMainWindow, public kelvor::app::IMainFrame {
     CLeftView* leftView_ = nullptr;
     CSearchBox* searchBox_ = nullptr;
     CAutoUpdate* autoUpdate_ = nullptr;
+    SyncControl* syncControl_ = nullptr;
     CTabView* tabView_ = nullptr;
     CAddressBar* addressBar_ = nullptr;
     QToolBar* toolBar_ = nullptr;

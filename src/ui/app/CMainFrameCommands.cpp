@@ -5,6 +5,7 @@
 #include "app/CSearchBox.h"
 #include "app/ClearCache.h"
 #include "app/ShortcutsDialog.h"
+#include "app/SyncControl.h"
 #include "collection/CollectionService.h"
 #include "app/CollectionTransfer.h"
 #include "frame/Addresses.h"
@@ -117,6 +118,12 @@ bool CMainFrame::handleFrameCommand(int id) {
         return true;
     case cmd::kClearCache:
         kelvor::app::ClearCache(collection_.get());
+        return true;
+    case cmd::kSyncAccount:
+        syncControl_->editAccount();
+        return true;
+    case cmd::kSyncNow:
+        syncControl_->syncNow(true);
         return true;
     case cmd::kOptionSilent:
     case cmd::kOptionPopup:

@@ -3,6 +3,7 @@
 // goes through OnCommand.
 #include "app/CMainFrame.h"
 #include "app/CAutoUpdate.h"
+#include "app/SyncControl.h"
 
 #include "frame/CommandIds.h"
 #include "browser/CKelvorView.h"
@@ -113,6 +114,11 @@ const MenuEntry kToolsMenu[] = {
     {cmd::kClearCache, "清空缓存文件夹(&E)", nullptr, "删除频道的缓存文件，下次使用时重新下载"},
 };
 
+const MenuEntry kSyncMenu[] = {
+    {cmd::kSyncAccount, "同步帐户…", nullptr, "设置与之同步的 Tiny Tiny RSS 服务器、用户名和密码"},
+    {cmd::kSyncNow, "立即同步", nullptr, "与 Tiny Tiny RSS 服务器交换订阅、新条目、已读和星标"},
+};
+
 const MenuEntry kHelpMenu[] = {
     {cmd::kSoftwareHome, "软件主页(H)", nullptr, "打开万象汇览的主页"},
     {cmd::kShortcuts, "键盘快捷键(&K)", nullptr, "列出全部键盘快捷键"},
@@ -219,6 +225,10 @@ void CMainFrame::createMenus() {
     autoUpdate_ = new CAutoUpdate(leftView_, this);
     tools->addSeparator();
     tools->addMenu(autoUpdate_->menu(this));
+    tools->addSeparator();
+    fillMenu(tools, kSyncMenu, make);
+    syncControl_ = new SyncControl(collection_.get(), this);
+    connect(autoUpdate_, &CAutoUpdate::ticked, syncControl_, [this] { syncControl_->syncNow(false); });
     fillMenu(addMenu(QStringLiteral("帮助(&H)")), kHelpMenu, make);
     for (int id : kCheckableCommands)
         commandAction(id)->setCheckable(true);

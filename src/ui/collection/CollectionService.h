@@ -10,6 +10,7 @@
 //                        from the store (pages hear of it too, through
 //                        kelvor::app::readMarksChanged)
 //   statusChanged        what the status bar should say about the work
+//   syncFinished         a sync with the Tiny Tiny RSS server is over
 //   updateFinished       an automatic update is over: how many new entries
 //   unreadTotalChanged   the unread entries of every channel together
 // The tree, the pages and the status bar listen; none of them owns a thread.
@@ -19,15 +20,19 @@
 //   CollectionHistory.cpp  what left the feeds
 //   CollectionUpdate.cpp   the automatic update
 //   CollectionTotals.cpp   the unread total
+//   CollectionSync.cpp     the sync with a Tiny Tiny RSS server, stars
 #pragma once
 
 #include "collection/CollectionStore.h"
 #include "feeds/DownloadTask.h"
 #include "feeds/UpdatePoliteness.h"
 #include "frame/FrameInterface.h"
+#include "platform/OwnedThreads.h"
+#include "sync/TtRssApi.h"
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
@@ -142,6 +147,24 @@ class CollectionService : public QObject, public kelvor::app::IReadMarks {
     // to date or an update ends. Nothing without a database.
     void requestUnreadTotal();
 
+    // ---- the sync (CollectionSync.cpp)
+    // Runs one sync on a thread of its own, after the read marks queued
+    // now are written; syncFinished tells how it went. False, starting
+    // nothing, while one runs or without a database.
+    bool startSync(kelvor::sync::Account account);
+    bool syncRunning() const { return syncRunning_; }
+    // Logs in on a thread of its own; the answer, on the window's thread,
+    // is "" or why the server could not be used.
+    using LoginAnswer = std::function<void(const std::string& problem)>;
+    void testSyncLogin(kelvor::sync::Account account, LoginAnswer answer);
+    // Stars or unstars an entry of a synced channel; the server learns it
+    // at the next sync.
+    void setEntryStarred(const std::string& cacheFile, const std::string& key, bool starred);
+    // Which of the given entries of the copy are starred, stars not sent yet
+    // counted; answered on the window's thread.
+    using StarsAnswer = std::function<void(const std::set<std::string>& starredKeys)>;
+    void requestStars(const std::string& cacheFile, std::vector<std::string> keys, StarsAnswer answer);
+
   signals:
     // Before channelDownloaded: others showing the same copy show it too.
     void copyRenewed(const std::string& cacheFile, void* requester);
@@ -153,6 +176,11 @@ class CollectionService : public QObject, public kelvor::app::IReadMarks {
     void statusChanged(const QString& text);
     void updateFinished(const UpdateSummary& summary);
     void unreadTotalChanged(int total);
+    // The status bar's summary ("同步完成：…" or "同步失败：…"), the
+    // report's lines, and the tree files the sync changed (category files,
+    // fav.xml); the renewed copies were told through copyRenewed before.
+    void syncFinished(bool ok, const QString& summary, const QStringList& lines,
+                      const std::vector<std::string>& changedFiles);
 
   private:
     // CollectionService.cpp
@@ -176,7 +204,9 @@ class CollectionService : public QObject, public kelvor::app::IReadMarks {
     };
     void askChannel(kelvor::feeds::DownloadRequest request);
     std::set<std::string> shownFiles() const; // normalised paths
-    void queueUnloadedHot(const std::string& index, std::set<std::string> queued);
+    // `synced`: the copies of sync channels, never asked.
+    void queueUnloadedHot(const std::string& index, std::set<std::string> queued,
+                          std::set<std::string> synced);
     // True when the update took the completion whole (nothing to hand back).
     bool finishUpdateDownload(const kelvor::feeds::DownloadTask& task, bool& byUpdate);
     void forgetUpdateRequester(void* requester);
@@ -184,6 +214,12 @@ class CollectionService : public QObject, public kelvor::app::IReadMarks {
     void updateStepDone(ChannelNews arrived = {});
     std::string updateProgressText() const; // "正在更新 12/40…"
     std::string updateResultText() const;
+    // CollectionSync.cpp
+    void runSyncThread(const kelvor::sync::Account& account);
+    void finishSync(bool ok, const QString& summary, const QStringList& lines,
+                    const std::vector<std::string>& changedFiles,
+                    const std::vector<std::string>& renewedCopies,
+                    const std::vector<std::string>& syncedCopies);
     // CollectionTotals.cpp
     void unreadTotalAnswered(int total); // -1: the store could not count
 
@@ -214,4 +250,9 @@ class CollectionService : public QObject, public kelvor::app::IReadMarks {
     bool totalWatched_ = false;
     bool totalAsked_ = false;
     bool totalAgain_ = false;
+
+    // The sync and the login test: their threads are joined before the
+    // rest goes.
+    bool syncRunning_ = false;
+    kelvor::platform::OwnedThreads syncThreads_;
 };

@@ -9,7 +9,11 @@
 // Hot categories nobody has loaded are read from the collection's files on
 // the store's thread; their headlines are written back to those files when
 // a file's downloads are all in, unless it was loaded since.
+//
+// The channels of a sync category are left out: the sync writes their
+// copies, and a download from the feed's own site would replace them.
 #include "collection/CollectionService.h"
+#include "collection/SyncedChannels.h"
 
 #include "feeds/DownloadQueue.h"
 #include "platform/HomeFolder.h"
@@ -42,8 +46,11 @@ bool CollectionService::startUpdate(std::vector<DownloadRequest> channels) {
     updateNews_ = {};
     updateTitles_.clear();
     std::set<std::string> queued;
+    std::set<std::string> synced =
+        home_.empty() ? std::set<std::string>() : kelvor::collection::syncedCopies(home_);
     for (DownloadRequest& request : channels) {
-        if (!queued.insert(request.cacheFile).second)
+        if (synced.count(kelvor::platform::normalPath(request.cacheFile)) ||
+            !queued.insert(request.cacheFile).second)
             continue;
         if (!politeness_.mayAsk(request.cacheFile)) {
             ++updateHeld_;
@@ -53,7 +60,7 @@ bool CollectionService::startUpdate(std::vector<DownloadRequest> channels) {
     }
     if (!store_)
         return true;
-    queueUnloadedHot(home_ + "/index.xml", std::move(queued));
+    queueUnloadedHot(home_ + "/index.xml", std::move(queued), std::move(synced));
     return true;
 }
 
@@ -65,7 +72,8 @@ void CollectionService::askChannel(DownloadRequest request) {
     download(std::move(request));
 }
 
-void CollectionService::queueUnloadedHot(const std::string& index, std::set<std::string> queued) {
+void CollectionService::queueUnloadedHot(const std::string& index, std::set<std::string> queued,
+                                         std::set<std::string> synced) {
     // The reading counts as a step of the tick, so no second tick starts
     // before its channels are queued; it answers even when it cannot run.
     ++updatePending_;
@@ -105,12 +113,13 @@ void CollectionService::queueUnloadedHot(const std::string& index, std::set<std:
                 },
                 Qt::QueuedConnection);
         });
-    store_->worker().post([this, found, index, loaded = shownFiles()](kelvor::store::Store&) {
+    store_->worker().post([this, found, index, synced, loaded = shownFiles()](kelvor::store::Store&) {
         if (closing())
             return;
         for (tree::FileChannel& channel : tree::channelsInTreeFile(index, "", true))
             if (channel.fileType == "hot" && tree::hasFeedToAsk(channel.state) &&
-                !loaded.count(kelvor::platform::normalPath(channel.file)))
+                !loaded.count(kelvor::platform::normalPath(channel.file)) &&
+                !synced.count(kelvor::platform::normalPath(channel.cacheFile)))
                 found->push_back(std::move(channel));
     });
 }

@@ -29,6 +29,9 @@ constexpr int kNextUnread = 33113;
 constexpr int kPrevUnread = 33114;
 constexpr int kToggleRead = 33115;
 constexpr int kUnreadOnly = 33116; // 查看 > 只显示未读
+// Stars of entries of channels synced with a Tiny Tiny RSS server.
+constexpr int kStarEntry = 33117;
+constexpr int kUnstarEntry = 33118;
 // Pages.
 constexpr int kNewPage = 33130;
 constexpr int kNextPage = 33131;
@@ -44,6 +47,8 @@ constexpr int kAutoUpdateNow = 33124; // one update at once, the timer left as i
 constexpr int kImportChannelList = 33200; // OPML into a new category
 constexpr int kImportBookmarks = 33201;   // a browser's bookmarks file into a new category
 constexpr int kExportChannelList = 33202; // the user's channels as OPML
+constexpr int kSyncAccount = 33210; // 工具 > 同步帐户…
+constexpr int kSyncNow = 33211;     // 工具 > 立即同步
 constexpr int kEditPaste = 57637;
 constexpr int kEditSelectAll = 57642;
 constexpr int kEditUndo = 57643;

@@ -39,7 +39,7 @@ CLeftView::CLeftView(QWidget* parent) : QTreeWidget(parent) {
     setAnimated(false);
     header()->setStretchLastSection(true);
     connect(this, &QTreeWidget::itemExpanded, this, &CLeftView::onExpanded);
-    setItemDelegate(new CUnreadDelegate(kUnreadCountRole, this));
+    setItemDelegate(new CUnreadDelegate(kUnreadCountRole, kStarredRole, this));
 }
 
 CLeftView::~CLeftView() {

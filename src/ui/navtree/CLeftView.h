@@ -16,6 +16,7 @@
 //   CLeftViewUndo.cpp      undo of edits
 //   CLeftViewHistory.cpp   the 历史条目 line of a channel
 //   CLeftViewCommands.cpp  command ids routed to the handlers
+//   CLeftViewSync.cpp      stars of synced entries, what a sync changed
 #pragma once
 
 #include "feeds/DownloadTask.h"
@@ -243,6 +244,18 @@ public:
     static constexpr int kHistoryTextRole = Qt::UserRole + 8;
     static constexpr int kHistoryLoadedRole = Qt::UserRole + 9; // the line
     static bool isHistoryLine(const QTreeWidgetItem* item);
+    static constexpr int kStarredRole = Qt::UserRole + 10; // entries of synced channels
+
+    // ---- the sync with a Tiny Tiny RSS server (CLeftViewSync.cpp)
+    // An entry of a synced channel (its copy was written by the sync).
+    static bool IsSyncedEntry(QTreeWidgetItem* item);
+    static bool IsEntryStarred(QTreeWidgetItem* item);
+    // Shows the star at once, on every item of the entry, and queues it
+    // for the server.
+    void SetEntryStarred(QTreeWidgetItem* item, bool starred);
+    // Tree files a sync rewrote (its category, fav.xml): every place that
+    // shows one loads it again.
+    void ShowFilesChangedOutside(const std::vector<std::string>& files);
     // Opens a history entry: true when the item is one.
     bool openHistoryEntry(QTreeWidgetItem* item);
 
@@ -330,6 +343,11 @@ private:
     void expandHistoryLine(QTreeWidgetItem* line);
     // Hides the channel's read entries while only unread ones are shown.
     void showEntriesAsChosen(QTreeWidgetItem* channel);     // CLeftViewReading.cpp
+    // CLeftViewSync.cpp: the stars of a copy's synced entries from the store.
+    void requestStars(const std::string& cacheFile, const std::vector<std::string>& keys);
+    // Only the entries asked for: a star set since is asked again after it.
+    void applyStars(const std::string& cacheFile, const std::set<std::string>& asked,
+                    const std::set<std::string>& starred);
     bool unreadOnly_ = false;
     // CLeftViewUndo.cpp
     struct UndoFile {
@@ -341,7 +359,7 @@ private:
     };
     void rememberBeforeSave(const std::string& file);
     void closeUndoStep();
-    void showFileAgain(const std::string& file);
+    void showFileAgain(const std::string& file, bool quietly = false);
     std::deque<UndoStep> undoSteps_;
     UndoStep openStep_;
     int undoDepth_ = 0;

@@ -73,6 +73,10 @@ bool dispatch(CLeftView& view, int id) {
     case cmd::kMarkAllRead:
         view.MarkSelectedRead();
         return true;
+    case cmd::kStarEntry:
+    case cmd::kUnstarEntry:
+        view.SetEntryStarred(view.currentItem(), id == cmd::kStarEntry);
+        return true;
     case cmd::kNextUnread:
     case cmd::kPrevUnread:
         view.GoToUnread(id == cmd::kNextUnread);

@@ -65,6 +65,10 @@ void CLeftView::listenTo(CollectionService* collection) {
     connect(collection, &CollectionService::channelDownloaded, this, &CLeftView::OnDownloadComplete);
     connect(collection, &CollectionService::channelStateChanged, this,
             &CLeftView::ApplyChannelState);
+    connect(collection, &CollectionService::syncFinished, this,
+            [this](bool, const QString&, const QStringList&, const std::vector<std::string>& files) {
+                ShowFilesChangedOutside(files);
+            });
     collection->setShownFiles([this] {
         std::set<std::string> files;
         for (const CategoryEntry& category : categories)
@@ -101,17 +105,25 @@ void CLeftView::IndexDocumentLater(const Node& node) {
 void CLeftView::TrackEntries(QTreeWidgetItem* parent, const std::string& cacheFile, int firstNew) {
     if (!parent || cacheFile.empty())
         return;
+    std::vector<std::string> syncedKeys;
     for (int i = firstNew; i < parent->childCount(); ++i) {
         QTreeWidgetItem* entry = parent->child(i);
         Node node = nodeOf(entry);
         if (!node)
             continue;
+        std::string key = CollectionService::entryKeyOf(GetNodeAttribute(node, "Title"),
+                                                        GetNodeAttribute(node, "Href"),
+                                                        GetNodeAttribute(node, "Date"));
         entry->setData(0, kCacheFileRole, QString::fromStdString(cacheFile));
-        entry->setData(0, kEntryKeyRole,
-                       QString::fromStdString(CollectionService::entryKeyOf(GetNodeAttribute(node, "Title"),
-                                                                GetNodeAttribute(node, "Href"),
-                                                                GetNodeAttribute(node, "Date"))));
+        entry->setData(0, kEntryKeyRole, QString::fromStdString(key));
+        if (IsSyncedEntry(entry)) {
+            // The copy's star at once; the store's, with stars not sent yet, follows.
+            entry->setData(0, kStarredRole, GetNodeAttribute(node, "Starred") == "1");
+            syncedKeys.push_back(std::move(key));
+        }
     }
+    if (!syncedKeys.empty())
+        requestStars(cacheFile, syncedKeys);
     // An update loads its entries under the "updating" line, which has no node.
     QTreeWidgetItem* channel = nodeOf(parent) ? parent : parent->parent();
     if (channel && cacheFileOf(channel) != cacheFile) {

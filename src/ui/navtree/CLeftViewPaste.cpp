@@ -104,6 +104,10 @@ void addMarkCommands(QMenu* menu, QTreeWidgetItem* item) {
     if (CLeftView::IsEntry(item)) {
         insert("标记为已读", cmd::kMarkRead);
         insert("标记为未读", cmd::kMarkUnread);
+        if (CLeftView::IsSyncedEntry(item) && CLeftView::IsEntryStarred(item))
+            insert("取消星标", cmd::kUnstarEntry);
+        else if (CLeftView::IsSyncedEntry(item))
+            insert("加星标", cmd::kStarEntry);
     } else if (item->childCount() > 0 || CLeftView::UnreadCountOf(item) >= 0) {
         insert("全部标记为已读", cmd::kMarkAllRead);
     }

@@ -9,11 +9,14 @@
 #include "platform/HomeFolder.h"
 #include "tree/Strings.h"
 
+#include <QScrollBar>
 #include <QSet>
+#include <QSignalBlocker>
 #include <QStringList>
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -109,8 +112,10 @@ void walkLoaded(QTreeWidgetItem* item, TitlePath path,
 
 // Every place the tree shows the file's items is loaded from it again.
 // What was expanded there is expanded again, and the item the undo brought
-// back (or else the one selected before) is selected.
-void CLeftView::showFileAgain(const std::string& file) {
+// back (or else the one selected before) is selected. Done `quietly` (the
+// file changed behind the user's back) only the selection comes back, with
+// no signal, and the scroll position stays.
+void CLeftView::showFileAgain(const std::string& file, bool quietly) {
     std::vector<QTreeWidgetItem*> places;
     for (const CategoryEntry& category : categories)
         if (kelvor::platform::normalPath(category.path) == file)
@@ -120,6 +125,10 @@ void CLeftView::showFileAgain(const std::string& file) {
             places.push_back(leading);
     std::sort(places.begin(), places.end());
     places.erase(std::unique(places.begin(), places.end()), places.end());
+    int scroll = verticalScrollBar()->value();
+    std::optional<QSignalBlocker> quiet;
+    if (quietly)
+        quiet.emplace(this); // the frame must not take it for the user's choice
     for (QTreeWidgetItem* place : places) {
         QSet<TitlePath> before, expanded;
         TitlePath selected;
@@ -144,9 +153,13 @@ void CLeftView::showFileAgain(const std::string& file) {
             if (!again && !selected.isEmpty() && path == selected)
                 again = item;
         });
-        if (QTreeWidgetItem* select = brought ? brought : again) {
+        if (quietly && again)
+            setCurrentItem(again);
+        else if (QTreeWidgetItem* select = quietly ? nullptr : brought ? brought : again) {
             setCurrentItem(select);
             scrollToItem(select);
         }
     }
+    if (quietly)
+        verticalScrollBar()->setValue(scroll);
 }

@@ -1,17 +1,18 @@
-// Draws a channel's unread count after its title. The count is only painted:
-// the item's text stays the stored Title, which is what gets written back.
+// Draws a channel's unread count after its title, and a star before the
+// title of a starred entry. Both are only painted: the item's text stays
+// the stored Title, which is what gets written back.
 #pragma once
 
 #include <QStyledItemDelegate>
 
 class CUnreadDelegate : public QStyledItemDelegate {
   public:
-    CUnreadDelegate(int countRole, QObject* parent)
-        : QStyledItemDelegate(parent), countRole_(countRole) {}
+    CUnreadDelegate(int countRole, int starRole, QObject* parent)
+        : QStyledItemDelegate(parent), countRole_(countRole), starRole_(starRole) {}
 
   protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 
   private:
-    int countRole_;
+    int countRole_, starRole_;
 };
