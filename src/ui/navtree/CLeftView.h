@@ -40,14 +40,14 @@ class CollectionService;
 // null node. Deleting the item releases the node (and with the last item of a
 // file, the file's document).
 class CTreeItem : public QTreeWidgetItem {
-public:
+  public:
     explicit CTreeItem(CLeftView* view);
     ~CTreeItem() override;
 
     kelvor::xml::Node node;
     bool expandedOnce = false;
 
-private:
+  private:
     CLeftView* view_;
 };
 
@@ -59,7 +59,7 @@ struct CategoryEntry {
 
 class CLeftView : public QTreeWidget {
     Q_OBJECT
-public:
+  public:
     // Which channels of a file being loaded have their headlines brought
     // up to date (the channels of a hot category show their latest entry).
     enum class HeadlineUpdates { kNone, kExpired, kAll };
@@ -76,8 +76,8 @@ public:
                       LoadMode mode = LoadMode::kAsFileSays);
     void PopulateItems(const kelvor::xml::Node& first, QTreeWidgetItem* parent);
     // Each output is assigned only when its attribute is present.
-    static bool ReadTreeRootAttributes(const std::string& path, std::string* home, std::string* index,
-                                std::string* about);
+    static bool ReadTreeRootAttributes(const std::string& path, std::string* home,
+                                       std::string* index, std::string* about);
     void OnItemExpanding(QTreeWidgetItem* item);
     void DeleteFirstChild(QTreeWidgetItem* item);
     void DeleteChildItems(QTreeWidgetItem* item);
@@ -129,14 +129,17 @@ public:
 
     // ---- editing (CLeftViewEdit.cpp)
     kelvor::xml::Node CreateItemNode(const kelvor::xml::Node& reference, const std::string& title,
-                                     const std::string& href, const std::string& nodeSrc, const std::string& rss,
-                                     const std::string& desc, bool asChild);
-    bool ApplyItemFields(const kelvor::xml::Node& node, const std::string& title, const std::string& href,
-                         const std::string& nodeSrc, const std::string& rss, const std::string& desc);
-    bool StoreHeadline(const kelvor::xml::Node& node, const std::string& title, const std::string& href,
-                       const std::string& nodeSrc, const std::string& descText, const std::string& date);
-    QTreeWidgetItem* InsertNodeItem(const kelvor::xml::Node& node, const std::string& title, int image,
-                                    int selectedImage, QTreeWidgetItem* parent, QTreeWidgetItem* after);
+                                     const std::string& href, const std::string& nodeSrc,
+                                     const std::string& rss, const std::string& desc, bool asChild);
+    bool ApplyItemFields(const kelvor::xml::Node& node, const std::string& title,
+                         const std::string& href, const std::string& nodeSrc,
+                         const std::string& rss, const std::string& desc);
+    bool StoreHeadline(const kelvor::xml::Node& node, const std::string& title,
+                       const std::string& href, const std::string& nodeSrc,
+                       const std::string& descText, const std::string& date);
+    QTreeWidgetItem* InsertNodeItem(const kelvor::xml::Node& node, const std::string& title,
+                                    int image, int selectedImage, QTreeWidgetItem* parent,
+                                    QTreeWidgetItem* after);
     bool GetOwnerTreeInfo(const kelvor::xml::Node& node, std::string& type, std::string& baseUrl);
     bool IsEditableNode(const kelvor::xml::Node& node);
     std::string GetClipboardText();
@@ -156,7 +159,8 @@ public:
     // The tree item for a node just created before `at` (or as its last
     // child), put at the same place in the tree. With icon < 0 the icon
     // follows the node's kind, as a reload would show it.
-    QTreeWidgetItem* InsertBeside(QTreeWidgetItem* at, const kelvor::xml::Node& node, bool asChild, int icon = -1);
+    QTreeWidgetItem* InsertBeside(QTreeWidgetItem* at, const kelvor::xml::Node& node, bool asChild,
+                                  int icon = -1);
 
     // ---- properties and new item (CLeftViewNewItem.cpp)
     void OnProperties();
@@ -239,8 +243,8 @@ public:
     static constexpr int kUnreadCountRole = Qt::UserRole + 4; // channels
     static constexpr int kEntryUnreadRole = Qt::UserRole + 5; // entries
     // The 历史条目 line and its entries (CLeftViewHistory.cpp).
-    static constexpr int kHistoryRole = Qt::UserRole + 6;       // the channel's copy
-    static constexpr int kHistoryLinkRole = Qt::UserRole + 7;   // its entries
+    static constexpr int kHistoryRole = Qt::UserRole + 6;     // the channel's copy
+    static constexpr int kHistoryLinkRole = Qt::UserRole + 7; // its entries
     static constexpr int kHistoryTextRole = Qt::UserRole + 8;
     static constexpr int kHistoryLoadedRole = Qt::UserRole + 9; // the line
     static bool isHistoryLine(const QTreeWidgetItem* item);
@@ -318,17 +322,17 @@ public:
     // Called by CTreeItem's destructor: nothing may keep pointing at it.
     void forgetItem(QTreeWidgetItem* item);
 
-protected:
+  protected:
     bool event(QEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
-private:
-    void listenTo(CollectionService* collection); // CLeftViewMarks.cpp
-    static bool isTreeKey(const QKeyEvent* event);  // CLeftViewReading.cpp
-    bool handleReadingKey(QKeyEvent* event);        // CLeftViewReading.cpp
+  private:
+    void listenTo(CollectionService* collection);  // CLeftViewMarks.cpp
+    static bool isTreeKey(const QKeyEvent* event); // CLeftViewReading.cpp
+    bool handleReadingKey(QKeyEvent* event);       // CLeftViewReading.cpp
     // A walk to the next unread entry waiting for the store to say which
     // entries of a channel it just expanded are read.
     struct UnreadWalk {
@@ -336,18 +340,20 @@ private:
         std::string cacheFile; // "" when none waits
     };
     UnreadWalk unreadWalk_;
-    void continueUnreadWalk(const std::string& cacheFile); // CLeftViewReading.cpp
+    void continueUnreadWalk(const std::string& cacheFile);    // CLeftViewReading.cpp
     void setUnreadCount(QTreeWidgetItem* channel, int count); // CLeftViewMarks.cpp
     // CLeftViewHistory.cpp
     void showHistoryLine(const std::string& cacheFile);
     void expandHistoryLine(QTreeWidgetItem* line);
     // Hides the channel's read entries while only unread ones are shown.
-    void showEntriesAsChosen(QTreeWidgetItem* channel);     // CLeftViewReading.cpp
+    void showEntriesAsChosen(QTreeWidgetItem* channel); // CLeftViewReading.cpp
     // CLeftViewSync.cpp: the stars of a copy's synced entries from the store.
     void requestStars(const std::string& cacheFile, const std::vector<std::string>& keys);
-    // Only the entries asked for: a star set since is asked again after it.
-    void applyStars(const std::string& cacheFile, const std::set<std::string>& asked,
+    // Only the entries asked for. `asked`: each key with the count of stars set by hand on it when
+    // asked; an answer about a key starred by hand since is out of date.
+    void applyStars(const std::string& cacheFile, const std::map<std::string, unsigned>& asked,
                     const std::set<std::string>& starred);
+    std::map<std::string, unsigned> starsSetByHand_; // cache file + "\n" + key
     bool unreadOnly_ = false;
     // CLeftViewUndo.cpp
     struct UndoFile {
@@ -365,8 +371,8 @@ private:
     int undoDepth_ = 0;
     void onExpanded(QTreeWidgetItem* item);
     void requestChannelState(const std::string& cacheFile); // CLeftViewMarks.cpp
-    void forgetItemInMarks(QTreeWidgetItem* item);         // CLeftViewMarks.cpp
-    void scrollWithParent(QTreeWidgetItem* item);          // CLeftViewFind.cpp
+    void forgetItemInMarks(QTreeWidgetItem* item);          // CLeftViewMarks.cpp
+    void scrollWithParent(QTreeWidgetItem* item);           // CLeftViewFind.cpp
     void reloadInBackground(QTreeWidgetItem* channel, const std::string& cacheFile);
     // A new copy of a channel arrived for `item`: every other item showing
     // the same copy (the channel kept in two categories) shows it too.
@@ -374,7 +380,8 @@ private:
     void showLoadError(QTreeWidgetItem* channel, const std::string& text);
     void applyHeadline(QTreeWidgetItem* item, const kelvor::feeds::DownloadTask& task);
     // A renamed channel takes its copy along to the name its title gives.
-    void carryCopyOfRenamed(const kelvor::xml::Node& node, const std::string& oldCopy); // CLeftViewEdit.cpp
+    void carryCopyOfRenamed(const kelvor::xml::Node& node,
+                            const std::string& oldCopy); // CLeftViewEdit.cpp
     void showHeadlineFromCopy(QTreeWidgetItem* item, const kelvor::xml::Node& node,
                               const std::string& cacheFile);
     // A channel that has just joined a hot category shows its latest entry

@@ -53,6 +53,7 @@ void CLeftView::SetEntryStarred(QTreeWidgetItem* item, bool starred) {
         return;
     std::string cacheFile = item->data(0, kCacheFileRole).toString().toStdString();
     std::string key = keyOf(item);
+    ++starsSetByHand_[cacheFile + "\n" + key];
     item->setData(0, kStarredRole, starred);
     forEachEntryOf(channelItems_, cacheFile, [&](QTreeWidgetItem* entry) {
         if (keyOf(entry) == key)
@@ -60,8 +61,6 @@ void CLeftView::SetEntryStarred(QTreeWidgetItem* item, bool starred) {
     });
     if (CollectionService* service = collection()) {
         service->setEntryStarred(cacheFile, key, starred);
-        // An answer on its way was counted before this star.
-        requestStars(cacheFile, {key});
     }
 }
 
@@ -70,7 +69,11 @@ void CLeftView::requestStars(const std::string& cacheFile, const std::vector<std
     if (!service)
         return;
     QPointer<CLeftView> self(this);
-    std::set<std::string> asked(keys.begin(), keys.end());
+    std::map<std::string, unsigned> asked;
+    for (const std::string& key : keys) {
+        auto byHand = starsSetByHand_.find(cacheFile + "\n" + key);
+        asked[key] = byHand == starsSetByHand_.end() ? 0 : byHand->second;
+    }
     service->requestStars(cacheFile, keys,
                           [self, cacheFile, asked](const std::set<std::string>& starred) {
                               if (self)
@@ -78,11 +81,15 @@ void CLeftView::requestStars(const std::string& cacheFile, const std::vector<std
                           });
 }
 
-void CLeftView::applyStars(const std::string& cacheFile, const std::set<std::string>& asked,
+void CLeftView::applyStars(const std::string& cacheFile,
+                           const std::map<std::string, unsigned>& asked,
                            const std::set<std::string>& starred) {
     forEachEntryOf(channelItems_, cacheFile, [&](QTreeWidgetItem* entry) {
         std::string key = keyOf(entry);
-        if (asked.count(key))
+        auto it = asked.find(key);
+        auto byHand = starsSetByHand_.find(cacheFile + "\n" + key);
+        unsigned now = byHand == starsSetByHand_.end() ? 0 : byHand->second;
+        if (it != asked.end() && it->second == now) // else starred by hand since it was asked
             entry->setData(0, kStarredRole, starred.count(key) > 0);
     });
 }
