@@ -20,15 +20,18 @@ class Fetch {
     }
 
     ServerArticles run() {
-        // Nothing read before: the list since id 0 is the whole list already.
-        bool first = request_.sinceId == 0;
-        take(api_.allHeadlines(kAllArticles, request_.sinceId, true), true);
-        if (!first)
-            for (int64_t feed : request_.newFeeds)
-                if (subscribed_.count(feed))
-                    take(api_.allHeadlines(feed, 0, true), true);
-        if (first || request_.whole)
-            readWholeList(first);
+        if (request_.sinceId == 0) {
+            readFirst();
+            return std::move(out_);
+        }
+        readNewer(request_.sinceId);
+        // Their articles can be older than the highest id: the server keeps
+        // one copy of an article however many subscribe to it.
+        for (int64_t feed : request_.newFeeds)
+            if (subscribed_.count(feed))
+                take(api_.allHeadlines(feed, 0, true), true);
+        if (request_.whole)
+            readWholeList();
         else
             readChangedMarks();
         return std::move(out_);
@@ -42,21 +45,40 @@ class Fetch {
             if (!subscribed_.count(line.feed))
                 continue;
             out_.states[line.id] = {line.feed, !line.unread, line.starred};
-            if (withText) {
-                out_.highestId = std::max(out_.highestId, line.id);
-                if (!request_.known.count(line.id))
-                    out_.fresh[line.id] = std::move(line);
-            }
+            if (withText && !request_.known.count(line.id))
+                out_.fresh[line.id] = std::move(line);
         }
     }
 
-    // Every article the server has; the text of those the reader lacks that
-    // the newer ones did not bring (an article filed late under a lower id).
-    void readWholeList(bool first) {
+    void readNewer(int64_t sinceId) {
+        std::vector<Headline> newer = api_.allHeadlines(kAllArticles, sinceId, true);
+        for (const Headline& line : newer)
+            if (subscribed_.count(line.feed))
+                out_.highestId = std::max(out_.highestId, line.id);
+        take(std::move(newer), true);
+    }
+
+    // Feed by feed: the server sorts all its articles again for every page
+    // of the list over all feeds, and pages far into it cost the most. An
+    // article arriving meanwhile has a higher id than any there was before
+    // the first feed was read, so the list since that id brings it.
+    void readFirst() {
+        int64_t before = 0;
+        for (const Headline& line : api_.headlines(kAllArticles, 0, 0, false))
+            before = std::max(before, line.id);
+        for (int64_t feed : subscribed_)
+            take(api_.allHeadlines(feed, 0, true), true);
+        readNewer(before);
         out_.whole = true;
-        if (first)
-            return;
-        take(api_.allHeadlines(kAllArticles, 0, false), false);
+    }
+
+    // Every article the server has, feed by feed; the text of those the
+    // reader lacks that the newer ones did not bring (an article filed late
+    // under a lower id).
+    void readWholeList() {
+        out_.whole = true;
+        for (int64_t feed : subscribed_)
+            take(api_.allHeadlines(feed, 0, false), false);
         std::map<int64_t, int64_t> lowestMissing; // feed -> id
         for (const auto& [id, state] : out_.states)
             if (!request_.known.count(id) && !out_.fresh.count(id) &&
