@@ -22,11 +22,11 @@ struct ArticleState {
 };
 
 struct FetchRequest {
-    std::vector<ServerFeed> feeds;           // subscribed now, with unread counts
-    std::map<int64_t, KnownArticle> known;   // the sync's record of articles
-    std::set<int64_t> newFeeds;              // feeds it has not listed before
-    int64_t sinceId = 0;                     // the highest article id read before
-    bool whole = false;                      // read the whole list
+    std::vector<ServerFeed> feeds;         // subscribed now, with unread counts
+    std::map<int64_t, KnownArticle> known; // the sync's record of articles
+    std::set<int64_t> newFeeds;            // feeds it has not listed before
+    int64_t sinceId = 0;                   // the highest article id read before
+    bool whole = false;                    // read the whole list
 };
 
 struct ServerArticles {
@@ -34,7 +34,7 @@ struct ServerArticles {
     std::map<int64_t, ArticleState> states;
     // Of those, the ones new to the reader, with their text.
     std::map<int64_t, Headline> fresh;
-    bool whole = false;  // states is the whole list: what it lacks, the server dropped
+    bool whole = false; // states is the whole list: what it lacks, the server dropped
     int64_t highestId = 0;
 };
 
