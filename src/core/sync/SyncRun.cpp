@@ -4,6 +4,7 @@
 #include "store/ReadMarks.h"
 #include "sync/SyncCategory.h"
 #include "sync/SyncEntries.h"
+#include "sync/SyncFetch.h"
 #include "sync/SyncMarks.h"
 #include "sync/SyncTables.h"
 
@@ -15,6 +16,13 @@ namespace {
 
 // Article ids per updateArticle call: one request, however many marks.
 constexpr size_t kIdsPerUpdate = 1000;
+// How often the whole article list is read, for what the server dropped and
+// for read marks the unread counts cannot show (seconds).
+constexpr int64_t kWholeListEvery = 24 * 60 * 60;
+// The sync's own state keys: the highest article id read, and when the
+// whole list was last read.
+constexpr const char* kSinceKey = "since_id";
+constexpr const char* kWholeKey = "whole_list";
 
 struct ArticleMarks {
     bool read = false, starred = false;
@@ -34,8 +42,7 @@ class SyncRun {
         if (sendSubscriptions())
             readServerFeeds();
         sendCatchups();
-        readArticleStates();
-        readNewEntries();
+        readServerArticles();
         decideMarks();
         sendMarks();
         writeLocally();
@@ -46,6 +53,9 @@ class SyncRun {
         categories_ = api_.categories();
         feeds_ = api_.feeds();
         report_.channels = static_cast<int>(feeds_.size());
+        feedUrls_.clear();
+        for (const ServerFeed& feed : feeds_)
+            feedUrls_[feed.id] = feed.url;
     }
 
     int64_t categoryTitled(const std::string& title) const {
@@ -95,68 +105,57 @@ class SyncRun {
         std::set<int64_t> onServer;
         for (const ServerFeed& feed : feeds_)
             onServer.insert(feed.id);
+        bool sent = false;
         for (const auto& [feed, until] : tables_.catchups()) {
             if (onServer.count(feed)) {
                 api_.catchupFeed(feed);
                 ++report_.marksSent;
+                sent = true;
             }
             sentCatchups_.push_back(feed);
         }
+        if (sent) // the unread counts the marks are checked against
+            feeds_ = api_.feeds();
     }
 
-    // Every article the server has, with its marks but without its text.
-    void readArticleStates() {
-        for (int skip = 0;; skip += kHeadlinePage) {
-            std::vector<Headline> page = api_.headlines(-4, 0, skip, false);
-            for (Headline& line : page)
-                if (line.feed > 0)
-                    states_[line.id] = std::move(line);
-            if (page.size() < static_cast<size_t>(kHeadlinePage))
-                break;
-        }
-    }
-
-    // The text of the articles the reader has not got yet, per feed: from
-    // just below the oldest new one, so nothing new is skipped.
-    void readNewEntries() {
+    void readServerArticles() {
         known_ = tables_.articles();
-        std::map<int64_t, std::set<int64_t>> unknown;
-        for (const auto& [id, line] : states_)
-            if (!known_.count(id))
-                unknown[line.feed].insert(id);
-        for (const auto& [feed, ids] : unknown)
-            readFeedEntries(feed, ids);
-    }
-
-    void readFeedEntries(int64_t feed, const std::set<int64_t>& ids) {
-        int64_t since = *ids.begin() - 1;
-        for (int skip = 0;; skip += kHeadlinePage) {
-            std::vector<Headline> page = api_.headlines(feed, since, skip, true);
-            for (Headline& line : page)
-                if (ids.count(line.id))
-                    added_[feed].push_back(std::move(line));
-            if (page.size() < static_cast<size_t>(kHeadlinePage))
-                break;
+        FetchRequest request{feeds_, known_, {}, tables_.state(kSinceKey), false};
+        if (request.sinceId == 0 && !known_.empty()) // a record from before the key was kept
+            request.sinceId = known_.rbegin()->first;
+        std::map<int64_t, std::string> listed;
+        for (const KnownFeed& feed : tables_.feeds())
+            listed[feed.feed] = feed.title;
+        for (const ServerFeed& feed : feeds_) {
+            auto before = listed.find(feed.id);
+            if (before == listed.end())
+                request.newFeeds.insert(feed.id);
+            if (before == listed.end() || before->second != feed.title)
+                touched_.insert(feed.id);
         }
-        report_.newEntries += static_cast<int>(added_[feed].size());
+        int64_t wholeListed = tables_.state(kWholeKey);
+        request.whole = now_ < wholeListed || now_ - wholeListed >= kWholeListEvery;
+        server_ = fetchServerArticles(api_, request);
+        report_.newEntries = static_cast<int>(server_.fresh.size());
     }
 
     void decideMarks() {
         std::map<std::pair<int64_t, MarkField>, PendingMark> pending;
         for (const PendingMark& mark : tables_.pending())
             pending[{mark.article, mark.field}] = mark;
-        for (const auto& [id, line] : states_) {
+        for (const auto& [id, state] : server_.states) {
             auto known = known_.find(id);
-            const std::string& channel = channelOf(line.feed);
-            ArticleMarks agreed{!line.unread, line.starred};
+            ArticleMarks agreed{state.read, state.starred};
             if (known != known_.end())
                 agreed = {known->second.read, known->second.starred};
-            else if (line.unread && store::isRead(store_, channel, entryKeyOfHeadline(line)))
+            else if (!state.read && store::isRead(store_, channelOf(state.feed), entryOf(id)))
                 // Read in the reader before the channel was synced.
                 pending.insert({{id, MarkField::Read}, {id, MarkField::Read, true, lastSync_}});
             ArticleMarks& result = final_[id];
-            result.read = decide(id, MarkField::Read, agreed.read, !line.unread, pending);
-            result.starred = decide(id, MarkField::Starred, agreed.starred, line.starred, pending);
+            result.read = decide(id, MarkField::Read, agreed.read, state.read, pending);
+            result.starred = decide(id, MarkField::Starred, agreed.starred, state.starred, pending);
+            if (result.starred != agreed.starred)
+                touched_.insert(state.feed);
         }
         for (const auto& [key, mark] : pending)
             considered_.push_back(key);
@@ -201,32 +200,25 @@ class SyncRun {
 
     const std::string& channelOf(int64_t feed) {
         static const std::string none;
-        for (const ServerFeed& f : feeds_)
-            if (f.id == feed)
-                return f.url;
-        return none;
+        auto found = feedUrls_.find(feed);
+        return found != feedUrls_.end() ? found->second : none;
+    }
+
+    // The read mark's key: the one the copy's entry got when it was added.
+    std::string entryOf(int64_t id) {
+        auto known = known_.find(id);
+        return known != known_.end() ? known->second.entry
+                                     : entryKeyOfHeadline(server_.fresh.at(id));
     }
 
     void writeLocally() {
         writeCategoryFile(home_, api_.server(), categories_, feeds_);
         writeCopies();
         store::Transaction transaction(store_.db());
-        for (int64_t id : toReader_) {
-            const Headline& line = states_[id];
-            store::setRead(store_, channelOf(line.feed), entryKeyOfHeadline(line),
+        for (int64_t id : toReader_)
+            store::setRead(store_, channelOf(server_.states[id].feed), entryOf(id),
                            final_[id].read, now_);
-        }
-        for (const auto& [id, line] : states_) {
-            auto known = known_.find(id);
-            std::string entry = known != known_.end() ? known->second.entry
-                                                      : entryKeyOfHeadline(line);
-            tables_.putArticle({id, line.feed, channelOf(line.feed), entry, final_[id].read,
-                                final_[id].starred});
-        }
-        std::map<int64_t, bool> present;
-        for (const auto& [id, line] : states_)
-            present[id] = true;
-        tables_.forgetArticlesExcept(present);
+        writeArticleRecord();
         for (const auto& [article, field] : considered_)
             tables_.dropPending(article, field);
         for (int64_t feed : sentCatchups_)
@@ -236,18 +228,48 @@ class SyncRun {
             written.push_back({feed.id, feed.url, feed.title});
         tables_.setFeeds(written);
         tables_.setLastSync(now_);
+        tables_.setState(kSinceKey, server_.highestId);
+        if (server_.whole)
+            tables_.setState(kWholeKey, now_);
         transaction.commit();
     }
 
+    // Only what changed: a sync with nothing new writes nothing.
+    void writeArticleRecord() {
+        for (const auto& [id, state] : server_.states) {
+            auto known = known_.find(id);
+            const ArticleMarks& marks = final_[id];
+            if (known != known_.end() && known->second.feed == state.feed &&
+                known->second.read == marks.read && known->second.starred == marks.starred)
+                continue;
+            tables_.putArticle({id, state.feed, channelOf(state.feed), entryOf(id), marks.read,
+                                marks.starred});
+        }
+        std::vector<int64_t> gone;
+        for (const auto& [id, known] : known_)
+            if (!server_.states.count(id))
+                gone.push_back(id);
+        tables_.forgetArticles(gone);
+    }
+
     void writeCopies() {
+        for (const auto& [id, line] : server_.fresh)
+            touched_.insert(line.feed);
+        for (const auto& [id, known] : known_)
+            if (!server_.states.count(id))
+                touched_.insert(known.feed);
         std::map<int64_t, CopyUpdate> updates;
         for (const ServerFeed& feed : feeds_) {
+            if (!server_.whole && !touched_.count(feed.id))
+                continue;
             std::string title = feed.title.empty() ? feed.url : feed.title;
-            updates[feed.id] = {channelCopyPath(home_, title, feed.url), feed.url, title,
-                                std::move(added_[feed.id]), {}, {}};
+            updates[feed.id] = {channelCopyPath(home_, title, feed.url), feed.url, title, {}, {}, {}};
         }
-        for (const auto& [id, line] : states_) {
-            auto update = updates.find(line.feed);
+        for (auto& [id, line] : server_.fresh)
+            if (auto update = updates.find(line.feed); update != updates.end())
+                update->second.added.push_back(line);
+        for (const auto& [id, state] : server_.states) {
+            auto update = updates.find(state.feed);
             if (update == updates.end())
                 continue;
             update->second.present.insert(id);
@@ -269,9 +291,10 @@ class SyncRun {
     SyncReport& report_;
     std::vector<ServerCategory> categories_;
     std::vector<ServerFeed> feeds_;
+    std::map<int64_t, std::string> feedUrls_;
     std::map<int64_t, KnownArticle> known_;
-    std::map<int64_t, Headline> states_;
-    std::map<int64_t, std::vector<Headline>> added_;
+    ServerArticles server_;
+    std::set<int64_t> touched_; // feeds whose copy may change
     std::map<int64_t, ArticleMarks> final_;
     std::map<std::pair<MarkField, bool>, std::vector<int64_t>> toServer_;
     std::vector<int64_t> toReader_;

@@ -3,7 +3,8 @@
 // into the channels' copies, and the category file rewritten from the
 // server. Everything is asked and sent first and written locally last, so a
 // server that fails on the way leaves the reader's files as they were;
-// marks not sent stay queued for the next sync.
+// marks not sent stay queued for the next sync. What the server is asked
+// for is in SyncFetch.h: little when little changed.
 #pragma once
 
 #include "sync/TtRssApi.h"

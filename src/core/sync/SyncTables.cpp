@@ -5,6 +5,8 @@ namespace {
 
 constexpr const char* kTables = R"(
 CREATE TABLE IF NOT EXISTS sync_servers(server TEXT PRIMARY KEY, synced INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS sync_state(server TEXT NOT NULL, key TEXT NOT NULL,
+  value INTEGER NOT NULL, PRIMARY KEY(server, key));
 CREATE TABLE IF NOT EXISTS sync_articles(server TEXT NOT NULL, article INTEGER NOT NULL,
   feed INTEGER NOT NULL, channel TEXT NOT NULL, entry TEXT NOT NULL,
   read INTEGER NOT NULL, starred INTEGER NOT NULL, PRIMARY KEY(server, article));
@@ -42,6 +44,20 @@ void SyncTables::setLastSync(int64_t when) {
         .step();
 }
 
+int64_t SyncTables::state(const std::string& key) {
+    store::Statement select(db(), "SELECT value FROM sync_state WHERE server = ? AND key = ?");
+    select.bind(1, server_).bind(2, key);
+    return select.step() ? select.integer(0) : 0;
+}
+
+void SyncTables::setState(const std::string& key, int64_t value) {
+    store::Statement(db(), "INSERT OR REPLACE INTO sync_state VALUES (?, ?, ?)")
+        .bind(1, server_)
+        .bind(2, key)
+        .bind(3, value)
+        .step();
+}
+
 std::map<int64_t, KnownArticle> SyncTables::articles() {
     std::map<int64_t, KnownArticle> known;
     store::Statement select(db(), "SELECT article, feed, channel, entry, read, starred FROM "
@@ -66,13 +82,9 @@ void SyncTables::putArticle(const KnownArticle& a) {
         .step();
 }
 
-void SyncTables::forgetArticlesExcept(const std::map<int64_t, bool>& present) {
-    std::vector<int64_t> gone;
-    for (const auto& [id, article] : articles())
-        if (!present.count(id))
-            gone.push_back(id);
+void SyncTables::forgetArticles(const std::vector<int64_t>& ids) {
     store::Statement remove(db(), "DELETE FROM sync_articles WHERE server = ? AND article = ?");
-    for (int64_t id : gone) {
+    for (int64_t id : ids) {
         remove.bind(1, server_).bind(2, id).step();
         remove.reset();
     }

@@ -1,7 +1,8 @@
 // What the sync keeps in kelvor.db beside the store's own tables (made here,
 // not in the store's schema): the articles it knows with the state both
 // sides agreed on at the last sync, the marks not sent yet, the feeds it
-// wrote into the category file and when each server was last synced.
+// wrote into the category file, when each server was last synced and how
+// far its article list has been read.
 #pragma once
 
 #include "store/Store.h"
@@ -43,9 +44,13 @@ class SyncTables {
     int64_t lastSync();
     void setLastSync(int64_t when);
 
+    // A number the sync keeps for this server under `key`; 0 when unset.
+    int64_t state(const std::string& key);
+    void setState(const std::string& key, int64_t value);
+
     std::map<int64_t, KnownArticle> articles();
     void putArticle(const KnownArticle& article);
-    void forgetArticlesExcept(const std::map<int64_t, bool>& present);
+    void forgetArticles(const std::vector<int64_t>& ids);
 
     // The reader's read marks of known articles set since `since` become
     // pending; so do the channels it marked all read (catch-ups).

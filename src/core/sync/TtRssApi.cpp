@@ -4,6 +4,8 @@
 
 #include <curl/curl.h>
 
+#include <iterator>
+
 namespace kelvor::sync {
 namespace {
 
@@ -152,7 +154,8 @@ std::vector<ServerFeed> TtRssApi::feeds() {
     std::vector<ServerFeed> list;
     for (const auto& f : call("getFeeds", {{"cat_id", -3}}))
         list.push_back({f.value("id", int64_t(0)), f.value("title", std::string()),
-                        f.value("feed_url", std::string()), f.value("cat_id", int64_t(0))});
+                        f.value("feed_url", std::string()), f.value("cat_id", int64_t(0)),
+                        f.value("unread", int64_t(0))});
     return list;
 }
 
@@ -181,6 +184,20 @@ std::vector<Headline> TtRssApi::headlines(int64_t feed, int64_t sinceId, int ski
         list.push_back(std::move(line));
     }
     return list;
+}
+
+// Pages by skip: an article arriving meanwhile pushes the rest down, so a
+// page may repeat one but none is passed over.
+std::vector<Headline> TtRssApi::allHeadlines(int64_t feed, int64_t sinceId, bool withContent,
+                                             const std::string& viewMode) {
+    std::vector<Headline> all;
+    for (int skip = 0;; skip += kHeadlinePage) {
+        std::vector<Headline> page = headlines(feed, sinceId, skip, withContent, viewMode);
+        size_t count = page.size();
+        std::move(page.begin(), page.end(), std::back_inserter(all));
+        if (count < static_cast<size_t>(kHeadlinePage))
+            return all;
+    }
 }
 
 void TtRssApi::updateArticles(const std::vector<int64_t>& ids, ArticleField field, bool value) {

@@ -33,6 +33,7 @@ struct ServerFeed {
     int64_t id = 0;
     std::string title, url;
     int64_t category = 0;
+    int64_t unread = 0; // the server's count of its unread articles now
 };
 
 struct Headline {
@@ -62,6 +63,9 @@ class TtRssApi {
     // every article; viewMode "all_articles", "unread" or "marked".
     std::vector<Headline> headlines(int64_t feed, int64_t sinceId, int skip, bool withContent,
                                     const std::string& viewMode = "all_articles");
+    // Every page of those headlines, from since_id on.
+    std::vector<Headline> allHeadlines(int64_t feed, int64_t sinceId, bool withContent,
+                                       const std::string& viewMode = "all_articles");
     void updateArticles(const std::vector<int64_t>& ids, ArticleField field, bool value);
     void catchupFeed(int64_t feed);
     // "" when subscribed (or subscribed already), else why the server could

@@ -1,12 +1,13 @@
 // The sync's parts that need no server: the category file from a server's
-// categories and feeds, headlines merged into a channel's copy, and which
-// side's mark wins.
+// categories and feeds, headlines merged into a channel's copy, which
+// side's mark wins, and which unread lists are worth asking for.
 #include "store/ReadMarks.h"
 #include "store/Store.h"
 #include "support/TempDir.h"
 #include "sync/SyncCategory.h"
 #include "sync/SyncEntries.h"
 #include "sync/SyncMarks.h"
+#include "sync/SyncPlan.h"
 #include "sync/SyncTables.h"
 
 #include <gtest/gtest.h>
@@ -137,4 +138,46 @@ TEST(SyncMarks, ReaderMarksSinceTheLastSyncAreQueuedAndStarsKept) {
     EXPECT_TRUE(ks::isStarred(db, "https://a.example/feed", "https://example.org/1"));
     EXPECT_FALSE(ks::setStarred(db, "https://a.example/feed", "https://example.org/9", true, 1600));
     EXPECT_EQ(tables.pending().size(), 2u);
+}
+
+TEST(SyncPlan, UnreadListsOnlyWhereTheCountsMoved) {
+    // Few unread on the server: one list over every feed, which sees even a
+    // read and an unread in the same feed.
+    ks::UnreadLists few = ks::planUnreadLists({{1, 30, 30}, {2, 10, 10}}, 200);
+    EXPECT_TRUE(few.everyFeed);
+
+    // Many: only the feeds whose count is not the expected one, or none.
+    std::vector<ks::FeedUnread> many;
+    for (int64_t feed = 1; feed <= 100; ++feed)
+        many.push_back({feed, 200, 200});
+    ks::UnreadLists quiet = ks::planUnreadLists(many, 200);
+    EXPECT_FALSE(quiet.everyFeed);
+    EXPECT_TRUE(quiet.feeds.empty());
+    many[4].server = 197;  // read elsewhere
+    many[60].server = 201; // made unread elsewhere
+    ks::UnreadLists moved = ks::planUnreadLists(many, 200);
+    EXPECT_FALSE(moved.everyFeed);
+    EXPECT_EQ(moved.feeds, (std::vector<int64_t>{5, 61}));
+
+    // When the feeds that moved hold most of the unread, one list costs less.
+    for (ks::FeedUnread& feed : many)
+        feed.expected = 0;
+    EXPECT_TRUE(ks::planUnreadLists(many, 200).everyFeed);
+}
+
+TEST(SyncTables, StateIsKeptPerServerAndArticlesForgotten) {
+    TempDir dir;
+    store::Store db(dir.path());
+    ks::SyncTables one(db, "one"), two(db, "two");
+    EXPECT_EQ(one.state("since_id"), 0);
+    one.setState("since_id", 40);
+    one.setState("since_id", 42);
+    EXPECT_EQ(one.state("since_id"), 42);
+    EXPECT_EQ(two.state("since_id"), 0);
+    one.putArticle({1, 7, "c", "e1", false, false});
+    one.putArticle({2, 7, "c", "e2", true, false});
+    one.forgetArticles({1, 99});
+    auto left = one.articles();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_TRUE(left.at(2).read);
 }
