@@ -83,7 +83,11 @@ std::string categoryFileText(const std::string& title, const std::vector<ServerC
     std::map<int64_t, xml::Node> folders;
     for (const ServerCategory& category : categories) {
         xml::Node folder = doc.createElement("TreeNode");
-        folder.setAttribute("Title", category.title.empty() ? "未命名分类" : category.title);
+        // The server's own folder for feeds of no category (id 0) has an
+        // English name of its own.
+        folder.setAttribute("Title", category.id == 0          ? "未分类"
+                                     : category.title.empty() ? "未命名分类"
+                                                              : category.title);
         folders[category.id] = folder;
     }
     for (const ServerFeed& feed : feeds) {
