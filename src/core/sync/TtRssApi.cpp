@@ -9,6 +9,8 @@
 namespace kelvor::sync {
 namespace {
 
+const char* const kStopped = "同步已停止：程序正在退出";
+
 // Answers larger than this are no headline page a server would send.
 constexpr size_t kMaxAnswerBytes = 64u << 20;
 
@@ -19,6 +21,10 @@ size_t onData(char* data, size_t size, size_t count, void* target) {
         return 0;
     body->append(data, bytes);
     return bytes;
+}
+
+int onProgress(void* stop, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return stop && static_cast<const std::atomic<bool>*>(stop)->load() ? 1 : 0;
 }
 
 std::string endpointOf(std::string server) {
@@ -73,6 +79,8 @@ TtRssApi::TtRssApi(Account account, long connectTimeoutMs, long totalTimeoutMs)
 TtRssApi::~TtRssApi() = default;
 
 nlohmann::json TtRssApi::post(const nlohmann::json& body) {
+    if (account_.stop && account_.stop->load())
+        throw SyncError(kStopped);
     CURL* curl = curl_->handle;
     std::string request = body.dump();
     std::string answer;
@@ -91,8 +99,13 @@ nlohmann::json TtRssApi::post(const nlohmann::json& body) {
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onData);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(account_.stop));
     ++calls_;
     CURLcode code = curl_easy_perform(curl);
+    if (code == CURLE_ABORTED_BY_CALLBACK)
+        throw SyncError(kStopped);
     if (code != CURLE_OK)
         throw SyncError("无法连接同步服务器 " + account_.server + "：" +
                         (errorBuffer[0] ? errorBuffer : curl_easy_strerror(code)));

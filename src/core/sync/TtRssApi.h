@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -22,6 +23,9 @@ class SyncError : public std::runtime_error {
 struct Account {
     std::string server; // "https://host/tt-rss/" (the api/ folder is added)
     std::string user, password;
+    // When it turns true, the call under way ends and the sync with it (the
+    // window closing): it leaves everything as a server that went away does.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 struct ServerCategory {

@@ -30,6 +30,7 @@ CollectionService::~CollectionService() {
     closing_ = true;
     // No completion may arrive while the rest goes: the workers first.
     statusTimer_->stop();
+    syncStop_ = true; // a sync under way ends at its next call, its files left as they were
     syncThreads_.joinAll(); // a sync writes into the copies and kelvor.db
     downloads_->shutdown();
     downloads_.reset();

@@ -225,6 +225,7 @@ class CollectionService : public QObject, public kelvor::app::IReadMarks {
 
     std::string home_;
     std::atomic<bool> closing_{false};
+    std::atomic<bool> syncStop_{false};
     ShownFiles shownFiles_;
     std::unique_ptr<CollectionStore> store_;
     std::unique_ptr<kelvor::feeds::DownloadQueue> downloads_;

@@ -91,6 +91,7 @@ std::string summaryOf(const sync::SyncReport& report) {
 } // namespace
 
 bool CollectionService::startSync(sync::Account account) {
+    account.stop = &syncStop_;
     if (syncRunning_ || !store_)
         return false;
     syncRunning_ = true;
@@ -151,6 +152,7 @@ void CollectionService::finishSync(bool ok, const QString& summary, const QStrin
 }
 
 void CollectionService::testSyncLogin(sync::Account account, LoginAnswer answer) {
+    account.stop = &syncStop_;
     bool started = syncThreads_.spawn([this, account, answer] {
         std::string problem;
         try {

@@ -3,14 +3,21 @@
 // side's mark wins, and which unread lists are worth asking for.
 #include "store/ReadMarks.h"
 #include "store/Store.h"
+#include "support/HttpServer.h"
 #include "support/TempDir.h"
 #include "sync/SyncCategory.h"
 #include "sync/SyncEntries.h"
 #include "sync/SyncMarks.h"
 #include "sync/SyncPlan.h"
+#include "sync/SyncRun.h"
 #include "sync/SyncTables.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <thread>
 
 namespace ks = kelvor::sync;
 namespace store = kelvor::store;
@@ -180,4 +187,28 @@ TEST(SyncTables, StateIsKeptPerServerAndArticlesForgotten) {
     auto left = one.articles();
     ASSERT_EQ(left.size(), 1u);
     EXPECT_TRUE(left.at(2).read);
+}
+
+// Closing the window ends a sync waiting on a server that does not answer,
+// at once rather than at the timeout, and leaves the home as it was.
+TEST(SyncStop, EndsACallUnderWayAndWritesNothing) {
+    kelvor::test::HttpServer server;
+    kelvor::test::HttpResponse stalled;
+    stalled.stall = true;
+    server.serve("/api/", stalled);
+    kelvor::test::TempDir home;
+    home.write("index.xml", "<Tree/>");
+    std::atomic<bool> stop{false};
+    ks::Account account{server.url("/"), "admin", "secret", &stop};
+    std::thread closer([&] {
+        while (server.requestCount() == 0)
+            std::this_thread::yield();
+        stop = true;
+    });
+    auto started = std::chrono::steady_clock::now();
+    ks::SyncReport report = ks::runSync(home.path(), account);
+    closer.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    EXPECT_EQ(report.error, "同步已停止：程序正在退出");
+    EXPECT_FALSE(std::filesystem::exists(home.file("fav")));
 }
