@@ -15,6 +15,7 @@
 #include "support/EventWait.h"
 #include "support/FeedFiles.h"
 #include "support/HttpServer.h"
+#include "support/MenuOffers.h"
 #include "support/Recorders.h"
 #include "support/TempDir.h"
 #include "sync/SyncCategory.h"
@@ -41,6 +42,8 @@ using kelvor::test::waitUntil;
 namespace cmd = kelvor::cmd;
 namespace store = kelvor::store;
 namespace ksync = kelvor::sync;
+
+using kelvor::test::offers;
 
 namespace {
 
@@ -93,8 +96,8 @@ class Sync : public ::testing::Test {
                               const std::set<int64_t>& starred) {
         home.write(ksync::categoryFileName(kServer),
                    ksync::categoryFileText("同步", {}, {{7, title, feed, 0}}));
-        ksync::CopyUpdate update{ksync::channelCopyPath(home.path(), title, feed), feed, title,
-                                lines, {}, starred};
+        ksync::CopyUpdate update{
+            ksync::channelCopyPath(home.path(), title, feed), feed, title, lines, {}, starred};
         for (const ksync::Headline& line : lines)
             update.present.insert(line.id);
         home.write(update.path.substr(home.path().size() + 1), ksync::mergedCopyText("", update));
@@ -130,17 +133,10 @@ class Sync : public ::testing::Test {
     RecordingFrame frame;
 };
 
-bool offers(CLeftView& view, QTreeWidgetItem* item, int id) {
-    std::unique_ptr<QMenu> menu(view.BuildContextMenu(item));
-    for (QAction* action : menu->actions())
-        if (action->data().toInt() == id)
-            return true;
-    return false;
-}
-
 // What the tree paints for an item.
 struct PaintedText : CUnreadDelegate {
-    PaintedText() : CUnreadDelegate(CLeftView::kUnreadCountRole, CLeftView::kStarredRole, nullptr) {}
+    PaintedText()
+        : CUnreadDelegate(CLeftView::kUnreadCountRole, CLeftView::kStarredRole, nullptr) {}
     QString of(QTreeWidget& view, QTreeWidgetItem* item) {
         QStyleOptionViewItem option;
         initStyleOption(&option, view.indexFromItem(item));
@@ -154,11 +150,10 @@ TEST_F(Sync, TheAccountGoesToSyncJsonAndThePasswordOnlyToTheSecretStore) {
     std::map<QString, QString> secrets;
     SyncPassword passwords(std::make_unique<FakeSecretStore>(secrets, true));
     CollectionService service(home.path());
-    SyncAccountDlg dialog(home.path(), &passwords,
-                          [&](const ksync::Account& account, auto answer) {
-                              service.testSyncLogin(account, answer);
-                          },
-                          nullptr);
+    SyncAccountDlg dialog(
+        home.path(), &passwords,
+        [&](const ksync::Account& account, auto answer) { service.testSyncLogin(account, answer); },
+        nullptr);
     dialog.serverEdit()->setText(QString::fromLatin1(kServer));
     dialog.passwordEdit()->setText(QStringLiteral("s3cret-密码"));
     dialog.accept();
@@ -177,13 +172,16 @@ TEST_F(Sync, TheAccountGoesToSyncJsonAndThePasswordOnlyToTheSecretStore) {
     ksync::SyncSettings saved = ksync::readSyncSettings(home.path());
     EXPECT_EQ(saved.server, kServer);
     EXPECT_EQ(saved.user, "reader");
-    EXPECT_EQ(secrets[QStringLiteral("sync:reader@http://127.0.0.1:9/")], QStringLiteral("s3cret-密码"));
+    EXPECT_EQ(secrets[QStringLiteral("sync:reader@http://127.0.0.1:9/")],
+              QStringLiteral("s3cret-密码"));
     EXPECT_EQ(home.read("sync.json").find("s3cret"), std::string::npos);
     QSettings stored;
     stored.sync();
     for (const QString& key : stored.allKeys())
-        EXPECT_FALSE(stored.value(key).toString().contains(QStringLiteral("s3cret"))) << key.toStdString();
-    EXPECT_EQ(kelvor::test::readFile(stored.fileName().toStdString()).find("s3cret"), std::string::npos);
+        EXPECT_FALSE(stored.value(key).toString().contains(QStringLiteral("s3cret")))
+            << key.toStdString();
+    EXPECT_EQ(kelvor::test::readFile(stored.fileName().toStdString()).find("s3cret"),
+              std::string::npos);
 
     // Again: the fields come back, and an empty password keeps the one kept.
     SyncAccountDlg again(home.path(), &passwords, {}, nullptr);
@@ -191,7 +189,8 @@ TEST_F(Sync, TheAccountGoesToSyncJsonAndThePasswordOnlyToTheSecretStore) {
     EXPECT_EQ(again.userEdit()->text(), QStringLiteral("reader"));
     EXPECT_TRUE(again.passwordEdit()->text().isEmpty());
     again.accept();
-    EXPECT_EQ(secrets[QStringLiteral("sync:reader@http://127.0.0.1:9/")], QStringLiteral("s3cret-密码"));
+    EXPECT_EQ(secrets[QStringLiteral("sync:reader@http://127.0.0.1:9/")],
+              QStringLiteral("s3cret-密码"));
 }
 
 TEST_F(Sync, WithoutASecretServiceThePasswordIsAskedOnceAndKeptInMemory) {
@@ -232,16 +231,17 @@ TEST_F(Sync, WithoutASecretServiceThePasswordIsAskedOnceAndKeptInMemory) {
 
 TEST_F(Sync, AStarShowsAtOnceIsQueuedForTheServerAndOnlySyncedEntriesHaveIt) {
     const std::string feed = "http://127.0.0.1:9/feed";
-    std::string copy = syncedChannel("同步频道", feed,
-                                     {headline(1, "一"), headline(2, "二"), headline(3, "三")}, {2});
+    std::string copy = syncedChannel(
+        "同步频道", feed, {headline(1, "一"), headline(2, "二"), headline(3, "三")}, {2});
     home.write("rss/普通.xml", "<Tree Type=\"rss\" BaseURL=\"http://127.0.0.1:9/plain\">"
-                              "<TreeNode Title=\"普通条目\" Href=\"http://e/p\"/></Tree>");
+                               "<TreeNode Title=\"普通条目\" Href=\"http://e/p\"/></Tree>");
     std::string plain = home.write("fav/plain.xml", "<Tree Type=\"fav\"><TreeNode Title=\"普通\" "
                                                     "Rss=\"http://127.0.0.1:9/plain\"/></Tree>");
     PaintedText painted;
     {
         CLeftView view;
-        QTreeWidgetItem* channel = openFirstChannel(view, home.file(ksync::categoryFileName(kServer)));
+        QTreeWidgetItem* channel =
+            openFirstChannel(view, home.file(ksync::categoryFileName(kServer)));
         auto entries = entriesOf(channel);
         ASSERT_EQ(entries.size(), 3u);
         EXPECT_TRUE(CLeftView::IsEntryStarred(entries["二"]));
@@ -278,7 +278,8 @@ TEST_F(Sync, AStarShowsAtOnceIsQueuedForTheServerAndOnlySyncedEntriesHaveIt) {
     QTreeWidgetItem* channel = openFirstChannel(view, home.file(ksync::categoryFileName(kServer)));
     auto entries = entriesOf(channel);
     EXPECT_TRUE(waitUntil([&] {
-        return CLeftView::IsEntryStarred(entries["一"]) && !CLeftView::IsEntryStarred(entries["二"]);
+        return CLeftView::IsEntryStarred(entries["一"]) &&
+               !CLeftView::IsEntryStarred(entries["二"]);
     }));
     EXPECT_NE(kelvor::test::readFile(copy).find("Starred=\"1\""), std::string::npos);
 }
@@ -289,12 +290,14 @@ TEST_F(Sync, TheAutomaticUpdateLeavesTheSyncsChannelsToIt) {
     server.serve("/plain", kelvor::test::rss({"新的"}));
     syncedChannel("同步频道", server.url("/synced"), {headline(1, "一")}, {});
     home.write("rss/普通.xml", "<Tree Type=\"rss\" BaseURL=\"" + server.url("/plain") +
-                                  "\"><TreeNode Title=\"旧的\" Href=\"http://e/old\"/></Tree>");
-    std::string plain = home.write("fav/plain.xml", "<Tree Type=\"fav\"><TreeNode Title=\"普通\" Rss=\"" +
-                                                        server.url("/plain") + "\"/></Tree>");
+                                   "\"><TreeNode Title=\"旧的\" Href=\"http://e/old\"/></Tree>");
+    std::string plain =
+        home.write("fav/plain.xml", "<Tree Type=\"fav\"><TreeNode Title=\"普通\" Rss=\"" +
+                                        server.url("/plain") + "\"/></Tree>");
     // Kept in a hot category too, which the update asks unopened.
-    std::string hot = home.write("fav/hot.xml", "<Tree Type=\"hot\"><TreeNode Title=\"同步频道\" Rss=\"" +
-                                                    server.url("/synced") + "\"/></Tree>");
+    std::string hot =
+        home.write("fav/hot.xml", "<Tree Type=\"hot\"><TreeNode Title=\"同步频道\" Rss=\"" +
+                                      server.url("/synced") + "\"/></Tree>");
     CLeftView view;
     QTreeWidgetItem* synced = openFirstChannel(view, home.file(ksync::categoryFileName(kServer)));
     openFirstChannel(view, plain);
@@ -321,7 +324,8 @@ TEST_F(Sync, ASyncThatFailsSaysWhyAndChangesNothing) {
     EXPECT_FALSE(service.startSync({kServer, "reader", "wrong"})) << "one at a time";
     ASSERT_TRUE(waitUntil([&] { return !finished.empty(); }, 30000));
     EXPECT_FALSE(finished[0].first);
-    EXPECT_TRUE(finished[0].second.startsWith(QStringLiteral("同步失败："))) << finished[0].second.toStdString();
+    EXPECT_TRUE(finished[0].second.startsWith(QStringLiteral("同步失败：")))
+        << finished[0].second.toStdString();
     EXPECT_FALSE(service.syncRunning());
     ASSERT_GE(frame.status.size(), 2u);
     EXPECT_EQ(frame.status.front(), "正在同步…");

@@ -1,17 +1,18 @@
 // Read marks in the tree against a real HTTP server on 127.0.0.1: bold
 // unread entries, counts after channel titles, marks kept across refreshes,
 // a cleared cache and a new window; files the tree writes indexed at once.
+#include "collection/CollectionService.h"
 #include "feeds/DownloadQueue.h"
 #include "frame/CommandIds.h"
-#include "collection/CollectionService.h"
 #include "navtree/CLeftView.h"
 #include "platform/HomeFolder.h"
 #include "store/Search.h"
 #include "store/Store.h"
-#include "support/FeedFiles.h"
 #include "support/EventWait.h"
+#include "support/FeedFiles.h"
 #include "support/HomeGuard.h"
 #include "support/HttpServer.h"
+#include "support/MenuOffers.h"
 #include "support/Recorders.h"
 #include "support/TempDir.h"
 
@@ -22,13 +23,15 @@
 #include <filesystem>
 
 using kelvor::test::HttpServer;
-using kelvor::test::rss;
 using kelvor::test::RecordingFrame;
 using kelvor::test::RecordingMessageBoxes;
+using kelvor::test::rss;
 using kelvor::test::TempDir;
 using kelvor::test::waitUntil;
 namespace cmd = kelvor::cmd;
 namespace store = kelvor::store;
+
+using kelvor::test::offers;
 
 namespace {
 
@@ -45,14 +48,6 @@ std::vector<std::string> unreadTitles(QTreeWidgetItem* channel) {
         if (CLeftView::IsEntryUnread(channel->child(i)))
             titles.push_back(channel->child(i)->text(0).toStdString());
     return titles;
-}
-
-bool offers(CLeftView& view, QTreeWidgetItem* item, int id) {
-    std::unique_ptr<QMenu> menu(view.BuildContextMenu(item));
-    for (QAction* action : menu->actions())
-        if (action->data().toInt() == id)
-            return true;
-    return false;
 }
 
 class UnreadMarks : public ::testing::Test {
