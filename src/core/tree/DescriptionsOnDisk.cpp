@@ -63,8 +63,12 @@ void emptyDescriptions(const xml::Node& parent) {
         if (!isTreeNode(child))
             continue;
         xml::Node first = child.firstChild();
+        // Emptied in place: a text node given new text frees the old, where
+        // an element given new text keeps its old children (see XmlDom.h).
         if (first && first.nameIs("Desc"))
-            first.setText("");
+            for (xml::Node text = first.firstChild(); text; text = text.nextSibling())
+                if (text.type() == xml::NodeType::Text || text.type() == xml::NodeType::CData)
+                    text.setText("");
         emptyDescriptions(child);
     }
 }
