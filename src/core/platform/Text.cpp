@@ -33,6 +33,13 @@ std::string encodingInDeclaration(std::string_view declaration) {
     return std::string(declaration.substr(open + 1, close - open - 1));
 }
 
+size_t characterCount(std::string_view text) {
+    size_t count = 0;
+    for (unsigned char c : text)
+        count += (c & 0xC0) != 0x80;
+    return count;
+}
+
 size_t utf8SequenceLength(std::string_view text, size_t at, uint32_t* codePoint) {
     auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
     unsigned char lead = byte(at);

@@ -27,4 +27,8 @@ std::string encodingInDeclaration(std::string_view declaration);
 // codePoint, when given, receives the character.
 size_t utf8SequenceLength(std::string_view text, size_t at, uint32_t* codePoint = nullptr);
 
+// The characters of UTF-8 text as SQLite's length() counts them: every
+// byte that does not continue a sequence.
+size_t characterCount(std::string_view text);
+
 } // namespace kelvor::platform

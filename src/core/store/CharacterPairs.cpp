@@ -2,7 +2,6 @@
 
 #include <sqlite3.h>
 
-
 namespace kelvor::store {
 
 // A broken sequence counts as one byte of no script, passed through as it is.
@@ -90,6 +89,13 @@ std::string characterPairs(const std::string& text) {
     if (previousSize)
         pairs.append(text, previous, previousSize);
     return pairs;
+}
+
+std::string quotedPhrase(const std::string& text) {
+    std::string phrase = "\"";
+    for (char c : text)
+        phrase += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return phrase + "\"";
 }
 
 void registerCharacterPairs(sqlite3* db) {

@@ -31,6 +31,9 @@ Character decode(const std::string& text, size_t at);
 // so a query for one must look in the text instead.
 bool pairedScript(char32_t c);
 
+// The text as one FTS5 phrase: in double quotes, its own quotes doubled.
+std::string quotedPhrase(const std::string& text);
+
 // character_pairs(text, ...) in SQL on this connection, for the triggers
 // that keep the index in step with the items: every connection that writes
 // items needs it.

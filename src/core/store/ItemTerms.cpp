@@ -9,17 +9,12 @@
 namespace kelvor::store {
 namespace {
 
-int64_t characters(const std::string& text) {
-    int64_t count = 0;
-    for (unsigned char c : text)
-        count += (c & 0xC0) != 0x80;
-    return count;
-}
-
 // As the removal trigger counts it (see Schema.cpp): the characters of each
 // column less two, so that it can take the same off again.
 int64_t tokensOf(const IndexedItem& item) {
-    auto column = [](const std::string& text) { return std::max<int64_t>(characters(text) - 2, 0); };
+    auto column = [](const std::string& text) {
+        return std::max<int64_t>(int64_t(platform::characterCount(text)) - 2, 0);
+    };
     return column(item.title) + column(item.body) + column(item.link);
 }
 

@@ -1,5 +1,6 @@
 #include "store/SearchTerms.h"
 
+#include "platform/Text.h"
 #include "store/CharacterPairs.h"
 #include "store/Vocabulary.h"
 
@@ -45,30 +46,16 @@ std::vector<Run> runsOf(const std::string& word) {
     return runs;
 }
 
-std::string quoted(const std::string& token) {
-    std::string phrase = "\"";
-    for (char c : token)
-        phrase += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return phrase + "\"";
-}
-
-std::string lowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
 // Every character starts a token (a pair, or the last of its run alone), so
 // one character is the start of a token and two are one; longer runs are
 // all of their pairs, wherever they are.
 std::string pairedTerms(const Run& run, bool& exact) {
     const auto& chars = run.characters;
     if (chars.size() == 1)
-        return quoted(chars[0]) + "*";
+        return quotedPhrase(chars[0]) + "*";
     std::string match;
     for (size_t i = 0; i + 1 < chars.size(); ++i)
-        match += (match.empty() ? "" : " AND ") + quoted(chars[i] + chars[i + 1]);
+        match += (match.empty() ? "" : " AND ") + quotedPhrase(chars[i] + chars[i + 1]);
     exact = exact && chars.size() == 2;
     return match;
 }
@@ -78,7 +65,7 @@ std::string pairedTerms(const Run& run, bool& exact) {
 // words, is looked for as the start of a token alone.
 std::string holdingTerms(const std::string& part, size_t length, const WordsHolding& holding,
                          bool& complete) {
-    std::string start = quoted(part) + "*";
+    std::string start = quotedPhrase(part) + "*";
     if (length < kShortestLookedUp)
         return start;
     std::vector<std::string> words = holding(part);
@@ -88,7 +75,7 @@ std::string holdingTerms(const std::string& part, size_t length, const WordsHold
     }
     std::string match = start;
     for (const auto& word : words)
-        match += " OR " + quoted(word);
+        match += " OR " + quotedPhrase(word);
     return words.empty() ? match : "(" + match + ")";
 }
 
@@ -106,7 +93,7 @@ WordTerms termsOf(const std::string& word, const WordsHolding& wordsHolding) {
         if (run.kind == Kind::Paired) {
             parts.push_back(pairedTerms(run, terms.exact));
         } else if (run.kind == Kind::Word) {
-            std::string text = lowerAscii(run.text());
+            std::string text = platform::lowerAscii(run.text());
             if (first) {
                 // Its start may lie inside a word of the text.
                 bool complete = true;
@@ -115,7 +102,7 @@ WordTerms termsOf(const std::string& word, const WordsHolding& wordsHolding) {
                 if (last || run.characters.size() >= kShortestLookedUp)
                     parts.push_back(holding);
             } else {
-                parts.push_back(quoted(text) + (last ? "*" : ""));
+                parts.push_back(quotedPhrase(text) + (last ? "*" : ""));
             }
         }
     }

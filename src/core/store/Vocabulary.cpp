@@ -1,5 +1,6 @@
 #include "store/Vocabulary.h"
 
+#include "platform/Text.h"
 #include "store/CharacterPairs.h"
 #include "store/PackedText.h"
 #include "store/TermRank.h"
@@ -20,13 +21,6 @@ namespace {
 
 // Longer tokens are mostly not words (encoded data, long numbers).
 constexpr size_t kLongestWord = 64;
-
-size_t characterCount(const char* token, int size) {
-    size_t count = 0;
-    for (int i = 0; i < size; ++i)
-        count += (static_cast<unsigned char>(token[i]) & 0xC0) != 0x80;
-    return count;
-}
 
 bool holdsPairs(const std::string& token) {
     for (size_t at = 0; at < token.size();) {
@@ -90,13 +84,6 @@ Tokenizer& tokenizerFor(sqlite3* db) {
     return *tokenizer;
 }
 
-std::string quotedPhrase(const std::string& text) {
-    std::string phrase = "\"";
-    for (char c : text)
-        phrase += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return phrase + "\"";
-}
-
 } // namespace
 
 VocabularyWriter::VocabularyWriter(Database& db)
@@ -109,7 +96,8 @@ void VocabularyWriter::addWordsOf(const std::string& text) {
 
 void VocabularyWriter::addWordsOfPairs(const std::string& pairs) {
     auto add = [&](const char* token, int size) {
-        if (size_t(size) > kLongestWord || characterCount(token, size) < kShortestLookedUp)
+        if (size_t(size) > kLongestWord ||
+            platform::characterCount({token, size_t(size)}) < kShortestLookedUp)
             return;
         std::string_view seenAs(token, static_cast<size_t>(size));
         if (seen_.count(seenAs))
