@@ -46,7 +46,8 @@ def start_server():
     if run.returncode != 0:
         print("SKIP: the server could not be started:", run.stderr.strip())
         sys.exit(77)
-    return run.stdout.strip().rstrip("/")
+    # The address is the last line: tools the script starts may print before it.
+    return run.stdout.strip().splitlines()[-1].rstrip("/")
 
 
 class Api:
