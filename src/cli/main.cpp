@@ -3,6 +3,7 @@
 // does, and prints tree files as outlines.
 #include "cli/Commands.h"
 #include "kelvor/Version.h"
+#include "platform/Allocator.h"
 #include "platform/Log.h"
 #include "platform/XmlDom.h"
 
@@ -34,6 +35,7 @@ const char* const kUsage =
 } // namespace
 
 int main(int argc, char** argv) {
+    kelvor::platform::keepAllocatorPagesForReuse();
     kelvor::xml::initialize();
     // Failures the tool gets over are told in its output; their technical
     // reasons only when asked for.

@@ -1,6 +1,7 @@
 #include "app/CKelvorApp.h"
 #include "frame/FrameInterface.h"
 #include "kelvor/Version.h"
+#include "platform/Allocator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -35,6 +36,7 @@ int printText(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (asksOnlyForText(argc, argv))
         return printText(argc, argv);
+    kelvor::platform::keepAllocatorPagesForReuse();
     CKelvorApp::prepareWebEngine();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     CKelvorApp app(argc, argv);
