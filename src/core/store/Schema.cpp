@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <mutex>
@@ -20,10 +21,9 @@ namespace fs = std::filesystem;
 namespace kelvor::store {
 namespace {
 
-// Items of every tree file; the text columns are indexed by trigrams, which
-// find Chinese words without word breaks. The position ("2.0.5") is the
-// item's place among TreeNode siblings from the file's root, for finding it
-// again in the tree.
+// Items of every tree file; their texts are found through the full-text
+// tables below. The position ("2.0.5") is the item's place among TreeNode
+// siblings from the file's root, for finding it again in the tree.
 //
 // What every row of a file shares is kept once, in its files row: its path
 // and its channel (items.file is the file's id). An entry's key is its link
@@ -47,8 +47,9 @@ CREATE TABLE readmarks(channel TEXT NOT NULL, entry TEXT NOT NULL, read INTEGER 
                        changed INTEGER NOT NULL, PRIMARY KEY(channel, entry)) WITHOUT ROWID;
 )";
 
-// Rows of about a kilobyte (most of it the deflated text) fill a page of
-// 4 KB to three quarters at best; in pages of 16 KB a twentieth is left.
+// An item's row takes about a kilobyte, most of it its deflated text: a
+// page of 4 KB holds three or four and leaves up to a fifth of it unused,
+// one of 16 KB a few hundredths.
 constexpr int kPageSize = 16384;
 
 // Hits are ranked as by bm25 (see TermRank.h), with the lengths of the
@@ -251,6 +252,15 @@ void removeDatabaseFiles(const std::string& path) {
         fs::remove(path + suffix, ec);
 }
 
+int64_t pragmaValue(Database& db, const char* pragma) {
+    Statement read(db, pragma);
+    return read.step() ? read.integer(0) : 0;
+}
+
+// The log is copied back once it holds this much, whatever the size of
+// the pages of the store.
+constexpr int64_t kLogBytes = 80 * 1024 * 1024;
+
 void configure(Database& db) {
     db.exec("PRAGMA journal_mode=WAL");
     db.exec("PRAGMA synchronous=NORMAL");
@@ -259,7 +269,8 @@ void configure(Database& db) {
     // wait for: the log is copied back seldom, and by the worker once it
     // has nothing else to do.
     db.exec("PRAGMA cache_size=-20000");
-    db.exec("PRAGMA wal_autocheckpoint=20000");
+    int64_t pageSize = std::max<int64_t>(pragmaValue(db, "PRAGMA page_size"), 512);
+    db.exec("PRAGMA wal_autocheckpoint=" + std::to_string(kLogBytes / pageSize));
 }
 
 void createTables(Database& db, const std::vector<Mark>& marks) {
@@ -299,11 +310,6 @@ void upgrade(Database& db, int from) {
     }
     db.exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
     transaction.commit();
-}
-
-int64_t pragmaValue(Database& db, const char* pragma) {
-    Statement read(db, pragma);
-    return read.step() ? read.integer(0) : 0;
 }
 
 // An older store keeps the size of page it was made with until a VACUUM
