@@ -258,3 +258,45 @@ TEST(History, AStoreOfTheVersionBeforeKeepsItsHistoryFoundAsBefore) {
     EXPECT_EQ(hits[0].snippet, "harbour news of alpha superconductivity");
     EXPECT_EQ(store::search(db, "harbour", 0, 10).total, 2);
 }
+
+TEST(History, AStoreOfVersionSevenKeepsHistoryMarksAndCatchUpAndIsIndexedAgain) {
+    Home home({{"alpha", 1}, {"beta", 2}});
+    {
+        store::Store db(home.dir.path());
+        store::updateIndex(db);
+        home.download(db, {{"beta", 2}});
+        store::setRead(db, kFeed, link("alpha"), true);
+        store::markChannelRead(db, kFeed);
+        // Version 7 named the file and the channel in every row.
+        db.db().exec(R"(
+DROP TABLE items; DROP TABLE files;
+CREATE TABLE files(path TEXT PRIMARY KEY, mtime INTEGER NOT NULL, size INTEGER NOT NULL,
+                   channel TEXT NOT NULL DEFAULT '', targets TEXT NOT NULL DEFAULT '');
+CREATE TABLE items(id INTEGER PRIMARY KEY, file TEXT NOT NULL, position TEXT NOT NULL,
+                   title TEXT NOT NULL, link TEXT NOT NULL, date TEXT NOT NULL,
+                   body TEXT NOT NULL, place TEXT NOT NULL, channel TEXT NOT NULL,
+                   entry TEXT NOT NULL, seconds INTEGER NOT NULL DEFAULT 0);
+CREATE INDEX items_by_file ON items(file);
+CREATE INDEX items_by_channel ON items(channel, entry);
+INSERT INTO files VALUES ('gone.xml', 1, 1, 'c', '');
+INSERT INTO items VALUES (1, 'gone.xml', '0', 'stale harbour', '', '', '', '', 'c', 'e', 0);
+PRAGMA user_version=7;)");
+    }
+    // A new entry, older than the channel was caught up to, comes with the next download.
+    home.dir.write("rss/频道.xml", copyOf({{"gamma", 3}, {"beta", 2}}));
+    store::Store db(home.dir.path());
+    EXPECT_EQ(db.outcome(), store::OpenOutcome::Upgraded);
+    EXPECT_EQ(store::search(db, "harbour", 0, 10).total, 1); // the history alone, until indexed
+    EXPECT_TRUE(store::isRead(db, kFeed, link("alpha")));
+    store::updateIndex(db);
+    EXPECT_EQ(titles(store::historyOf(db, home.copy, 10)), Titles{"alpha story"});
+    store::SearchResult found = store::search(db, "harbour", 0, 10);
+    ASSERT_EQ(found.total, 3);
+    for (const store::Hit& hit : found.hits) {
+        EXPECT_EQ(hit.link, link(hit.title.substr(0, hit.title.find(' '))));
+        EXPECT_EQ(hit.channel, kFeed);
+        EXPECT_EQ(hit.file, home.copy);
+    }
+    EXPECT_TRUE(store::isRead(db, kFeed, link("gamma")));
+    EXPECT_EQ(store::unreadCount(db, kFeed), 0);
+}

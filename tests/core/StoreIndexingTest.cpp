@@ -60,11 +60,17 @@ std::vector<std::string> titles(store::Store& db, const std::string& query) {
 
 std::vector<int64_t> ids(store::Store& db, const std::string& file) {
     std::vector<int64_t> found;
-    store::Statement select(db.db(), "SELECT id FROM items WHERE file = ? ORDER BY id");
+    store::Statement select(db.db(), "SELECT items.id FROM items JOIN files ON "
+                                     "files.id = items.file WHERE path = ? ORDER BY items.id");
     select.bind(1, file);
     while (select.step())
         found.push_back(select.integer(0));
     return found;
+}
+
+std::string pragmaOf(store::Store& db, const std::string& name) {
+    store::Statement read(db.db(), ("PRAGMA " + name).c_str());
+    return read.step() ? read.text(0) : std::string();
 }
 
 using Titles = std::vector<std::string>;
@@ -250,6 +256,9 @@ PRAGMA user_version=1;)");
     }
     store::Store db(home.dir.path());
     EXPECT_EQ(db.outcome(), store::OpenOutcome::Upgraded);
+    // Made with SQLite's pages of 4 KB, it has the store's larger ones now.
+    EXPECT_EQ(pragmaOf(db, "page_size"), "16384");
+    EXPECT_EQ(pragmaOf(db, "journal_mode"), "wal");
     EXPECT_EQ(titles(db, "harbour"), Titles{}); // the index starts again from the files
     EXPECT_EQ(store::updateIndex(db).indexed, 2);
     EXPECT_EQ(titles(db, "harbour"), (Titles{"alpha", "beta"}));
@@ -262,6 +271,8 @@ TEST(Schema, TheVersionBeforeIsUpgradedAndItsIndexBuiltAgain) {
     Home home;
     {
         store::Store db(home.dir.path());
+        // Rows of a kilobyte leave less of a large page unused.
+        EXPECT_EQ(pragmaOf(db, "page_size"), "16384");
         store::updateIndex(db);
         db.db().exec("PRAGMA user_version=" + std::to_string(store::kSchemaVersion - 1));
     }

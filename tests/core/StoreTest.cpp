@@ -264,6 +264,28 @@ TEST(ReadMarks, MarkAllReadCatchesChannelsUpToNowDownloadedOrNot) {
     EXPECT_EQ(store::unreadCount(db, channel), 1) << "Second, marked unread by hand";
 }
 
+// The rows of a copy take their channel from the copy: one that names
+// another feed counts its entries under that one alone.
+TEST(ReadMarks, ACopyThatNamesAnotherFeedCountsUnderIt) {
+    Home home;
+    store::Store db(home.dir.path());
+    store::updateIndex(db);
+    const std::string before = "http://127.0.0.1:9/feed", after = "http://127.0.0.1:9/moved";
+    store::setRead(db, after, "http://n.test/1", true, 1000);
+    std::string moved = kChannel;
+    moved.replace(moved.find(before), before.size(), after);
+    rewrite(home.dir.file("rss/新闻.xml"), moved);
+    store::indexFile(db, home.dir.file("rss/新闻.xml"));
+    EXPECT_EQ(store::unreadCount(db, before), 0);
+    EXPECT_EQ(store::unreadCount(db, after), 1);
+    EXPECT_EQ(store::totalUnread(db), 1);
+    std::vector<store::Hit> hits = store::search(db, "今日要闻", 0, 10).hits;
+    ASSERT_FALSE(hits.empty());
+    EXPECT_EQ(hits[0].channel, after);
+    EXPECT_EQ(hits[0].link, "http://n.test/1");
+    EXPECT_FALSE(hits[0].history);
+}
+
 TEST(Store, OpenersAtOnceShareOneNewDatabase) {
     // The window's indexer thread and its first query open a new home's
     // database together; neither may replace what the other made.

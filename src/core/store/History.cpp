@@ -99,7 +99,7 @@ int64_t clearHistory(Store& store) {
                 gone.push_back(path);
         }
     }
-    Statement items(db, "DELETE FROM items WHERE file = ?");
+    Statement items(db, "DELETE FROM items WHERE file = (SELECT id FROM files WHERE path = ?)");
     Statement file(db, "DELETE FROM files WHERE path = ?");
     for (const std::string& path : gone) {
         items.bind(1, path).step();

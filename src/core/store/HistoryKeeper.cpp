@@ -51,9 +51,11 @@ Statement& HistoryKeeper::prepared(std::optional<Statement>& statement, const ch
 }
 
 std::vector<LeavingEntry> HistoryKeeper::rowsOf(const std::string& file, int64_t from) {
-    Statement& rows = prepared(rows_, "SELECT channel, entry, title, link, date, body, place, "
-                                      "seconds FROM items WHERE file = ? AND id >= ? "
-                                      "AND channel <> ''");
+    Statement& rows =
+        prepared(rows_, "SELECT files.channel, entry, title, coalesce(link, entry), "
+                        "date, body, place, seconds FROM files JOIN items ON "
+                        "items.file = files.id WHERE files.path = ? AND items.id >= ? "
+                        "AND files.channel <> ''");
     rows.bind(1, file).bind(2, from);
     std::vector<LeavingEntry> leaving;
     while (rows.step()) {
@@ -91,7 +93,8 @@ void HistoryKeeper::settle(const std::string& file, const std::vector<LeavingEnt
     Statement& insert = prepared(
         insert_, "INSERT INTO history(channel, entry, file, place, title, link, date, body, "
                  "seconds, departed) SELECT ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10 WHERE NOT "
-                 "EXISTS (SELECT 1 FROM items WHERE channel = ?1 AND entry = ?2)");
+                 "EXISTS (SELECT 1 FROM files JOIN items ON items.file = files.id "
+                 "WHERE files.channel = ?1 AND items.entry = ?2)");
     std::set<std::pair<std::string, std::string>> seen;
     std::set<std::string> added;
     for (const LeavingEntry& row : leaving) {

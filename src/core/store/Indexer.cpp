@@ -91,13 +91,16 @@ std::map<std::string, KnownFile> knownFiles(Database& db) {
 class Writer {
   public:
     explicit Writer(Database& db)
-        : db_(db), rows_(db, "SELECT id, position, title, link, date, body, place, channel, entry "
-                             "FROM items WHERE file = ? ORDER BY id"),
+        : db_(db), rows_(db, "SELECT id, position, title, coalesce(link, entry), date, body, "
+                             "place, entry FROM items WHERE file = ? ORDER BY id"),
           removeFrom_(db, "DELETE FROM items WHERE file = ? AND id >= ?"),
-          insert_(db, "INSERT INTO items(file, position, title, link, date, body, place, "
-                      "channel, entry, seconds) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-          file_(db, "INSERT OR REPLACE INTO files(path, mtime, size, channel, targets) "
-                    "VALUES (?, ?, ?, ?, ?)"),
+          insert_(db, "INSERT INTO items(file, position, title, link, date, body, place, entry, "
+                      "seconds) VALUES (?1, ?2, ?3, nullif(?4, ?8), ?5, ?6, ?7, ?8, ?9)"),
+          fileOf_(db, "SELECT id, channel FROM files WHERE path = ?"),
+          addFile_(db, "INSERT INTO files(path, mtime, size, channel, targets) "
+                       "VALUES (?, ?, ?, ?, ?)"),
+          updateFile_(db, "UPDATE files SET mtime = ?2, size = ?3, channel = ?4, targets = ?5 "
+                          "WHERE id = ?1"),
           known_(db, "SELECT mtime, size, targets FROM files WHERE path = ?"), history_(db),
           terms_(db) {}
 
@@ -131,44 +134,34 @@ class Writer {
   private:
     void writeRows(const std::string& path, const Stamp& stamp, const TreeFileContent& content) {
         Transaction transaction(db_);
+        IndexedFile file = indexedFile(path);
         size_t kept = 0;
-        rows_.bind(1, path);
         int64_t firstChanged = -1;
-        bool ofChannel = false;
+        rows_.bind(1, file.id);
         while (rows_.step()) {
-            if (kept < content.items.size() && sameRow(content.items[kept], content.channel)) {
+            if (kept < content.items.size() && file.channel == content.channel &&
+                sameRow(content.items[kept])) {
                 ++kept;
                 continue;
             }
             firstChanged = rows_.integer(0);
-            ofChannel = !rows_.text(7).empty(); // a file's rows are all of one channel or none
             break;
         }
         rows_.reset();
         std::vector<LeavingEntry> leaving;
         if (firstChanged >= 0) {
-            if (ofChannel)
+            if (!file.channel.empty())
                 leaving = leavingOf(path, firstChanged, content, kept);
-            removeFrom_.bind(1, path).bind(2, firstChanged).step();
+            removeFrom_.bind(1, file.id).bind(2, firstChanged).step();
             removeFrom_.reset();
         }
-        for (size_t i = kept; i < content.items.size(); ++i) {
-            const IndexedItem& item = content.items[i];
-            insert_.bind(1, path).bind(2, item.position).bind(3, item.title).bind(4, item.link);
-            bool packed = !item.packedBody.empty() || item.body.empty();
-            insert_.bind(5, item.date).bindBlob(6, packed ? item.packedBody : packText(item.body));
-            insert_.bind(7, item.place);
-            insert_.bind(8, content.channel).bind(9, item.entry);
-            int64_t seconds = entrySeconds(item.date);
-            insert_.bind(10, seconds);
-            insert_.step();
-            insert_.reset();
-            terms_.add(db_.lastInsertId(), item, seconds);
-        }
+        // The rows added take their channel from the file's row (for the
+        // read marks of a channel caught up with, see kCaughtUp): it is
+        // written first.
+        int64_t id = writeFile(file, path, stamp, content);
+        for (size_t i = kept; i < content.items.size(); ++i)
+            insertRow(id, content.items[i]);
         terms_.finish();
-        file_.bind(1, path).bind(2, stamp.mtime).bind(3, stamp.size).bind(4, content.channel);
-        file_.bind(5, joinLines(content.targets)).step();
-        file_.reset();
         // Only rows written now can be entries back from the history: those
         // kept were in the index, so not in the history.
         std::vector<std::string> back;
@@ -177,6 +170,46 @@ class Writer {
                 back.push_back(content.items[i].entry);
         history_.settle(path, leaving, content.channel, back, std::time(nullptr));
         transaction.commit();
+    }
+
+    // The file's row as the index holds it; id 0 when it has none.
+    struct IndexedFile {
+        int64_t id = 0;
+        std::string channel;
+    };
+
+    IndexedFile indexedFile(const std::string& path) {
+        IndexedFile file;
+        fileOf_.bind(1, path);
+        if (fileOf_.step())
+            file = {fileOf_.integer(0), fileOf_.text(1)};
+        fileOf_.reset();
+        return file;
+    }
+
+    int64_t writeFile(const IndexedFile& file, const std::string& path, const Stamp& stamp,
+                      const TreeFileContent& content) {
+        Statement& write = file.id ? updateFile_ : addFile_;
+        if (file.id)
+            write.bind(1, file.id);
+        else
+            write.bind(1, path);
+        write.bind(2, stamp.mtime).bind(3, stamp.size).bind(4, content.channel);
+        write.bind(5, joinLines(content.targets)).step();
+        write.reset();
+        return file.id ? file.id : db_.lastInsertId();
+    }
+
+    void insertRow(int64_t file, const IndexedItem& item) {
+        insert_.bind(1, file).bind(2, item.position).bind(3, item.title).bind(4, item.link);
+        bool packed = !item.packedBody.empty() || item.body.empty();
+        insert_.bind(5, item.date).bindBlob(6, packed ? item.packedBody : packText(item.body));
+        insert_.bind(7, item.place).bind(8, item.entry);
+        int64_t seconds = entrySeconds(item.date);
+        insert_.bind(9, seconds);
+        insert_.step();
+        insert_.reset();
+        terms_.add(db_.lastInsertId(), item, seconds);
     }
 
     // The rows from `from` on whose entries the new content no longer holds:
@@ -197,15 +230,15 @@ class Writer {
         return leaving;
     }
 
-    bool sameRow(const IndexedItem& item, const std::string& channel) const {
+    bool sameRow(const IndexedItem& item) const {
         return rows_.text(1) == item.position && rows_.text(2) == item.title &&
                rows_.text(3) == item.link && rows_.text(4) == item.date &&
                unpackText(rows_.text(5)) == item.body && rows_.text(6) == item.place &&
-               rows_.text(7) == channel && rows_.text(8) == item.entry;
+               rows_.text(7) == item.entry;
     }
 
     Database& db_;
-    Statement rows_, removeFrom_, insert_, file_, known_;
+    Statement rows_, removeFrom_, insert_, fileOf_, addFile_, updateFile_, known_;
     HistoryKeeper history_;
     ItemTerms terms_;
 };
@@ -216,7 +249,9 @@ void forget(Database& db, const std::string& path) {
     Transaction transaction(db);
     HistoryKeeper history(db);
     std::vector<LeavingEntry> leaving = history.rowsOf(path, 0);
-    Statement(db, "DELETE FROM items WHERE file = ?").bind(1, path).step();
+    Statement(db, "DELETE FROM items WHERE file = (SELECT id FROM files WHERE path = ?)")
+        .bind(1, path)
+        .step();
     Statement(db, "DELETE FROM files WHERE path = ?").bind(1, path).step();
     history.settle(path, leaving, "", {}, std::time(nullptr));
     transaction.commit();

@@ -27,21 +27,24 @@ bool isRead(Store& store, const std::string& channel, const std::string& entry) 
 
 int unreadCount(Store& store, const std::string& channel) {
     Statement count(store.db(),
-                    "SELECT count(DISTINCT entry) FROM items WHERE channel = ?1 AND entry NOT IN "
+                    "SELECT count(DISTINCT entry) FROM files JOIN items ON items.file = files.id "
+                    "WHERE files.channel = ?1 AND entry NOT IN "
                     "(SELECT entry FROM readmarks WHERE channel = ?1 AND read = 1)");
     count.bind(1, channel).step();
     return static_cast<int>(count.integer(0));
 }
 
 int totalUnread(Store& store) {
-    // The channel's half of items_by_channel gives the entries in order,
-    // distinct without sorting; each is then one look-up in readmarks' key.
-    // Items of the user's own files have no channel and are left out.
+    // Channel by channel, as unreadCount counts one: the entries of each
+    // file come in order from items_by_entry, and only a channel's own need
+    // sorting to be counted once. Items of the user's own files have no
+    // channel and are left out.
     Statement count(store.db(),
-                    "SELECT count(*) FROM (SELECT DISTINCT channel, entry FROM items "
-                    "WHERE channel > '') AS e WHERE NOT EXISTS (SELECT 1 FROM readmarks "
-                    "WHERE readmarks.channel = e.channel AND readmarks.entry = e.entry "
-                    "AND read = 1)");
+                    "SELECT sum((SELECT count(DISTINCT entry) FROM files JOIN items ON "
+                    "items.file = files.id WHERE files.channel = c.channel AND NOT EXISTS "
+                    "(SELECT 1 FROM readmarks WHERE readmarks.channel = c.channel AND "
+                    "readmarks.entry = items.entry AND read = 1))) "
+                    "FROM (SELECT DISTINCT channel FROM files WHERE channel > '') AS c");
     count.step();
     return static_cast<int>(count.integer(0));
 }
@@ -62,9 +65,10 @@ std::string channelOfCacheFile(Store& store, const std::string& path) {
 std::vector<EntryState> entryStatesOfFile(Store& store, const std::string& path) {
     std::vector<EntryState> entries;
     Statement select(store.db(),
-                     "SELECT link, title, EXISTS (SELECT 1 FROM readmarks WHERE readmarks.channel "
-                     "= items.channel AND readmarks.entry = items.entry AND read = 1), date "
-                     "FROM items WHERE file = ? ORDER BY id");
+                     "SELECT coalesce(link, entry), title, EXISTS (SELECT 1 FROM readmarks WHERE "
+                     "readmarks.channel = files.channel AND readmarks.entry = items.entry AND "
+                     "read = 1), date FROM files JOIN items ON items.file = files.id "
+                     "WHERE files.path = ? ORDER BY items.id");
     select.bind(1, path);
     while (select.step())
         entries.push_back({select.text(0), select.text(1), select.integer(2) != 0, select.text(3)});
@@ -73,7 +77,8 @@ std::vector<EntryState> entryStatesOfFile(Store& store, const std::string& path)
 
 std::vector<std::string> entriesOfFile(Store& store, const std::string& path) {
     std::vector<std::string> entries;
-    Statement select(store.db(), "SELECT DISTINCT entry FROM items WHERE file = ? ORDER BY entry");
+    Statement select(store.db(), "SELECT DISTINCT entry FROM items WHERE file = (SELECT id FROM "
+                                 "files WHERE path = ?) ORDER BY entry");
     select.bind(1, path);
     while (select.step())
         entries.push_back(select.text(0));
@@ -82,7 +87,8 @@ std::vector<std::string> entriesOfFile(Store& store, const std::string& path) {
 
 std::vector<EntryTitle> entryTitlesOfFile(Store& store, const std::string& path) {
     std::vector<EntryTitle> entries;
-    Statement select(store.db(), "SELECT entry, title FROM items WHERE file = ? ORDER BY id");
+    Statement select(store.db(), "SELECT entry, title FROM items WHERE file = (SELECT id FROM "
+                                 "files WHERE path = ?) ORDER BY id");
     select.bind(1, path);
     while (select.step())
         entries.push_back({select.text(0), select.text(1)});
@@ -101,8 +107,9 @@ std::vector<std::string> readEntries(Store& store, const std::string& channel) {
 
 void markChannelRead(Store& store, const std::string& channel, std::time_t now) {
     Transaction transaction(store.db());
-    Statement(store.db(), "INSERT OR REPLACE INTO readmarks SELECT DISTINCT channel, entry, 1, ?2 "
-                          "FROM items WHERE channel = ?1")
+    Statement(store.db(), "INSERT OR REPLACE INTO readmarks SELECT DISTINCT files.channel, entry, "
+                          "1, ?2 FROM files JOIN items ON items.file = files.id "
+                          "WHERE files.channel = ?1")
         .bind(1, channel)
         .bind(2, int64_t(now))
         .step();
@@ -118,9 +125,10 @@ int forgetOldMarks(Store& store, std::time_t now) {
     // A channel with no entries indexed (its cache cleared, not downloaded
     // again yet) says nothing about which entries left it: its marks stay.
     Statement(store.db(), "DELETE FROM readmarks WHERE changed < ?1 AND NOT EXISTS (SELECT 1 FROM "
-                          "items WHERE items.channel = readmarks.channel AND items.entry = "
-                          "readmarks.entry) AND EXISTS (SELECT 1 FROM items WHERE items.channel "
-                          "= readmarks.channel)")
+                          "files JOIN items ON items.file = files.id WHERE files.channel = "
+                          "readmarks.channel AND items.entry = readmarks.entry) AND EXISTS "
+                          "(SELECT 1 FROM files JOIN items ON items.file = files.id "
+                          "WHERE files.channel = readmarks.channel)")
         .bind(1, int64_t(now) - kForgetAfterSeconds)
         .step();
     return store.db().changes();

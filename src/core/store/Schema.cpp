@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <mutex>
@@ -20,22 +21,36 @@ namespace fs = std::filesystem;
 namespace kelvor::store {
 namespace {
 
-// Items of every tree file; the text columns are indexed by trigrams, which
-// find Chinese words without word breaks. The position ("2.0.5") is the
-// item's place among TreeNode siblings from the file's root, for finding it
-// again in the tree.
-const std::string kTables = R"(
-CREATE TABLE files(path TEXT PRIMARY KEY, mtime INTEGER NOT NULL, size INTEGER NOT NULL,
-                   channel TEXT NOT NULL DEFAULT '', targets TEXT NOT NULL DEFAULT '');
-CREATE TABLE items(id INTEGER PRIMARY KEY, file TEXT NOT NULL, position TEXT NOT NULL,
-                   title TEXT NOT NULL, link TEXT NOT NULL, date TEXT NOT NULL,
-                   body TEXT NOT NULL, place TEXT NOT NULL, channel TEXT NOT NULL,
-                   entry TEXT NOT NULL, seconds INTEGER NOT NULL DEFAULT 0);
-CREATE INDEX items_by_file ON items(file);
-CREATE INDEX items_by_channel ON items(channel, entry);
+// Items of every tree file; their texts are found through the full-text
+// tables below. The position ("2.0.5") is the item's place among TreeNode
+// siblings from the file's root, for finding it again in the tree.
+//
+// What every row of a file shares is kept once, in its files row: its path
+// and its channel (items.file is the file's id). An entry's key is its link
+// whenever it has one (see entryKeyOf), so the link is kept only when it
+// differs from the key (NULL otherwise: read it as coalesce(link, entry)).
+// One index serves both the rows of a file and an entry of a channel (the
+// channel's files, then file and entry), and holds what the counts of
+// unread entries read.
+const std::string kIndexTables = R"(
+CREATE TABLE files(id INTEGER PRIMARY KEY, path TEXT NOT NULL UNIQUE, mtime INTEGER NOT NULL,
+                   size INTEGER NOT NULL, channel TEXT NOT NULL DEFAULT '',
+                   targets TEXT NOT NULL DEFAULT '');
+CREATE INDEX files_by_channel ON files(channel);
+CREATE TABLE items(id INTEGER PRIMARY KEY, file INTEGER NOT NULL, position TEXT NOT NULL,
+                   title TEXT NOT NULL, link TEXT, date TEXT NOT NULL, body TEXT NOT NULL,
+                   place TEXT NOT NULL, entry TEXT NOT NULL, seconds INTEGER NOT NULL DEFAULT 0);
+CREATE INDEX items_by_entry ON items(file, entry);
+)";
+const std::string kTables = kIndexTables + R"(
 CREATE TABLE readmarks(channel TEXT NOT NULL, entry TEXT NOT NULL, read INTEGER NOT NULL,
                        changed INTEGER NOT NULL, PRIMARY KEY(channel, entry)) WITHOUT ROWID;
 )";
+
+// An item's row takes about a kilobyte, most of it its deflated text: a
+// page of 4 KB holds three or four and leaves up to a fifth of it unused,
+// one of 16 KB a few hundredths.
+constexpr int kPageSize = 16384;
 
 // Hits are ranked as by bm25 (see TermRank.h), with the lengths of the
 // items kept beside their keys: FTS5's own column sizes cost a statement
@@ -53,9 +68,15 @@ CREATE TABLE readmarks(channel TEXT NOT NULL, entry TEXT NOT NULL, read INTEGER 
 // thousands of matches reads it instead of the items. Its tokens are the
 // item's length in characters, less two for each column; item_totals adds
 // them up for the average, whichever rows are ranked.
-std::string tokensOf(const std::string& row) {
+std::string tokensOf(const std::string& row, const std::string& link) {
     return "(max(length(" + row + ".title) - 2, 0) + max(length(unpack_text(" + row +
-           ".body)) - 2, 0) + max(length(" + row + ".link) - 2, 0))";
+           ".body)) - 2, 0) + max(length(" + link + ") - 2, 0))";
+}
+
+// An item's link is its entry key when it has none of its own (see kTables);
+// the history keeps its links as they are.
+std::string linkOf(const std::string& row, bool ofItems) {
+    return ofItems ? "coalesce(" + row + ".link, " + row + ".entry)" : row + ".link";
 }
 
 // The full-text table and triggers over a table of rows (id, title, body,
@@ -75,7 +96,7 @@ CREATE TRIGGER {new}{rows}_removed AFTER DELETE ON {rows} BEGIN
   DELETE FROM {keys} WHERE id = old.id;
   INSERT INTO {terms}({terms}, rowid, title, body, link)
   VALUES ('delete', old.id, character_pairs(old.title), character_pairs(unpack_text(old.body)),
-          character_pairs(old.link));
+          character_pairs({old link}));
 END;
 )";
 
@@ -96,13 +117,15 @@ END;
 // missing, for a set added to a store as it opens.
 std::string fullTextOf(const FullTextTables& tables, bool ifNew = false) {
     bool ofItems = std::string(tables.rows) == kItemTables.rows;
-    const std::pair<std::string, std::string> names[] = {{"{rows}", tables.rows},
-                                                         {"{terms}", tables.terms},
-                                                         {"{keys}", tables.keys},
-                                                         {"{totals}", tables.totals},
-                                                         {"{new tokens}", tokensOf("new")},
-                                                         {"{old tokens}", tokensOf("old")},
-                                                         {"{new}", ifNew ? "IF NOT EXISTS " : ""}};
+    const std::pair<std::string, std::string> names[] = {
+        {"{rows}", tables.rows},
+        {"{terms}", tables.terms},
+        {"{keys}", tables.keys},
+        {"{totals}", tables.totals},
+        {"{new tokens}", tokensOf("new", "new.link")},
+        {"{old tokens}", tokensOf("old", linkOf("old", ofItems))},
+        {"{old link}", linkOf("old", ofItems)},
+        {"{new}", ifNew ? "IF NOT EXISTS " : ""}};
     std::string sql = std::string(kFullTextOf) + (ofItems ? "" : kAddedByTrigger);
     for (const auto& [name, value] : names)
         for (size_t at = 0; (at = sql.find(name, at)) != std::string::npos; at += value.size())
@@ -114,12 +137,12 @@ const std::string kFullText = fullTextOf(kItemTables);
 
 // Every upgrade so far starts the index again: the old one goes, whichever
 // of its tables the version had.
-const std::string kDropIndex =
+const std::string kDropFullText =
     "DROP TRIGGER IF EXISTS items_added; DROP TRIGGER IF EXISTS items_removed;"
     "DROP TABLE IF EXISTS items_text; DROP TABLE IF EXISTS items_pairs;"
     "DROP TABLE IF EXISTS item_keys; DROP TABLE IF EXISTS items_words;"
-    "DROP TABLE IF EXISTS item_totals; DROP TABLE IF EXISTS items_terms;"
-    "DELETE FROM items; DELETE FROM files;";
+    "DROP TABLE IF EXISTS item_totals; DROP TABLE IF EXISTS items_terms;";
+const std::string kDropIndex = kDropFullText + "DELETE FROM items; DELETE FROM files;";
 
 // kUpgrades[v - 1] takes a database from version v to v + 1. An upgrade
 // keeps the read marks; the index may start again empty and fill from the
@@ -140,6 +163,12 @@ const std::vector<std::string> kUpgrades = {
     // the texts deflated. The history is kept and indexed again (see
     // upgrade).
     kDropIndex + kFullText,
+    // 7 -> 8: the rows of a file name it by its id and leave its channel to
+    // it, an item's link equal to its entry key is kept once. The tables are
+    // made anew (dropping them also drops their triggers, items_caught_up
+    // among them, made again as the store opens).
+    kDropFullText + "DROP TABLE IF EXISTS items; DROP TABLE IF EXISTS files;" + kIndexTables +
+        kFullText,
 };
 
 // Added to any store as it opens, so no version of the index drops it: when
@@ -149,9 +178,10 @@ const std::string kCaughtUp = R"(
 CREATE TABLE IF NOT EXISTS caughtup(channel TEXT PRIMARY KEY, until INTEGER NOT NULL)
   WITHOUT ROWID;
 CREATE TRIGGER IF NOT EXISTS items_caught_up AFTER INSERT ON items
-WHEN new.seconds > 0 AND new.channel <> '' BEGIN
-  INSERT OR IGNORE INTO readmarks SELECT new.channel, new.entry, 1, caughtup.until
-  FROM caughtup WHERE caughtup.channel = new.channel AND new.seconds <= caughtup.until;
+WHEN new.seconds > 0 BEGIN
+  INSERT OR IGNORE INTO readmarks SELECT files.channel, new.entry, 1, caughtup.until
+  FROM files JOIN caughtup ON caughtup.channel = files.channel
+  WHERE files.id = new.file AND files.channel <> '' AND new.seconds <= caughtup.until;
 END;
 )";
 
@@ -194,7 +224,8 @@ const std::string kHistoryIndexAgain =
     fullTextOf(kHistoryTables) +
     "INSERT INTO history_terms(rowid, title, body, link) SELECT id, character_pairs(title), "
     "character_pairs(unpack_text(body)), character_pairs(link) FROM history;"
-    "INSERT INTO history_keys SELECT id, seconds, lower(title), " + tokensOf("history") +
+    "INSERT INTO history_keys SELECT id, seconds, lower(title), " +
+    tokensOf("history", "history.link") +
     " FROM history; UPDATE history_totals SET items = (SELECT count(*) FROM history_keys), "
     "tokens = (SELECT coalesce(sum(tokens), 0) FROM history_keys);";
 
@@ -221,6 +252,15 @@ void removeDatabaseFiles(const std::string& path) {
         fs::remove(path + suffix, ec);
 }
 
+int64_t pragmaValue(Database& db, const char* pragma) {
+    Statement read(db, pragma);
+    return read.step() ? read.integer(0) : 0;
+}
+
+// The log is copied back once it holds this much, whatever the size of
+// the pages of the store.
+constexpr int64_t kLogBytes = 80 * 1024 * 1024;
+
 void configure(Database& db) {
     db.exec("PRAGMA journal_mode=WAL");
     db.exec("PRAGMA synchronous=NORMAL");
@@ -229,7 +269,8 @@ void configure(Database& db) {
     // wait for: the log is copied back seldom, and by the worker once it
     // has nothing else to do.
     db.exec("PRAGMA cache_size=-20000");
-    db.exec("PRAGMA wal_autocheckpoint=20000");
+    int64_t pageSize = std::max<int64_t>(pragmaValue(db, "PRAGMA page_size"), 512);
+    db.exec("PRAGMA wal_autocheckpoint=" + std::to_string(kLogBytes / pageSize));
 }
 
 void createTables(Database& db, const std::vector<Mark>& marks) {
@@ -247,6 +288,8 @@ void createTables(Database& db, const std::vector<Mark>& marks) {
 
 std::unique_ptr<Database> createFresh(const std::string& path, const std::vector<Mark>& marks) {
     auto db = std::make_unique<Database>(path);
+    // Before anything else: auto_vacuum's setting already fixes the size.
+    db->exec("PRAGMA page_size=" + std::to_string(kPageSize));
     // Refreshes free many pages; they go back to the disk (see reclaimSpace).
     db->exec("PRAGMA auto_vacuum=INCREMENTAL");
     configure(*db);
@@ -267,6 +310,32 @@ void upgrade(Database& db, int from) {
     }
     db.exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
     transaction.commit();
+}
+
+// An older store keeps the size of page it was made with until a VACUUM
+// writes it anew; right after an upgrade, its index empty, that costs
+// little. Leaving WAL (the size of a page cannot change in it) takes the
+// only connection: with another one open the pages stay as they are.
+void widenPages(Database& db) {
+    if (pragmaValue(db, "PRAGMA page_size") >= kPageSize)
+        return;
+    try {
+        bool leftWal = false;
+        {
+            Statement mode(db, "PRAGMA journal_mode=DELETE");
+            leftWal = mode.step() && mode.text(0) == "delete";
+        }
+        if (leftWal) {
+            db.exec("PRAGMA page_size=" + std::to_string(kPageSize));
+            db.exec("PRAGMA auto_vacuum=INCREMENTAL");
+            db.exec("VACUUM");
+        }
+    } catch (const StoreError& error) {
+        // Busy, or no room for the copy: the old pages serve as well.
+        if (error.damaged())
+            throw;
+    }
+    configure(db);
 }
 
 // Two openers at once (the indexer thread and the first query, or the reader
@@ -330,6 +399,7 @@ OpenedSchema openSchema(const std::string& path, const FileIdentity* damaged) {
             configure(*db);
             if (version != kSchemaVersion) {
                 upgrade(*db, version);
+                widenPages(*db);
                 opened.outcome = OpenOutcome::Upgraded;
             }
             db->exec(kCaughtUp + kVocabularyTables);

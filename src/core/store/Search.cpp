@@ -51,7 +51,8 @@ std::string snippetOf(const std::string& body, const std::vector<std::string>& w
 // What a hit shows, of an item or of an entry of the history (which has no
 // place in a file's tree).
 const char* const kItemColumns =
-    "title, link, date, body, place, file, position, channel, entry FROM items WHERE id = ?";
+    "title, coalesce(link, entry), date, body, place, files.path, position, files.channel, entry "
+    "FROM items JOIN files ON files.id = items.file WHERE items.id = ?";
 const char* const kHistoryColumns =
     "title, link, date, body, place, file, '', channel, entry FROM history WHERE id = ?";
 
@@ -72,7 +73,7 @@ std::string guardedTitleClass(const std::string& table) {
 // An entry of a channel (the channel and entry keys) counts once however
 // many copies hold it; the first copy indexed stands for it.
 const char* const kEntryKey =
-    "CASE WHEN item.channel = '' THEN item.id ELSE item.channel || x'0a' || item.entry END";
+    "CASE WHEN files.channel = '' THEN item.id ELSE files.channel || x'0a' || item.entry END";
 
 // How the words of a query are found (see SearchTerms.h): what the
 // full-text index can tell, and the words only the text can.
@@ -110,6 +111,7 @@ const char* const kAverageTokens =
 // the history are asked alike, each through its own tables.
 std::string matchesOf(const Lookup& lookup, bool twoCopies, const FullTextTables& tables) {
     std::string terms = tables.terms;
+    bool ofItems = std::string(tables.rows) == kItemTables.rows;
     bool indexed = !lookup.match.empty();
     std::string titleClass =
         indexed && lookup.everywhere ? guardedTitleClass(terms) : std::string(kTitleClass);
@@ -122,10 +124,16 @@ std::string matchesOf(const Lookup& lookup, bool twoCopies, const FullTextTables
         sql += std::string("0 FROM ") + tables.keys + " AS keys";
     if (twoCopies || !lookup.scanned.empty())
         sql += std::string(" JOIN ") + tables.rows + " AS item ON item.id = keys.id";
+    if (twoCopies)
+        sql += " JOIN files ON files.id = item.file";
     sql += indexed ? " WHERE " + terms + " MATCH ?" : std::string(" WHERE 1");
+    // An item's link equal to its entry key is kept as the key (see Schema.cpp).
+    std::string link = ofItems ? "coalesce(item.link, item.entry)" : "item.link";
+    std::string scanned = " AND (item.title LIKE ? ESCAPE '\\' OR unpack_text(item.body) LIKE ? "
+                          "ESCAPE '\\' OR ";
+    scanned += link + " LIKE ? ESCAPE '\\')";
     for (size_t i = 0; i < lookup.scanned.size(); ++i)
-        sql += " AND (item.title LIKE ? ESCAPE '\\' OR unpack_text(item.body) LIKE ? ESCAPE '\\'"
-               " OR item.link LIKE ? ESCAPE '\\')";
+        sql += scanned;
     return sql;
 }
 
