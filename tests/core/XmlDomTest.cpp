@@ -227,6 +227,20 @@ TEST(XmlDom, RemovedAndUnattachedNodesStayUsable) {
     EXPECT_EQ(outline(root.firstChild()), "TreeNode[new]\nTreeNode[b]\nTreeNode[a]\n");
 }
 
+TEST(XmlDom, FreedChildLeavesItsSiblingsAndOnlyAChildCanBeFreed) {
+    Document doc = Document::create();
+    ASSERT_TRUE(doc.loadXML("<Tree><TreeNode Title=\"a\" Href=\"h\"><Desc>d</Desc></TreeNode>"
+                            "<TreeNode Title=\"b\"/></Tree>"));
+    Node root = doc.documentElement();
+    Node first = root.firstChild();
+    EXPECT_TRUE(first.hasAttributes());
+    EXPECT_FALSE(first.firstChild().hasAttributes());
+    EXPECT_THROW(root.freeChild(first.firstChild()), DomError); // a grandchild
+    root.freeChild(first);
+    EXPECT_EQ(outline(root.firstChild()), "TreeNode[b]\n");
+    EXPECT_EQ(doc.xml().find("Desc"), std::string::npos);
+}
+
 TEST(XmlDom, NullNodeThrowsInvalidPointer) {
     Node null;
     try {

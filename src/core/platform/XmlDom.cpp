@@ -433,6 +433,11 @@ bool Node::hasAttribute(const char* name) const {
     return findAttribute(asNode(require()), name) != nullptr;
 }
 
+bool Node::hasAttributes() const {
+    xmlNodePtr node = asNode(require());
+    return node->type == XML_ELEMENT_NODE && node->properties != nullptr;
+}
+
 std::optional<std::string> Node::attribute(const char* name) const {
     xmlAttrPtr attr = findAttribute(asNode(require()), name);
     if (!attr)
@@ -511,6 +516,15 @@ Node Node::removeChild(const Node& child) const {
     xmlUnlinkNode(old);
     doc_->detached.insert(old);
     return child;
+}
+
+void Node::freeChild(const Node& child) const {
+    xmlNodePtr parent = asNode(require());
+    xmlNodePtr old = asNode(child.require());
+    if (old->parent != parent)
+        throw DomError(kErrInvalidArg, "not a child of this node");
+    xmlUnlinkNode(old);
+    xmlFreeNode(old);
 }
 
 // ---- Document -------------------------------------------------------------

@@ -123,6 +123,7 @@ class Node {
 
     // Attributes without namespace, looked up by exact name.
     bool hasAttribute(const char* name) const;
+    bool hasAttributes() const;
     std::optional<std::string> attribute(const char* name) const;
     // Empty string when the attribute is absent.
     std::string attributeOr(const char* name, const std::string& fallback = {}) const;
@@ -137,6 +138,11 @@ class Node {
     // Inserts before ref; a null ref appends.
     Node insertBefore(const Node& child, const Node& ref) const;
     Node removeChild(const Node& child) const;
+    // Removes the child and frees it, with all below it, at once, where
+    // removeChild keeps it until the document goes. No handle may point to
+    // it or into it: for trimming a document just loaded, before its nodes
+    // are handed out.
+    void freeChild(const Node& child) const;
 
     // Opaque identity, for maps and tests.
     const void* raw() const { return node_; }

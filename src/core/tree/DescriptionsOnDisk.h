@@ -16,6 +16,10 @@ namespace kelvor::tree {
 void leaveDescriptionsOnDisk(const xml::Document& doc);
 bool descriptionsOnDisk(const xml::Document& doc);
 
+// Drops the Date of every item of such a document: the tree reads it only
+// for the entries' keys, which it takes as it loads them.
+void leaveDatesOnDisk(const xml::Document& doc);
+
 // The node's description: its own, or for a document whose descriptions
 // were left on disk, that of the same entry in the file now (found by its
 // place, else by its title and link; empty when the file no longer has it).

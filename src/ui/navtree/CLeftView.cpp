@@ -157,8 +157,10 @@ bool CLeftView::LoadTreeFile(const std::string& path, QTreeWidgetItem* parent, L
     int firstNew = into->childCount();
     if (Node first = root.firstChild())
         PopulateItems(first, parent);
-    if (cache)
+    if (cache) {
         TrackEntries(into, path, firstNew);
+        tree::leaveDatesOnDisk(doc);
+    }
     return true;
 }
 
@@ -206,9 +208,9 @@ void CLeftView::PopulateItems(const Node& first, QTreeWidgetItem* parent) {
             continue;
         tree::ItemAppearance look = tree::appearanceOf(node, hotUpdateMode != HeadlineUpdates::kNone);
         auto* item = new CTreeItem(this);
+        item->node = node; // first: a label that is the node's title is not kept twice
         item->setText(0, QString::fromStdString(look.label));
         setItemIcons(item, look.icon, look.selectedIcon);
-        item->node = node;
         if (look.expandable)
             item->addChild(makePlaceholder(look.selectedIcon));
         if (look.channel)
