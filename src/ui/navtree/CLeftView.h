@@ -23,7 +23,6 @@
 #include "frame/FrameInterface.h"
 #include "platform/XmlDom.h"
 
-#include <QFont>
 #include <QIcon>
 #include <QTreeWidget>
 
@@ -68,15 +67,19 @@ class CTreeItem : public QTreeWidgetItem {
 
     enum class Kept : unsigned char { kNo, kInMember, kByNode };
     static constexpr signed char kNoIcon = -128;
+    // What few entries have: a label or key of their own.
+    struct OwnStrings {
+        QString text, entryKey;
+    };
+    OwnStrings& own();
 
     CLeftView* view_;
-    QString text_;      // Qt::DisplayRole, unless the node's title
     QString cacheFile_; // kCacheFileRole, shared by a channel's entries
-    QString entryKey_;  // kEntryKeyRole, unless the node's link
     QIcon icon_;        // Qt::DecorationRole (the view's icons are shared)
-    QFont font_;        // Qt::FontRole, shared by the entries that look alike
+    std::unique_ptr<OwnStrings> own_;
     Kept textKept_ = Kept::kNo, keyKept_ = Kept::kNo;
-    bool hasCacheFile_ = false, hasIcon_ = false, hasFont_ = false;
+    bool hasCacheFile_ = false, hasIcon_ = false;
+    signed char font_ = -1; // Qt::FontRole: -1 unset, else one of the shared fonts
     signed char iconIndex_ = kNoIcon, selectedIconIndex_ = kNoIcon;
     signed char unread_ = -1; // kEntryUnreadRole: -1 unset, else 0 or 1
 };

@@ -6,26 +6,32 @@
 
 #include "tree/DescriptionsOnDisk.h"
 
+#include <QFont>
+
 namespace {
 
 // Each entry's font is the default one made bold or not (setUnreadLook):
-// equal fonts share one, where each would hold a copy of its own.
-QFont sharedFont(const QFont& font) {
-    static const QFont bold = [] {
-        QFont f;
-        f.setBold(true);
-        return f;
-    }();
-    static const QFont normal = [] {
-        QFont f;
-        f.setBold(false);
-        return f;
-    }();
-    if (font == bold)
-        return bold;
-    if (font == normal)
-        return normal;
-    return font;
+// the two are kept once, where each entry would hold a copy of its own.
+const QFont& sharedFont(bool bold) {
+    static const QFont fonts[2] = {[] {
+                                       QFont f;
+                                       f.setBold(false);
+                                       return f;
+                                   }(),
+                                   [] {
+                                       QFont f;
+                                       f.setBold(true);
+                                       return f;
+                                   }()};
+    return fonts[bold];
+}
+
+// -1 for a font that is not one of the shared ones.
+signed char sharedFontIndex(const QVariant& value) {
+    if (value.typeId() != QMetaType::QFont)
+        return -1;
+    QFont font = value.value<QFont>();
+    return font == sharedFont(font.bold()) ? font.bold() : -1;
 }
 
 bool isString(const QVariant& value) {
@@ -44,6 +50,12 @@ bool fitsIconIndex(const QVariant& value) {
 // own file changes a title that the label keeps until shown again.
 bool CTreeItem::nodeIsFixed() const {
     return node && kelvor::tree::descriptionsOnDisk(node.ownerDocument());
+}
+
+CTreeItem::OwnStrings& CTreeItem::own() {
+    if (!own_)
+        own_ = std::make_unique<OwnStrings>();
+    return *own_;
 }
 
 QString CTreeItem::nodeAttribute(const char* name) const {
@@ -81,15 +93,15 @@ QVariant CTreeItem::kept(int role, bool* found) const {
     case Qt::DisplayRole:
     case Qt::EditRole:
         if (textKept_ != Kept::kNo)
-            return textKept_ == Kept::kByNode ? nodeAttribute("Title") : text_;
+            return textKept_ == Kept::kByNode ? nodeAttribute("Title") : own_->text;
         break;
     case Qt::DecorationRole:
         if (hasIcon_)
             return icon_;
         break;
     case Qt::FontRole:
-        if (hasFont_)
-            return font_;
+        if (font_ >= 0)
+            return sharedFont(font_ == 1);
         break;
     case CLeftView::kIconRole:
         if (iconIndex_ != kNoIcon)
@@ -105,7 +117,7 @@ QVariant CTreeItem::kept(int role, bool* found) const {
         break;
     case CLeftView::kEntryKeyRole:
         if (keyKept_ != Kept::kNo)
-            return keyKept_ == Kept::kByNode ? nodeAttribute("Href") : entryKey_;
+            return keyKept_ == Kept::kByNode ? nodeAttribute("Href") : own_->entryKey;
         break;
     case CLeftView::kEntryUnreadRole:
         if (unread_ >= 0)
@@ -120,7 +132,8 @@ bool CTreeItem::keep(int role, const QVariant& value) {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole: {
-        text_.clear();
+        if (own_)
+            own_->text.clear();
         textKept_ = Kept::kNo;
         if (!isString(value))
             return false;
@@ -128,7 +141,7 @@ bool CTreeItem::keep(int role, const QVariant& value) {
         bool byNode = !label.isEmpty() && nodeIsFixed() && label == nodeAttribute("Title");
         textKept_ = byNode ? Kept::kByNode : Kept::kInMember;
         if (textKept_ == Kept::kInMember)
-            text_ = label;
+            own().text = label;
         return true;
     }
     case Qt::DecorationRole:
@@ -138,11 +151,8 @@ bool CTreeItem::keep(int role, const QVariant& value) {
             icon_ = value.value<QIcon>();
         return hasIcon_;
     case Qt::FontRole:
-        font_ = QFont();
-        hasFont_ = value.typeId() == QMetaType::QFont;
-        if (hasFont_)
-            font_ = sharedFont(value.value<QFont>());
-        return hasFont_;
+        font_ = sharedFontIndex(value);
+        return font_ >= 0;
     case CLeftView::kIconRole:
     case CLeftView::kSelectedIconRole: {
         signed char& index = role == CLeftView::kIconRole ? iconIndex_ : selectedIconIndex_;
@@ -156,7 +166,8 @@ bool CTreeItem::keep(int role, const QVariant& value) {
             cacheFile_ = value.toString();
         return hasCacheFile_;
     case CLeftView::kEntryKeyRole: {
-        entryKey_.clear();
+        if (own_)
+            own_->entryKey.clear();
         keyKept_ = Kept::kNo;
         if (!isString(value))
             return false;
@@ -165,7 +176,7 @@ bool CTreeItem::keep(int role, const QVariant& value) {
         bool byNode = !key.isEmpty() && nodeIsFixed() && key == nodeAttribute("Href");
         keyKept_ = byNode ? Kept::kByNode : Kept::kInMember;
         if (keyKept_ == Kept::kInMember)
-            entryKey_ = key;
+            own().entryKey = key;
         return true;
     }
     case CLeftView::kEntryUnreadRole:
