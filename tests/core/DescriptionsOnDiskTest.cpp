@@ -84,7 +84,8 @@ TEST(DescriptionsOnDisk, TheTreeSeesTheSameItemsWithoutThemAndTheirDates) {
     xml::Document doc = xml::Document::create();
     ASSERT_TRUE(doc.load(copy));
     std::string before = looks(doc.documentElement());
-    tree::leaveDescriptionsOnDisk(doc);
+    ASSERT_TRUE(tree::loadLeavingDescriptionsOnDisk(doc, copy));
+    EXPECT_TRUE(tree::descriptionsOnDisk(doc));
     tree::leaveDatesOnDisk(doc);
     EXPECT_EQ(looks(doc.documentElement()), before);
     EXPECT_EQ(tree::descriptionOf(nth(doc, 1)), "only a description");

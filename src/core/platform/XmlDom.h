@@ -66,6 +66,11 @@ struct LoadOptions {
     // If-Modified-Since when not empty (web loads only).
     std::string ifNoneMatch;
     std::string ifModifiedSince;
+    // When set, the text right inside elements of that name is dropped as it
+    // is read, never held: a reader that has no use for it (the tree's
+    // channel copies, whose descriptions stay on disk) saves the time and
+    // the memory.
+    const char* textlessElement = nullptr;
 };
 
 enum class NodeType {
@@ -213,7 +218,8 @@ class Document {
     explicit Document(std::shared_ptr<DocImpl> impl) : impl_(std::move(impl)) {}
     DocImpl& impl() const; // throws kErrPointer for a null document
     bool loadBytesWith(const std::string& bytes, const std::string& url,
-                       const std::string& httpCharset, bool recover);
+                       const std::string& httpCharset, bool recover,
+                       const char* textlessElement = nullptr);
 
     std::shared_ptr<DocImpl> impl_;
 };

@@ -105,6 +105,15 @@ void leaveDatesOnDisk(const xml::Document& doc) {
         dropDates(doc.documentElement());
 }
 
+bool loadLeavingDescriptionsOnDisk(xml::Document& doc, const std::string& path) {
+    xml::LoadOptions options;
+    options.textlessElement = "Desc";
+    if (!doc.load(path, options))
+        return false;
+    leaveDescriptionsOnDisk(doc);
+    return true;
+}
+
 bool descriptionsOnDisk(const xml::Document& doc) {
     xml::Node root = doc.documentElement();
     return root && root.hasAttribute(kMarker);

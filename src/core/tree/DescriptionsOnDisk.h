@@ -14,6 +14,9 @@ namespace kelvor::tree {
 // marks it so: such a document must never be saved (saveOwnerDocument
 // refuses it).
 void leaveDescriptionsOnDisk(const xml::Document& doc);
+// Loads a local tree file as leaveDescriptionsOnDisk leaves it, without
+// reading the descriptions into memory first. False as Document::load.
+bool loadLeavingDescriptionsOnDisk(xml::Document& doc, const std::string& path);
 bool descriptionsOnDisk(const xml::Document& doc);
 
 // Drops the Date of every item of such a document: the tree reads it only

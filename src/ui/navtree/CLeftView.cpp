@@ -127,8 +127,9 @@ void CLeftView::OnInitialUpdate() {
 
 bool CLeftView::LoadTreeFile(const std::string& path, QTreeWidgetItem* parent, LoadMode mode) {
     hotUpdateCounter = 0;
+    bool cache = tree::isCachePath(path, kelvor::platform::programFolder());
     Document doc = Document::create();
-    if (!doc.load(path)) {
+    if (!(cache ? tree::loadLeavingDescriptionsOnDisk(doc, path) : doc.load(path))) {
         kelvor::app::messageBox(kelvor::xml::formatParseError(doc.parseError()),
                                 std::string(kelvor::str::kLoadFileCaption) + path);
         return false;
@@ -140,9 +141,6 @@ bool CLeftView::LoadTreeFile(const std::string& path, QTreeWidgetItem* parent, L
     }
     if (!root.nameIs("Tree") || !root.hasChildNodes())
         return true;
-    bool cache = tree::isCachePath(path, kelvor::platform::programFolder());
-    if (cache)
-        tree::leaveDescriptionsOnDisk(doc);
     std::string type = GetNodeAttribute(root, "Type");
     if (tree::isCategoryType(type)) {
         bool known = std::any_of(categories.begin(), categories.end(),
