@@ -227,6 +227,37 @@ TEST(XmlDom, RemovedAndUnattachedNodesStayUsable) {
     EXPECT_EQ(outline(root.firstChild()), "TreeNode[new]\nTreeNode[b]\nTreeNode[a]\n");
 }
 
+TEST(XmlDom, FreedChildLeavesItsSiblingsAndOnlyAChildCanBeFreed) {
+    Document doc = Document::create();
+    ASSERT_TRUE(doc.loadXML("<Tree><TreeNode Title=\"a\" Href=\"h\"><Desc>d</Desc></TreeNode>"
+                            "<TreeNode Title=\"b\"/></Tree>"));
+    Node root = doc.documentElement();
+    Node first = root.firstChild();
+    EXPECT_TRUE(first.hasAttributes());
+    EXPECT_FALSE(first.firstChild().hasAttributes());
+    EXPECT_THROW(root.freeChild(first.firstChild()), DomError); // a grandchild
+    root.freeChild(first);
+    EXPECT_EQ(outline(root.firstChild()), "TreeNode[b]\n");
+    EXPECT_EQ(doc.xml().find("Desc"), std::string::npos);
+}
+
+TEST(XmlDom, TextOfTheTextlessElementIsNotRead) {
+    TempDir dir;
+    std::string path = dir.write("t.xml", "<Tree><TreeNode Title=\"a &amp; b\"><Desc>&lt;p&gt;long"
+                                          "<![CDATA[ more ]]><b>bold</b></Desc></TreeNode>"
+                                          "<Note>kept</Note></Tree>");
+    LoadOptions options;
+    options.textlessElement = "Desc";
+    Document doc = Document::create();
+    ASSERT_TRUE(doc.load(path, options));
+    Node entry = doc.documentElement().firstChild();
+    EXPECT_EQ(entry.attributeOr("Title"), "a & b");
+    EXPECT_EQ(entry.firstChild().text(), "bold"); // an element inside keeps its own
+    EXPECT_EQ(entry.nextSibling().text(), "kept");
+    ASSERT_TRUE(doc.load(path)); // the next load of the document reads it all
+    EXPECT_EQ(doc.documentElement().firstChild().firstChild().text(), "<p>long more bold");
+}
+
 TEST(XmlDom, NullNodeThrowsInvalidPointer) {
     Node null;
     try {

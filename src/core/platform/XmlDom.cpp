@@ -11,6 +11,7 @@
 
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
+#include <libxml/SAX2.h>
 #include <libxml/tree.h>
 #include <libxml/xmlsave.h>
 
@@ -177,9 +178,33 @@ struct FirstError {
     std::string message;
 };
 
+// What a parse's handlers share, through the context's _private.
+struct ParseState {
+    FirstError firstError;
+    const xmlChar* textlessElement = nullptr;
+};
+
+bool insideTextless(void* userData) {
+    auto ctxt = static_cast<xmlParserCtxtPtr>(userData);
+    auto* state = static_cast<ParseState*>(ctxt->_private);
+    return ctxt->node && ctxt->node->type == XML_ELEMENT_NODE &&
+           xmlStrEqual(ctxt->node->name, state->textlessElement);
+}
+
+void charactersUnlessTextless(void* userData, const xmlChar* text, int length) {
+    if (!insideTextless(userData))
+        xmlSAX2Characters(userData, text, length);
+}
+
+void cdataUnlessTextless(void* userData, const xmlChar* text, int length) {
+    if (!insideTextless(userData))
+        xmlSAX2CDataBlock(userData, text, length);
+}
+
 void captureFirstError(void* userData, xmlErrorPtr error) {
     auto ctxt = static_cast<xmlParserCtxtPtr>(userData);
-    auto* first = static_cast<FirstError*>(ctxt ? ctxt->_private : nullptr);
+    auto* state = static_cast<ParseState*>(ctxt ? ctxt->_private : nullptr);
+    FirstError* first = state ? &state->firstError : nullptr;
     if (!first || first->seen || !error || error->level < XML_ERR_ERROR)
         return;
     first->seen = true;
@@ -433,6 +458,11 @@ bool Node::hasAttribute(const char* name) const {
     return findAttribute(asNode(require()), name) != nullptr;
 }
 
+bool Node::hasAttributes() const {
+    xmlNodePtr node = asNode(require());
+    return node->type == XML_ELEMENT_NODE && node->properties != nullptr;
+}
+
 std::optional<std::string> Node::attribute(const char* name) const {
     xmlAttrPtr attr = findAttribute(asNode(require()), name);
     if (!attr)
@@ -513,6 +543,15 @@ Node Node::removeChild(const Node& child) const {
     return child;
 }
 
+void Node::freeChild(const Node& child) const {
+    xmlNodePtr parent = asNode(require());
+    xmlNodePtr old = asNode(child.require());
+    if (old->parent != parent)
+        throw DomError(kErrInvalidArg, "not a child of this node");
+    xmlUnlinkNode(old);
+    xmlFreeNode(old);
+}
+
 // ---- Document -------------------------------------------------------------
 
 DocImpl& Document::impl() const {
@@ -538,7 +577,7 @@ bool Document::load(const std::string& address, const LoadOptions& options) {
         d.parseError = source.error;
         return false;
     }
-    return loadBytes(source.bytes, source.url, source.charset);
+    return loadBytesWith(source.bytes, source.url, source.charset, false, options.textlessElement);
 }
 
 bool Document::loadXML(const std::string& text) {
@@ -564,7 +603,8 @@ bool Document::loadRepairedBytes(const std::string& utf8, const std::string& url
 }
 
 bool Document::loadBytesWith(const std::string& bytes, const std::string& url,
-                             const std::string& httpCharset, bool recover) {
+                             const std::string& httpCharset, bool recover,
+                             const char* textlessElement) {
     initialize();
     DocImpl& d = impl();
     d.clearForLoad(impl_.use_count() > 1);
@@ -595,10 +635,18 @@ bool Document::loadBytesWith(const std::string& bytes, const std::string& url,
         setParseError(d.parseError, kErrOutOfMemory, "out of memory");
         return false;
     }
-    FirstError firstError;
-    ctxt->_private = &firstError;
-    if (ctxt->sax)
+    ParseState state;
+    state.textlessElement = reinterpret_cast<const xmlChar*>(textlessElement);
+    ctxt->_private = &state;
+    FirstError& firstError = state.firstError;
+    if (ctxt->sax) {
         ctxt->sax->serror = captureFirstError;
+        if (textlessElement) {
+            ctxt->sax->characters = charactersUnlessTextless;
+            ctxt->sax->ignorableWhitespace = charactersUnlessTextless;
+            ctxt->sax->cdataBlock = cdataUnlessTextless;
+        }
+    }
     xmlDocPtr doc = xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()),
                                       url.empty() ? nullptr : url.c_str(),
                                       forced.empty() ? nullptr : forced.c_str(),

@@ -66,6 +66,11 @@ struct LoadOptions {
     // If-Modified-Since when not empty (web loads only).
     std::string ifNoneMatch;
     std::string ifModifiedSince;
+    // When set, the text right inside elements of that name is dropped as it
+    // is read, never held: a reader that has no use for it (the tree's
+    // channel copies, whose descriptions stay on disk) saves the time and
+    // the memory.
+    const char* textlessElement = nullptr;
 };
 
 enum class NodeType {
@@ -123,6 +128,7 @@ class Node {
 
     // Attributes without namespace, looked up by exact name.
     bool hasAttribute(const char* name) const;
+    bool hasAttributes() const;
     std::optional<std::string> attribute(const char* name) const;
     // Empty string when the attribute is absent.
     std::string attributeOr(const char* name, const std::string& fallback = {}) const;
@@ -137,6 +143,11 @@ class Node {
     // Inserts before ref; a null ref appends.
     Node insertBefore(const Node& child, const Node& ref) const;
     Node removeChild(const Node& child) const;
+    // Removes the child and frees it, with all below it, at once, where
+    // removeChild keeps it until the document goes. No handle may point to
+    // it or into it: for trimming a document just loaded, before its nodes
+    // are handed out.
+    void freeChild(const Node& child) const;
 
     // Opaque identity, for maps and tests.
     const void* raw() const { return node_; }
@@ -207,7 +218,8 @@ class Document {
     explicit Document(std::shared_ptr<DocImpl> impl) : impl_(std::move(impl)) {}
     DocImpl& impl() const; // throws kErrPointer for a null document
     bool loadBytesWith(const std::string& bytes, const std::string& url,
-                       const std::string& httpCharset, bool recover);
+                       const std::string& httpCharset, bool recover,
+                       const char* textlessElement = nullptr);
 
     std::shared_ptr<DocImpl> impl_;
 };

@@ -14,7 +14,14 @@ namespace kelvor::tree {
 // marks it so: such a document must never be saved (saveOwnerDocument
 // refuses it).
 void leaveDescriptionsOnDisk(const xml::Document& doc);
+// Loads a local tree file as leaveDescriptionsOnDisk leaves it, without
+// reading the descriptions into memory first. False as Document::load.
+bool loadLeavingDescriptionsOnDisk(xml::Document& doc, const std::string& path);
 bool descriptionsOnDisk(const xml::Document& doc);
+
+// Drops the Date of every item of such a document: the tree reads it only
+// for the entries' keys, which it takes as it loads them.
+void leaveDatesOnDisk(const xml::Document& doc);
 
 // The node's description: its own, or for a document whose descriptions
 // were left on disk, that of the same entry in the file now (found by its

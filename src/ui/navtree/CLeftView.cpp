@@ -127,8 +127,9 @@ void CLeftView::OnInitialUpdate() {
 
 bool CLeftView::LoadTreeFile(const std::string& path, QTreeWidgetItem* parent, LoadMode mode) {
     hotUpdateCounter = 0;
+    bool cache = tree::isCachePath(path, kelvor::platform::programFolder());
     Document doc = Document::create();
-    if (!doc.load(path)) {
+    if (!(cache ? tree::loadLeavingDescriptionsOnDisk(doc, path) : doc.load(path))) {
         kelvor::app::messageBox(kelvor::xml::formatParseError(doc.parseError()),
                                 std::string(kelvor::str::kLoadFileCaption) + path);
         return false;
@@ -140,9 +141,6 @@ bool CLeftView::LoadTreeFile(const std::string& path, QTreeWidgetItem* parent, L
     }
     if (!root.nameIs("Tree") || !root.hasChildNodes())
         return true;
-    bool cache = tree::isCachePath(path, kelvor::platform::programFolder());
-    if (cache)
-        tree::leaveDescriptionsOnDisk(doc);
     std::string type = GetNodeAttribute(root, "Type");
     if (tree::isCategoryType(type)) {
         bool known = std::any_of(categories.begin(), categories.end(),
@@ -157,8 +155,10 @@ bool CLeftView::LoadTreeFile(const std::string& path, QTreeWidgetItem* parent, L
     int firstNew = into->childCount();
     if (Node first = root.firstChild())
         PopulateItems(first, parent);
-    if (cache)
+    if (cache) {
         TrackEntries(into, path, firstNew);
+        tree::leaveDatesOnDisk(doc);
+    }
     return true;
 }
 
@@ -206,9 +206,9 @@ void CLeftView::PopulateItems(const Node& first, QTreeWidgetItem* parent) {
             continue;
         tree::ItemAppearance look = tree::appearanceOf(node, hotUpdateMode != HeadlineUpdates::kNone);
         auto* item = new CTreeItem(this);
+        item->node = node; // first: a label that is the node's title is not kept twice
         item->setText(0, QString::fromStdString(look.label));
         setItemIcons(item, look.icon, look.selectedIcon);
-        item->node = node;
         if (look.expandable)
             item->addChild(makePlaceholder(look.selectedIcon));
         if (look.channel)

@@ -23,6 +23,7 @@
 #include "frame/FrameInterface.h"
 #include "platform/XmlDom.h"
 
+#include <QIcon>
 #include <QTreeWidget>
 
 #include <deque>
@@ -39,16 +40,48 @@ class CollectionService;
 // A tree item and the TreeNode element it stands for. Placeholders have a
 // null node. Deleting the item releases the node (and with the last item of a
 // file, the file's document).
+//
+// Column 0's roles that every item has are kept in members rather than in
+// QTreeWidgetItem's lists of variants, and a label or entry key that the node
+// of a channel copy gives is not kept at all (CTreeItemRoles.cpp): a
+// thousand channels open are 200,000 items.
 class CTreeItem : public QTreeWidgetItem {
   public:
     explicit CTreeItem(CLeftView* view);
     ~CTreeItem() override;
 
+    QVariant data(int column, int role) const override;
+    void setData(int column, int role, const QVariant& value) override;
+
     kelvor::xml::Node node;
     bool expandedOnce = false;
 
   private:
+    // False, forgetting what was kept for the role, when it is not a role
+    // (or a value) kept here: QTreeWidgetItem keeps it then.
+    bool keep(int role, const QVariant& value);
+    // Invalid with *found false when not kept here.
+    QVariant kept(int role, bool* found) const;
+    bool nodeIsFixed() const;
+    QString nodeAttribute(const char* name) const;
+
+    enum class Kept : unsigned char { kNo, kInMember, kByNode };
+    static constexpr signed char kNoIcon = -128;
+    // What few entries have: a label or key of their own.
+    struct OwnStrings {
+        QString text, entryKey;
+    };
+    OwnStrings& own();
+
     CLeftView* view_;
+    QString cacheFile_; // kCacheFileRole, shared by a channel's entries
+    QIcon icon_;        // Qt::DecorationRole (the view's icons are shared)
+    std::unique_ptr<OwnStrings> own_;
+    Kept textKept_ = Kept::kNo, keyKept_ = Kept::kNo;
+    bool hasCacheFile_ = false, hasIcon_ = false;
+    signed char font_ = -1; // Qt::FontRole: -1 unset, else one of the shared fonts
+    signed char iconIndex_ = kNoIcon, selectedIconIndex_ = kNoIcon;
+    signed char unread_ = -1; // kEntryUnreadRole: -1 unset, else 0 or 1
 };
 
 struct CategoryEntry {
