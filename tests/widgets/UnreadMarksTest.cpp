@@ -160,6 +160,37 @@ TEST_F(UnreadMarks, ACollapsedChannelShowsItsCountAndACategoryMarksAllItsChannel
     ASSERT_TRUE(waitUntil([&] { return CLeftView::UnreadCountOf(channel) == 0; }));
 }
 
+// Which numbered copy is a channel's only its header tells, and headers
+// are read off the window's thread: the answer comes back to the tree later,
+// when the item asked for may be gone.
+TEST_F(UnreadMarks, ChannelsSharingATitleCountTheirOwnCopiesFoundLater) {
+    server.serve("/news", rss({"甲", "乙"}));
+    server.serve("/other", rss({"丙", "丁", "戊"}));
+    std::string other =
+        home.write("fav/other.xml", "<Tree Type=\"fav\"><TreeNode Title=\"新闻\" Rss=\"" +
+                                        server.url("/other") + "\"/></Tree>");
+    {
+        CLeftView first;
+        openChannel(first); // rss/新闻.xml
+        first.LoadTreeFile(other, first.rootItem());
+        QTreeWidgetItem* channel = first.topLevelItem(1);
+        channel->setExpanded(true);
+        ASSERT_TRUE(waitUntil([&] { return loaded(first, channel); })); // rss/新闻[1].xml
+    }
+    std::string both =
+        home.write("fav/both.xml", "<Tree Type=\"fav\"><TreeNode Title=\"新闻\" Rss=\"" +
+                                       server.url("/news") + "\"/><TreeNode Title=\"新闻\" Rss=\"" +
+                                       server.url("/other") + "\"/></Tree>");
+    CLeftView view;
+    view.LoadTreeFile(both, view.rootItem());
+    delete view.topLevelItem(0); // before the answer for it can arrive
+    QTreeWidgetItem* kept = view.topLevelItem(0);
+    ASSERT_TRUE(waitUntil([&] { return CLeftView::UnreadCountOf(kept) == 3; }));
+    EXPECT_EQ(kept->data(0, CLeftView::kCacheFileRole).toString().toStdString(),
+              home.file("rss/新闻[1].xml"));
+    EXPECT_EQ(view.topLevelItemCount(), 1);
+}
+
 TEST_F(UnreadMarks, ASavedEditAndADownloadAreSearchableWithoutAFullUpdate) {
     server.serve("/news", rss({"下载来的条目"}));
     CLeftView view;

@@ -25,14 +25,19 @@
 
 #include <QTreeWidget>
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+namespace kelvor::tree {
+class CopyFinder;
+}
 class CLeftView;
 class CollectionService;
 
@@ -217,7 +222,8 @@ class CLeftView : public QTreeWidget {
     void IndexDocumentLater(const kelvor::xml::Node& node);
     // Entries loaded from a cache file under `parent`, from child `firstNew` on.
     void TrackEntries(QTreeWidgetItem* parent, const std::string& cacheFile, int firstNew);
-    // A channel item shows the unread count of its cache file.
+    // A channel item shows the unread count of its cache file, once the
+    // copy is found off the window's thread (at once when its entries load).
     void TrackChannel(QTreeWidgetItem* item);
     static bool IsEntry(QTreeWidgetItem* item);
     static bool IsEntryUnread(QTreeWidgetItem* item);
@@ -372,6 +378,8 @@ class CLeftView : public QTreeWidget {
     void onExpanded(QTreeWidgetItem* item);
     void requestChannelState(const std::string& cacheFile); // CLeftViewMarks.cpp
     void forgetItemInMarks(QTreeWidgetItem* item);          // CLeftViewMarks.cpp
+    kelvor::tree::CopyFinder& copyFinder();                 // CLeftViewMarks.cpp
+    void copyFound(QTreeWidgetItem* item, std::uint64_t ticket, const std::string& cacheFile);
     void scrollWithParent(QTreeWidgetItem* item);           // CLeftViewFind.cpp
     void reloadInBackground(QTreeWidgetItem* channel, const std::string& cacheFile);
     // A new copy of a channel arrived for `item`: every other item showing
@@ -395,4 +403,7 @@ class CLeftView : public QTreeWidget {
     std::unique_ptr<CollectionService> ownCollection_; // else the view's own
     bool collectionGone_ = false;
     std::multimap<std::string, QTreeWidgetItem*> channelItems_; // by cache file
+    // Channels whose copy is being looked for, with the ticket of the question.
+    std::unordered_map<QTreeWidgetItem*, std::uint64_t> locatingCopies_;
+    std::unique_ptr<kelvor::tree::CopyFinder> copyFinder_;
 };

@@ -8,6 +8,7 @@
 #include "collection/CollectionService.h"
 #include "platform/HomeFolder.h"
 #include "tree/ChannelSource.h"
+#include "tree/CopyFinder.h"
 #include "tree/TreeFileChannels.h"
 
 #include <algorithm>
@@ -142,16 +143,47 @@ void CLeftView::TrackChannel(QTreeWidgetItem* item) {
     Node node = nodeOf(item);
     if (!node || IsEntry(item) || !cacheFileOf(item).empty())
         return;
-    std::string source, cacheFile, feed;
-    int result = tree::ResolveChannelSource(node, source, cacheFile, feed);
-    if (result == tree::kNotChannel || result == tree::kLocalFile || cacheFile.empty())
+    tree::ChannelCopyQuestion question = tree::channelCopyQuestion(node);
+    if (question.first.empty())
         return;
+    // Which file is the copy only its header tells: it is read off the
+    // window's thread, and the count follows the answer.
+    locatingCopies_[item] = copyFinder().find(item, std::move(question));
+}
+
+tree::CopyFinder& CLeftView::copyFinder() {
+    if (copyFinder_)
+        return *copyFinder_;
+    // Answers come back on the window's thread; the finder goes before the
+    // view, so none reaches a view being destroyed.
+    auto deliver = [this](std::vector<tree::CopyFinder::Found> found) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, found = std::move(found)] {
+                for (const tree::CopyFinder::Found& copy : found)
+                    copyFound(static_cast<QTreeWidgetItem*>(copy.asker), copy.ticket, copy.path);
+            },
+            Qt::QueuedConnection);
+    };
+    copyFinder_ = std::make_unique<tree::CopyFinder>(deliver);
+    return *copyFinder_;
+}
+
+void CLeftView::copyFound(QTreeWidgetItem* item, std::uint64_t ticket,
+                          const std::string& cacheFile) {
+    auto asked = locatingCopies_.find(item);
+    if (asked == locatingCopies_.end() || asked->second != ticket)
+        return; // the item is gone, or was asked for again since
+    locatingCopies_.erase(asked);
+    if (!cacheFileOf(item).empty())
+        return; // its entries, loaded meanwhile, named the copy
     item->setData(0, kCacheFileRole, QString::fromStdString(cacheFile));
     channelItems_.emplace(cacheFile, item);
     requestChannelState(cacheFile);
 }
 
 void CLeftView::forgetItemInMarks(QTreeWidgetItem* item) {
+    locatingCopies_.erase(item);
     std::string cacheFile = cacheFileOf(item);
     if (cacheFile.empty())
         return;
@@ -255,6 +287,15 @@ void CLeftView::MarkAllRead(QTreeWidgetItem* item) {
     for (const auto& [cacheFile, channel] : channelItems_)
         if (CLeftView::IsWithin(item, channel) && (shown.empty() || shown.back() != cacheFile))
             shown.push_back(cacheFile);
+    // Those whose copy is still being looked for cannot wait for the answer.
+    for (const auto& [channel, ticket] : locatingCopies_) {
+        if (!CLeftView::IsWithin(item, channel))
+            continue;
+        std::string source, cacheFile, feed;
+        if (tree::hasFeedToAsk(
+                tree::ResolveChannelSource(nodeOf(channel), source, cacheFile, feed)))
+            shown.push_back(cacheFile);
+    }
     Node node = nodeOf(item);
     std::string file = node ? LocalFileOf(node) : std::string();
     std::string position = file.empty() ? std::string() : tree::positionOf(node);
