@@ -24,42 +24,51 @@ CopyFinder::~CopyFinder() {
 
 std::uint64_t CopyFinder::find(void* asker, ChannelCopyQuestion question) {
     std::uint64_t ticket;
+    bool wake;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         ticket = ++lastTicket_;
         asked_.push_back({asker, ticket, std::move(question)});
         if (!thread_.joinable())
             thread_ = std::thread([this] { run(); });
+        // A category asks a question per channel: one wake-up takes them all.
+        wake = waiting_;
+        waiting_ = false;
     }
-    wake_.notify_one();
+    if (wake)
+        wake_.notify_one();
     return ticket;
 }
 
 void CopyFinder::run() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
+        waiting_ = true;
         wake_.wait(lock, [this] { return stopping_ || !asked_.empty(); });
-        std::vector<Found> found = answerSome(lock);
+        waiting_ = false;
         if (stopping_)
             return;
-        // Delivered without the lock: the owner may ask more meanwhile.
+        std::deque<Asked> asked;
+        asked.swap(asked_);
+        // Answered without the lock: the owner may ask more meanwhile.
         lock.unlock();
-        deliver_(std::move(found));
+        answer(asked);
         lock.lock();
     }
 }
 
-std::vector<CopyFinder::Found> CopyFinder::answerSome(std::unique_lock<std::mutex>& lock) {
+void CopyFinder::answer(const std::deque<Asked>& asked) {
     std::vector<Found> found;
-    while (!stopping_ && !asked_.empty() && found.size() < kBatch) {
-        Asked asked = std::move(asked_.front());
-        asked_.pop_front();
-        lock.unlock();
-        ChannelCopy copy = locateChannelCopy(asked.question.first, asked.question.address);
-        found.push_back({asked.asker, asked.ticket, std::move(copy.path)});
-        lock.lock();
+    for (const Asked& one : asked) {
+        if (stopping_)
+            return;
+        ChannelCopy copy = locateChannelCopy(one.question.first, one.question.address);
+        found.push_back({one.asker, one.ticket, std::move(copy.path)});
+        if (found.size() == kBatch || &one == &asked.back()) {
+            deliver_(std::move(found));
+            found.clear();
+        }
     }
-    return found;
 }
 
 } // namespace kelvor::tree

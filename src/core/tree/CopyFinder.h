@@ -1,11 +1,14 @@
 // Finds channels' copies on a thread of its own. Which of a title's
 // numbered files holds a channel's copy only the file's header tells, and
 // a category of a thousand channels read a thousand headers on the
-// window's thread before the window could come up.
+// window's thread before the window could come up. The thread keeps the
+// ordinary priority: at idle priority, starved while it held the lock or
+// the process's memory map, it held up the window instead.
 #pragma once
 
 #include "tree/ChannelSource.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -45,14 +48,15 @@ class CopyFinder {
         ChannelCopyQuestion question;
     };
     void run();
-    std::vector<Found> answerSome(std::unique_lock<std::mutex>& lock);
+    void answer(const std::deque<Asked>& asked);
 
     Deliver deliver_;
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<Asked> asked_;
     std::uint64_t lastTicket_ = 0;
-    bool stopping_ = false;
+    bool waiting_ = false; // the thread waits for questions: the next one wakes it
+    std::atomic<bool> stopping_{false};
     std::thread thread_;
 };
 
