@@ -348,6 +348,9 @@ class CLeftView : public QTreeWidget {
     UnreadWalk unreadWalk_;
     void continueUnreadWalk(const std::string& cacheFile);    // CLeftViewReading.cpp
     void setUnreadCount(QTreeWidgetItem* channel, int count); // CLeftViewMarks.cpp
+    void sumFolders(QTreeWidgetItem* innermost);              // CLeftViewMarks.cpp
+    void sumFolderSoon(QTreeWidgetItem* folder);              // CLeftViewMarks.cpp
+    std::set<QTreeWidgetItem*> foldersToSum_;
     // CLeftViewHistory.cpp
     void showHistoryLine(const std::string& cacheFile);
     void expandHistoryLine(QTreeWidgetItem* line);

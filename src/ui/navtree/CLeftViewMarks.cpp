@@ -11,6 +11,8 @@
 #include "tree/CopyFinder.h"
 #include "tree/TreeFileChannels.h"
 
+#include <QTimer>
+
 #include <algorithm>
 
 using kelvor::xml::Node;
@@ -184,6 +186,7 @@ void CLeftView::copyFound(QTreeWidgetItem* item, std::uint64_t ticket,
 
 void CLeftView::forgetItemInMarks(QTreeWidgetItem* item) {
     locatingCopies_.erase(item);
+    foldersToSum_.erase(item);
     std::string cacheFile = cacheFileOf(item);
     if (cacheFile.empty())
         return;
@@ -224,7 +227,8 @@ void CLeftView::ApplyChannelState(const std::string& cacheFile, int unread,
     auto range = channelItems_.equal_range(cacheFile);
     for (auto it = range.first; it != range.second; ++it) {
         QTreeWidgetItem* channel = it->second;
-        setUnreadCount(channel, unread);
+        channel->setData(0, kUnreadCountRole, unread);
+        sumFolderSoon(channel->parent());
         // Entries are the channel's children, or those of its "updating" line.
         for (int i = 0; i < channel->childCount(); ++i) {
             QTreeWidgetItem* child = channel->child(i);
@@ -239,10 +243,31 @@ void CLeftView::ApplyChannelState(const std::string& cacheFile, int unread,
     continueUnreadWalk(cacheFile);
 }
 
-// A folder shows the sum of the counts of the channels and folders in it.
 void CLeftView::setUnreadCount(QTreeWidgetItem* channel, int count) {
     channel->setData(0, kUnreadCountRole, count);
-    for (QTreeWidgetItem* folder = channel->parent(); folder && !IsEntry(folder);
+    sumFolders(channel->parent());
+}
+
+// The store answers for a thousand channels of a folder in a burst: summing
+// the folder's thousand children after each answer kept the window busy.
+void CLeftView::sumFolderSoon(QTreeWidgetItem* folder) {
+    constexpr int kSumEveryMs = 50;
+    if (!folder)
+        return;
+    if (foldersToSum_.empty())
+        QTimer::singleShot(kSumEveryMs, this, [this] {
+            std::set<QTreeWidgetItem*> folders;
+            folders.swap(foldersToSum_);
+            for (QTreeWidgetItem* folder : folders)
+                sumFolders(folder);
+        });
+    foldersToSum_.insert(folder);
+}
+
+// A folder shows the sum of the counts of the channels and folders in it,
+// and so do the folders around it.
+void CLeftView::sumFolders(QTreeWidgetItem* innermost) {
+    for (QTreeWidgetItem* folder = innermost; folder && !IsEntry(folder);
          folder = folder->parent()) {
         if (!cacheFileOf(folder).empty())
             break; // a channel's own children are its entries
