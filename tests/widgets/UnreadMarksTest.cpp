@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 using kelvor::test::HttpServer;
@@ -188,6 +189,36 @@ TEST_F(UnreadMarks, ChannelsSharingATitleCountTheirOwnCopiesFoundLater) {
     ASSERT_TRUE(waitUntil([&] { return CLeftView::UnreadCountOf(kept) == 3; }));
     EXPECT_EQ(kept->data(0, CLeftView::kCacheFileRole).toString().toStdString(),
               home.file("rss/新闻[1].xml"));
+    EXPECT_EQ(view.topLevelItemCount(), 1);
+}
+
+// A folder sums its channels once the answers of a burst are in; a folder
+// deleted meanwhile is left alone.
+TEST_F(UnreadMarks, FoldersSumTheAnswersOfABurstAndOneGoneMeanwhileIsLeftAlone) {
+    std::string folders = home.write(
+        "fav/folders.xml", "<Tree Type=\"fav\"><TreeNode Title=\"甲组\"><TreeNode Title=\"甲\" "
+                           "Rss=\"http://127.0.0.1:9/a\"/></TreeNode><TreeNode Title=\"乙组\">"
+                           "<TreeNode Title=\"乙\" Rss=\"http://127.0.0.1:9/b\"/><TreeNode "
+                           "Title=\"丙\" Rss=\"http://127.0.0.1:9/c\"/></TreeNode></Tree>");
+    CLeftView view;
+    view.LoadTreeFile(folders, view.rootItem());
+    QTreeWidgetItem* gone = view.topLevelItem(0);
+    QTreeWidgetItem* kept = view.topLevelItem(1);
+    gone->setExpanded(true);
+    kept->setExpanded(true);
+    std::vector<QTreeWidgetItem*> channels{gone->child(0), kept->child(0), kept->child(1)};
+    ASSERT_TRUE(waitUntil([&] {
+        return std::all_of(channels.begin(), channels.end(), [](QTreeWidgetItem* channel) {
+            return CLeftView::UnreadCountOf(channel) == 0;
+        });
+    })) << "the store has answered for each copy found";
+
+    view.ApplyChannelState(home.file("rss/甲.xml"), 4, {});
+    view.ApplyChannelState(home.file("rss/乙.xml"), 2, {});
+    view.ApplyChannelState(home.file("rss/丙.xml"), 3, {});
+    EXPECT_EQ(CLeftView::UnreadCountOf(channels[2]), 3) << "a channel's own count at once";
+    delete gone;
+    ASSERT_TRUE(waitUntil([&] { return CLeftView::UnreadCountOf(kept) == 5; }));
     EXPECT_EQ(view.topLevelItemCount(), 1);
 }
 
