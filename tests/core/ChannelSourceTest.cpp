@@ -249,6 +249,41 @@ TEST_F(ChannelSource, LocalTreeFileResolvesWithoutLookingAtCaches) {
     EXPECT_EQ(a.feed, "");
 }
 
+// The question asked off the window's thread must lead where resolving leads.
+TEST_F(ChannelSource, TheCopyQuestionLeadsToTheCopyResolvingFinds) {
+    cache("rss/News.xml", "http://a.example/feed", 60);
+    cache("rss/News[1].xml", "http://b.example/feed", 60);
+    const std::string web = "BaseURL=\"http://example.com/d/list.xml\"";
+    struct Row {
+        const char *file, *rootAttributes, *nodeAttributes;
+    } rows[] = {
+        {"o.xml", "", "Title=\"News\" Rss=\"http://b.example/feed\""},
+        {"o.xml", "", "Title=\"News\" Rss=\"http://c.example/feed\""},
+        {"url/list.xml", web.c_str(), "Title=\"Sub\" NodeSrc=\"sub.xml\""},
+        {"fav/o.xml", "", "Title=\"Feed\" NodeSrc=\"mine.xml\" Rss=\"http://a.example/feed\""},
+    };
+    for (const Row& row : rows) {
+        xml::Node node = nodeIn(row.file, row.rootAttributes, row.nodeAttributes);
+        tree::ChannelCopyQuestion question = tree::channelCopyQuestion(node);
+        EXPECT_EQ(tree::locateChannelCopy(question.first, question.address).path,
+                  resolve(node).cacheFile)
+            << row.nodeAttributes;
+    }
+    auto firstOf = [&](const char* file, const char* rootAttributes, const char* attributes) {
+        return tree::channelCopyQuestion(nodeIn(file, rootAttributes, attributes)).first;
+    };
+    EXPECT_EQ(firstOf("o.xml", "", "Title=\"News\" Rss=\"http://b.example/feed\""),
+              home.path() + "/rss/News.xml")
+        << "where the numbered names start, not where the header was found";
+    // No copy of their own: a local tree file, no channel, a feed a fetched
+    // file may not name.
+    EXPECT_EQ(firstOf("fav/o.xml", "", "Title=\"Sub\" NodeSrc=\"a.xml\""), "");
+    EXPECT_EQ(firstOf("fav/o.xml", "", "Title=\"x\""), "");
+    EXPECT_EQ(firstOf("url/remote.xml", "BaseURL=\"http://127.0.0.1:9/t.xml\"",
+                      "Title=\"p\" Rss=\"file:///dev/zero\""),
+              "");
+}
+
 // ---- ReadCacheHeader
 
 TEST(CacheHeader, ReadsBaseUrlAndExpiresWithEntitiesDecoded) {

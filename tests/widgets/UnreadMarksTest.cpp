@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 using kelvor::test::HttpServer;
@@ -158,6 +159,67 @@ TEST_F(UnreadMarks, ACollapsedChannelShowsItsCountAndACategoryMarksAllItsChannel
     view.setCurrentItem(category);
     view.handleCommand(cmd::kMarkAllRead);
     ASSERT_TRUE(waitUntil([&] { return CLeftView::UnreadCountOf(channel) == 0; }));
+}
+
+// Which numbered copy is a channel's only its header tells, and headers
+// are read off the window's thread: the answer comes back to the tree later,
+// when the item asked for may be gone.
+TEST_F(UnreadMarks, ChannelsSharingATitleCountTheirOwnCopiesFoundLater) {
+    server.serve("/news", rss({"甲", "乙"}));
+    server.serve("/other", rss({"丙", "丁", "戊"}));
+    std::string other =
+        home.write("fav/other.xml", "<Tree Type=\"fav\"><TreeNode Title=\"新闻\" Rss=\"" +
+                                        server.url("/other") + "\"/></Tree>");
+    {
+        CLeftView first;
+        openChannel(first); // rss/新闻.xml
+        first.LoadTreeFile(other, first.rootItem());
+        QTreeWidgetItem* channel = first.topLevelItem(1);
+        channel->setExpanded(true);
+        ASSERT_TRUE(waitUntil([&] { return loaded(first, channel); })); // rss/新闻[1].xml
+    }
+    std::string both =
+        home.write("fav/both.xml", "<Tree Type=\"fav\"><TreeNode Title=\"新闻\" Rss=\"" +
+                                       server.url("/news") + "\"/><TreeNode Title=\"新闻\" Rss=\"" +
+                                       server.url("/other") + "\"/></Tree>");
+    CLeftView view;
+    view.LoadTreeFile(both, view.rootItem());
+    delete view.topLevelItem(0); // before the answer for it can arrive
+    QTreeWidgetItem* kept = view.topLevelItem(0);
+    ASSERT_TRUE(waitUntil([&] { return CLeftView::UnreadCountOf(kept) == 3; }));
+    EXPECT_EQ(kept->data(0, CLeftView::kCacheFileRole).toString().toStdString(),
+              home.file("rss/新闻[1].xml"));
+    EXPECT_EQ(view.topLevelItemCount(), 1);
+}
+
+// A folder sums its channels once the answers of a burst are in; a folder
+// deleted meanwhile is left alone.
+TEST_F(UnreadMarks, FoldersSumTheAnswersOfABurstAndOneGoneMeanwhileIsLeftAlone) {
+    std::string folders = home.write(
+        "fav/folders.xml", "<Tree Type=\"fav\"><TreeNode Title=\"甲组\"><TreeNode Title=\"甲\" "
+                           "Rss=\"http://127.0.0.1:9/a\"/></TreeNode><TreeNode Title=\"乙组\">"
+                           "<TreeNode Title=\"乙\" Rss=\"http://127.0.0.1:9/b\"/><TreeNode "
+                           "Title=\"丙\" Rss=\"http://127.0.0.1:9/c\"/></TreeNode></Tree>");
+    CLeftView view;
+    view.LoadTreeFile(folders, view.rootItem());
+    QTreeWidgetItem* gone = view.topLevelItem(0);
+    QTreeWidgetItem* kept = view.topLevelItem(1);
+    gone->setExpanded(true);
+    kept->setExpanded(true);
+    std::vector<QTreeWidgetItem*> channels{gone->child(0), kept->child(0), kept->child(1)};
+    ASSERT_TRUE(waitUntil([&] {
+        return std::all_of(channels.begin(), channels.end(), [](QTreeWidgetItem* channel) {
+            return CLeftView::UnreadCountOf(channel) == 0;
+        });
+    })) << "the store has answered for each copy found";
+
+    view.ApplyChannelState(home.file("rss/甲.xml"), 4, {});
+    view.ApplyChannelState(home.file("rss/乙.xml"), 2, {});
+    view.ApplyChannelState(home.file("rss/丙.xml"), 3, {});
+    EXPECT_EQ(CLeftView::UnreadCountOf(channels[2]), 3) << "a channel's own count at once";
+    delete gone;
+    ASSERT_TRUE(waitUntil([&] { return CLeftView::UnreadCountOf(kept) == 5; }));
+    EXPECT_EQ(view.topLevelItemCount(), 1);
 }
 
 TEST_F(UnreadMarks, ASavedEditAndADownloadAreSearchableWithoutAFullUpdate) {

@@ -169,8 +169,16 @@ std::string cacheFileTitle(const std::string& title) {
     return safe;
 }
 
-ChannelResult ResolveChannelSource(const xml::Node& node, std::string& source,
-                                   std::string& cacheFile, std::string& feed, std::time_t now) {
+namespace {
+
+// What the node alone says of its channel, before any file is looked at.
+// With kMustDownload, the copy is looked for from cacheFile on, by address.
+struct Plan {
+    ChannelResult result = kNotChannel;
+    std::string cacheFile, address, type;
+};
+
+Plan planChannel(const xml::Node& node, std::string& source, std::string& feed) {
     xml::Document doc = node.ownerDocument();
     xml::Node root = doc.documentElement();
     std::string docFolder = documentFolder(doc.url());
@@ -179,48 +187,62 @@ ChannelResult ResolveChannelSource(const xml::Node& node, std::string& source,
     std::string baseUrl = root ? GetNodeAttribute(root, "BaseURL") : std::string();
     feed = GetNodeAttribute(node, "Rss");
     source.clear();
-    cacheFile.clear();
+    Plan plan;
     if (nodeSrc.empty() && feed.empty())
-        return kNotChannel;
+        return plan;
 
     Resolved resolved = resolveNodeSrc(nodeSrc, baseUrl, docFolder);
     if (namesWhatItMayNot(doc, baseUrl, feed, resolved)) {
         feed.clear();
-        return kNotChannel;
+        return plan;
     }
     source = resolved.source;
-    ChannelResult result = resolved.result;
+    plan.result = resolved.result;
 
     std::string title = cacheFileTitle(GetNodeAttribute(node, "Title"));
     std::string rootType = root ? GetNodeAttribute(root, "Type") : std::string();
     const std::string& home = platform::programFolder();
-    cacheFile = docFolder + "/" + title + ".xml";
-    std::string type = rootType;
-    std::string address;
+    plan.cacheFile = docFolder + "/" + title + ".xml";
     if (!feed.empty()) {
         // A feed with a local NodeSrc is converted into that file.
         // Files that came from elsewhere must not choose where the program
         // writes.
-        bool ownTarget = !source.empty() && result != kMustDownload && isOwnTreeFile(doc);
-        cacheFile = ownTarget ? localPathOf(source) : home + "/rss/" + title + ".xml";
-        result = kMustDownload;
-        type = rootType == "hot" ? "hot" : "rss";
-        address = feed;
+        bool ownTarget = !source.empty() && plan.result != kMustDownload && isOwnTreeFile(doc);
+        plan.cacheFile = ownTarget ? localPathOf(source) : home + "/rss/" + title + ".xml";
+        plan.result = kMustDownload;
+        plan.type = rootType == "hot" ? "hot" : "rss";
+        plan.address = feed;
     } else {
-        if (result == kMustDownload && rootType != "url")
-            cacheFile = home + "/url/" + title + ".xml";
-        type = "url";
-        address = source;
-        if (result == kLocalFile)
-            return kLocalFile;
+        if (plan.result == kMustDownload && rootType != "url")
+            plan.cacheFile = home + "/url/" + title + ".xml";
+        plan.type = "url";
+        plan.address = source;
     }
+    return plan;
+}
 
-    ChannelCopy copy = locateChannelCopy(cacheFile, address);
+} // namespace
+
+ChannelResult ResolveChannelSource(const xml::Node& node, std::string& source,
+                                   std::string& cacheFile, std::string& feed, std::time_t now) {
+    Plan plan = planChannel(node, source, feed);
+    cacheFile = plan.cacheFile;
+    if (plan.result != kMustDownload)
+        return plan.result;
+    ChannelCopy copy = locateChannelCopy(plan.cacheFile, plan.address);
     cacheFile = copy.path;
     if (copy.found)
         return freshness(now - copy.modified, copy.expires, GetNodeAttribute(node, "Expires"),
-                         type);
-    return result;
+                         plan.type);
+    return kMustDownload;
+}
+
+ChannelCopyQuestion channelCopyQuestion(const xml::Node& node) {
+    std::string source, feed;
+    Plan plan = planChannel(node, source, feed);
+    if (plan.result != kMustDownload)
+        return {};
+    return {plan.cacheFile, plan.address};
 }
 
 ChannelCopy locateChannelCopy(const std::string& first, const std::string& address) {

@@ -31,6 +31,16 @@ ChannelResult ResolveChannelSource(const xml::Node& node, std::string& source,
                                    std::string& cacheFile, std::string& feed,
                                    std::time_t now = std::time(nullptr));
 
+// Where the copy of the node's channel is looked for and the address its
+// header must name, from the node alone: no file is read, so it costs
+// nothing on the window's thread. Empty for a node with no copy of its own
+// (no channel, or a local tree file). locateChannelCopy answers it as
+// ResolveChannelSource would.
+struct ChannelCopyQuestion {
+    std::string first, address;
+};
+ChannelCopyQuestion channelCopyQuestion(const xml::Node& node);
+
 // The copy of the channel at `address` among `first` ("rss/T.xml") and its
 // numbered siblings ("rss/T[1].xml", ...): the one whose header names that
 // address (found), else the first name that is free, where a new copy goes.

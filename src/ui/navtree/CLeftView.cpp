@@ -6,6 +6,7 @@
 #include "platform/HomeFolder.h"
 #include "frame/CommandGuard.h"
 #include "tree/ChannelSource.h"
+#include "tree/CopyFinder.h"
 #include "tree/DescriptionsOnDisk.h"
 #include "tree/Strings.h"
 #include "tree/TreeFormat.h"
@@ -43,8 +44,9 @@ CLeftView::CLeftView(QWidget* parent) : QTreeWidget(parent) {
 }
 
 CLeftView::~CLeftView() {
-    // A service of its own goes first: no completion may reach a
+    // The finder and a service of its own go first: no answer may reach a
     // half-destroyed view.
+    copyFinder_.reset();
     ownCollection_.reset();
     tearingDown_ = true;
     clear();

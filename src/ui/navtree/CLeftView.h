@@ -26,14 +26,19 @@
 #include <QIcon>
 #include <QTreeWidget>
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+namespace kelvor::tree {
+class CopyFinder;
+}
 class CLeftView;
 class CollectionService;
 
@@ -250,7 +255,8 @@ class CLeftView : public QTreeWidget {
     void IndexDocumentLater(const kelvor::xml::Node& node);
     // Entries loaded from a cache file under `parent`, from child `firstNew` on.
     void TrackEntries(QTreeWidgetItem* parent, const std::string& cacheFile, int firstNew);
-    // A channel item shows the unread count of its cache file.
+    // A channel item shows the unread count of its cache file, once the
+    // copy is found off the window's thread (at once when its entries load).
     void TrackChannel(QTreeWidgetItem* item);
     static bool IsEntry(QTreeWidgetItem* item);
     static bool IsEntryUnread(QTreeWidgetItem* item);
@@ -375,6 +381,9 @@ class CLeftView : public QTreeWidget {
     UnreadWalk unreadWalk_;
     void continueUnreadWalk(const std::string& cacheFile);    // CLeftViewReading.cpp
     void setUnreadCount(QTreeWidgetItem* channel, int count); // CLeftViewMarks.cpp
+    void sumFolders(QTreeWidgetItem* innermost);              // CLeftViewMarks.cpp
+    void sumFolderSoon(QTreeWidgetItem* folder);              // CLeftViewMarks.cpp
+    std::set<QTreeWidgetItem*> foldersToSum_;
     // CLeftViewHistory.cpp
     void showHistoryLine(const std::string& cacheFile);
     void expandHistoryLine(QTreeWidgetItem* line);
@@ -405,6 +414,8 @@ class CLeftView : public QTreeWidget {
     void onExpanded(QTreeWidgetItem* item);
     void requestChannelState(const std::string& cacheFile); // CLeftViewMarks.cpp
     void forgetItemInMarks(QTreeWidgetItem* item);          // CLeftViewMarks.cpp
+    kelvor::tree::CopyFinder& copyFinder();                 // CLeftViewMarks.cpp
+    void copyFound(QTreeWidgetItem* item, std::uint64_t ticket, const std::string& cacheFile);
     void scrollWithParent(QTreeWidgetItem* item);           // CLeftViewFind.cpp
     void reloadInBackground(QTreeWidgetItem* channel, const std::string& cacheFile);
     // A new copy of a channel arrived for `item`: every other item showing
@@ -428,4 +439,7 @@ class CLeftView : public QTreeWidget {
     std::unique_ptr<CollectionService> ownCollection_; // else the view's own
     bool collectionGone_ = false;
     std::multimap<std::string, QTreeWidgetItem*> channelItems_; // by cache file
+    // Channels whose copy is being looked for, with the ticket of the question.
+    std::unordered_map<QTreeWidgetItem*, std::uint64_t> locatingCopies_;
+    std::unique_ptr<kelvor::tree::CopyFinder> copyFinder_;
 };

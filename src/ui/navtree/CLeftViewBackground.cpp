@@ -36,8 +36,14 @@ bool CLeftView::StartBackgroundUpdate() {
     CollectionService* service = collection();
     if (!service || service->updateRunning())
         return false;
+    std::vector<QTreeWidgetItem*> tracked;
+    for (const auto& [copy, item] : channelItems_)
+        tracked.push_back(item);
+    // Those whose copy is still being looked for are asked as well.
+    for (const auto& [item, ticket] : locatingCopies_)
+        tracked.push_back(item);
     std::vector<feeds::DownloadRequest> channels;
-    for (const auto& [tracked, item] : channelItems_) {
+    for (QTreeWidgetItem* item : tracked) {
         Node node = nodeOf(item);
         if (!node)
             continue;

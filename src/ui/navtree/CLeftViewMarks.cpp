@@ -8,7 +8,10 @@
 #include "collection/CollectionService.h"
 #include "platform/HomeFolder.h"
 #include "tree/ChannelSource.h"
+#include "tree/CopyFinder.h"
 #include "tree/TreeFileChannels.h"
+
+#include <QTimer>
 
 #include <algorithm>
 
@@ -142,16 +145,48 @@ void CLeftView::TrackChannel(QTreeWidgetItem* item) {
     Node node = nodeOf(item);
     if (!node || IsEntry(item) || !cacheFileOf(item).empty())
         return;
-    std::string source, cacheFile, feed;
-    int result = tree::ResolveChannelSource(node, source, cacheFile, feed);
-    if (result == tree::kNotChannel || result == tree::kLocalFile || cacheFile.empty())
+    tree::ChannelCopyQuestion question = tree::channelCopyQuestion(node);
+    if (question.first.empty())
         return;
+    // Which file is the copy only its header tells: it is read off the
+    // window's thread, and the count follows the answer.
+    locatingCopies_[item] = copyFinder().find(item, std::move(question));
+}
+
+tree::CopyFinder& CLeftView::copyFinder() {
+    if (copyFinder_)
+        return *copyFinder_;
+    // Answers come back on the window's thread; the finder goes before the
+    // view, so none reaches a view being destroyed.
+    auto deliver = [this](std::vector<tree::CopyFinder::Found> found) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, found = std::move(found)] {
+                for (const tree::CopyFinder::Found& copy : found)
+                    copyFound(static_cast<QTreeWidgetItem*>(copy.asker), copy.ticket, copy.path);
+            },
+            Qt::QueuedConnection);
+    };
+    copyFinder_ = std::make_unique<tree::CopyFinder>(deliver);
+    return *copyFinder_;
+}
+
+void CLeftView::copyFound(QTreeWidgetItem* item, std::uint64_t ticket,
+                          const std::string& cacheFile) {
+    auto asked = locatingCopies_.find(item);
+    if (asked == locatingCopies_.end() || asked->second != ticket)
+        return; // the item is gone, or was asked for again since
+    locatingCopies_.erase(asked);
+    if (!cacheFileOf(item).empty())
+        return; // its entries, loaded meanwhile, named the copy
     item->setData(0, kCacheFileRole, QString::fromStdString(cacheFile));
     channelItems_.emplace(cacheFile, item);
     requestChannelState(cacheFile);
 }
 
 void CLeftView::forgetItemInMarks(QTreeWidgetItem* item) {
+    locatingCopies_.erase(item);
+    foldersToSum_.erase(item);
     std::string cacheFile = cacheFileOf(item);
     if (cacheFile.empty())
         return;
@@ -192,7 +227,8 @@ void CLeftView::ApplyChannelState(const std::string& cacheFile, int unread,
     auto range = channelItems_.equal_range(cacheFile);
     for (auto it = range.first; it != range.second; ++it) {
         QTreeWidgetItem* channel = it->second;
-        setUnreadCount(channel, unread);
+        channel->setData(0, kUnreadCountRole, unread);
+        sumFolderSoon(channel->parent());
         // Entries are the channel's children, or those of its "updating" line.
         for (int i = 0; i < channel->childCount(); ++i) {
             QTreeWidgetItem* child = channel->child(i);
@@ -207,10 +243,31 @@ void CLeftView::ApplyChannelState(const std::string& cacheFile, int unread,
     continueUnreadWalk(cacheFile);
 }
 
-// A folder shows the sum of the counts of the channels and folders in it.
 void CLeftView::setUnreadCount(QTreeWidgetItem* channel, int count) {
     channel->setData(0, kUnreadCountRole, count);
-    for (QTreeWidgetItem* folder = channel->parent(); folder && !IsEntry(folder);
+    sumFolders(channel->parent());
+}
+
+// The store answers for a thousand channels of a folder in a burst: summing
+// the folder's thousand children after each answer kept the window busy.
+void CLeftView::sumFolderSoon(QTreeWidgetItem* folder) {
+    constexpr int kSumEveryMs = 50;
+    if (!folder)
+        return;
+    if (foldersToSum_.empty())
+        QTimer::singleShot(kSumEveryMs, this, [this] {
+            std::set<QTreeWidgetItem*> folders;
+            folders.swap(foldersToSum_);
+            for (QTreeWidgetItem* folder : folders)
+                sumFolders(folder);
+        });
+    foldersToSum_.insert(folder);
+}
+
+// A folder shows the sum of the counts of the channels and folders in it,
+// and so do the folders around it.
+void CLeftView::sumFolders(QTreeWidgetItem* innermost) {
+    for (QTreeWidgetItem* folder = innermost; folder && !IsEntry(folder);
          folder = folder->parent()) {
         if (!cacheFileOf(folder).empty())
             break; // a channel's own children are its entries
@@ -255,6 +312,15 @@ void CLeftView::MarkAllRead(QTreeWidgetItem* item) {
     for (const auto& [cacheFile, channel] : channelItems_)
         if (CLeftView::IsWithin(item, channel) && (shown.empty() || shown.back() != cacheFile))
             shown.push_back(cacheFile);
+    // Those whose copy is still being looked for cannot wait for the answer.
+    for (const auto& [channel, ticket] : locatingCopies_) {
+        if (!CLeftView::IsWithin(item, channel))
+            continue;
+        std::string source, cacheFile, feed;
+        if (tree::hasFeedToAsk(
+                tree::ResolveChannelSource(nodeOf(channel), source, cacheFile, feed)))
+            shown.push_back(cacheFile);
+    }
     Node node = nodeOf(item);
     std::string file = node ? LocalFileOf(node) : std::string();
     std::string position = file.empty() ? std::string() : tree::positionOf(node);
