@@ -32,7 +32,8 @@ struct Deliveries {
     }
     bool awaitCount(size_t count) {
         std::unique_lock<std::mutex> lock(mutex);
-        return arrived.wait_for(lock, std::chrono::seconds(30),
+        // The finder runs at idle priority: on a busy machine it may wait its turn.
+        return arrived.wait_for(lock, std::chrono::seconds(100),
                                 [&] { return found.size() >= count; });
     }
 };

@@ -1,5 +1,7 @@
 #include "tree/CopyFinder.h"
 
+#include "platform/ThreadPriority.h"
+
 namespace kelvor::tree {
 namespace {
 
@@ -41,6 +43,7 @@ std::uint64_t CopyFinder::find(void* asker, ChannelCopyQuestion question) {
 }
 
 void CopyFinder::run() {
+    platform::lowerThisThreadToIdle();
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         waiting_ = true;
