@@ -38,8 +38,8 @@ void splitForIndex(TreeFileContent& content) {
         item.split = splitOf(item);
         // Not across items: those the writer keeps as they are add no words.
         std::unordered_set<std::string_view> seen;
-        addVocabularyWords(item.split.title, seen, item.split.words);
-        addVocabularyWords(item.split.body, seen, item.split.words);
+        item.split.wordsReady = addVocabularyWords(item.split.title, seen, item.split.words) &&
+                                addVocabularyWords(item.split.body, seen, item.split.words);
     }
 }
 
@@ -49,14 +49,13 @@ ItemTerms::ItemTerms(Database& db)
       totals_(db, "UPDATE item_totals SET items = items + ?, tokens = tokens + ?"), words_(db) {}
 
 void ItemTerms::add(int64_t id, IndexedItem& item, int64_t seconds) {
-    bool splitBefore = item.split.ready;
-    SplitText split = splitBefore ? std::move(item.split) : splitOf(item);
+    SplitText split = item.split.ready ? std::move(item.split) : splitOf(item);
     checkLength(split);
     keys_.bind(1, id).bind(2, seconds).bind(3, platform::lowerAscii(item.title));
     keys_.bind(4, split.tokens).step();
     keys_.reset();
     tokens_ += split.tokens;
-    waiting_.push_back({id, std::move(split), splitBefore});
+    waiting_.push_back({id, std::move(split)});
 }
 
 // A text SQLite would not take fails the file it is in now rather than the
@@ -91,7 +90,7 @@ void ItemTerms::finish() {
         terms_.reset();
     }
     for (const Terms& terms : waiting_) {
-        if (terms.wordsReady) {
+        if (terms.text.wordsReady) {
             words_.addWords(terms.text.words);
         } else {
             words_.addWordsOfPairs(terms.text.title);

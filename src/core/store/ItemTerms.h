@@ -45,7 +45,6 @@ class ItemTerms {
     struct Terms {
         int64_t id;
         SplitText text;
-        bool wordsReady; // text.words holds the item's words for the vocabulary
     };
     void checkLength(const SplitText& split);
 

@@ -17,6 +17,7 @@ struct SplitText {
     std::string title, body, link;  // as characterPairs gives them
     int64_t tokens = 0;             // the item's length as the ranking counts it
     std::vector<std::string> words; // for the vocabulary, each once
+    bool wordsReady = false;        // else the writer finds them in the texts
 };
 
 struct IndexedItem {

@@ -41,7 +41,7 @@ bool holdsPairs(const std::string& token) {
 class Tokenizer {
   public:
     explicit Tokenizer(sqlite3* db) {
-        fts5_api* api = fts5ApiOf(db);
+        fts5_api* api = db ? fts5ApiOf(db) : nullptr;
         void* context = nullptr;
         if (!api || api->xFindTokenizer(api, "unicode61", &context, &methods_) != SQLITE_OK)
             return;
@@ -55,6 +55,8 @@ class Tokenizer {
     }
     Tokenizer(const Tokenizer&) = delete;
     Tokenizer& operator=(const Tokenizer&) = delete;
+
+    bool ready() const { return tokenizer_ != nullptr; }
 
     template <typename Each> void tokenize(const std::string& text, Each each) {
         if (!tokenizer_)
@@ -104,7 +106,7 @@ bool lookedUpLength(const char* token, int size) {
 
 } // namespace
 
-void addVocabularyWords(const std::string& pairs, std::unordered_set<std::string_view>& seen,
+bool addVocabularyWords(const std::string& pairs, std::unordered_set<std::string_view>& seen,
                         std::vector<std::string>& words) {
     auto add = [&](const char* token, int size) {
         if (!lookedUpLength(token, size))
@@ -116,7 +118,9 @@ void addVocabularyWords(const std::string& pairs, std::unordered_set<std::string
             return;
         words.pop_back();
     };
-    tokenizerOffConnection().tokenize(pairs, add);
+    Tokenizer& tokenizer = tokenizerOffConnection();
+    tokenizer.tokenize(pairs, add);
+    return tokenizer.ready();
 }
 
 VocabularyWriter::VocabularyWriter(Database& db)
