@@ -296,3 +296,63 @@ TEST(IndexProgress, IsToldOfEachFileReadAndNotOfThoseUnchanged) {
     store::updateIndex(db, nullptr, progress);
     EXPECT_TRUE(told.empty()) << "nothing read, nothing to tell";
 }
+
+namespace {
+
+// Copies whose items share words across items and files, Latin and Chinese.
+void writeCopies(const TempDir& home) {
+    std::string index = "<Tree>";
+    const char* words[] = {"lantern", "harbourmaster", "长江大桥", "cargo"};
+    for (int file = 0; file < 4; ++file) {
+        std::string name = "c" + std::to_string(file);
+        index += "<TreeNode Title=\"" + name + "\" Rss=\"http://127.0.0.1:9/" + name + "\"/>";
+        std::string tree = "<Tree Type=\"rss\" Title=\"" + name +
+                           "\" BaseURL=\"http://127.0.0.1:9/" + name + "\">";
+        for (int item = 0; item < 3; ++item) {
+            std::string title = name + " " + words[(file + item) % 4] + " 港口";
+            tree += "<TreeNode Title=\"" + title + "\" Href=\"http://n.test/" + name + "/" +
+                    std::to_string(item) + "\"><Desc>&lt;b&gt;" + words[item % 4] + " " +
+                    words[(item + 1) % 4] + "&lt;/b&gt; voyage" + std::to_string(file) +
+                    " 船只 voyage</Desc></TreeNode>";
+        }
+        home.write("rss/" + name + ".xml", tree + "</Tree>");
+    }
+    home.write("index.xml", index + "</Tree>");
+}
+
+// What the full-text side of the index holds, paths aside: two indexes of
+// the same copies that agree on it find the same, ranked the same.
+std::vector<std::string> fullTextOf(store::Store& db) {
+    std::vector<std::string> rows;
+    for (const char* sql : {"SELECT id || ' ' || word FROM words ORDER BY id",
+                            "SELECT items || ' ' || tokens FROM item_totals",
+                            "SELECT seconds || ' ' || title || ' ' || tokens FROM item_keys"}) {
+        store::Statement select(db.db(), sql);
+        while (select.step())
+            rows.push_back(select.text(0));
+    }
+    return rows;
+}
+
+} // namespace
+
+// An update reads files ahead and writes the terms of several at once;
+// the window indexes one file at a time as it is downloaded.
+TEST(Indexer, AnUpdateOfManyFilesIndexesAsFilesIndexedOneByOne) {
+    kelvor::test::HomeGuard homeGuard;
+    TempDir many, oneByOne;
+    writeCopies(many);
+    writeCopies(oneByOne);
+    platform::setProgramFolder(many.path()); // where the tree finds rss/
+    store::Store updated(many.path());
+    EXPECT_EQ(store::updateIndex(updated).indexed, 5);
+    store::Store each(oneByOne.path());
+    for (const char* file : {"index.xml", "rss/c0.xml", "rss/c1.xml", "rss/c2.xml", "rss/c3.xml"})
+        ASSERT_TRUE(store::indexFile(each, oneByOne.file(file)));
+
+    EXPECT_EQ(fullTextOf(updated), fullTextOf(each));
+    for (const char* query : {"bourmas", "长江", "船只 lantern", "voyage2", "港口"}) {
+        EXPECT_EQ(titles(updated, query), titles(each, query)) << query;
+        EXPECT_FALSE(titles(updated, query).empty()) << query;
+    }
+}

@@ -87,12 +87,15 @@ std::map<std::string, KnownFile> knownFiles(Database& db) {
     return known;
 }
 
-// The statements of one update, prepared once for all its files.
+// The statements of one update, prepared once for all its files. With
+// `inBatches`, the files are written inside a Batch, which finishes their
+// terms.
 class Writer {
   public:
-    explicit Writer(Database& db)
-        : db_(db), rows_(db, "SELECT id, position, title, coalesce(link, entry), date, body, "
-                             "place, entry FROM items WHERE file = ? ORDER BY id"),
+    explicit Writer(Database& db, bool inBatches = false)
+        : db_(db), inBatches_(inBatches),
+          rows_(db, "SELECT id, position, title, coalesce(link, entry), date, body, "
+                    "place, entry FROM items WHERE file = ? ORDER BY id"),
           removeFrom_(db, "DELETE FROM items WHERE file = ? AND id >= ?"),
           insert_(db, "INSERT INTO items(file, position, title, link, date, body, place, entry, "
                       "seconds) VALUES (?1, ?2, ?3, nullif(?4, ?8), ?5, ?6, ?7, ?8, ?9)"),
@@ -121,10 +124,23 @@ class Writer {
     // difference stay as they are: a download that brought nothing new, or
     // an edit at the end of a category, costs the full-text index nothing
     // for them, and the file's order (ascending ids) holds either way. The
-    // entries of a copy that are no longer in it become history.
-    void write(const std::string& path, const Stamp& stamp, const TreeFileContent& content) {
+    // entries of a copy that are no longer in it become history. The split
+    // texts of the items are taken.
+    void write(const std::string& path, const Stamp& stamp, TreeFileContent& content) {
+        size_t waiting = terms_.waiting();
         try {
             writeRows(path, stamp, content);
+        } catch (...) {
+            terms_.forgetSince(waiting);
+            throw;
+        }
+    }
+
+    // Writes the terms of the files written inside the transaction now
+    // ending (see writeRows).
+    void finishTerms() {
+        try {
+            terms_.finish();
         } catch (...) {
             terms_.forget();
             throw;
@@ -132,7 +148,7 @@ class Writer {
     }
 
   private:
-    void writeRows(const std::string& path, const Stamp& stamp, const TreeFileContent& content) {
+    void writeRows(const std::string& path, const Stamp& stamp, TreeFileContent& content) {
         Transaction transaction(db_);
         IndexedFile file = indexedFile(path);
         size_t kept = 0;
@@ -161,7 +177,11 @@ class Writer {
         int64_t id = writeFile(file, path, stamp, content);
         for (size_t i = kept; i < content.items.size(); ++i)
             insertRow(id, content.items[i]);
-        terms_.finish();
+        // Inside the transaction of several files, the words and pairs of
+        // all wait for its end: each file's savepoint would write what FTS5
+        // holds as a segment (see ItemTerms.h), one a file to merge.
+        if (!inBatches_)
+            terms_.finish();
         // Only rows written now can be entries back from the history: those
         // kept were in the index, so not in the history.
         std::vector<std::string> back;
@@ -200,7 +220,7 @@ class Writer {
         return file.id ? file.id : db_.lastInsertId();
     }
 
-    void insertRow(int64_t file, const IndexedItem& item) {
+    void insertRow(int64_t file, IndexedItem& item) {
         insert_.bind(1, file).bind(2, item.position).bind(3, item.title).bind(4, item.link);
         bool packed = !item.packedBody.empty() || item.body.empty();
         insert_.bind(5, item.date).bindBlob(6, packed ? item.packedBody : packText(item.body));
@@ -238,6 +258,7 @@ class Writer {
     }
 
     Database& db_;
+    bool inBatches_;
     Statement rows_, removeFrom_, insert_, fileOf_, addFile_, updateFile_, known_;
     HistoryKeeper history_;
     ItemTerms terms_;
@@ -279,7 +300,8 @@ std::vector<std::string> reindex(Store& store, Writer& writer, const std::string
     } catch (const StoreError& error) {
         if (error.ofTheWholeStore())
             throw;
-        writer.write(path, stamp, TreeFileContent());
+        TreeFileContent nothing;
+        writer.write(path, stamp, nothing);
         return {};
     }
     return content.targets;
@@ -302,10 +324,11 @@ std::vector<std::string> channelCopies(const std::string& path, const std::strin
     return copies;
 }
 
-// Several files to a transaction, committed every kBatchTime.
+// Several files to a transaction, committed every kBatchTime with the
+// words and pairs of their items.
 class Batch {
   public:
-    explicit Batch(Database& db) : db_(db) {}
+    Batch(Database& db, Writer& writer) : db_(db), writer_(writer) {}
     void beforeFile() {
         if (!open_) {
             open_.emplace(db_);
@@ -317,13 +340,16 @@ class Batch {
             commit();
     }
     void commit() {
-        if (open_)
+        if (open_) {
+            writer_.finishTerms();
             open_->commit();
+        }
         open_.reset();
     }
 
   private:
     Database& db_;
+    Writer& writer_;
     std::optional<Transaction> open_;
     std::chrono::steady_clock::time_point started_;
 };
@@ -339,8 +365,8 @@ IndexReport updateFiles(Store& store, const std::atomic<bool>* stop,
     std::string root = store.home() + "/index.xml";
     std::deque<std::string> queue{root};
     std::set<std::string> seen{root};
-    Writer writer(store.db());
-    Batch batch(store.db());
+    Writer writer(store.db(), true);
+    Batch batch(store.db(), writer);
     ReadAhead ahead(store.home());
     // The next changed files are read while this one is written.
     auto readNext = [&] {

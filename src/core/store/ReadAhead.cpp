@@ -1,5 +1,6 @@
 #include "store/ReadAhead.h"
 
+#include "store/ItemTerms.h"
 #include "store/PackedText.h"
 
 namespace kelvor::store {
@@ -11,6 +12,7 @@ void ReadAhead::start(const std::string& path, int64_t mtime, int64_t size) {
         TreeFileContent content = readTreeFileContent(path, home);
         for (IndexedItem& item : content.items)
             item.packedBody = packText(item.body);
+        splitForIndex(content);
         return content;
     };
     readings_[path] = {mtime, size, std::async(std::launch::async, read)};

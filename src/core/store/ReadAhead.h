@@ -1,6 +1,7 @@
 // Reading a tree file for the index (the XML parsed, the descriptions made
-// plain text and deflated) costs about as much as writing it: while one
-// file is written, the next are read on other threads.
+// plain text and deflated, the texts split for the full-text index) costs
+// about as much as writing it: while one file is written, the next are read
+// on other threads.
 #pragma once
 
 #include "store/TreeFileItems.h"

@@ -4,18 +4,30 @@
 
 #include "tree/ChannelSource.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace kelvor::store {
 
+// An item's texts as the full-text index takes them (see ItemTerms.h),
+// split while the file is read ahead so that the writer only writes.
+struct SplitText {
+    bool ready = false;
+    std::string title, body, link;  // as characterPairs gives them
+    int64_t tokens = 0;             // the item's length as the ranking counts it
+    std::vector<std::string> words; // for the vocabulary, each once
+    bool wordsReady = false;        // else the writer finds them in the texts
+};
+
 struct IndexedItem {
     std::string position; // "2.0.5": index among TreeNode siblings, from the root down
     std::string title, link, date;
-    std::string body;  // the description as plain text
+    std::string body;       // the description as plain text
     std::string packedBody; // the body deflated (see PackedText.h) when read ahead, else empty
-    std::string place; // the file's title, then the titles of the parents, " > " between
-    std::string entry; // the read-mark key within the channel
+    std::string place;      // the file's title, then the titles of the parents, " > " between
+    std::string entry;      // the read-mark key within the channel
+    SplitText split;
 };
 
 struct TreeFileContent {

@@ -41,7 +41,7 @@ bool holdsPairs(const std::string& token) {
 class Tokenizer {
   public:
     explicit Tokenizer(sqlite3* db) {
-        fts5_api* api = fts5ApiOf(db);
+        fts5_api* api = db ? fts5ApiOf(db) : nullptr;
         void* context = nullptr;
         if (!api || api->xFindTokenizer(api, "unicode61", &context, &methods_) != SQLITE_OK)
             return;
@@ -55,6 +55,8 @@ class Tokenizer {
     }
     Tokenizer(const Tokenizer&) = delete;
     Tokenizer& operator=(const Tokenizer&) = delete;
+
+    bool ready() const { return tokenizer_ != nullptr; }
 
     template <typename Each> void tokenize(const std::string& text, Each each) {
         if (!tokenizer_)
@@ -84,7 +86,42 @@ Tokenizer& tokenizerFor(sqlite3* db) {
     return *tokenizer;
 }
 
+// A tokenizer for a thread that has no connection of its own (reading a
+// file ahead): unicode61 is SQLite's own, whichever connection gives it.
+Tokenizer& tokenizerOffConnection() {
+    struct Scratch {
+        sqlite3* db = nullptr;
+        Scratch() { sqlite3_open(":memory:", &db); }
+        ~Scratch() { sqlite3_close(db); }
+    };
+    thread_local Scratch scratch;
+    thread_local Tokenizer tokenizer(scratch.db);
+    return tokenizer;
+}
+
+bool lookedUpLength(const char* token, int size) {
+    return size_t(size) <= kLongestWord &&
+           platform::characterCount({token, size_t(size)}) >= kShortestLookedUp;
+}
+
 } // namespace
+
+bool addVocabularyWords(const std::string& pairs, std::unordered_set<std::string_view>& seen,
+                        std::vector<std::string>& words) {
+    auto add = [&](const char* token, int size) {
+        if (!lookedUpLength(token, size))
+            return;
+        std::string_view word(token, static_cast<size_t>(size));
+        if (!seen.insert(word).second)
+            return;
+        if (!holdsPairs(words.emplace_back(word)))
+            return;
+        words.pop_back();
+    };
+    Tokenizer& tokenizer = tokenizerOffConnection();
+    tokenizer.tokenize(pairs, add);
+    return tokenizer.ready();
+}
 
 VocabularyWriter::VocabularyWriter(Database& db)
     : db_(db), insert_(db, "INSERT OR IGNORE INTO words(word) VALUES (?)"),
@@ -96,8 +133,7 @@ void VocabularyWriter::addWordsOf(const std::string& text) {
 
 void VocabularyWriter::addWordsOfPairs(const std::string& pairs) {
     auto add = [&](const char* token, int size) {
-        if (size_t(size) > kLongestWord ||
-            platform::characterCount({token, size_t(size)}) < kShortestLookedUp)
+        if (!lookedUpLength(token, size))
             return;
         std::string_view seenAs(token, static_cast<size_t>(size));
         if (seen_.count(seenAs))
@@ -108,6 +144,15 @@ void VocabularyWriter::addWordsOfPairs(const std::string& pairs) {
             waiting_.push_back(word);
     };
     tokenizerFor(db_.handle()).tokenize(pairs, add);
+}
+
+void VocabularyWriter::addWords(const std::vector<std::string>& words) {
+    for (const std::string& word : words) {
+        if (seen_.count(word))
+            continue;
+        seen_.insert(seenWords_.emplace_back(word));
+        waiting_.push_back(word);
+    }
 }
 
 void VocabularyWriter::forget() {

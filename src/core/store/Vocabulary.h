@@ -31,6 +31,8 @@ class VocabularyWriter {
     void addWordsOf(const std::string& text);
     // The same, from the text as characterPairs gave it.
     void addWordsOfPairs(const std::string& pairs);
+    // The same, from words addVocabularyWords gave.
+    void addWords(const std::vector<std::string>& words);
     // Writes the words added since the last time (see ItemTerms.h for why
     // they wait).
     void finish();
@@ -45,6 +47,13 @@ class VocabularyWriter {
     std::unordered_set<std::string_view> seen_;
     std::vector<std::string> waiting_;
 };
+
+// Adds to `words` those of the text (as characterPairs gave it) that the
+// vocabulary takes and `seen` does not hold yet (`seen` keeps views into
+// `pairs`). Needs no connection: for the threads that read files ahead of
+// the writer. False when it could not split the text.
+bool addVocabularyWords(const std::string& pairs, std::unordered_set<std::string_view>& seen,
+                        std::vector<std::string>& words);
 
 // The words of the vocabulary holding `part` (in any case), at most `limit`
 // of them; more than `limit` when there are more.
