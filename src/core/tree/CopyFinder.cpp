@@ -2,12 +2,19 @@
 
 #include "platform/ThreadPriority.h"
 
+#include <chrono>
+
 namespace kelvor::tree {
 namespace {
 
 // Small enough that the first channels show their state while the rest
 // are looked for, large enough that a thousand cost the window few events.
 constexpr size_t kBatch = 100;
+// A category asks one question per channel, in a burst. Woken by the
+// first, the finder lets the burst end before it takes the questions:
+// answered one by one, each would have woken it again, and the window
+// paid a wake-up (about 8 us) for every channel it showed.
+constexpr auto kGatherBurst = std::chrono::milliseconds(5);
 
 } // namespace
 
@@ -49,6 +56,8 @@ void CopyFinder::run() {
         waiting_ = true;
         wake_.wait(lock, [this] { return stopping_ || !asked_.empty(); });
         waiting_ = false;
+        if (!stopping_)
+            wake_.wait_for(lock, kGatherBurst, [this] { return stopping_.load(); });
         if (stopping_)
             return;
         std::deque<Asked> asked;
