@@ -4,12 +4,14 @@
 #include "platform/HomeFolder.h"
 #include "platform/ThreadPriority.h"
 #include "store/History.h"
+#include "store/CharacterPairs.h"
 #include "store/Indexer.h"
 #include "store/ReadMarks.h"
 #include "store/Schema.h"
 #include "store/Search.h"
 #include "store/Store.h"
 #include "store/StoreWorker.h"
+#include "store/Vocabulary.h"
 #include "support/HomeGuard.h"
 #include "support/TempDir.h"
 
@@ -19,6 +21,7 @@
 #include <atomic>
 #include <future>
 #include <thread>
+#include <unordered_set>
 
 using kelvor::test::TempDir;
 namespace store = kelvor::store;
@@ -355,4 +358,14 @@ TEST(Indexer, AnUpdateOfManyFilesIndexesAsFilesIndexedOneByOne) {
         EXPECT_EQ(titles(updated, query), titles(each, query)) << query;
         EXPECT_FALSE(titles(updated, query).empty()) << query;
     }
+}
+
+// The tokenizer hands each token out in one buffer that the next overwrites
+// and a long token moves: the words already seen must not point into it.
+TEST(StoreIndexing, VocabularyWordsOfAnItemAreEachTakenOnceAcrossALongToken) {
+    std::string text = "kisaso monabe " + std::string(200, 'x') + " kisaso monabe dafime";
+    std::unordered_set<std::string> seen;
+    std::vector<std::string> words;
+    ASSERT_TRUE(store::addVocabularyWords(store::characterPairs(text), seen, words));
+    EXPECT_EQ(words, (std::vector<std::string>{"kisaso", "monabe", "dafime"}));
 }

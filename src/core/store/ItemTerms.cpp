@@ -37,7 +37,7 @@ void splitForIndex(TreeFileContent& content) {
     for (IndexedItem& item : content.items) {
         item.split = splitOf(item);
         // Not across items: those the writer keeps as they are add no words.
-        std::unordered_set<std::string_view> seen;
+        std::unordered_set<std::string> seen;
         item.split.wordsReady = addVocabularyWords(item.split.title, seen, item.split.words) &&
                                 addVocabularyWords(item.split.body, seen, item.split.words);
     }

@@ -106,13 +106,13 @@ bool lookedUpLength(const char* token, int size) {
 
 } // namespace
 
-bool addVocabularyWords(const std::string& pairs, std::unordered_set<std::string_view>& seen,
+bool addVocabularyWords(const std::string& pairs, std::unordered_set<std::string>& seen,
                         std::vector<std::string>& words) {
     auto add = [&](const char* token, int size) {
         if (!lookedUpLength(token, size))
             return;
         std::string_view word(token, static_cast<size_t>(size));
-        if (!seen.insert(word).second)
+        if (!seen.emplace(word).second)
             return;
         if (!holdsPairs(words.emplace_back(word)))
             return;

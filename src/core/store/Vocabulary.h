@@ -49,10 +49,11 @@ class VocabularyWriter {
 };
 
 // Adds to `words` those of the text (as characterPairs gave it) that the
-// vocabulary takes and `seen` does not hold yet (`seen` keeps views into
-// `pairs`). Needs no connection: for the threads that read files ahead of
+// vocabulary takes and `seen` does not hold yet. `seen` keeps copies: the
+// tokenizer hands out each token in a buffer of its own that the next token
+// overwrites (and may move). Needs no connection: for the threads that read files ahead of
 // the writer. False when it could not split the text.
-bool addVocabularyWords(const std::string& pairs, std::unordered_set<std::string_view>& seen,
+bool addVocabularyWords(const std::string& pairs, std::unordered_set<std::string>& seen,
                         std::vector<std::string>& words);
 
 // The words of the vocabulary holding `part` (in any case), at most `limit`
