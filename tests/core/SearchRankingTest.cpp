@@ -2,9 +2,9 @@
 // reachable page by page, only what the tree still shows, and a failure
 // that says it failed.
 #include "platform/HomeFolder.h"
+#include "store/CharacterPairs.h"
 #include "store/EntryDate.h"
 #include "store/History.h"
-#include "store/CharacterPairs.h"
 #include "store/Indexer.h"
 #include "store/Search.h"
 #include "store/Store.h"
@@ -95,8 +95,8 @@ TEST(SearchRanking, TheTitleThatIsTheQueryComesFirstThenRelevanceThenTheNewest) 
     // A word found inside longer ones weighs as each of them does.
     Home third(channelNode("新闻", "http://127.0.0.1:9/feed"));
     third.dir.write("rss/新闻.xml",
-                    channelFile("http://127.0.0.1:9/feed", {{"one", "aaaaa comets", ""},
-                                                            {"two comet", "aaaaa dust", ""}}));
+                    channelFile("http://127.0.0.1:9/feed",
+                                {{"one", "aaaaa comets", ""}, {"two comet", "aaaaa dust", ""}}));
     EXPECT_EQ(titles(third.find("omet")), (std::vector<std::string>{"two comet", "one"}));
 }
 
@@ -211,18 +211,24 @@ TEST(SearchRanking, ShortWordsAreFoundThroughCharacterPairsThatFollowTheRows) {
 TEST(SearchRanking, ShortWordsPutTheTitlesHoldingThemFirstToo) {
     const std::string feed = "http://127.0.0.1:9/feed";
     Home home(channelNode("新闻", feed));
-    home.dir.write("rss/新闻.xml",
-                   channelFile(feed, {{"其他", "大桥", "2025-06-03T00:00:00Z"},
-                                      {"新闻 大桥 通车", "", "2025-06-01T00:00:00Z"},
-                                      {"桥梁", "长江大桥", "2025-06-04T00:00:00Z"},
-                                      {"大桥", "", "2025-05-01T00:00:00Z"},
-                                      {"newer", "going", "2025-06-05T00:00:00Z"},
-                                      {"ago", "going", "2025-06-02T00:00:00Z"}}));
+    home.dir.write(
+        "rss/新闻.xml",
+        channelFile(feed, {{"其他", "大桥", "2025-06-03T00:00:00Z"},
+                           {"新闻 大桥 通车", "", "2025-06-01T00:00:00Z"},
+                           {"桥梁", "长江大桥", "2025-06-04T00:00:00Z"},
+                           {"大桥", "", "2025-05-01T00:00:00Z"},
+                           {"newer", "going", "2025-06-05T00:00:00Z"},
+                           {"ago", "going", "2025-06-02T00:00:00Z"},
+                           {"x", "conductor", "2025-06-06T00:00:00Z"},
+                           {"the longer hyperconductor title", "", "2025-05-01T00:00:00Z"}}));
     // Short words rank as long ones do: the shorter text first.
     EXPECT_EQ(titles(home.find("大桥")),
               (std::vector<std::string>{"大桥", "新闻 大桥 通车", "其他", "桥梁"}));
     // No word of the title starts with "go", yet the title holds it.
     EXPECT_EQ(titles(home.find("go")), (std::vector<std::string>{"ago", "newer"}));
+    // Nor does any start with "conduct"; a longer word holds it.
+    EXPECT_EQ(titles(home.find("conduct")),
+              (std::vector<std::string>{"the longer hyperconductor title", "x"}));
 }
 
 TEST(SearchRanking, LatinWordsAreFoundInsideLongerWordsAndLeaveWithTheirRows) {
@@ -288,4 +294,30 @@ TEST(EntryDate, FeedDatesOrderAsTheTimesTheySay) {
     EXPECT_EQ(store::entrySeconds("2025-06-02"), 1748822400);
     EXPECT_EQ(store::entrySeconds("yesterday"), 0);
     EXPECT_EQ(store::entrySeconds(""), 0);
+}
+
+// What ranking keeps between searches must follow the index: an entry
+// indexed since, by this connection or another, is ranked by its own date
+// (with nothing kept for it, it would fall behind older ones).
+TEST(SearchRanking, ASecondSearchRanksWhatWasIndexedSinceByItsOwnDate) {
+    auto dated = [](const std::string& title, int hour) {
+        return Entry{title, "quasar", "2025-06-02T0" + std::to_string(hour) + ":00:00Z"};
+    };
+    Home home(channelNode("新闻", "http://127.0.0.1:9/feed"));
+    home.dir.write("rss/新闻.xml", channelFile("http://127.0.0.1:9/feed", {dated("six", 6)}));
+    store::Store reader(home.dir.path());
+    store::updateIndex(reader);
+    EXPECT_EQ(titles(store::search(reader, "quasar", 0, 10).hits),
+              std::vector<std::string>({"six"}));
+
+    auto rewrite = [&](const std::vector<Entry>& entries, store::Store& writer) {
+        home.dir.write("rss/新闻.xml", channelFile("http://127.0.0.1:9/feed", entries));
+        store::updateIndex(writer);
+        return titles(store::search(reader, "quasar", 0, 10).hits);
+    };
+    EXPECT_EQ(rewrite({dated("six", 6), dated("two", 2)}, reader),
+              std::vector<std::string>({"six", "two"}));
+    store::Store other(home.dir.path());
+    EXPECT_EQ(rewrite({dated("six", 6), dated("two", 2), dated("one", 1)}, other),
+              std::vector<std::string>({"six", "two", "one"}));
 }

@@ -3,6 +3,7 @@
 #include "platform/Text.h"
 
 #include "store/PackedText.h"
+#include "store/RankKeys.h"
 #include "store/SearchTerms.h"
 #include "store/Vocabulary.h"
 
@@ -81,6 +82,7 @@ struct Lookup {
     std::string match;                // the FTS5 expression; empty: the index narrows nothing
     bool everywhere = true;           // each word's terms are wherever the text holds it
     std::vector<std::string> scanned; // matched with LIKE
+    std::vector<int> titleParts;      // see WordTerms::titleParts
 };
 
 Lookup lookupOf(Store& store, const std::vector<std::string>& words) {
@@ -93,6 +95,8 @@ Lookup lookupOf(Store& store, const std::vector<std::string>& words) {
         if (!terms.match.empty())
             lookup.match += (lookup.match.empty() ? "" : " AND ") + terms.match;
         lookup.everywhere = lookup.everywhere && terms.everywhere;
+        lookup.titleParts.insert(lookup.titleParts.end(), terms.titleParts.begin(),
+                                 terms.titleParts.end());
         if (!terms.exact)
             lookup.scanned.push_back(word);
     }
@@ -104,38 +108,6 @@ Lookup lookupOf(Store& store, const std::vector<std::string>& words) {
 const char* const kAverageTokens =
     "(SELECT CAST(i.tokens + h.tokens AS REAL) / max(i.items + h.items, 1) "
     "FROM item_totals AS i, history_totals AS h)";
-
-// Every match with what orders it, in one pass read from the keys: a row
-// is read only for the page, or when the query or the copies need its text.
-// The rank can be had only while the full-text query runs. The items and
-// the history are asked alike, each through its own tables.
-std::string matchesOf(const Lookup& lookup, bool twoCopies, const FullTextTables& tables) {
-    std::string terms = tables.terms;
-    bool ofItems = std::string(tables.rows) == kItemTables.rows;
-    bool indexed = !lookup.match.empty();
-    std::string titleClass =
-        indexed && lookup.everywhere ? guardedTitleClass(terms) : std::string(kTitleClass);
-    std::string sql = "SELECT keys.id, " + titleClass + ", keys.seconds, " +
-                      (twoCopies ? kEntryKey : "''") + ", ";
-    if (indexed)
-        sql += "term_rank(" + terms + ", keys.tokens, " + kAverageTokens + ", 5.0, 1.0, 1.0) FROM " +
-               terms + " JOIN " + tables.keys + " AS keys ON keys.id = " + terms + ".rowid";
-    else
-        sql += std::string("0 FROM ") + tables.keys + " AS keys";
-    if (twoCopies || !lookup.scanned.empty())
-        sql += std::string(" JOIN ") + tables.rows + " AS item ON item.id = keys.id";
-    if (twoCopies)
-        sql += " JOIN files ON files.id = item.file";
-    sql += indexed ? " WHERE " + terms + " MATCH ?" : std::string(" WHERE 1");
-    // An item's link equal to its entry key is kept as the key (see Schema.cpp).
-    std::string link = ofItems ? "coalesce(item.link, item.entry)" : "item.link";
-    std::string scanned = " AND (item.title LIKE ? ESCAPE '\\' OR unpack_text(item.body) LIKE ? "
-                          "ESCAPE '\\' OR ";
-    scanned += link + " LIKE ? ESCAPE '\\')";
-    for (size_t i = 0; i < lookup.scanned.size(); ++i)
-        sql += scanned;
-    return sql;
-}
 
 struct Match {
     int64_t id = 0;
@@ -155,6 +127,90 @@ struct Match {
         return id < other.id;
     }
 };
+
+// Every match with what orders it, in one pass read from the keys: a row
+// is read only for the page, or when the query or the copies need its text.
+// The rank can be had only while the full-text query runs. The items and
+// the history are asked alike, each through its own tables.
+std::string matchesOf(const Lookup& lookup, bool twoCopies, const FullTextTables& tables) {
+    std::string terms = tables.terms;
+    bool ofItems = std::string(tables.rows) == kItemTables.rows;
+    bool indexed = !lookup.match.empty();
+    std::string titleClass =
+        indexed && lookup.everywhere ? guardedTitleClass(terms) : std::string(kTitleClass);
+    std::string sql = "SELECT keys.id, " + titleClass + ", keys.seconds, " +
+                      (twoCopies ? kEntryKey : "''") + ", ";
+    if (indexed)
+        sql += "term_rank(" + terms + ", keys.tokens, " + kAverageTokens +
+               ", 5.0, 1.0, 1.0) FROM " + terms + " JOIN " + tables.keys +
+               " AS keys ON keys.id = " + terms + ".rowid";
+    else
+        sql += std::string("0 FROM ") + tables.keys + " AS keys";
+    if (twoCopies || !lookup.scanned.empty())
+        sql += std::string(" JOIN ") + tables.rows + " AS item ON item.id = keys.id";
+    if (twoCopies)
+        sql += " JOIN files ON files.id = item.file";
+    sql += indexed ? " WHERE " + terms + " MATCH ?" : std::string(" WHERE 1");
+    // An item's link equal to its entry key is kept as the key (see Schema.cpp).
+    std::string link = ofItems ? "coalesce(item.link, item.entry)" : "item.link";
+    std::string scanned = " AND (item.title LIKE ? ESCAPE '\\' OR unpack_text(item.body) LIKE ? "
+                          "ESCAPE '\\' OR ";
+    scanned += link + " LIKE ? ESCAPE '\\')";
+    for (size_t i = 0; i < lookup.scanned.size(); ++i)
+        sql += scanned;
+    return sql;
+}
+
+// Whether the matches can be ranked without reading their rows: the index
+// finds every word, nothing is left to scan and no entry has two copies to
+// count once.
+bool rankedFromKeys(const Lookup& lookup, bool twoCopies) {
+    return !lookup.match.empty() && lookup.scanned.empty() && !twoCopies;
+}
+
+// matchesOf's matches, a title read only when the index says it may hold
+// the query. The items' dates and lengths are held in memory (see
+// RankKeys.h); the history's, which may grow to many times as many rows,
+// are read with each match.
+void addRankedMatches(Store& store, const FullTextTables& tables, const std::string& phrase,
+                      const Lookup& lookup, std::vector<Match>& matches) {
+    bool history = std::string(tables.rows) != kItemTables.rows;
+    std::string terms = tables.terms;
+    std::string parts;
+    for (int part : lookup.titleParts)
+        parts += ", " + std::to_string(part);
+    std::string sql = "SELECT " + terms + ".rowid, title_may_hold(" + terms + parts +
+                      "), term_rank(" + terms + ", ";
+    if (history)
+        sql += std::string("keys.tokens, ") + kAverageTokens +
+               ", 5.0, 1.0, 1.0), keys.seconds FROM " + terms + " JOIN " + tables.keys +
+               " AS keys ON keys.id = " + terms + ".rowid";
+    else
+        sql += std::string("cached_tokens(rowid), ") + kAverageTokens +
+               ", 5.0, 1.0, 1.0), 0 FROM " + terms;
+    sql += " WHERE " + terms + " MATCH ?";
+    RankKeys* keys = history ? nullptr : &store.rankKeys();
+    if (keys)
+        keys->refresh(store.db());
+    Statement select(store.db(), sql.c_str());
+    select.bind(1, lookup.match);
+    Statement title(store.db(), (std::string("SELECT ") + kTitleClass + " FROM " + tables.keys +
+                                 " AS keys WHERE keys.id = ?2")
+                                    .c_str());
+    while (select.step()) {
+        int64_t id = select.integer(0);
+        int64_t titleClass = 2;
+        if (select.integer(1)) {
+            title.bind(1, phrase).bind(2, id);
+            if (title.step())
+                titleClass = title.integer(0);
+            title.reset();
+        }
+        const RankKeys::Key* key = keys ? keys->find(id) : nullptr;
+        int64_t seconds = keys ? (key ? key->seconds : 0) : select.integer(3);
+        matches.push_back({id, titleClass, seconds, select.real(2), history});
+    }
+}
 
 // One match per entry: the copy indexed first (the lowest id) stands for it.
 void keepFirstCopies(std::vector<Match>& matches, const std::vector<std::string>& entries) {
@@ -198,6 +254,29 @@ int bindAll(Statement& statement, const std::string& phrase,
     return index;
 }
 
+// The matches as matchesOf finds them, of the items and then the history.
+void addMatches(Store& store, const Lookup& lookup, const std::string& phrase,
+                const std::vector<std::string>& values, bool twoCopies,
+                std::vector<Match>& matches) {
+    Statement select(store.db(), matchesOf(lookup, twoCopies, kItemTables).c_str());
+    bindAll(select, phrase, values);
+    std::vector<std::string> entries;
+    while (select.step()) {
+        matches.push_back(
+            {select.integer(0), select.integer(1), select.integer(2), select.real(4)});
+        if (twoCopies)
+            entries.push_back(select.text(3));
+    }
+    if (twoCopies)
+        keepFirstCopies(matches, entries);
+    // The history holds an entry once, and none a copy holds.
+    Statement fromHistory(store.db(), matchesOf(lookup, false, kHistoryTables).c_str());
+    bindAll(fromHistory, phrase, values);
+    while (fromHistory.step())
+        matches.push_back({fromHistory.integer(0), fromHistory.integer(1), fromHistory.integer(2),
+                           fromHistory.real(4), true});
+}
+
 } // namespace
 
 std::vector<std::string> queryWords(const std::string& query) {
@@ -232,24 +311,14 @@ SearchResult search(Store& store, const std::string& query, int64_t offset, int 
     Lookup lookup = lookupOf(store, words);
     std::vector<std::string> values = boundValues(lookup);
     bool twoCopies = someChannelHasTwoCopies(store);
-    Statement select(store.db(), matchesOf(lookup, twoCopies, kItemTables).c_str());
-    bindAll(select, phrase, values);
     std::vector<Match> matches;
-    std::vector<std::string> entries;
-    while (select.step()) {
-        matches.push_back(
-            {select.integer(0), select.integer(1), select.integer(2), select.real(4)});
-        if (twoCopies)
-            entries.push_back(select.text(3));
+    if (rankedFromKeys(lookup, twoCopies)) {
+        addRankedMatches(store, kItemTables, phrase, lookup, matches);
+        // The history holds an entry once, and none a copy holds.
+        addRankedMatches(store, kHistoryTables, phrase, lookup, matches);
+    } else {
+        addMatches(store, lookup, phrase, values, twoCopies, matches);
     }
-    if (twoCopies)
-        keepFirstCopies(matches, entries);
-    // The history holds an entry once, and none a copy holds.
-    Statement fromHistory(store.db(), matchesOf(lookup, false, kHistoryTables).c_str());
-    bindAll(fromHistory, phrase, values);
-    while (fromHistory.step())
-        matches.push_back({fromHistory.integer(0), fromHistory.integer(1), fromHistory.integer(2),
-                           fromHistory.real(4), true});
     result.total = static_cast<int64_t>(matches.size());
     // Only the page and what comes before it are put in order.
     size_t from = static_cast<size_t>(std::clamp<int64_t>(offset, 0, result.total));
@@ -263,8 +332,9 @@ SearchResult search(Store& store, const std::string& query, int64_t offset, int 
         row.bind(1, matches[i].id);
         if (row.step())
             result.hits.push_back({row.text(0), row.text(1), row.text(2),
-                                   snippetOf(unpackText(row.text(3)), words), row.text(4), row.text(5),
-                                   row.text(6), row.text(7), row.text(8), matches[i].history});
+                                   snippetOf(unpackText(row.text(3)), words), row.text(4),
+                                   row.text(5), row.text(6), row.text(7), row.text(8),
+                                   matches[i].history});
         row.reset();
     }
     return result;

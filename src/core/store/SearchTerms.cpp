@@ -49,33 +49,42 @@ std::vector<Run> runsOf(const std::string& word) {
 // Every character starts a token (a pair, or the last of its run alone), so
 // one character is the start of a token and two are one; longer runs are
 // all of their pairs, wherever they are.
-std::string pairedTerms(const Run& run, bool& exact) {
+std::string pairedTerms(const Run& run, WordTerms& terms) {
     const auto& chars = run.characters;
-    if (chars.size() == 1)
+    if (chars.size() == 1) {
+        terms.titleParts.push_back(1);
         return quotedPhrase(chars[0]) + "*";
+    }
     std::string match;
-    for (size_t i = 0; i + 1 < chars.size(); ++i)
+    for (size_t i = 0; i + 1 < chars.size(); ++i) {
         match += (match.empty() ? "" : " AND ") + quotedPhrase(chars[i] + chars[i + 1]);
-    exact = exact && chars.size() == 2;
+        terms.titleParts.push_back(1);
+    }
+    terms.exact = terms.exact && chars.size() == 2;
     return match;
 }
 
 // A word that may lie inside a longer one: the tokens starting with it and
 // those the vocabulary says hold it. A short part, or one held by too many
 // words, is looked for as the start of a token alone.
+// (A title holding a short part inside a longer word may have none of
+// these; so may one whose part too many words hold.)
 std::string holdingTerms(const std::string& part, size_t length, const WordsHolding& holding,
-                         bool& complete) {
+                         std::vector<int>& titleParts) {
     std::string start = quotedPhrase(part) + "*";
-    if (length < kShortestLookedUp)
+    if (length < kShortestLookedUp) {
+        titleParts.push_back(-1);
         return start;
+    }
     std::vector<std::string> words = holding(part);
     if (words.size() > kMostWordsHolding) {
-        complete = false;
+        titleParts.push_back(-1);
         return start;
     }
     std::string match = start;
     for (const auto& word : words)
         match += " OR " + quotedPhrase(word);
+    titleParts.push_back(static_cast<int>(words.size()) + 1);
     return words.empty() ? match : "(" + match + ")";
 }
 
@@ -91,18 +100,17 @@ WordTerms termsOf(const std::string& word, const WordsHolding& wordsHolding) {
         const Run& run = runs[i];
         bool first = i == 0, last = i + 1 == runs.size();
         if (run.kind == Kind::Paired) {
-            parts.push_back(pairedTerms(run, terms.exact));
+            parts.push_back(pairedTerms(run, terms));
         } else if (run.kind == Kind::Word) {
             std::string text = platform::lowerAscii(run.text());
             if (first) {
                 // Its start may lie inside a word of the text.
-                bool complete = true;
-                std::string holding =
-                    holdingTerms(text, run.characters.size(), wordsHolding, complete);
                 if (last || run.characters.size() >= kShortestLookedUp)
-                    parts.push_back(holding);
+                    parts.push_back(
+                        holdingTerms(text, run.characters.size(), wordsHolding, terms.titleParts));
             } else {
                 parts.push_back(quotedPhrase(text) + (last ? "*" : ""));
+                terms.titleParts.push_back(1);
             }
         }
     }

@@ -21,6 +21,11 @@ struct WordTerms {
     // Wherever a text holds the word, the index has its terms there (Chinese,
     // Japanese or Korean letters alone); a Latin word inside another is not.
     bool everywhere = false;
+    // The parts of `match`, in order, that a title holding the word has at
+    // least one phrase of: how many phrases each part has, negated for a
+    // part the index may not see in such a title (a short part, or one too
+    // many words hold, looked for as the start of a token alone).
+    std::vector<int> titleParts;
 };
 
 // The words of the vocabulary holding a part of a word.

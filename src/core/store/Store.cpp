@@ -37,6 +37,8 @@ void Store::take(OpenedSchema opened) {
     db_ = std::move(opened.db);
     outcome_ = opened.outcome;
     file_ = opened.file;
+    rankKeys_->forget();
+    registerCachedTokens(db_->handle(), rankKeys_.get());
 }
 
 void Store::recover() {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "store/Database.h"
+#include "store/RankKeys.h"
 #include "store/Schema.h"
 
 #include <memory>
@@ -45,6 +46,10 @@ class Store {
     void setClosing(bool closing) { closing_ = closing; }
     bool closing() const { return closing_; }
 
+    // What ranking reads of the items' matches (see RankKeys.h), also as
+    // cached_tokens(id) in SQL.
+    RankKeys& rankKeys() { return *rankKeys_; }
+
     static std::string pathFor(const std::string& home) { return home + "/kelvor.db"; }
 
   private:
@@ -56,6 +61,7 @@ class Store {
     bool inMemory_ = false;
     FileIdentity file_;
     std::unique_ptr<Database> db_;
+    std::unique_ptr<RankKeys> rankKeys_ = std::make_unique<RankKeys>(kItemTables.keys);
 };
 
 } // namespace kelvor::store

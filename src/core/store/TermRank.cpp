@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace kelvor::store {
 namespace {
@@ -30,8 +31,8 @@ void termRank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* co
     for (int phrase = 0; rc == SQLITE_OK && phrase < api->xPhraseCount(fts); ++phrase) {
         Fts5PhraseIter at;
         int column = -1;
-        for (rc = api->xPhraseFirstColumn(fts, phrase, &at, &column); rc == SQLITE_OK && column >= 0;
-             api->xPhraseNextColumn(fts, &at, &column))
+        for (rc = api->xPhraseFirstColumn(fts, phrase, &at, &column);
+             rc == SQLITE_OK && column >= 0; api->xPhraseNextColumn(fts, &at, &column))
             frequency[std::min(phrase, kPhrases - 1)] +=
                 column + 2 < count ? sqlite3_value_double(values[column + 2]) : 1.0;
     }
@@ -67,6 +68,37 @@ void inTitle(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* con
         sqlite3_result_int(context, all);
 }
 
+bool phraseInTitle(const Fts5ExtensionApi* api, Fts5Context* fts, int phrase, int& rc) {
+    Fts5PhraseIter at;
+    int column = -1;
+    rc = api->xPhraseFirstColumn(fts, phrase, &at, &column);
+    return rc == SQLITE_OK && column == 0; // columns come in order
+}
+
+// Whether each part of the query has a phrase in the title, the parts
+// given as how many phrases each has (see WordTerms::titleParts): when
+// not, the title cannot hold the query.
+void titleMayHold(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context,
+                  int count, sqlite3_value** values) {
+    int phrases = api->xPhraseCount(fts);
+    int rc = SQLITE_OK;
+    int phrase = 0;
+    bool may = true;
+    for (int part = 0; may && rc == SQLITE_OK && part < count; ++part) {
+        int size = sqlite3_value_int(values[part]);
+        int end = std::min(phrase + std::abs(size), phrases);
+        bool seen = size < 0;
+        for (; !seen && rc == SQLITE_OK && phrase < end; ++phrase)
+            seen = phraseInTitle(api, fts, phrase, rc);
+        may = seen;
+        phrase = end;
+    }
+    if (rc != SQLITE_OK)
+        sqlite3_result_error_code(context, rc);
+    else
+        sqlite3_result_int(context, may);
+}
+
 } // namespace
 
 fts5_api* fts5ApiOf(sqlite3* db) {
@@ -84,6 +116,7 @@ void registerTermRank(sqlite3* db) {
     if (fts5_api* api = fts5ApiOf(db)) {
         api->xCreateFunction(api, "term_rank", nullptr, termRank, nullptr);
         api->xCreateFunction(api, "in_title", nullptr, inTitle, nullptr);
+        api->xCreateFunction(api, "title_may_hold", nullptr, titleMayHold, nullptr);
     }
 }
 

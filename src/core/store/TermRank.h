@@ -18,6 +18,10 @@ namespace kelvor::store {
 //
 // in_title(table): 1 when every phrase of the query is in the table's first
 // column (the title), else 0.
+//
+// title_may_hold(table, parts...): 0 when some part of the query, given as
+// its count of phrases (see WordTerms::titleParts), has none in the
+// title, else 1.
 void registerTermRank(sqlite3* db);
 
 // FTS5's own interface on this connection, or null.

@@ -1,0 +1,79 @@
+#include "store/RankKeys.h"
+
+#include "store/Database.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstddef>
+
+namespace kelvor::store {
+namespace {
+
+int64_t dataVersionOf(Database& db) {
+    Statement version(db, "PRAGMA data_version");
+    return version.step() ? version.integer(0) : -1;
+}
+
+void cachedTokens(sqlite3_context* context, int, sqlite3_value** values) {
+    const auto* keys = static_cast<const RankKeys*>(sqlite3_user_data(context));
+    const RankKeys::Key* key = keys->find(sqlite3_value_int64(values[0]));
+    sqlite3_result_int64(context, key ? key->tokens : 0);
+}
+
+} // namespace
+
+void RankKeys::refresh(Database& db) {
+    // data_version tells of other connections' commits, the count of
+    // changes of this one's own.
+    int64_t version = dataVersionOf(db);
+    int64_t changes = sqlite3_total_changes64(db.handle());
+    if (version == dataVersion_ && changes == changes_)
+        return;
+    rows_.clear();
+    Statement all(db, ("SELECT id, seconds, tokens FROM " + table_).c_str());
+    while (all.step())
+        rows_.push_back({all.integer(0), {all.integer(1), all.integer(2)}});
+    dataVersion_ = version;
+    changes_ = changes;
+}
+
+void RankKeys::forget() {
+    rows_.clear();
+    rows_.shrink_to_fit();
+    dataVersion_ = changes_ = -1;
+}
+
+const RankKeys::Key* RankKeys::find(int64_t id) const {
+    // A search asks in ascending order. Ids are unique, so a row lies at
+    // most as many places past the last one found as its id is greater;
+    // where nothing was deleted in between, exactly there.
+    size_t from = 0, to = rows_.size();
+    if (hint_ < rows_.size() && rows_[hint_].id <= id) {
+        from = hint_;
+        uint64_t past = static_cast<uint64_t>(id - rows_[hint_].id);
+        to = static_cast<size_t>(std::min<uint64_t>(rows_.size() - 1, hint_ + past)) + 1;
+        if (rows_[to - 1].id == id)
+            from = to - 1;
+    }
+    auto end = rows_.begin() + static_cast<std::ptrdiff_t>(to);
+    auto at = std::lower_bound(rows_.begin() + static_cast<std::ptrdiff_t>(from), end, id,
+                               [](const Row& row, int64_t wanted) { return row.id < wanted; });
+    if (at == end || at->id != id)
+        return nullptr;
+    size_t found = static_cast<size_t>(at - rows_.begin());
+    // The next row asked for is likely about as far on: bring it in while
+    // the full-text query looks for it.
+    if (found > hint_ && 2 * found - hint_ < rows_.size())
+        __builtin_prefetch(&rows_[2 * found - hint_]);
+    hint_ = found;
+    return &at->key;
+}
+
+void registerCachedTokens(sqlite3* db, const RankKeys* keys) {
+    sqlite3_create_function_v2(db, "cached_tokens", 1, SQLITE_UTF8 | SQLITE_DIRECTONLY,
+                               const_cast<RankKeys*>(keys), cachedTokens, nullptr, nullptr,
+                               nullptr);
+}
+
+} // namespace kelvor::store

@@ -1,0 +1,55 @@
+// What ranking reads of every match (its date and length), held in memory
+// between searches: seeking each match's row of the keys table cost a
+// search of a common word more than finding the matches did.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace kelvor::store {
+
+class Database;
+
+class RankKeys {
+  public:
+    struct Key {
+        int64_t seconds = 0;
+        int64_t tokens = 0;
+    };
+
+    explicit RankKeys(std::string table) : table_(std::move(table)) {}
+
+    // Brings the keys up to the connection's snapshot, reading the table
+    // again only when something was written since the last reading, by
+    // this connection or another. Call it inside the read transaction the
+    // search runs in, once it has read something (the snapshot starts then).
+    void refresh(Database& db);
+    // Forgets what was read: the connection was opened again.
+    void forget();
+
+    // Null when the row has no key.
+    const Key* find(int64_t id) const;
+
+  private:
+    std::string table_;
+    // Ascending by id, as the table gives them; the id beside its key, so
+    // that finding a row brings its key into the cache with it.
+    struct Row {
+        int64_t id;
+        Key key;
+    };
+    std::vector<Row> rows_;
+    mutable size_t hint_ = 0; // where the last row asked for was
+    int64_t dataVersion_ = -1;
+    int64_t changes_ = -1;
+};
+
+// cached_tokens(id) in SQL on this connection: the length of row `id` as
+// `keys` holds it (0 when it has none). The keys must outlive the connection.
+void registerCachedTokens(sqlite3* db, const RankKeys* keys);
+
+} // namespace kelvor::store
