@@ -114,6 +114,19 @@ TEST_F(ReadingKeys, NextAndPreviousUnreadWalkTheCategoryOpeningWhatTheyFind) {
     EXPECT_TRUE(countIs(2, 0));
 }
 
+// Pressed as the category opens, before the copies of its channels are
+// found off the window's thread, and when news of one is clicked.
+TEST_F(ReadingKeys, ChannelsWhoseCopyIsStillLookedForAreNotPassedOver) {
+    view.setCurrentItem(channel(0));
+    go(cmd::kNextUnread);
+    EXPECT_EQ(current(), "甲1");
+
+    CLeftView other;
+    other.LoadTreeFile(home.file("fav/channels.xml"), other.rootItem());
+    EXPECT_TRUE(other.SelectChannelOfCopy(home.file("rss/乙.xml")));
+    EXPECT_EQ(other.currentItem(), other.topLevelItem(1));
+}
+
 TEST_F(ReadingKeys, SpaceReadsOnAndF5UpdatesEveryChannelInView) {
     channel(0)->setExpanded(true);
     ASSERT_TRUE(countIs(0, 2));

@@ -416,7 +416,11 @@ class CLeftView : public QTreeWidget {
     void forgetItemInMarks(QTreeWidgetItem* item);          // CLeftViewMarks.cpp
     kelvor::tree::CopyFinder& copyFinder();                 // CLeftViewMarks.cpp
     void copyFound(QTreeWidgetItem* item, std::uint64_t ticket, const std::string& cacheFile);
-    void scrollWithParent(QTreeWidgetItem* item);           // CLeftViewFind.cpp
+    void adoptCopy(QTreeWidgetItem* item, const std::string& cacheFile);
+    // The copies still being looked for, looked for at once: a command that
+    // walks the channels cannot wait for the answers.
+    void settleCopiesBeingLocated();              // CLeftViewMarks.cpp
+    void scrollWithParent(QTreeWidgetItem* item); // CLeftViewFind.cpp
     void reloadInBackground(QTreeWidgetItem* channel, const std::string& cacheFile);
     // A new copy of a channel arrived for `item`: every other item showing
     // the same copy (the channel kept in two categories) shows it too.

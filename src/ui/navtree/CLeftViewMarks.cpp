@@ -4,9 +4,10 @@
 // database work off the window's thread and tells the state of a channel
 // back through channelStateChanged; a count shown in the tree always comes
 // from there, so the tree and the index agree.
-#include "navtree/CLeftView.h"
 #include "collection/CollectionService.h"
+#include "navtree/CLeftView.h"
 #include "platform/HomeFolder.h"
+#include "platform/Log.h"
 #include "tree/ChannelSource.h"
 #include "tree/CopyFinder.h"
 #include "tree/TreeFileChannels.h"
@@ -65,13 +66,13 @@ void CLeftView::listenTo(CollectionService* collection) {
             [this](const std::string& cacheFile, void* requester) {
                 showCopyElsewhere(static_cast<QTreeWidgetItem*>(requester), cacheFile);
             });
-    connect(collection, &CollectionService::channelDownloaded, this, &CLeftView::OnDownloadComplete);
+    connect(collection, &CollectionService::channelDownloaded, this,
+            &CLeftView::OnDownloadComplete);
     connect(collection, &CollectionService::channelStateChanged, this,
             &CLeftView::ApplyChannelState);
     connect(collection, &CollectionService::syncFinished, this,
-            [this](bool, const QString&, const QStringList&, const std::vector<std::string>& files) {
-                ShowFilesChangedOutside(files);
-            });
+            [this](bool, const QString&, const QStringList&,
+                   const std::vector<std::string>& files) { ShowFilesChangedOutside(files); });
     collection->setShownFiles([this] {
         std::set<std::string> files;
         for (const CategoryEntry& category : categories)
@@ -177,11 +178,31 @@ void CLeftView::copyFound(QTreeWidgetItem* item, std::uint64_t ticket,
     if (asked == locatingCopies_.end() || asked->second != ticket)
         return; // the item is gone, or was asked for again since
     locatingCopies_.erase(asked);
+    adoptCopy(item, cacheFile);
+}
+
+void CLeftView::adoptCopy(QTreeWidgetItem* item, const std::string& cacheFile) {
     if (!cacheFileOf(item).empty())
         return; // its entries, loaded meanwhile, named the copy
     item->setData(0, kCacheFileRole, QString::fromStdString(cacheFile));
     channelItems_.emplace(cacheFile, item);
     requestChannelState(cacheFile);
+}
+
+void CLeftView::settleCopiesBeingLocated() {
+    // The answers still to come are ignored: their tickets are gone.
+    auto locating = std::move(locatingCopies_);
+    locatingCopies_.clear();
+    for (const auto& [channel, ticket] : locating) {
+        std::string source, cacheFile, feed;
+        try {
+            if (tree::hasFeedToAsk(
+                    tree::ResolveChannelSource(nodeOf(channel), source, cacheFile, feed)))
+                adoptCopy(channel, cacheFile);
+        } catch (...) {
+            kelvor::platform::logCurrentFailure("looking for the copy of a channel");
+        }
+    }
 }
 
 void CLeftView::forgetItemInMarks(QTreeWidgetItem* item) {
@@ -308,19 +329,11 @@ void CLeftView::MarkAllRead(QTreeWidgetItem* item) {
         return;
     // The channels the tree shows, and those of the item's file from its
     // place down, through local categories never opened.
+    settleCopiesBeingLocated();
     std::vector<std::string> shown;
     for (const auto& [cacheFile, channel] : channelItems_)
         if (CLeftView::IsWithin(item, channel) && (shown.empty() || shown.back() != cacheFile))
             shown.push_back(cacheFile);
-    // Those whose copy is still being looked for cannot wait for the answer.
-    for (const auto& [channel, ticket] : locatingCopies_) {
-        if (!CLeftView::IsWithin(item, channel))
-            continue;
-        std::string source, cacheFile, feed;
-        if (tree::hasFeedToAsk(
-                tree::ResolveChannelSource(nodeOf(channel), source, cacheFile, feed)))
-            shown.push_back(cacheFile);
-    }
     Node node = nodeOf(item);
     std::string file = node ? LocalFileOf(node) : std::string();
     std::string position = file.empty() ? std::string() : tree::positionOf(node);

@@ -56,6 +56,7 @@ void collectChannels(QTreeWidgetItem* scope, std::vector<QTreeWidgetItem*>& chan
 
 bool CLeftView::GoToUnread(bool forward) {
     unreadWalk_ = {};
+    settleCopiesBeingLocated();
     QTreeWidgetItem* current = currentItem();
     if (!current)
         return false;

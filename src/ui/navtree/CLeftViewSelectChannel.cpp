@@ -19,6 +19,7 @@ bool inSight(const QTreeWidgetItem* item) {
 bool CLeftView::SelectChannelOfCopy(const std::string& cacheFile) {
     if (cacheFile.empty())
         return false;
+    settleCopiesBeingLocated();
     const std::string wanted = kelvor::platform::normalPath(cacheFile);
     QTreeWidgetItem* found = nullptr;
     for (const auto& [copy, item] : channelItems_) {
