@@ -264,6 +264,42 @@ TEST(ReadMarks, MarkAllReadCatchesChannelsUpToNowDownloadedOrNot) {
     EXPECT_EQ(store::unreadCount(db, channel), 1) << "Second, marked unread by hand";
 }
 
+// Entries added behind the rows a download kept are caught up as those
+// added before them; a store whose older version made each row mark itself
+// (a trigger) loses that as it opens.
+TEST(ReadMarks, EntriesAddedBehindKeptRowsAreCaughtUpInAStoreOfAnOlderVersion) {
+    Home home;
+    const std::string channel = "http://127.0.0.1:9/feed";
+    {
+        store::Store db(home.dir.path());
+        store::updateIndex(db);
+        db.db().exec(R"(CREATE TRIGGER items_caught_up AFTER INSERT ON items
+WHEN new.seconds > 0 BEGIN
+  INSERT OR IGNORE INTO readmarks SELECT files.channel, new.entry, 1, caughtup.until
+  FROM files JOIN caughtup ON caughtup.channel = files.channel
+  WHERE files.id = new.file AND files.channel <> '' AND new.seconds <= caughtup.until;
+END;)");
+        store::markChannelRead(db, channel, 1767225600); // 2026-01-01
+    }
+    store::Store db(home.dir.path());
+    EXPECT_FALSE(
+        store::Statement(db.db(), "SELECT 1 FROM sqlite_master WHERE name = 'items_caught_up'")
+            .step());
+    store::setRead(db, channel, "http://n.test/1", false, 1767225700);
+    std::string added = kChannel;
+    added.insert(added.find("</Tree>"),
+                 R"(<TreeNode Title="Before" Href="http://n.test/b" Date="2025-12-30T08:00:00Z"/>)"
+                 R"(<TreeNode Title="After" Href="http://n.test/a" Date="2026-01-02T08:00:00Z"/>)"
+                 R"(<TreeNode Title="Undated" Href="http://n.test/u"/>)");
+    rewrite(home.dir.file("rss/新闻.xml"), added);
+    EXPECT_EQ(store::updateIndex(db).indexed, 1);
+    EXPECT_TRUE(store::isRead(db, channel, "http://n.test/b")) << "dated before the mark";
+    EXPECT_FALSE(store::isRead(db, channel, "http://n.test/a"));
+    EXPECT_FALSE(store::isRead(db, channel, "http://n.test/u"));
+    EXPECT_FALSE(store::isRead(db, channel, "http://n.test/1")) << "kept, marked by hand";
+    EXPECT_EQ(store::unreadCount(db, channel), 3);
+}
+
 // The rows of a copy take their channel from the copy: one that names
 // another feed counts its entries under that one alone.
 TEST(ReadMarks, ACopyThatNamesAnotherFeedCountsUnderIt) {

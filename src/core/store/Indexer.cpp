@@ -104,8 +104,13 @@ class Writer {
                        "VALUES (?, ?, ?, ?, ?)"),
           updateFile_(db, "UPDATE files SET mtime = ?2, size = ?3, channel = ?4, targets = ?5 "
                           "WHERE id = ?1"),
-          known_(db, "SELECT mtime, size, targets FROM files WHERE path = ?"), history_(db),
-          terms_(db) {}
+          known_(db, "SELECT mtime, size, targets FROM files WHERE path = ?"),
+          caughtUp_(db, "INSERT OR IGNORE INTO readmarks SELECT files.channel, items.entry, 1, "
+                        "caughtup.until FROM items JOIN files ON files.id = items.file "
+                        "JOIN caughtup ON caughtup.channel = files.channel WHERE items.file = ?1 "
+                        "AND items.id >= ?2 AND files.channel <> '' AND items.seconds > 0 "
+                        "AND items.seconds <= caughtup.until"),
+          history_(db), terms_(db) {}
 
     Database& db() { return db_; }
 
@@ -171,12 +176,15 @@ class Writer {
             removeFrom_.bind(1, file.id).bind(2, firstChanged).step();
             removeFrom_.reset();
         }
-        // The rows added take their channel from the file's row (for the
-        // read marks of a channel caught up with, see kCaughtUp): it is
-        // written first.
         int64_t id = writeFile(file, path, stamp, content);
-        for (size_t i = kept; i < content.items.size(); ++i)
-            insertRow(id, content.items[i]);
+        int64_t firstAdded = 0;
+        for (size_t i = kept; i < content.items.size(); ++i) {
+            int64_t added = insertRow(id, content.items[i]);
+            if (!firstAdded)
+                firstAdded = added;
+        }
+        if (firstAdded && !content.channel.empty())
+            markCaughtUp(id, firstAdded);
         // Inside the transaction of several files, the words and pairs of
         // all wait for its end: each file's savepoint would write what FTS5
         // holds as a segment (see ItemTerms.h), one a file to merge.
@@ -220,7 +228,7 @@ class Writer {
         return file.id ? file.id : db_.lastInsertId();
     }
 
-    void insertRow(int64_t file, IndexedItem& item) {
+    int64_t insertRow(int64_t file, IndexedItem& item) {
         insert_.bind(1, file).bind(2, item.position).bind(3, item.title).bind(4, item.link);
         bool packed = !item.packedBody.empty() || item.body.empty();
         insert_.bind(5, item.date).bindBlob(6, packed ? item.packedBody : packText(item.body));
@@ -229,7 +237,16 @@ class Writer {
         insert_.bind(9, seconds);
         insert_.step();
         insert_.reset();
-        terms_.add(db_.lastInsertId(), item, seconds);
+        int64_t id = db_.lastInsertId();
+        terms_.add(id, item, seconds);
+        return id;
+    }
+
+    // The entries added from row `from` on are read when their channel was
+    // marked read up to a time no earlier than theirs (see kCaughtUp).
+    void markCaughtUp(int64_t file, int64_t from) {
+        caughtUp_.bind(1, file).bind(2, from).step();
+        caughtUp_.reset();
     }
 
     // The rows from `from` on whose entries the new content no longer holds:
@@ -259,7 +276,7 @@ class Writer {
 
     Database& db_;
     bool inBatches_;
-    Statement rows_, removeFrom_, insert_, fileOf_, addFile_, updateFile_, known_;
+    Statement rows_, removeFrom_, insert_, fileOf_, addFile_, updateFile_, known_, caughtUp_;
     HistoryKeeper history_;
     ItemTerms terms_;
 };
