@@ -8,6 +8,7 @@
 #include "platform/Text.h"
 #include "platform/XmlChars.h"
 #include "platform/XmlDomEntities.h"
+#include "platform/XmlDomPacked.h"
 
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
@@ -36,12 +37,15 @@ struct DocImpl {
     // Roots of subtrees that belong to the document but hang nowhere (removed
     // or never attached); freed with the document.
     std::unordered_set<xmlNodePtr> detached;
+    // The records of packed elements, here or in detached subtrees.
+    PackedAttributes packed;
 
     // Content a reload dropped while node handles could still point into it;
     // freed with the DocImpl, which the last such handle keeps alive.
     struct Retired {
         xmlDocPtr doc;
         std::unordered_set<xmlNodePtr> detached;
+        PackedAttributes packed;
     };
     std::vector<Retired> retired;
 
@@ -60,23 +64,39 @@ struct DocImpl {
         content = nullptr;
     }
 
-    void reset() { freeContent(doc, detached); }
+    void reset() {
+        freeContent(doc, detached);
+        packed.clear();
+    }
 
     // Empties the document for a new load. Only the Document itself holds
     // this DocImpl when handlesMayExist is false; otherwise a Node may point
     // into the old content, which must then outlive the reload.
     void clearForLoad(bool handlesMayExist) {
         if (handlesMayExist && (doc || !detached.empty()))
-            retired.push_back({doc, std::move(detached)});
+            retired.push_back({doc, std::move(detached), std::move(packed)});
         else
             reset();
         doc = nullptr;
         detached.clear();
+        packed = {};
         url.clear();
         parseError = {};
     }
 
     void attach(xmlNodePtr node) { detached.erase(node); }
+
+    // Before libxml2 sees the whole document: then no element points into
+    // the records any more.
+    void unpackAll() {
+        if (packed.empty())
+            return;
+        if (doc)
+            unpackTree(reinterpret_cast<xmlNodePtr>(doc));
+        for (xmlNodePtr root : detached)
+            unpackTree(root);
+        packed.clear();
+    }
 };
 
 namespace {
@@ -354,7 +374,8 @@ bool Node::isElementNs(const char* localName, const char* namespaceUri) const {
 
 std::string Node::xmlBase() const {
     xmlNodePtr node = asNode(require());
-    if (node->type != XML_ELEMENT_NODE)
+    // A packed element has no attribute in a namespace: nothing is missed.
+    if (node->type != XML_ELEMENT_NODE || isPacked(node))
         return {};
     xmlChar* base = xmlGetNsProp(node, reinterpret_cast<const xmlChar*>("base"), XML_XML_NAMESPACE);
     if (!base)
@@ -371,6 +392,8 @@ std::string Node::innerXml() const {
     std::unique_ptr<xmlBuffer, void (*)(xmlBufferPtr)> buffer(xmlBufferCreate(), xmlBufferFree);
     if (!buffer)
         throw DomError(kErrOutOfMemory, "out of memory");
+    for (xmlNodePtr child = node->children; child; child = child->next)
+        unpackTree(child);
     for (xmlNodePtr child = node->children; child; child = child->next)
         xmlNodeDump(buffer.get(), node->doc, child, 0, 0);
     return std::string(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
@@ -455,16 +478,24 @@ xmlAttrPtr findAttribute(xmlNodePtr node, const char* name) {
 } // namespace
 
 bool Node::hasAttribute(const char* name) const {
-    return findAttribute(asNode(require()), name) != nullptr;
+    xmlNodePtr node = asNode(require());
+    if (isPacked(node))
+        return packedValue(node, name) != nullptr;
+    return findAttribute(node, name) != nullptr;
 }
 
 bool Node::hasAttributes() const {
     xmlNodePtr node = asNode(require());
-    return node->type == XML_ELEMENT_NODE && node->properties != nullptr;
+    return node->type == XML_ELEMENT_NODE && (node->properties != nullptr || isPacked(node));
 }
 
 std::optional<std::string> Node::attribute(const char* name) const {
-    xmlAttrPtr attr = findAttribute(asNode(require()), name);
+    xmlNodePtr node = asNode(require());
+    if (isPacked(node)) {
+        const char* value = packedValue(node, name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    }
+    xmlAttrPtr attr = findAttribute(node, name);
     if (!attr)
         return std::nullopt;
     // The common case is a single text child: read it without an allocation.
@@ -485,6 +516,7 @@ void Node::setAttribute(const char* name, const std::string& rawValue) const {
     xmlNodePtr node = asNode(require());
     if (node->type != XML_ELEMENT_NODE)
         throw DomError(kErrInvalidArg, "attributes belong to elements");
+    unpackElement(node);
     std::string cleaned;
     const std::string& value = isXmlText(rawValue) ? rawValue : (cleaned = toXmlText(rawValue));
     // xmlSetNsProp stores the value as text (it does not parse entity
@@ -495,7 +527,11 @@ void Node::setAttribute(const char* name, const std::string& rawValue) const {
 }
 
 void Node::removeAttribute(const char* name) const {
-    xmlAttrPtr attr = findAttribute(asNode(require()), name);
+    xmlNodePtr node = asNode(require());
+    if (isPacked(node) && !packedValue(node, name))
+        return;
+    unpackElement(node);
+    xmlAttrPtr attr = findAttribute(node, name);
     if (attr)
         xmlRemoveProp(attr);
 }
@@ -767,6 +803,7 @@ std::string Document::xml() const {
     DocImpl& d = impl();
     if (!d.doc)
         throw DomError(kErrFail, "empty document");
+    d.unpackAll();
     const char* encoding =
         d.doc->encoding ? reinterpret_cast<const char*>(d.doc->encoding) : "utf-8";
     std::string result;
@@ -810,6 +847,12 @@ Node Document::createElement(const std::string& name) {
         throw DomError(kErrOutOfMemory, "out of memory");
     d.detached.insert(node);
     return Node(impl_, node);
+}
+
+void Document::packAttributes() {
+    DocImpl& d = impl();
+    if (d.doc)
+        d.packed.pack(reinterpret_cast<xmlNodePtr>(d.doc));
 }
 
 std::vector<Node> Document::getElementsByTagName(const char* name) const {
