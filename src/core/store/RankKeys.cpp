@@ -10,6 +10,9 @@
 namespace kelvor::store {
 namespace {
 
+// A match of a common word comes every few dozen rows.
+constexpr int kLinesAhead = 12;
+
 int64_t dataVersionOf(Database& db) {
     Statement version(db, "PRAGMA data_version");
     return version.step() ? version.integer(0) : -1;
@@ -62,10 +65,14 @@ const RankKeys::Key* RankKeys::find(int64_t id) const {
     if (at == end || at->id != id)
         return nullptr;
     size_t found = static_cast<size_t>(at - rows_.begin());
-    // The next row asked for is likely about as far on: bring it in while
-    // the full-text query looks for it.
-    if (found > hint_ && 2 * found - hint_ < rows_.size())
-        __builtin_prefetch(&rows_[2 * found - hint_]);
+    // The next row asked for lies a little further on: the rows up to
+    // there are brought in while the full-text query looks for it.
+    if (found != hint_ || found == 0) {
+        const char* next = reinterpret_cast<const char*>(&rows_[found]);
+        const char* last = reinterpret_cast<const char*>(rows_.data() + rows_.size());
+        for (int line = 1; line <= kLinesAhead && next + line * 64 < last; ++line)
+            __builtin_prefetch(next + line * 64);
+    }
     hint_ = found;
     return &at->key;
 }
