@@ -307,13 +307,19 @@ TEST(SearchRanking, ASecondSearchRanksWhatWasIndexedSinceByItsOwnDate) {
     home.dir.write("rss/新闻.xml", channelFile("http://127.0.0.1:9/feed", {dated("six", 6)}));
     store::Store reader(home.dir.path());
     store::updateIndex(reader);
-    EXPECT_EQ(titles(store::search(reader, "quasar", 0, 10).hits),
-              std::vector<std::string>({"six"}));
+    // The second search of the same index ranks from memory.
+    auto searchTwice = [&] {
+        auto first = titles(store::search(reader, "quasar", 0, 10).hits);
+        auto again = titles(store::search(reader, "quasar", 0, 10).hits);
+        EXPECT_EQ(first, again);
+        return again;
+    };
+    EXPECT_EQ(searchTwice(), std::vector<std::string>({"six"}));
 
     auto rewrite = [&](const std::vector<Entry>& entries, store::Store& writer) {
         home.dir.write("rss/新闻.xml", channelFile("http://127.0.0.1:9/feed", entries));
         store::updateIndex(writer);
-        return titles(store::search(reader, "quasar", 0, 10).hits);
+        return searchTwice();
     };
     EXPECT_EQ(rewrite({dated("six", 6), dated("two", 2)}, reader),
               std::vector<std::string>({"six", "two"}));

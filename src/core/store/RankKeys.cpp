@@ -26,24 +26,31 @@ void cachedTokens(sqlite3_context* context, int, sqlite3_value** values) {
 
 } // namespace
 
-void RankKeys::refresh(Database& db) {
+bool RankKeys::ready(Database& db) {
     // data_version tells of other connections' commits, the count of
     // changes of this one's own.
     int64_t version = dataVersionOf(db);
     int64_t changes = sqlite3_total_changes64(db.handle());
-    if (version == dataVersion_ && changes == changes_)
-        return;
-    rows_.clear();
-    Statement all(db, ("SELECT id, seconds, tokens FROM " + table_).c_str());
-    while (all.step())
-        rows_.push_back({all.integer(0), {all.integer(1), all.integer(2)}});
-    dataVersion_ = version;
-    changes_ = changes;
+    if (version != dataVersion_ || changes != changes_) {
+        forget();
+        dataVersion_ = version;
+        changes_ = changes;
+        return false;
+    }
+    if (!read_) {
+        Statement all(db, ("SELECT id, seconds, tokens FROM " + table_).c_str());
+        while (all.step())
+            rows_.push_back({all.integer(0), {all.integer(1), all.integer(2)}});
+        read_ = true;
+    }
+    return true;
 }
 
 void RankKeys::forget() {
     rows_.clear();
     rows_.shrink_to_fit();
+    hint_ = 0;
+    read_ = false;
     dataVersion_ = changes_ = -1;
 }
 

@@ -1,6 +1,9 @@
 // What ranking reads of every match (its date and length), held in memory
 // between searches: seeking each match's row of the keys table cost a
-// search of a common word more than finding the matches did.
+// search of a common word more than finding the matches did. Reading the
+// whole table costs a few such searches, so the keys are read only when a
+// search comes again before the index changes: a search run once (the
+// command line's) seeks.
 #pragma once
 
 #include <cstddef>
@@ -23,11 +26,12 @@ class RankKeys {
 
     explicit RankKeys(std::string table) : table_(std::move(table)) {}
 
-    // Brings the keys up to the connection's snapshot, reading the table
-    // again only when something was written since the last reading, by
-    // this connection or another. Call it inside the read transaction the
-    // search runs in, once it has read something (the snapshot starts then).
-    void refresh(Database& db);
+    // Whether the keys are at hand for the connection's snapshot: read, or
+    // read now because the last search saw the same snapshot; false for the
+    // first search after something was written, by this connection or
+    // another. Call it inside the read transaction the search runs in,
+    // once it has read something (the snapshot starts then).
+    bool ready(Database& db);
     // Forgets what was read: the connection was opened again.
     void forget();
 
@@ -44,6 +48,8 @@ class RankKeys {
     };
     std::vector<Row> rows_;
     mutable size_t hint_ = 0; // where the last row asked for was
+    bool read_ = false;
+    // The snapshot the last search saw.
     int64_t dataVersion_ = -1;
     int64_t changes_ = -1;
 };

@@ -169,29 +169,27 @@ bool rankedFromKeys(const Lookup& lookup, bool twoCopies) {
 }
 
 // matchesOf's matches, a title read only when the index says it may hold
-// the query. The items' dates and lengths are held in memory (see
-// RankKeys.h); the history's, which may grow to many times as many rows,
-// are read with each match.
+// the query. The items' dates and lengths come from memory once a search
+// has come again (see RankKeys.h); the history's, which may grow to many
+// times as many rows, are read with each match.
 void addRankedMatches(Store& store, const FullTextTables& tables, const std::string& phrase,
                       const Lookup& lookup, std::vector<Match>& matches) {
     bool history = std::string(tables.rows) != kItemTables.rows;
+    RankKeys* keys = history || !store.rankKeys().ready(store.db()) ? nullptr : &store.rankKeys();
     std::string terms = tables.terms;
     std::string parts;
     for (int part : lookup.titleParts)
         parts += ", " + std::to_string(part);
     std::string sql = "SELECT " + terms + ".rowid, title_may_hold(" + terms + parts +
                       "), term_rank(" + terms + ", ";
-    if (history)
+    if (keys)
+        sql += std::string("cached_tokens(rowid), ") + kAverageTokens +
+               ", 5.0, 1.0, 1.0), 0 FROM " + terms;
+    else
         sql += std::string("keys.tokens, ") + kAverageTokens +
                ", 5.0, 1.0, 1.0), keys.seconds FROM " + terms + " JOIN " + tables.keys +
                " AS keys ON keys.id = " + terms + ".rowid";
-    else
-        sql += std::string("cached_tokens(rowid), ") + kAverageTokens +
-               ", 5.0, 1.0, 1.0), 0 FROM " + terms;
     sql += " WHERE " + terms + " MATCH ?";
-    RankKeys* keys = history ? nullptr : &store.rankKeys();
-    if (keys)
-        keys->refresh(store.db());
     Statement select(store.db(), sql.c_str());
     select.bind(1, lookup.match);
     Statement title(store.db(), (std::string("SELECT ") + kTitleClass + " FROM " + tables.keys +
