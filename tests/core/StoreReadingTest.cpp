@@ -75,7 +75,7 @@ TEST(PackedText, ADamagedTextGivesWhatCanStillBeRead) {
 
 // More files than there are threads, taken in order as the indexer takes
 // them: each as reading it here gives, ready for the writer.
-TEST(ReadAhead, GivesEachFileAsReadAtItsStampAndNothingForOneChangedSince) {
+TEST(StoreIndexing, ReadAheadGivesEachFileAsReadAtItsStampAndNothingForOneChangedSince) {
     TempDir home;
     std::vector<std::string> paths;
     for (int i = 0; i < 12; ++i)
