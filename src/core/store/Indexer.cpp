@@ -30,8 +30,10 @@ namespace {
 // to a transaction: each commit costs the full-text index a segment to merge.
 constexpr auto kBatchTime = std::chrono::milliseconds(150);
 
-// How many of the files next in line are read while one is written.
-constexpr size_t kFilesReadAhead = 2;
+// How many of the files next in line are read while one is written: enough
+// that the threads reading them go on while the writer commits, which
+// takes as long as writing a few files.
+constexpr size_t kFilesReadAhead = 8;
 
 // The size recorded for a file indexed without its text (while closing): no
 // file has it, so the next update reads the file again.
