@@ -105,6 +105,8 @@ TEST_F(AutoUpdate, ATickBringsNewEntriesUnreadAndLeavesTheSelectionAlone) {
         channelsFile("fav/channels.xml", "fav", {{"新闻", "/news"}, {"收起", "/closed"}}),
         view.rootItem());
     view.LoadTreeFile(channelsFile("fav/hot.xml", "hot", {{"热点", "/hot"}}), view.rootItem());
+    // Judged fresh before the copies age again below.
+    ASSERT_TRUE(waitUntil([&] { return !view.awaitingHeadlines(); }));
     QTreeWidgetItem* news = view.topLevelItem(0);
     news->setExpanded(true);
     ASSERT_EQ(labels(news), (std::vector<std::string>{"旧一", "旧二"}));

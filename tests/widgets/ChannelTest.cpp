@@ -192,7 +192,7 @@ TEST_F(Channels, AHotFileShowsHeadlinesAndSavesThem) {
     server.serve("/b", rss({"Headline B"}));
     server.serve("/c", rss({"Headline C"}));
     loadChannels({{"A", "/a"}, {"B", "/b"}, {"C", "/c"}}, "hot", "fav/hot.xml");
-    ASSERT_TRUE(waitUntil([&] { return idle(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return !view.awaitingHeadlines() && idle(); }, 5000));
     std::vector<std::string> labels;
     for (int i = 0; i < view.topLevelItemCount(); ++i)
         labels.push_back(label(view.topLevelItem(i)));
@@ -207,6 +207,59 @@ TEST_F(Channels, AHotFileShowsHeadlinesAndSavesThem) {
                                                 "Headline B @ " + home.file("rss/B.xml"),
                                                 "Headline C @ " + home.file("rss/C.xml")}));
     EXPECT_EQ(view.hotUpdateMode, CLeftView::HeadlineUpdates::kNone) << "the last channel ends the updates";
+}
+
+// The copies' headers are read off the window's thread; the headline
+// downloads still come in the channels' order, for the expired copies only,
+// the first, every tenth and the last saving the file.
+TEST_F(Channels, AHotFileQueuesHeadlinesOfExpiredCopiesInOrderSavingEveryTenth) {
+    HttpResponse stall;
+    stall.stall = true; // the downloads stay queued to be looked at
+    std::vector<std::pair<std::string, std::string>> channels;
+    for (int i = 0; i < 13; ++i) {
+        std::string title = "H" + std::to_string(i), path = "/h" + std::to_string(i);
+        server.serve(path, stall);
+        cacheCopy("rss/" + title + ".xml", path, {"old " + title}, i == 3 ? 0 : 5 * 3600);
+        channels.push_back({title, path});
+    }
+    loadChannels(channels, "hot", "fav/hot.xml");
+    EXPECT_TRUE(idle()) << "nothing is queued before the copies are found";
+    ASSERT_TRUE(waitUntil([&] { return !view.awaitingHeadlines(); }, 5000));
+
+    std::vector<std::string> queued;
+    view.collection()->forEachWaiting([&](const kelvor::feeds::DownloadTask& task) {
+        queued.push_back(task.title + (task.kind == kelvor::feeds::kKindHeadlineSave ? " save" : ""));
+    });
+    EXPECT_EQ(queued, (std::vector<std::string>{"H0 save", "H1", "H2", "H4", "H5", "H6", "H7",
+                                                "H8", "H9", "H10", "H11 save", "H12 save"}))
+        << "H3's copy is fresh";
+    EXPECT_EQ(view.hotUpdateMode, CLeftView::HeadlineUpdates::kNone);
+}
+
+// Answers for items gone are ignored: a channel deleted before its copy was
+// found, and a whole file loaded again meanwhile, download once.
+TEST_F(Channels, HotHeadlinesOfItemsGoneBeforeTheirAnswerAreLeftAlone) {
+    for (const char* name : {"A", "B", "C"}) {
+        std::string path = std::string("/") + name;
+        server.serve(path, rss({std::string("New ") + name}));
+        cacheCopy(std::string("rss/") + name + ".xml", path, {"old"}, 5 * 3600);
+    }
+    loadChannels({{"A", "/A"}, {"B", "/B"}, {"C", "/C"}}, "hot", "fav/hot.xml");
+    view.clear();
+    ASSERT_TRUE(view.LoadTreeFile(treeFile, view.rootItem()));
+    delete view.topLevelItem(2); // the last channel: its answer still ends the load
+    ASSERT_TRUE(waitUntil([&] { return !view.awaitingHeadlines() && idle(); }, 5000));
+    EXPECT_EQ(server.requestCount("/A"), 1);
+    EXPECT_EQ(server.requestCount("/B"), 1);
+    EXPECT_EQ(server.requestCount("/C"), 0);
+    EXPECT_EQ(label(view.topLevelItem(1)), "New B");
+
+    kelvor::xml::Document saved = kelvor::xml::Document::create();
+    ASSERT_TRUE(saved.load(treeFile));
+    std::vector<std::string> stored;
+    for (const auto& desc : saved.getElementsByTagName("Desc"))
+        stored.push_back(desc.attributeOr("Title"));
+    EXPECT_EQ(stored, (std::vector<std::string>{"New A", "New B"})) << "saved once both are in";
 }
 
 TEST_F(Channels, TheStatusBarCountsRunningDownloadsThenGoesIdle) {

@@ -221,6 +221,15 @@ Plan planChannel(const xml::Node& node, std::string& source, std::string& feed) 
     return plan;
 }
 
+ChannelResult judgeCopy(const xml::Node& node, const Plan& plan, const ChannelCopy& copy,
+                        std::string& cacheFile, std::time_t now) {
+    cacheFile = copy.path;
+    if (copy.found)
+        return freshness(now - copy.modified, copy.expires, GetNodeAttribute(node, "Expires"),
+                         plan.type);
+    return kMustDownload;
+}
+
 } // namespace
 
 ChannelResult ResolveChannelSource(const xml::Node& node, std::string& source,
@@ -229,12 +238,22 @@ ChannelResult ResolveChannelSource(const xml::Node& node, std::string& source,
     cacheFile = plan.cacheFile;
     if (plan.result != kMustDownload)
         return plan.result;
-    ChannelCopy copy = locateChannelCopy(plan.cacheFile, plan.address);
-    cacheFile = copy.path;
-    if (copy.found)
-        return freshness(now - copy.modified, copy.expires, GetNodeAttribute(node, "Expires"),
-                         plan.type);
-    return kMustDownload;
+    return judgeCopy(node, plan, locateChannelCopy(plan.cacheFile, plan.address), cacheFile, now);
+}
+
+ChannelResult resolveWithCopy(const xml::Node& node, const ChannelCopyQuestion& asked,
+                              const ChannelCopy& copy, std::string& source, std::string& cacheFile,
+                              std::string& feed, std::time_t now) {
+    Plan plan = planChannel(node, source, feed);
+    cacheFile = plan.cacheFile;
+    if (plan.result != kMustDownload)
+        return plan.result;
+    // The node changed since it was asked for (renamed, its feed edited):
+    // the answer is of another file.
+    if (plan.cacheFile != asked.first || plan.address != asked.address)
+        return judgeCopy(node, plan, locateChannelCopy(plan.cacheFile, plan.address), cacheFile,
+                         now);
+    return judgeCopy(node, plan, copy, cacheFile, now);
 }
 
 ChannelCopyQuestion channelCopyQuestion(const xml::Node& node) {

@@ -52,6 +52,13 @@ struct ChannelCopy {
 };
 ChannelCopy locateChannelCopy(const std::string& first, const std::string& address);
 
+// ResolveChannelSource with the copy already located for `asked` (by a
+// CopyFinder, off the window's thread): reads no file unless the node no
+// longer asks the same question.
+ChannelResult resolveWithCopy(const xml::Node& node, const ChannelCopyQuestion& asked,
+                              const ChannelCopy& copy, std::string& source, std::string& cacheFile,
+                              std::string& feed, std::time_t now = std::time(nullptr));
+
 // True for a tree file the user keeps (index.xml, the categories): false
 // for one that came from elsewhere, whatever it says of itself: a converted
 // feed or list, the Favorites copy, a fetched tree file, anything in the

@@ -75,7 +75,8 @@ void CopyFinder::answer(const std::deque<Asked>& asked) {
         if (stopping_)
             return;
         ChannelCopy copy = locateChannelCopy(one.question.first, one.question.address);
-        found.push_back({one.asker, one.ticket, std::move(copy.path)});
+        found.push_back(
+            {one.asker, one.ticket, std::move(copy.path), copy.found, copy.expires, copy.modified});
         if (found.size() == kBatch || &one == &asked.back()) {
             deliver_(std::move(found));
             found.clear();

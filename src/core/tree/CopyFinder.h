@@ -12,6 +12,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <ctime>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -27,6 +28,10 @@ class CopyFinder {
         void* asker = nullptr;    // as given to find()
         std::uint64_t ticket = 0; // as find() returned it
         std::string path;         // locateChannelCopy's answer
+        bool found = false;       // and the rest of it, for whoever judges the
+        int expires = -1;         // copy's freshness
+        std::time_t modified = 0;
+        ChannelCopy copy() const { return {path, found, expires, modified}; }
     };
     // Called on the finder's thread, a batch at a time, in the order asked.
     using Deliver = std::function<void(std::vector<Found>)>;

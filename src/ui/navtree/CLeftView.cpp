@@ -3,6 +3,7 @@
 #include "collection/CollectionService.h"
 #include "frame/FrameInterface.h"
 #include "navtree/CUnreadDelegate.h"
+#include "navtree/HotHeadlines.h"
 #include "platform/HomeFolder.h"
 #include "frame/CommandGuard.h"
 #include "tree/ChannelSource.h"
@@ -47,6 +48,7 @@ CLeftView::~CLeftView() {
     // The finder and a service of its own go first: no answer may reach a
     // half-destroyed view.
     copyFinder_.reset();
+    hotHeadlines_.reset();
     ownCollection_.reset();
     tearingDown_ = true;
     clear();
@@ -107,6 +109,8 @@ void CLeftView::forgetItem(QTreeWidgetItem* item) {
                      categories.end());
     if (CollectionService* service = collection_ ? collection_ : ownCollection_.get())
         service->forgetRequester(item);
+    if (hotHeadlines_)
+        hotHeadlines_->asked.erase(item);
     forgetItemInMarks(item);
 }
 
@@ -205,7 +209,7 @@ void CLeftView::PopulateItems(const Node& first, QTreeWidgetItem* parent) {
         parent = invisibleRootItem();
     // Items are built first and added in one go: far cheaper for the view
     // than one insertion per item.
-    QList<QTreeWidgetItem*> batch;
+    QList<QTreeWidgetItem*> batch, hotChannels;
     for (Node node = first; node; node = node.nextSibling()) {
         if (!node.nameIs("TreeNode"))
             continue;
@@ -219,15 +223,13 @@ void CLeftView::PopulateItems(const Node& first, QTreeWidgetItem* parent) {
         if (look.channel)
             TrackChannel(item);
         batch.append(item);
-        if (hotUpdateMode != HeadlineUpdates::kNone && look.channel) {
-            // The headline update may queue a download for the item, so it
-            // must be in the tree first.
-            parent->addChildren(batch);
-            batch.clear();
-            UpdateHeadline(item, node);
-        }
+        if (hotUpdateMode != HeadlineUpdates::kNone && look.channel)
+            hotChannels.append(item);
     }
     parent->addChildren(batch);
+    // A headline download names its item: the items are in the tree first.
+    if (!hotChannels.isEmpty())
+        UpdateHeadlines(hotChannels);
 }
 
 bool CLeftView::ReadTreeRootAttributes(const std::string& path, std::string* home, std::string* index,

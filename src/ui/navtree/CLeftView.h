@@ -38,7 +38,10 @@
 
 namespace kelvor::tree {
 class CopyFinder;
+struct ChannelCopy;
 }
+struct HotHeadlines;
+struct HotHeadlineLoad;
 class CLeftView;
 class CollectionService;
 
@@ -147,7 +150,12 @@ class CLeftView : public QTreeWidget {
 
     // ---- channels (CLeftViewChannels.cpp)
     void ExpandChannel(QTreeWidgetItem* item, const kelvor::xml::Node& node);
-    void UpdateHeadline(QTreeWidgetItem* item, const kelvor::xml::Node& node);
+    // The headline downloads of a hot file's channels, queued as the
+    // finder tells which copies are not fresh; in the channels' order.
+    void UpdateHeadlines(const QList<QTreeWidgetItem*>& channels);
+    // Copies of hot files' channels are still looked for: headline
+    // downloads may yet be queued.
+    bool awaitingHeadlines() const;
     void OnRefresh();
     // A download the tree asked for is in; `byUpdate` when the automatic
     // update asked, which has counted and indexed it.
@@ -446,4 +454,9 @@ class CLeftView : public QTreeWidget {
     // Channels whose copy is being looked for, with the ticket of the question.
     std::unordered_map<QTreeWidgetItem*, std::uint64_t> locatingCopies_;
     std::unique_ptr<kelvor::tree::CopyFinder> copyFinder_;
+    // CLeftViewChannels.cpp
+    void headlineCopyFound(QTreeWidgetItem* item, std::uint64_t ticket,
+                           const kelvor::tree::ChannelCopy& copy);
+    void saveHeadlinesKeptBack(HotHeadlineLoad& load, const kelvor::xml::Node& node);
+    std::unique_ptr<HotHeadlines> hotHeadlines_;
 };

@@ -4,9 +4,12 @@
 // Downloads belong to the collection service; what the tree asked for comes
 // back to it through channelDownloaded, on the window's thread.
 #include "collection/CollectionService.h"
+#include "frame/CommandGuard.h"
 #include "frame/FrameInterface.h"
 #include "navtree/CLeftView.h"
+#include "navtree/HotHeadlines.h"
 #include "tree/ChannelSource.h"
+#include "tree/CopyFinder.h"
 #include "tree/NodeWriting.h"
 #include "tree/Strings.h"
 #include "tree/TreeFormat.h"
@@ -36,6 +39,30 @@ ChannelAnswer resolve(const Node& node) {
 
 bool isHeadlineKind(int kind) {
     return kind == feeds::kKindHeadline || kind == feeds::kKindHeadlineSave;
+}
+
+// True when a headline update for the file, other than `finished`, is
+// still queued or running: the last one to finish saves, so no headline
+// is left unsaved.
+bool headlineOfFileWaits(CollectionService& service, const DownloadTask* finished,
+                         const Document& file) {
+    bool waits = false;
+    service.forEachWaiting([&](const DownloadTask& task) {
+        if (&task == finished || !isHeadlineKind(task.kind))
+            return;
+        Node node = CLeftView::nodeOf(static_cast<QTreeWidgetItem*>(task.item));
+        if (node && node.ownerDocument() == file)
+            waits = true;
+    });
+    return waits;
+}
+
+HotHeadlines::Load* openLoadOf(HotHeadlines* hot, const Document& file) {
+    if (hot)
+        for (const std::shared_ptr<HotHeadlines::Load>& load : hot->loads)
+            if (load->file == file)
+                return load.get();
+    return nullptr;
 }
 
 } // namespace
@@ -83,26 +110,78 @@ void CLeftView::ExpandChannel(QTreeWidgetItem* item, const Node& node) {
     }
 }
 
-void CLeftView::UpdateHeadline(QTreeWidgetItem* item, const Node& node) {
-    ChannelAnswer channel = resolve(node);
-    if (channel.result <= tree::kCacheFresh && hotUpdateMode != HeadlineUpdates::kAll)
+void CLeftView::UpdateHeadlines(const QList<QTreeWidgetItem*>& channels) {
+    if (!hotHeadlines_) {
+        hotHeadlines_ = std::make_unique<HotHeadlines>();
+        // Answers come back on the window's thread, a batch at a time.
+        hotHeadlines_->finder =
+            std::make_unique<tree::CopyFinder>([this](std::vector<tree::CopyFinder::Found> found) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, found = std::move(found)] {
+                        for (const tree::CopyFinder::Found& one : found)
+                            tree::runGuarded([&] {
+                                headlineCopyFound(static_cast<QTreeWidgetItem*>(one.asker),
+                                                  one.ticket, one.copy());
+                            });
+                    },
+                    Qt::QueuedConnection);
+            });
+    }
+    auto load = std::make_shared<HotHeadlines::Load>();
+    load->all = hotUpdateMode == HeadlineUpdates::kAll;
+    load->file = nodeOf(channels.front()).ownerDocument();
+    for (QTreeWidgetItem* item : channels) {
+        // A channel without a copy of its own asks an empty question: it
+        // is answered in its turn all the same, so the downloads keep the
+        // channels' order.
+        tree::ChannelCopyQuestion question = tree::channelCopyQuestion(nodeOf(item));
+        std::uint64_t ticket = hotHeadlines_->finder->find(item, question);
+        hotHeadlines_->asked[item] = {ticket, std::move(question), load};
+        load->lastTicket = ticket;
+    }
+    hotHeadlines_->loads.push_back(std::move(load));
+    // The file's headlines are asked for; what is populated later is not
+    // a hot file's first level.
+    hotUpdateMode = HeadlineUpdates::kNone;
+}
+
+bool CLeftView::awaitingHeadlines() const {
+    return hotHeadlines_ && !hotHeadlines_->loads.empty();
+}
+
+void CLeftView::headlineCopyFound(QTreeWidgetItem* item, std::uint64_t ticket,
+                                  const tree::ChannelCopy& copy) {
+    std::deque<std::shared_ptr<HotHeadlines::Load>>& loads = hotHeadlines_->loads;
+    if (loads.empty())
         return;
-    std::string href = GetNodeAttribute(node, "Href");
+    std::shared_ptr<HotHeadlines::Load> load = loads.front();
+    // Answers come in the order asked: this one ends its load, even for an item gone.
+    bool lastOfLoad = load->lastTicket == ticket;
+    if (lastOfLoad)
+        loads.pop_front();
+    auto asked = hotHeadlines_->asked.find(item);
+    if (asked == hotHeadlines_->asked.end() || asked->second.ticket != ticket)
+        return; // the item is gone, or was asked for again since
+    tree::ChannelCopyQuestion question = std::move(asked->second.question);
+    hotHeadlines_->asked.erase(asked);
+    Node node = nodeOf(item);
+    ChannelAnswer channel;
+    channel.result = tree::resolveWithCopy(node, question, copy, channel.source, channel.cacheFile,
+                                           channel.feed);
+    if (channel.result <= tree::kCacheFresh && !load->all) {
+        if (lastOfLoad)
+            saveHeadlinesKeptBack(*load, node);
+        return;
+    }
     // Saving the hot file after every headline would rewrite it once per
     // channel; every tenth update and the last one save, the others wait.
-    feeds::DownloadKind kind = feeds::kKindHeadlineSave;
-    try {
-        if (node.nextSibling())
-            kind = hotUpdateCounter % kHeadlineSaveEvery != 0 ? feeds::kKindHeadline
-                                                              : feeds::kKindHeadlineSave;
-        else
-            hotUpdateMode = HeadlineUpdates::kNone;
-    } catch (const kelvor::xml::DomError&) {
-        hotUpdateMode = HeadlineUpdates::kNone;
-    }
-    ++hotUpdateCounter;
-    QueueDownload({item, GetNodeAttribute(node, "Title"), href, channel.source, channel.cacheFile,
-                   channel.feed, kind});
+    feeds::DownloadKind kind = lastOfLoad || load->queued % kHeadlineSaveEvery == 0
+                                   ? feeds::kKindHeadlineSave
+                                   : feeds::kKindHeadline;
+    ++load->queued;
+    QueueDownload({item, GetNodeAttribute(node, "Title"), GetNodeAttribute(node, "Href"),
+                   channel.source, channel.cacheFile, channel.feed, kind});
 }
 
 bool CLeftView::StoreHeadline(const Node& node, const std::string& title, const std::string& href,
@@ -164,25 +243,6 @@ void CLeftView::OnRefresh() {
 
 // ---- completion -------------------------------------------------------------------
 
-namespace {
-
-// True when no other headline update for the same file is still queued or
-// running: the last one to finish saves, so no headline is left unsaved.
-bool lastHeadlineOfFile(CollectionService& service, const DownloadTask& finished,
-                        const Document& file) {
-    bool last = true;
-    service.forEachWaiting([&](const DownloadTask& task) {
-        if (&task == &finished || !isHeadlineKind(task.kind))
-            return;
-        Node node = CLeftView::nodeOf(static_cast<QTreeWidgetItem*>(task.item));
-        if (node && node.ownerDocument() == file)
-            last = false;
-    });
-    return last;
-}
-
-} // namespace
-
 void CLeftView::applyHeadline(QTreeWidgetItem* item, const DownloadTask& task) {
     Node node = nodeOf(item);
     if (!node)
@@ -192,10 +252,30 @@ void CLeftView::applyHeadline(QTreeWidgetItem* item, const DownloadTask& task) {
     // A copy that did not load has no headline; the label stays readable.
     if (!first.title.empty())
         item->setText(0, QString::fromStdString(first.title));
+    Document file = node.ownerDocument();
+    HotHeadlines::Load* open = openLoadOf(hotHeadlines_.get(), file);
     CollectionService* service = collection();
-    if (task.kind == feeds::kKindHeadlineSave || !service ||
-        lastHeadlineOfFile(*service, task, node.ownerDocument()))
+    bool save = task.kind == feeds::kKindHeadlineSave || !service;
+    if (!save && !headlineOfFileWaits(*service, &task, file)) {
+        // Copies still looked for may queue more updates of the file; the
+        // last of them saves, or the load as it ends.
+        if (open)
+            open->unsaved = true;
+        else
+            save = true;
+    }
+    if (!save)
+        return;
+    if (open)
+        open->unsaved = false;
+    tree::saveOwnerDocument(node);
+}
+
+void CLeftView::saveHeadlinesKeptBack(HotHeadlines::Load& load, const Node& node) {
+    CollectionService* service = collection();
+    if (load.unsaved && !(service && headlineOfFileWaits(*service, nullptr, load.file)))
         tree::saveOwnerDocument(node);
+    load.unsaved = false;
 }
 
 void CLeftView::OnDownloadComplete(const DownloadTask& task, bool byUpdate) {
