@@ -132,7 +132,6 @@ void CLeftView::OnInitialUpdate() {
 // ---- loading ------------------------------------------------------------------
 
 bool CLeftView::LoadTreeFile(const std::string& path, QTreeWidgetItem* parent, LoadMode mode) {
-    hotUpdateCounter = 0;
     bool cache = tree::isCachePath(path, kelvor::platform::programFolder());
     Document doc = Document::create();
     if (!(cache ? tree::loadLeavingDescriptionsOnDisk(doc, path) : doc.load(path))) {

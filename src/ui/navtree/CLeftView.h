@@ -363,7 +363,6 @@ class CLeftView : public QTreeWidget {
     // ---- state shared by the concerns
     std::vector<CategoryEntry> categories;
     QTreeWidgetItem* copiedItem = nullptr;
-    int hotUpdateCounter = 0;
     HeadlineUpdates hotUpdateMode = HeadlineUpdates::kNone;
 
     // Called by CTreeItem's destructor: nothing may keep pointing at it.
