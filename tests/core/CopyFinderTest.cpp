@@ -34,7 +34,7 @@ struct Deliveries {
     }
     bool awaitCount(size_t count) {
         std::unique_lock<std::mutex> lock(mutex);
-        // The finder runs at idle priority: on a busy machine it may wait its turn.
+        // The finder runs at background priority: on a busy machine it may wait its turn.
         return arrived.wait_for(lock, std::chrono::seconds(100),
                                 [&] { return found.size() >= count; });
     }

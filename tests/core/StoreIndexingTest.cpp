@@ -1,4 +1,4 @@
-// Indexing as the reader runs it in the background: at idle priority on the
+// Indexing as the reader runs it in the background: at background priority on the
 // store's worker, incrementally, cut short at close without losing marks,
 // and across the upgrade of an older database.
 #include "platform/HomeFolder.h"
@@ -84,7 +84,7 @@ TEST(ThreadPriority, LowersOnlyTheCallingThread) {
     platform::ThreadPriority lowered = platform::ThreadPriority::Unchanged;
     platform::ThreadPriority seen = platform::ThreadPriority::Unchanged;
     std::thread([&] {
-        lowered = platform::lowerThisThreadToIdle();
+        lowered = platform::lowerThisThreadForBackground();
         seen = platform::priorityOfThisThread();
     }).join();
     EXPECT_NE(lowered, platform::ThreadPriority::Unchanged);
@@ -92,7 +92,7 @@ TEST(ThreadPriority, LowersOnlyTheCallingThread) {
     EXPECT_EQ(platform::priorityOfThisThread(), platform::ThreadPriority::Unchanged);
 }
 
-TEST(StoreWorker, RunsJobsInOrderAtIdlePriorityAndWritesWhatIsQueuedAtClose) {
+TEST(StoreWorker, RunsJobsInOrderAtBackgroundPriorityAndWritesWhatIsQueuedAtClose) {
     Home home;
     std::promise<void> release;
     platform::ThreadPriority priority = platform::ThreadPriority::Unchanged;

@@ -101,7 +101,7 @@ void StoreWorker::runJob(Job& job) {
 }
 
 void StoreWorker::run() {
-    platform::lowerThisThreadToIdle();
+    platform::lowerThisThreadForBackground();
     for (;;) {
         Job job;
         {

@@ -2,8 +2,8 @@
 // indexing a file just written (a download, a saved edit), writing read
 // marks, counting unread entries. One thread with its own connection runs
 // the jobs one after another in the order given, so a count taken after a
-// mark already sees it. The thread runs at idle CPU priority: downloads,
-// conversions and the window always come first.
+// mark already sees it. The thread runs at background priority (see
+// ThreadPriority.h): downloads, conversions and the window come first.
 #pragma once
 
 #include <atomic>

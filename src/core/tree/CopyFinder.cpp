@@ -50,7 +50,7 @@ std::uint64_t CopyFinder::find(void* asker, ChannelCopyQuestion question) {
 }
 
 void CopyFinder::run() {
-    platform::lowerThisThreadToIdle();
+    platform::lowerThisThreadForBackground();
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         waiting_ = true;
