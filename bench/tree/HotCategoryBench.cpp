@@ -3,13 +3,13 @@
 // expired (their headline downloads go to a closed port on 127.0.0.1).
 // Answers that come later are handled between the timed calls, as the
 // window handles them between other events.
+#include "TempPath.h"
+#include "collection/CollectionService.h"
 #include "frame/FrameInterface.h"
+#include "navtree/CLeftView.h"
 #include "platform/HomeFolder.h"
 #include "platform/XmlDom.h"
 #include "tree/ChannelSource.h"
-#include "TempPath.h"
-#include "collection/CollectionService.h"
-#include "navtree/CLeftView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -27,15 +27,18 @@ namespace {
 
 constexpr long kTwoDays = 2 * 24 * 3600;
 
-std::string channelFeed(int i) { return "http://127.0.0.1:9/feed/" + std::to_string(i) + ".xml"; }
+std::string channelFeed(int i) {
+    return "http://127.0.0.1:9/feed/" + std::to_string(i) + ".xml";
+}
 
 // Even channels are fresh for a year, odd ones expired long ago.
 void writeCopy(const std::string& home, int i) {
     std::string path = home + "/rss/频道 " + std::to_string(i) + ".xml";
     std::string expires = i % 2 == 0 ? "31536000" : "1";
-    std::ofstream(path) << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Tree Type=\"rss\" BaseURL=\""
-                        << channelFeed(i) << "\" Expires=\"" << expires
-                        << "\"><TreeNode Title=\"第 " << i << " 条\" Href=\"http://127.0.0.1:9/\"/></Tree>\n";
+    std::ofstream(path)
+        << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Tree Type=\"rss\" BaseURL=\""
+        << channelFeed(i) << "\" Expires=\"" << expires << "\"><TreeNode Title=\"第 " << i
+        << " 条\" Href=\"http://127.0.0.1:9/\"/></Tree>\n";
     struct utimbuf old = {std::time(nullptr) - kTwoDays, std::time(nullptr) - kTwoDays};
     utime(path.c_str(), &old);
 }
@@ -55,14 +58,6 @@ std::string hotHome(int count) {
     std::ofstream(home + "/fav/hot.xml") << body << "</Tree>\n";
     return home;
 }
-
-class SilentBoxes : public kelvor::app::IMessageBoxes {
-  public:
-    int show(const std::string&, const std::string&, kelvor::app::MessageIcon,
-             kelvor::app::MessageButtons) override {
-        return kelvor::app::kIdOk;
-    }
-};
 
 // The longest the window's thread is busy with one event after the call:
 // the answers of the copies as they come, the downloads' ends.
@@ -124,18 +119,3 @@ void BM_ResolveEveryChannel(benchmark::State& state) {
 BENCHMARK(BM_ResolveEveryChannel)->Arg(10)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    setenv("http_proxy", "http://127.0.0.1:9", 1);
-    setenv("no_proxy", "127.0.0.1", 1);
-    QApplication app(argc, argv);
-    Q_INIT_RESOURCE(kelvor);
-    kelvor::xml::initialize();
-    SilentBoxes boxes;
-    kelvor::app::setMessageBoxes(&boxes);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -1,10 +1,10 @@
 // Loading a tree file of 10,000 first-level items, and expanding an item with
 // 10,000 inline children, each beside libxml2 parsing the same file alone.
 // The tree's own work should cost no more than the parse plus 10 us an item.
-#include "frame/FrameInterface.h"
-#include "platform/XmlDom.h"
 #include "TempPath.h"
+#include "frame/FrameInterface.h"
 #include "navtree/CLeftView.h"
+#include "platform/XmlDom.h"
 
 #include <QApplication>
 
@@ -27,11 +27,14 @@ std::string itemXml(int i) {
     case 0:
         return "<TreeNode Title=\"链接 " + n + "\" Href=\"https://example.org/page/" + n + "\"/>";
     case 1:
-        return "<TreeNode Title=\"说明 " + n + "\"><Desc><![CDATA[<p>第 " + n + " 条说明</p>]]></Desc></TreeNode>";
+        return "<TreeNode Title=\"说明 " + n + "\"><Desc><![CDATA[<p>第 " + n +
+               " 条说明</p>]]></Desc></TreeNode>";
     case 2:
-        return "<TreeNode Title=\"频道 " + n + "\" Rss=\"https://example.org/feed/" + n + ".xml\"/>";
+        return "<TreeNode Title=\"频道 " + n + "\" Rss=\"https://example.org/feed/" + n +
+               ".xml\"/>";
     default:
-        return "<TreeNode Title=\"目录 " + n + "\" Img=\"fav\"><TreeNode Title=\"子项\"/></TreeNode>";
+        return "<TreeNode Title=\"目录 " + n +
+               "\" Img=\"fav\"><TreeNode Title=\"子项\"/></TreeNode>";
     }
 }
 
@@ -53,7 +56,8 @@ const std::string& flatFile() {
 
 const std::string& nestedFile() {
     static std::string path = [] {
-        std::string body = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Tree>\n <TreeNode Title=\"大目录\">\n";
+        std::string body =
+            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Tree>\n <TreeNode Title=\"大目录\">\n";
         for (int i = 0; i < kItems; ++i)
             body += "  " + itemXml(i) + "\n";
         return writeFile("kelvor-bench-nested.xml", body + " </TreeNode>\n</Tree>\n");
@@ -61,21 +65,13 @@ const std::string& nestedFile() {
     return path;
 }
 
-class SilentBoxes : public kelvor::app::IMessageBoxes {
-public:
-    int show(const std::string& text, const std::string&, kelvor::app::MessageIcon,
-             kelvor::app::MessageButtons) override {
-        std::fprintf(stderr, "unexpected message: %s\n", text.c_str());
-        return kelvor::app::kIdOk;
-    }
-};
-
 // The floor: read the file and let libxml2 parse it, nothing else.
 void parseOnly(benchmark::State& state, const std::string& path) {
     for (auto _ : state) {
         std::ifstream in(path, std::ios::binary);
         std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        xmlDocPtr doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, XML_PARSE_NONET);
+        xmlDocPtr doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                                      nullptr, XML_PARSE_NONET);
         if (!doc)
             state.SkipWithError("parse failed");
         xmlFreeDoc(doc);
@@ -83,7 +79,9 @@ void parseOnly(benchmark::State& state, const std::string& path) {
     state.SetItemsProcessed(state.iterations() * kItems);
 }
 
-void BM_Libxml2ParseOnly(benchmark::State& state) { parseOnly(state, flatFile()); }
+void BM_Libxml2ParseOnly(benchmark::State& state) {
+    parseOnly(state, flatFile());
+}
 BENCHMARK(BM_Libxml2ParseOnly)->Unit(benchmark::kMillisecond);
 
 void BM_DomLoad(benchmark::State& state) {
@@ -131,20 +129,9 @@ void BM_ExpandInlineChildren(benchmark::State& state) {
 }
 BENCHMARK(BM_ExpandInlineChildren)->Unit(benchmark::kMillisecond);
 
-void BM_Libxml2ParseNestedOnly(benchmark::State& state) { parseOnly(state, nestedFile()); }
+void BM_Libxml2ParseNestedOnly(benchmark::State& state) {
+    parseOnly(state, nestedFile());
+}
 BENCHMARK(BM_Libxml2ParseNestedOnly)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    Q_INIT_RESOURCE(kelvor);
-    kelvor::xml::initialize();
-    SilentBoxes boxes;
-    kelvor::app::setMessageBoxes(&boxes);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
