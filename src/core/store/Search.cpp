@@ -109,6 +109,17 @@ const char* const kAverageTokens =
     "(SELECT CAST(i.tokens + h.tokens AS REAL) / max(i.items + h.items, 1) "
     "FROM item_totals AS i, history_totals AS h)";
 
+// The rank of a match of the full-text table `terms` of `tokens` length
+// (see TermRank.h): the title weighs five times the text and the link.
+std::string rankOf(const std::string& terms, const std::string& tokens) {
+    return "term_rank(" + terms + ", " + tokens + ", " + kAverageTokens + ", 5.0, 1.0, 1.0)";
+}
+
+// The keys of the full-text table's matches, joined by id.
+std::string joinedKeys(const std::string& terms, const FullTextTables& tables) {
+    return terms + " JOIN " + tables.keys + " AS keys ON keys.id = " + terms + ".rowid";
+}
+
 struct Match {
     int64_t id = 0;
     int64_t titleClass = 0;
@@ -141,9 +152,7 @@ std::string matchesOf(const Lookup& lookup, bool twoCopies, const FullTextTables
     std::string sql = "SELECT keys.id, " + titleClass + ", keys.seconds, " +
                       (twoCopies ? kEntryKey : "''") + ", ";
     if (indexed)
-        sql += "term_rank(" + terms + ", keys.tokens, " + kAverageTokens +
-               ", 5.0, 1.0, 1.0) FROM " + terms + " JOIN " + tables.keys +
-               " AS keys ON keys.id = " + terms + ".rowid";
+        sql += rankOf(terms, "keys.tokens") + " FROM " + joinedKeys(terms, tables);
     else
         sql += std::string("0 FROM ") + tables.keys + " AS keys";
     if (twoCopies || !lookup.scanned.empty())
@@ -180,15 +189,11 @@ void addRankedMatches(Store& store, const FullTextTables& tables, const std::str
     std::string parts;
     for (int part : lookup.titleParts)
         parts += ", " + std::to_string(part);
-    std::string sql = "SELECT " + terms + ".rowid, title_may_hold(" + terms + parts +
-                      "), term_rank(" + terms + ", ";
+    std::string sql = "SELECT " + terms + ".rowid, title_may_hold(" + terms + parts + "), ";
     if (keys)
-        sql += std::string("cached_tokens(rowid), ") + kAverageTokens +
-               ", 5.0, 1.0, 1.0), 0 FROM " + terms;
+        sql += rankOf(terms, "cached_tokens(rowid)") + ", 0 FROM " + terms;
     else
-        sql += std::string("keys.tokens, ") + kAverageTokens +
-               ", 5.0, 1.0, 1.0), keys.seconds FROM " + terms + " JOIN " + tables.keys +
-               " AS keys ON keys.id = " + terms + ".rowid";
+        sql += rankOf(terms, "keys.tokens") + ", keys.seconds FROM " + joinedKeys(terms, tables);
     sql += " WHERE " + terms + " MATCH ?";
     Statement select(store.db(), sql.c_str());
     select.bind(1, lookup.match);

@@ -48,6 +48,13 @@ void termRank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* co
     sqlite3_result_double(context, -score);
 }
 
+bool phraseInTitle(const Fts5ExtensionApi* api, Fts5Context* fts, int phrase, int& rc) {
+    Fts5PhraseIter at;
+    int column = -1;
+    rc = api->xPhraseFirstColumn(fts, phrase, &at, &column);
+    return rc == SQLITE_OK && column == 0; // columns come in order
+}
+
 // Whether each phrase is in the first column, the title: the title can
 // hold the query only then, and only then is it worth reading. Column lists
 // serve tables without positions as well.
@@ -56,23 +63,12 @@ void inTitle(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* con
     int phrases = api->xPhraseCount(fts);
     int rc = SQLITE_OK;
     bool all = true;
-    for (int phrase = 0; rc == SQLITE_OK && all && phrase < phrases; ++phrase) {
-        Fts5PhraseIter at;
-        int column = -1;
-        rc = api->xPhraseFirstColumn(fts, phrase, &at, &column);
-        all = rc == SQLITE_OK && column == 0; // columns come in order
-    }
+    for (int phrase = 0; rc == SQLITE_OK && all && phrase < phrases; ++phrase)
+        all = phraseInTitle(api, fts, phrase, rc);
     if (rc != SQLITE_OK)
         sqlite3_result_error_code(context, rc);
     else
         sqlite3_result_int(context, all);
-}
-
-bool phraseInTitle(const Fts5ExtensionApi* api, Fts5Context* fts, int phrase, int& rc) {
-    Fts5PhraseIter at;
-    int column = -1;
-    rc = api->xPhraseFirstColumn(fts, phrase, &at, &column);
-    return rc == SQLITE_OK && column == 0; // columns come in order
 }
 
 // Whether each part of the query has a phrase in the title, the parts

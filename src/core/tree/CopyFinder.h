@@ -1,10 +1,10 @@
 // Finds channels' copies on a thread of its own. Which of a title's
 // numbered files holds a channel's copy only the file's header tells, and
 // a category of a thousand channels read a thousand headers on the
-// window's thread before the window could come up. The thread runs on
-// CPU time no one else wants, as the store's worker that counts the
-// entries does; it holds its lock only to take what was asked, so the
-// window, asking, never waits on a starved finder for long.
+// window's thread before the window could come up. The thread runs at
+// background priority (see ThreadPriority.h), as the store's worker that
+// counts the entries does; it holds its lock only to take what was asked,
+// so the window, asking, never waits on it.
 #pragma once
 
 #include "tree/ChannelSource.h"
