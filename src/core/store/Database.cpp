@@ -2,8 +2,8 @@
 
 #include "platform/Log.h"
 #include "store/CharacterPairs.h"
-#include "store/TermRank.h"
 #include "store/PackedText.h"
+#include "store/TermRank.h"
 
 #include <sqlite3.h>
 
@@ -127,6 +127,13 @@ Statement& Statement::bind(int index, const std::string& value) {
 Statement& Statement::bindBlob(int index, const std::string& value) {
     int rc = sqlite3_bind_blob(stmt_, index, value.data(), static_cast<int>(value.size()),
                                SQLITE_TRANSIENT);
+    if (rc != SQLITE_OK)
+        fail(db_, rc);
+    return *this;
+}
+
+Statement& Statement::bindPointer(int index, void* pointer, const char* type) {
+    int rc = sqlite3_bind_pointer(stmt_, index, pointer, type, nullptr);
     if (rc != SQLITE_OK)
         fail(db_, rc);
     return *this;

@@ -72,6 +72,8 @@ class Statement {
     Statement& bind(int index, int64_t value);
     // Bytes that are no text (a packed one, see PackedText.h).
     Statement& bindBlob(int index, const std::string& value);
+    // A pointer only functions that know `type` can see (sqlite3_bind_pointer).
+    Statement& bindPointer(int index, void* pointer, const char* type);
     // True while a row is available.
     bool step();
     void reset();

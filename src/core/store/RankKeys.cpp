@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 
 namespace kelvor::store {
 namespace {
@@ -16,12 +17,6 @@ constexpr int kLinesAhead = 12;
 int64_t dataVersionOf(Database& db) {
     Statement version(db, "PRAGMA data_version");
     return version.step() ? version.integer(0) : -1;
-}
-
-void cachedTokens(sqlite3_context* context, int, sqlite3_value** values) {
-    const auto* keys = static_cast<const RankKeys*>(sqlite3_user_data(context));
-    const RankKeys::Key* key = keys->find(sqlite3_value_int64(values[0]));
-    sqlite3_result_int64(context, key ? key->tokens : 0);
 }
 
 } // namespace
@@ -38,9 +33,18 @@ bool RankKeys::ready(Database& db) {
         return false;
     }
     if (!read_) {
-        Statement all(db, ("SELECT id, seconds, tokens FROM " + table_).c_str());
-        while (all.step())
-            rows_.push_back({all.integer(0), {all.integer(1), all.integer(2)}});
+        Statement all(db, ("SELECT id, seconds, tokens, length(CAST(trim(title) AS BLOB)), "
+                           "instr(title, char(0x212A)) + instr(title, char(0x17F)) = 0 FROM " +
+                           table_)
+                              .c_str());
+        while (all.step()) {
+            auto clamp = [](int64_t value, int64_t most) {
+                return std::clamp<int64_t>(value, 0, most);
+            };
+            Key key{all.integer(1), static_cast<uint32_t>(clamp(all.integer(2), UINT32_MAX)),
+                    static_cast<uint16_t>(clamp(all.integer(3), kLongTitle)), all.integer(4) != 0};
+            rows_.push_back({all.integer(0), key});
+        }
         read_ = true;
     }
     return true;
@@ -82,12 +86,6 @@ const RankKeys::Key* RankKeys::find(int64_t id) const {
     }
     hint_ = found;
     return &at->key;
-}
-
-void registerCachedTokens(sqlite3* db, const RankKeys* keys) {
-    sqlite3_create_function_v2(db, "cached_tokens", 1, SQLITE_UTF8 | SQLITE_DIRECTONLY,
-                               const_cast<RankKeys*>(keys), cachedTokens, nullptr, nullptr,
-                               nullptr);
 }
 
 } // namespace kelvor::store

@@ -11,8 +11,6 @@
 #include <string>
 #include <vector>
 
-struct sqlite3;
-
 namespace kelvor::store {
 
 class Database;
@@ -21,8 +19,17 @@ class RankKeys {
   public:
     struct Key {
         int64_t seconds = 0;
-        int64_t tokens = 0;
+        uint32_t tokens = 0;
+        // Of the title as the table keeps it, trimmed, in bytes (at most
+        // kLongTitle).
+        uint16_t titleLength = 0;
+        // Whether the title has no character that the index folds into
+        // ASCII (KELVIN SIGN and LONG S are the only ones): then a word of
+        // ASCII letters and digits that the index finds in the title is in
+        // the title as the table keeps it (in lower case).
+        bool foldsAsKept = false;
     };
+    static constexpr uint16_t kLongTitle = 0xFFFF;
 
     explicit RankKeys(std::string table) : table_(std::move(table)) {}
 
@@ -53,9 +60,5 @@ class RankKeys {
     int64_t dataVersion_ = -1;
     int64_t changes_ = -1;
 };
-
-// cached_tokens(id) in SQL on this connection: the length of row `id` as
-// `keys` holds it (0 when it has none). The keys must outlive the connection.
-void registerCachedTokens(sqlite3* db, const RankKeys* keys);
 
 } // namespace kelvor::store

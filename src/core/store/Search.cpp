@@ -5,6 +5,7 @@
 #include "store/PackedText.h"
 #include "store/RankKeys.h"
 #include "store/SearchTerms.h"
+#include "store/TermRank.h"
 #include "store/Vocabulary.h"
 
 #include <algorithm>
@@ -109,10 +110,22 @@ const char* const kAverageTokens =
     "(SELECT CAST(i.tokens + h.tokens AS REAL) / max(i.items + h.items, 1) "
     "FROM item_totals AS i, history_totals AS h)";
 
+// How much a column holding a word weighs: the title five times the text
+// and the link.
+constexpr double kColumnWeights[MatchCollector::kColumns] = {5.0, 1.0, 1.0};
+
 // The rank of a match of the full-text table `terms` of `tokens` length
-// (see TermRank.h): the title weighs five times the text and the link.
+// (see TermRank.h).
 std::string rankOf(const std::string& terms, const std::string& tokens) {
-    return "term_rank(" + terms + ", " + tokens + ", " + kAverageTokens + ", 5.0, 1.0, 1.0)";
+    std::string sql = "term_rank(" + terms + ", " + tokens + ", " + kAverageTokens;
+    for (double weight : kColumnWeights)
+        sql += ", " + std::to_string(weight);
+    return sql + ")";
+}
+
+double averageTokens(Store& store) {
+    Statement average(store.db(), (std::string("SELECT ") + kAverageTokens).c_str());
+    return average.step() ? average.real(0) : 1.0;
 }
 
 // The keys of the full-text table's matches, joined by id.
@@ -177,42 +190,73 @@ bool rankedFromKeys(const Lookup& lookup, bool twoCopies) {
     return !lookup.match.empty() && lookup.scanned.empty() && !twoCopies;
 }
 
-// matchesOf's matches, a title read only when the index says it may hold
-// the query. The items' dates and lengths come from memory once a search
+// Whether the index finding the query in a title says that the title holds
+// it: the query is one word of ASCII letters and digits, which no token
+// that holds it can have come from anything else (see RankKeys::Key).
+bool titleHoldsWhatIndexSees(const std::string& phrase) {
+    return !phrase.empty() && std::all_of(phrase.begin(), phrase.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) && static_cast<unsigned char>(c) < 0x80;
+    });
+}
+
+// The title's class of a collected match (see kTitleClass), the title read
+// only when the index and the title's length cannot tell it.
+class TitleClasses {
+  public:
+    TitleClasses(Store& store, const FullTextTables& tables, const std::string& phrase)
+        : phrase_(phrase), oneWord_(titleHoldsWhatIndexSees(phrase)),
+          read_(store.db(), (std::string("SELECT ") + kTitleClass + " FROM " + tables.keys +
+                             " AS keys WHERE keys.id = ?2")
+                                .c_str()) {}
+
+    int64_t of(const CollectedMatch& match) {
+        if (match.title == TitleHolds::kNo)
+            return 2;
+        const RankKeys::Key* key = match.key;
+        bool told = oneWord_ && match.title == TitleHolds::kEveryPart && key && key->foldsAsKept &&
+                    key->titleLength != phrase_.size() && key->titleLength != RankKeys::kLongTitle;
+        if (told)
+            return 1;
+        read_.bind(1, phrase_).bind(2, match.id);
+        int64_t titleClass = read_.step() ? read_.integer(0) : 2;
+        read_.reset();
+        return titleClass;
+    }
+
+  private:
+    const std::string& phrase_;
+    bool oneWord_;
+    Statement read_;
+};
+
+// matchesOf's matches, ranked and collected in one call a row (see
+// TermRank.h). The items' dates and lengths come from memory once a search
 // has come again (see RankKeys.h); the history's, which may grow to many
 // times as many rows, are read with each match.
 void addRankedMatches(Store& store, const FullTextTables& tables, const std::string& phrase,
-                      const Lookup& lookup, std::vector<Match>& matches) {
+                      const Lookup& lookup, double average, std::vector<Match>& matches) {
     bool history = std::string(tables.rows) != kItemTables.rows;
     RankKeys* keys = history || !store.rankKeys().ready(store.db()) ? nullptr : &store.rankKeys();
+    MatchCollector collector;
+    collector.titleParts = lookup.titleParts;
+    collector.average = average;
+    std::copy(std::begin(kColumnWeights), std::end(kColumnWeights), collector.weights);
+    collector.keys = keys;
     std::string terms = tables.terms;
-    std::string parts;
-    for (int part : lookup.titleParts)
-        parts += ", " + std::to_string(part);
-    std::string sql = "SELECT " + terms + ".rowid, title_may_hold(" + terms + parts + "), ";
+    std::string collect = "collect_match(" + terms + ", ?2";
+    std::string sql = "SELECT count(*) FROM ";
     if (keys)
-        sql += rankOf(terms, "cached_tokens(rowid)") + ", 0 FROM " + terms;
+        sql += terms;
     else
-        sql += rankOf(terms, "keys.tokens") + ", keys.seconds FROM " + joinedKeys(terms, tables);
-    sql += " WHERE " + terms + " MATCH ?";
+        sql += joinedKeys(terms, tables), collect += ", keys.tokens, keys.seconds";
+    sql += " WHERE " + terms + " MATCH ?1 AND " + collect + ") IS NULL";
     Statement select(store.db(), sql.c_str());
-    select.bind(1, lookup.match);
-    Statement title(store.db(), (std::string("SELECT ") + kTitleClass + " FROM " + tables.keys +
-                                 " AS keys WHERE keys.id = ?2")
-                                    .c_str());
-    while (select.step()) {
-        int64_t id = select.integer(0);
-        int64_t titleClass = 2;
-        if (select.integer(1)) {
-            title.bind(1, phrase).bind(2, id);
-            if (title.step())
-                titleClass = title.integer(0);
-            title.reset();
-        }
-        const RankKeys::Key* key = keys ? keys->find(id) : nullptr;
-        int64_t seconds = keys ? (key ? key->seconds : 0) : select.integer(3);
-        matches.push_back({id, titleClass, seconds, select.real(2), history});
-    }
+    select.bind(1, lookup.match).bindPointer(2, &collector, kCollectorType);
+    select.step();
+    TitleClasses titles(store, tables, phrase);
+    matches.reserve(matches.size() + collector.matches.size());
+    for (const CollectedMatch& found : collector.matches)
+        matches.push_back({found.id, titles.of(found), found.seconds, found.score, history});
 }
 
 // One match per entry: the copy indexed first (the lowest id) stands for it.
@@ -316,9 +360,10 @@ SearchResult search(Store& store, const std::string& query, int64_t offset, int 
     bool twoCopies = someChannelHasTwoCopies(store);
     std::vector<Match> matches;
     if (rankedFromKeys(lookup, twoCopies)) {
-        addRankedMatches(store, kItemTables, phrase, lookup, matches);
+        double average = averageTokens(store);
+        addRankedMatches(store, kItemTables, phrase, lookup, average, matches);
         // The history holds an entry once, and none a copy holds.
-        addRankedMatches(store, kHistoryTables, phrase, lookup, matches);
+        addRankedMatches(store, kHistoryTables, phrase, lookup, average, matches);
     } else {
         addMatches(store, lookup, phrase, values, twoCopies, matches);
     }

@@ -38,7 +38,6 @@ void Store::take(OpenedSchema opened) {
     outcome_ = opened.outcome;
     file_ = opened.file;
     rankKeys_->forget();
-    registerCachedTokens(db_->handle(), rankKeys_.get());
 }
 
 void Store::recover() {

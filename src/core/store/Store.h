@@ -46,8 +46,7 @@ class Store {
     void setClosing(bool closing) { closing_ = closing; }
     bool closing() const { return closing_; }
 
-    // What ranking reads of the items' matches (see RankKeys.h), also as
-    // cached_tokens(id) in SQL.
+    // What ranking reads of the items' matches (see RankKeys.h).
     RankKeys& rankKeys() { return *rankKeys_; }
 
     static std::string pathFor(const std::string& home) { return home + "/kelvor.db"; }

@@ -16,36 +16,51 @@ constexpr double kLengthWeight = 0.75;
 // words: past it, the rest count as the last.
 constexpr int kPhrases = 16;
 
-void termRank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context, int count,
-              sqlite3_value** values) {
-    if (count < 2) {
-        sqlite3_result_error(context, "term_rank: the row's length or the average is missing", -1);
-        return;
-    }
-    double average = std::max(sqlite3_value_double(values[1]), 1.0);
-    // The index keeps which columns hold a word, not how often: each
-    // column holding it counts once, at its weight.
+// Title, text and link.
+constexpr int kColumns = MatchCollector::kColumns;
+
+// bm25 of the current row without the inverse document frequency, lower
+// being better; `weights` are the columns', 1 past them. The index keeps
+// which columns hold a word, not how often: each column holding it counts
+// once, at its weight.
+double scoreOf(const Fts5ExtensionApi* api, Fts5Context* fts, double length, double average,
+               const double* weights, int weightCount, int& rc) {
+    average = std::max(average, 1.0);
     double frequency[kPhrases] = {};
     int phrases = std::min(api->xPhraseCount(fts), kPhrases);
-    int rc = SQLITE_OK;
+    rc = SQLITE_OK;
     for (int phrase = 0; rc == SQLITE_OK && phrase < api->xPhraseCount(fts); ++phrase) {
         Fts5PhraseIter at;
         int column = -1;
         for (rc = api->xPhraseFirstColumn(fts, phrase, &at, &column);
              rc == SQLITE_OK && column >= 0; api->xPhraseNextColumn(fts, &at, &column))
             frequency[std::min(phrase, kPhrases - 1)] +=
-                column + 2 < count ? sqlite3_value_double(values[column + 2]) : 1.0;
+                column < weightCount ? weights[column] : 1.0;
     }
-    if (rc != SQLITE_OK) {
-        sqlite3_result_error_code(context, rc);
-        return;
-    }
-    double length = sqlite3_value_double(values[0]);
     double norm = kSaturation * (1 - kLengthWeight + kLengthWeight * length / average);
     double score = 0;
     for (int i = 0; i < phrases; ++i)
         score += frequency[i] * (kSaturation + 1) / (frequency[i] + norm);
-    sqlite3_result_double(context, -score);
+    return -score;
+}
+
+void termRank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context, int count,
+              sqlite3_value** values) {
+    if (count < 2) {
+        sqlite3_result_error(context, "term_rank: the row's length or the average is missing", -1);
+        return;
+    }
+    double weights[kColumns] = {};
+    int weightCount = std::min(count - 2, kColumns);
+    for (int i = 0; i < weightCount; ++i)
+        weights[i] = sqlite3_value_double(values[i + 2]);
+    int rc = SQLITE_OK;
+    double score = scoreOf(api, fts, sqlite3_value_double(values[0]),
+                           sqlite3_value_double(values[1]), weights, weightCount, rc);
+    if (rc != SQLITE_OK)
+        sqlite3_result_error_code(context, rc);
+    else
+        sqlite3_result_double(context, score);
 }
 
 bool phraseInTitle(const Fts5ExtensionApi* api, Fts5Context* fts, int phrase, int& rc) {
@@ -71,28 +86,70 @@ void inTitle(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* con
         sqlite3_result_int(context, all);
 }
 
-// Whether each part of the query has a phrase in the title, the parts
-// given as how many phrases each has (see WordTerms::titleParts): when
-// not, the title cannot hold the query.
-void titleMayHold(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context,
-                  int count, sqlite3_value** values) {
+// Whether the title holds every part of the query (see TitleHolds), the
+// parts given as how many phrases each has, negated for a part the index
+// may not see in a title (see WordTerms::titleParts).
+TitleHolds titleHolds(const Fts5ExtensionApi* api, Fts5Context* fts, const std::vector<int>& parts,
+                      int& rc) {
     int phrases = api->xPhraseCount(fts);
-    int rc = SQLITE_OK;
+    rc = SQLITE_OK;
     int phrase = 0;
-    bool may = true;
-    for (int part = 0; may && rc == SQLITE_OK && part < count; ++part) {
-        int size = sqlite3_value_int(values[part]);
+    TitleHolds holds = TitleHolds::kEveryPart;
+    for (int size : parts) {
         int end = std::min(phrase + std::abs(size), phrases);
-        bool seen = size < 0;
-        for (; !seen && rc == SQLITE_OK && phrase < end; ++phrase)
+        bool seen = false;
+        for (; !seen && phrase < end; ++phrase) {
             seen = phraseInTitle(api, fts, phrase, rc);
-        may = seen;
+            if (rc != SQLITE_OK)
+                return TitleHolds::kNo;
+        }
+        if (!seen && size >= 0)
+            return TitleHolds::kNo;
+        if (!seen)
+            holds = TitleHolds::kMaybe;
         phrase = end;
     }
-    if (rc != SQLITE_OK)
+    return holds;
+}
+
+// collect_match(table, collector [, tokens, seconds]): see TermRank.h.
+void collectMatch(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context,
+                  int count, sqlite3_value** values) {
+    auto* collector =
+        count > 0 ? static_cast<MatchCollector*>(sqlite3_value_pointer(values[0], kCollectorType))
+                  : nullptr;
+    if (!collector) {
+        sqlite3_result_error(context, "collect_match: no collector", -1);
+        return;
+    }
+    CollectedMatch match;
+    match.id = api->xRowid(fts);
+    if (collector->keys) {
+        match.key = collector->keys->find(match.id);
+    } else if (count >= 3) {
+        match.tokens = sqlite3_value_int64(values[1]);
+        match.seconds = sqlite3_value_int64(values[2]);
+    }
+    if (match.key) {
+        match.tokens = match.key->tokens;
+        match.seconds = match.key->seconds;
+    }
+    int rc = SQLITE_OK;
+    match.title = titleHolds(api, fts, collector->titleParts, rc);
+    if (rc == SQLITE_OK)
+        match.score = scoreOf(api, fts, double(match.tokens), collector->average,
+                              collector->weights, kColumns, rc);
+    if (rc != SQLITE_OK) {
         sqlite3_result_error_code(context, rc);
-    else
-        sqlite3_result_int(context, may);
+        return;
+    }
+    try {
+        collector->matches.push_back(match);
+    } catch (...) { // nothing may be thrown back through SQLite
+        sqlite3_result_error_nomem(context);
+        return;
+    }
+    sqlite3_result_null(context);
 }
 
 } // namespace
@@ -112,7 +169,7 @@ void registerTermRank(sqlite3* db) {
     if (fts5_api* api = fts5ApiOf(db)) {
         api->xCreateFunction(api, "term_rank", nullptr, termRank, nullptr);
         api->xCreateFunction(api, "in_title", nullptr, inTitle, nullptr);
-        api->xCreateFunction(api, "title_may_hold", nullptr, titleMayHold, nullptr);
+        api->xCreateFunction(api, "collect_match", nullptr, collectMatch, nullptr);
     }
 }
 
