@@ -241,12 +241,13 @@ TEST(SearchRanking, ShortWordsPutTheTitlesHoldingThemFirstToo) {
         channelFile(feed, {{"其他", "大桥", "2025-06-03T00:00:00Z"},
                            {"新闻 大桥 通车", "", "2025-06-01T00:00:00Z"},
                            {"桥梁", "长江大桥", "2025-06-04T00:00:00Z"},
-                           {"大桥", "", "2025-05-01T00:00:00Z"},
+                           {"大桥", std::string(300, 'x'), "2025-05-01T00:00:00Z"},
                            {"newer", "going", "2025-06-05T00:00:00Z"},
                            {"ago", "going", "2025-06-02T00:00:00Z"},
                            {"x", "conductor", "2025-06-06T00:00:00Z"},
                            {"the longer hyperconductor title", "", "2025-05-01T00:00:00Z"}}));
-    // Short words rank as long ones do: the shorter text first.
+    // Short words rank as long ones do: the title that is the query first,
+    // however long its text, then the shorter text.
     EXPECT_EQ(titles(home.find("大桥")),
               (std::vector<std::string>{"大桥", "新闻 大桥 通车", "其他", "桥梁"}));
     // No word of the title starts with "go", yet the title holds it.

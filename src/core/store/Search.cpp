@@ -2,6 +2,7 @@
 
 #include "platform/Text.h"
 
+#include "store/CharacterPairs.h"
 #include "store/PackedText.h"
 #include "store/RankKeys.h"
 #include "store/SearchTerms.h"
@@ -192,11 +193,22 @@ bool rankedFromKeys(const Lookup& lookup, bool twoCopies) {
 
 // Whether the index finding the query in a title says that the title holds
 // it: the query is one word of ASCII letters and digits, which no token
-// that holds it can have come from anything else (see RankKeys::Key).
+// that holds it can have come from anything else (see RankKeys::Key), or
+// two characters that are paired (see CharacterPairs.h), which make one
+// token only where they stand together.
 bool titleHoldsWhatIndexSees(const std::string& phrase) {
-    return !phrase.empty() && std::all_of(phrase.begin(), phrase.end(), [](char c) {
+    if (phrase.empty())
+        return false;
+    bool alphanumeric = std::all_of(phrase.begin(), phrase.end(), [](char c) {
         return std::isalnum(static_cast<unsigned char>(c)) && static_cast<unsigned char>(c) < 0x80;
     });
+    if (alphanumeric)
+        return true;
+    Character first = decode(phrase, 0);
+    if (first.size >= phrase.size() || !pairedScript(first.code))
+        return false;
+    Character second = decode(phrase, first.size);
+    return first.size + second.size == phrase.size() && pairedScript(second.code);
 }
 
 // The title's class of a collected match (see kTitleClass), the title read
