@@ -39,8 +39,9 @@ double scoreOf(const Fts5ExtensionApi* api, Fts5Context* fts, double length, dou
     }
     double norm = kSaturation * (1 - kLengthWeight + kLengthWeight * length / average);
     double score = 0;
-    for (int i = 0; i < phrases; ++i)
-        score += frequency[i] * (kSaturation + 1) / (frequency[i] + norm);
+    for (int i = 0; i < phrases; ++i) // most phrases of a long query are alternatives not found
+        if (frequency[i] > 0)
+            score += frequency[i] * (kSaturation + 1) / (frequency[i] + norm);
     return -score;
 }
 
