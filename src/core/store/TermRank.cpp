@@ -3,7 +3,9 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
+#include <vector>
 
 namespace kelvor::store {
 namespace {
@@ -19,30 +21,50 @@ constexpr int kPhrases = 16;
 // Title, text and link.
 constexpr int kColumns = MatchCollector::kColumns;
 
-// bm25 of the current row without the inverse document frequency, lower
-// being better; `weights` are the columns', 1 past them. The index keeps
-// which columns hold a word, not how often: each column holding it counts
-// once, at its weight.
-double scoreOf(const Fts5ExtensionApi* api, Fts5Context* fts, double length, double average,
-               const double* weights, int weightCount, int& rc) {
-    average = std::max(average, 1.0);
-    double frequency[kPhrases] = {};
-    int phrases = std::min(api->xPhraseCount(fts), kPhrases);
-    rc = SQLITE_OK;
-    for (int phrase = 0; rc == SQLITE_OK && phrase < api->xPhraseCount(fts); ++phrase) {
+// The columns each phrase of the query is in at the current row, a bit a
+// column: read once a row for everything asked of it. The index keeps
+// which columns hold a word, not how often, nor where.
+using PhraseColumns = std::vector<unsigned>;
+
+int readColumns(const Fts5ExtensionApi* api, Fts5Context* fts, PhraseColumns& columns) {
+    int phrases = api->xPhraseCount(fts);
+    columns.assign(static_cast<size_t>(std::max(phrases, 0)), 0);
+    for (int phrase = 0; phrase < phrases; ++phrase) {
         Fts5PhraseIter at;
         int column = -1;
-        for (rc = api->xPhraseFirstColumn(fts, phrase, &at, &column);
-             rc == SQLITE_OK && column >= 0; api->xPhraseNextColumn(fts, &at, &column))
-            frequency[std::min(phrase, kPhrases - 1)] +=
-                column < weightCount ? weights[column] : 1.0;
+        int rc = api->xPhraseFirstColumn(fts, phrase, &at, &column);
+        for (; rc == SQLITE_OK && column >= 0; api->xPhraseNextColumn(fts, &at, &column))
+            columns[static_cast<size_t>(phrase)] |= column < 32 ? 1u << column : 0;
+        if (rc != SQLITE_OK)
+            return rc;
     }
+    return SQLITE_OK;
+}
+
+// bm25 of the row without the inverse document frequency, lower being
+// better; `weights` are the columns', 1 past them. Each column holding a
+// phrase counts once, at its weight.
+double scoreOf(const PhraseColumns& columns, double length, double average, const double* weights,
+               int weightCount) {
+    average = std::max(average, 1.0);
+    double frequency[kPhrases] = {};
+    for (size_t phrase = 0; phrase < columns.size(); ++phrase)
+        for (int column = 0; column < 32 && columns[phrase] >> column; ++column)
+            if (columns[phrase] & (1u << column))
+                frequency[std::min<size_t>(phrase, kPhrases - 1)] +=
+                    column < weightCount ? weights[column] : 1.0;
     double norm = kSaturation * (1 - kLengthWeight + kLengthWeight * length / average);
     double score = 0;
-    for (int i = 0; i < phrases; ++i) // most phrases of a long query are alternatives not found
-        if (frequency[i] > 0)
-            score += frequency[i] * (kSaturation + 1) / (frequency[i] + norm);
+    for (double found : frequency) // most phrases of a long query are alternatives not found
+        if (found > 0)
+            score += found * (kSaturation + 1) / (found + norm);
     return -score;
+}
+
+// Scratch for the functions below, which SQLite calls once a row.
+PhraseColumns& rowColumns() {
+    thread_local PhraseColumns columns;
+    return columns;
 }
 
 void termRank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context, int count,
@@ -55,20 +77,15 @@ void termRank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* co
     int weightCount = std::min(count - 2, kColumns);
     for (int i = 0; i < weightCount; ++i)
         weights[i] = sqlite3_value_double(values[i + 2]);
-    int rc = SQLITE_OK;
-    double score = scoreOf(api, fts, sqlite3_value_double(values[0]),
-                           sqlite3_value_double(values[1]), weights, weightCount, rc);
-    if (rc != SQLITE_OK)
-        sqlite3_result_error_code(context, rc);
-    else
-        sqlite3_result_double(context, score);
+    PhraseColumns& columns = rowColumns();
+    if (int rc = readColumns(api, fts, columns); rc != SQLITE_OK)
+        return sqlite3_result_error_code(context, rc);
+    sqlite3_result_double(context, scoreOf(columns, sqlite3_value_double(values[0]),
+                                           sqlite3_value_double(values[1]), weights, weightCount));
 }
 
-bool phraseInTitle(const Fts5ExtensionApi* api, Fts5Context* fts, int phrase, int& rc) {
-    Fts5PhraseIter at;
-    int column = -1;
-    rc = api->xPhraseFirstColumn(fts, phrase, &at, &column);
-    return rc == SQLITE_OK && column == 0; // columns come in order
+bool inTitleColumn(unsigned columns) {
+    return columns & 1u;
 }
 
 // Whether each phrase is in the first column, the title: the title can
@@ -76,34 +93,22 @@ bool phraseInTitle(const Fts5ExtensionApi* api, Fts5Context* fts, int phrase, in
 // serve tables without positions as well.
 void inTitle(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context, int,
              sqlite3_value**) {
-    int phrases = api->xPhraseCount(fts);
-    int rc = SQLITE_OK;
-    bool all = true;
-    for (int phrase = 0; rc == SQLITE_OK && all && phrase < phrases; ++phrase)
-        all = phraseInTitle(api, fts, phrase, rc);
-    if (rc != SQLITE_OK)
-        sqlite3_result_error_code(context, rc);
-    else
-        sqlite3_result_int(context, all);
+    PhraseColumns& columns = rowColumns();
+    if (int rc = readColumns(api, fts, columns); rc != SQLITE_OK)
+        return sqlite3_result_error_code(context, rc);
+    sqlite3_result_int(context, std::all_of(columns.begin(), columns.end(), inTitleColumn));
 }
 
 // Whether the title holds every part of the query (see TitleHolds), the
 // parts given as how many phrases each has, negated for a part the index
 // may not see in a title (see WordTerms::titleParts).
-TitleHolds titleHolds(const Fts5ExtensionApi* api, Fts5Context* fts, const std::vector<int>& parts,
-                      int& rc) {
-    int phrases = api->xPhraseCount(fts);
-    rc = SQLITE_OK;
-    int phrase = 0;
+TitleHolds titleHolds(const PhraseColumns& columns, const std::vector<int>& parts) {
+    size_t phrase = 0;
     TitleHolds holds = TitleHolds::kEveryPart;
     for (int size : parts) {
-        int end = std::min(phrase + std::abs(size), phrases);
-        bool seen = false;
-        for (; !seen && phrase < end; ++phrase) {
-            seen = phraseInTitle(api, fts, phrase, rc);
-            if (rc != SQLITE_OK)
-                return TitleHolds::kNo;
-        }
+        size_t end = std::min(phrase + static_cast<size_t>(std::abs(size)), columns.size());
+        bool seen = std::any_of(columns.begin() + static_cast<std::ptrdiff_t>(phrase),
+                                columns.begin() + static_cast<std::ptrdiff_t>(end), inTitleColumn);
         if (!seen && size >= 0)
             return TitleHolds::kNo;
         if (!seen)
@@ -135,20 +140,16 @@ void collectMatch(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context
         match.tokens = match.key->tokens;
         match.seconds = match.key->seconds;
     }
-    int rc = SQLITE_OK;
-    match.title = titleHolds(api, fts, collector->titleParts, rc);
-    if (rc == SQLITE_OK)
-        match.score = scoreOf(api, fts, double(match.tokens), collector->average,
-                              collector->weights, kColumns, rc);
-    if (rc != SQLITE_OK) {
-        sqlite3_result_error_code(context, rc);
-        return;
-    }
+    PhraseColumns& columns = rowColumns();
+    if (int rc = readColumns(api, fts, columns); rc != SQLITE_OK)
+        return sqlite3_result_error_code(context, rc);
+    match.title = titleHolds(columns, collector->titleParts);
+    match.score =
+        scoreOf(columns, double(match.tokens), collector->average, collector->weights, kColumns);
     try {
         collector->matches.push_back(match);
     } catch (...) { // nothing may be thrown back through SQLite
-        sqlite3_result_error_nomem(context);
-        return;
+        return sqlite3_result_error_nomem(context);
     }
     sqlite3_result_null(context);
 }
