@@ -353,3 +353,19 @@ TEST(SearchRanking, ASecondSearchRanksWhatWasIndexedSinceByItsOwnDate) {
     EXPECT_EQ(rewrite({dated("six", 6), dated("two", 2), dated("one", 1)}, other),
               std::vector<std::string>({"six", "two", "one"}));
 }
+
+TEST(SearchRanking, TheSnippetShowsTheFirstMatchInAnyCase) {
+    std::string filler;
+    for (int i = 0; i < 60; ++i)
+        filler += "word ";
+    Home home(channelNode("新闻", "http://127.0.0.1:9/feed"));
+    home.dir.write(
+        "rss/新闻.xml",
+        channelFile("http://127.0.0.1:9/feed",
+                    {{"note", filler + "QuASAR first " + filler + "quasar second", ""}}));
+    std::vector<store::Hit> hits = home.find("Quasar");
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].snippet.rfind("…", 0), 0u) << hits[0].snippet;
+    EXPECT_NE(hits[0].snippet.find("QuASAR first"), std::string::npos) << hits[0].snippet;
+    EXPECT_EQ(hits[0].snippet.find("second"), std::string::npos) << hits[0].snippet;
+}

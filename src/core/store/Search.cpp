@@ -35,12 +35,40 @@ size_t utf8Start(const std::string& text, size_t at) {
     return at;
 }
 
+// Where `lower` (in lower case) first is in `text` in any case of its
+// ASCII letters, without a lower-case copy of the whole text: each case of
+// its first letter is looked for as memchr looks for a byte.
+size_t findIgnoringCase(const std::string& text, const std::string& lower) {
+    if (lower.empty())
+        return 0;
+    char first = lower[0];
+    char upper = first >= 'a' && first <= 'z' ? static_cast<char>(first - 'a' + 'A') : first;
+    auto next = [&](char c, size_t from) {
+        return from < text.size() ? text.find(c, from) : std::string::npos;
+    };
+    size_t lowerAt = next(first, 0), upperAt = upper == first ? lowerAt : next(upper, 0);
+    while (lowerAt != std::string::npos || upperAt != std::string::npos) {
+        size_t at = std::min(lowerAt, upperAt);
+        if (text.size() - at < lower.size())
+            return std::string::npos;
+        size_t i = 1;
+        while (i < lower.size() && lowerAscii(text[at + i]) == lower[i])
+            ++i;
+        if (i == lower.size())
+            return at;
+        if (at == lowerAt)
+            lowerAt = next(first, at + 1);
+        if (at == upperAt)
+            upperAt = upper == first ? lowerAt : next(upper, at + 1);
+    }
+    return std::string::npos;
+}
+
 // About 40 characters before the first match and 80 after it.
 std::string snippetOf(const std::string& body, const std::vector<std::string>& words) {
-    std::string lower = lowerAscii(body);
     size_t match = std::string::npos;
     for (const auto& word : words)
-        match = std::min(match, lower.find(lowerAscii(word)));
+        match = std::min(match, findIgnoringCase(body, lowerAscii(word)));
     if (match == std::string::npos)
         match = 0;
     size_t from = match > 120 ? utf8Start(body, match - 120) : 0;
