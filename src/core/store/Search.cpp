@@ -284,12 +284,13 @@ void addRankedMatches(Store& store, const FullTextTables& tables, const std::str
     collector.keys = keys;
     std::string terms = tables.terms;
     std::string collect = "collect_match(" + terms + ", ?2";
-    std::string sql = "SELECT count(*) FROM ";
+    // collect_match gives null: no row comes back.
+    std::string sql = "SELECT 1 FROM ";
     if (keys)
         sql += terms;
     else
         sql += joinedKeys(terms, tables), collect += ", keys.tokens, keys.seconds";
-    sql += " WHERE " + terms + " MATCH ?1 AND " + collect + ") IS NULL";
+    sql += " WHERE " + terms + " MATCH ?1 AND " + collect + ") IS NOT NULL";
     Statement select(store.db(), sql.c_str());
     select.bind(1, lookup.match).bindPointer(2, &collector, kCollectorType);
     select.step();
