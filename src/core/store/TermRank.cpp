@@ -47,17 +47,19 @@ int readColumns(const Fts5ExtensionApi* api, Fts5Context* fts, PhraseColumns& co
 double scoreOf(const PhraseColumns& columns, double length, double average, const double* weights,
                int weightCount) {
     average = std::max(average, 1.0);
-    double frequency[kPhrases] = {};
+    size_t slots = std::min<size_t>(columns.size(), kPhrases);
+    double frequency[kPhrases];
+    std::fill_n(frequency, slots, 0.0);
     for (size_t phrase = 0; phrase < columns.size(); ++phrase)
-        for (int column = 0; column < 32 && columns[phrase] >> column; ++column)
-            if (columns[phrase] & (1u << column))
-                frequency[std::min<size_t>(phrase, kPhrases - 1)] +=
-                    column < weightCount ? weights[column] : 1.0;
+        for (unsigned left = columns[phrase]; left != 0; left &= left - 1) {
+            int column = __builtin_ctz(left);
+            frequency[std::min(phrase, slots - 1)] += column < weightCount ? weights[column] : 1.0;
+        }
     double norm = kSaturation * (1 - kLengthWeight + kLengthWeight * length / average);
     double score = 0;
-    for (double found : frequency) // most phrases of a long query are alternatives not found
-        if (found > 0)
-            score += found * (kSaturation + 1) / (found + norm);
+    for (size_t i = 0; i < slots; ++i) // most phrases of a long query are alternatives not found
+        if (frequency[i] > 0)
+            score += frequency[i] * (kSaturation + 1) / (frequency[i] + norm);
     return -score;
 }
 
