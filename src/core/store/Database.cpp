@@ -165,6 +165,12 @@ std::string Statement::text(int column) const {
     return bytes ? std::string(bytes, sqlite3_column_bytes(stmt_, column)) : std::string();
 }
 
+std::string_view Statement::textView(int column) const {
+    auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    return bytes ? std::string_view(bytes, size_t(sqlite3_column_bytes(stmt_, column)))
+                 : std::string_view();
+}
+
 int64_t Statement::integer(int column) const {
     return sqlite3_column_int64(stmt_, column);
 }

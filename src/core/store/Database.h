@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -78,6 +79,8 @@ class Statement {
     bool step();
     void reset();
     std::string text(int column) const;
+    // The same without a copy, valid until the next step or reset.
+    std::string_view textView(int column) const;
     int64_t integer(int column) const;
     double real(int column) const;
 
