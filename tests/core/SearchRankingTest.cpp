@@ -9,11 +9,14 @@
 #include "store/Search.h"
 #include "store/Store.h"
 #include "store/StoreProblem.h"
+#include "store/TermRank.h"
 #include "support/HomeGuard.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 
@@ -368,4 +371,62 @@ TEST(SearchRanking, TheSnippetShowsTheFirstMatchInAnyCase) {
     EXPECT_EQ(hits[0].snippet.rfind("…", 0), 0u) << hits[0].snippet;
     EXPECT_NE(hits[0].snippet.find("QuASAR first"), std::string::npos) << hits[0].snippet;
     EXPECT_EQ(hits[0].snippet.find("second"), std::string::npos) << hits[0].snippet;
+}
+
+std::string utf8Of(char32_t c) {
+    std::string bytes;
+    if (c < 0x800) {
+        bytes += char(0xC0 | (c >> 6));
+    } else if (c < 0x10000) {
+        bytes += char(0xE0 | (c >> 12));
+        bytes += char(0x80 | ((c >> 6) & 0x3F));
+    } else {
+        bytes += char(0xF0 | (c >> 18));
+        bytes += char(0x80 | ((c >> 12) & 0x3F));
+        bytes += char(0x80 | ((c >> 6) & 0x3F));
+    }
+    return bytes + char(0x80 | (c & 0x3F));
+}
+
+// The search reads no title that the index says holds a word of ASCII
+// letters and digits unless the title has a character that the index folds
+// into ASCII (see RankKeys::Key): these must be all there are.
+TEST(SearchRanking, OnlyKelvinSignAndLongSFoldIntoAscii) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    fts5_api* api = store::fts5ApiOf(db);
+    ASSERT_NE(api, nullptr);
+    void* context = nullptr;
+    fts5_tokenizer methods{};
+    ASSERT_EQ(api->xFindTokenizer(api, "unicode61", &context, &methods), SQLITE_OK);
+    const char* arguments[] = {"remove_diacritics", "0"};
+    Fts5Tokenizer* tokenizer = nullptr;
+    ASSERT_EQ(methods.xCreate(context, arguments, 2, &tokenizer), SQLITE_OK);
+
+    std::string text;
+    std::vector<std::pair<size_t, char32_t>> starts; // where each character is
+    for (char32_t c = 0x80; c <= 0x10FFFF; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF)
+            continue;
+        starts.push_back({text.size(), c});
+        text += utf8Of(c) + " ";
+    }
+    struct Found {
+        const std::vector<std::pair<size_t, char32_t>>* starts;
+        std::set<char32_t> ascii;
+    } found{&starts, {}};
+    auto each = [](void* self, int, const char* token, int size, int start, int) {
+        auto* found = static_cast<Found*>(self);
+        if (std::any_of(token, token + size, [](char b) { return (b & 0x80) == 0; })) {
+            auto at = std::lower_bound(found->starts->begin(), found->starts->end(),
+                                       std::make_pair(size_t(start), char32_t(0)));
+            found->ascii.insert(at == found->starts->end() ? 0 : at->second);
+        }
+        return SQLITE_OK;
+    };
+    methods.xTokenize(tokenizer, &found, FTS5_TOKENIZE_DOCUMENT, text.data(), int(text.size()),
+                      each);
+    methods.xDelete(tokenizer);
+    sqlite3_close(db);
+    EXPECT_EQ(found.ascii, (std::set<char32_t>{0x17F, 0x212A}));
 }
