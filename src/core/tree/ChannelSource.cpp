@@ -124,12 +124,34 @@ std::string numberedName(const std::string& base, int n) {
     return base + "[" + std::to_string(n) + "].xml";
 }
 
+// What planChannel asks of a channel's document, the same for each of its
+// channels: a category of a thousand channels asked it a thousand times as
+// it opened, and again as the index looked for their copies.
+struct DocumentFacts {
+    std::string url, baseUrl;
+    std::string folder;   // documentFolder of the url
+    bool fromWeb = false; // the file came from the web (by its BaseURL, else its url)
+};
+
+const DocumentFacts& factsOf(const xml::Document& doc, const std::string& baseUrl) {
+    thread_local DocumentFacts last;
+    thread_local bool known = false;
+    std::string url = doc.url();
+    if (!known || url != last.url || baseUrl != last.baseUrl) {
+        last.url = std::move(url);
+        last.baseUrl = baseUrl;
+        last.folder = documentFolder(last.url);
+        const std::string& from = baseUrl.empty() ? last.url : baseUrl;
+        last.fromWeb = platform::originOf(from) == platform::AddressOrigin::Web;
+        known = true;
+    }
+    return last;
+}
+
 // A tree file that came from the web names web channels only: neither a
 // local file to read as a category or feed, nor a script as its feed.
-bool namesWhatItMayNot(const xml::Document& doc, const std::string& baseUrl,
-                       const std::string& feed, const Resolved& resolved) {
-    const std::string& from = baseUrl.empty() ? doc.url() : baseUrl;
-    if (platform::originOf(from) != platform::AddressOrigin::Web)
+bool namesWhatItMayNot(bool fromWeb, const std::string& feed, const Resolved& resolved) {
+    if (!fromWeb)
         return false;
     if (!feed.empty())
         return platform::acceptedAddress(feed, platform::AddressOrigin::Web).empty();
@@ -181,10 +203,12 @@ struct Plan {
 Plan planChannel(const xml::Node& node, std::string& source, std::string& feed) {
     xml::Document doc = node.ownerDocument();
     xml::Node root = doc.documentElement();
-    std::string docFolder = documentFolder(doc.url());
+    std::string baseUrl = root ? GetNodeAttribute(root, "BaseURL") : std::string();
+    const DocumentFacts& facts = factsOf(doc, baseUrl);
+    std::string docFolder = facts.folder;
+    bool fromWeb = facts.fromWeb;
 
     std::string nodeSrc = GetNodeAttribute(node, "NodeSrc");
-    std::string baseUrl = root ? GetNodeAttribute(root, "BaseURL") : std::string();
     feed = GetNodeAttribute(node, "Rss");
     source.clear();
     Plan plan;
@@ -192,7 +216,7 @@ Plan planChannel(const xml::Node& node, std::string& source, std::string& feed) 
         return plan;
 
     Resolved resolved = resolveNodeSrc(nodeSrc, baseUrl, docFolder);
-    if (namesWhatItMayNot(doc, baseUrl, feed, resolved)) {
+    if (namesWhatItMayNot(fromWeb, feed, resolved)) {
         feed.clear();
         return plan;
     }
