@@ -94,11 +94,16 @@ TEST(QuickTokenizer, GivesUnicode61sTokensAndOffsets) {
     Found quick(db, store::kQuickTokenizerName), unicode61(db, "unicode61");
     ASSERT_TRUE(quick.ready() && unicode61.ready());
     std::vector<std::string> texts = {
-        "", "   ", "Harbour LIGHTS of 2024, v1.2_beta-3 http://n.test/a?b=C#D",
-        "长江大桥，长江 大桥。Go 长江Bridge 长江bridge", store::characterPairs("长江大桥 GO 港口船只"),
+        "",
+        "   ",
+        "Harbour LIGHTS of 2024, v1.2_beta-3 http://n.test/a?b=C#D",
+        "长江大桥，长江 大桥。Go 长江Bridge 长江bridge",
+        store::characterPairs("长江大桥 GO 港口船只"),
         "Café naïve RÉSUMÉ Ångström ﬁnance straße İstanbul ΣΊΣΥΦΟΣ Москва",
-        "日本語のテキスト、カタカナ ひらがな 한국어 텍스트", "x\xE4\xB8y \xFF\xFE abc \x80\xBF z",
-        "１２３ＡＢＣ　全角 ①② ⅫX ٣٤ १२ emoji😀word 𠀀𠀁 \xEF\xBF\xBF", std::string("tab\there\nnew\0line", 17),
+        "日本語のテキスト、カタカナ ひらがな 한국어 텍스트",
+        "x\xE4\xB8y \xFF\xFE abc \x80\xBF z",
+        "１２３ＡＢＣ　全角 ①② ⅫX ٣٤ १२ emoji😀word 𠀀𠀁 \xEF\xBF\xBF",
+        std::string("tab\there\nnew\0line", 17),
         "a" + utf8(0x9FA5) + utf8(0x9FA6) + utf8(0x9FFF) + utf8(0x4DFF) + "b" + utf8(0x4E00),
         std::string(300, 'Q') + "长" + std::string(70000, 'z')};
     // Every ideograph of the quick path and those next to it, inside words.
@@ -109,8 +114,18 @@ TEST(QuickTokenizer, GivesUnicode61sTokensAndOffsets) {
     // Bytes of any kind, where UTF-8 breaks off anywhere (the last three),
     // and then as libxml2 gives text.
     std::mt19937 random(7);
-    const std::string pieces[] = {"a",   "Z",        "9",  " ",    ".",   "\xC3\xA9",
-                                  "\xE4\xB8\xAD", "\xF0\x9F\x98\x80", "\xE3\x80\x82", "\xE4", "\xB8", "\xC3"};
+    const std::string pieces[] = {"a",
+                                  "Z",
+                                  "9",
+                                  " ",
+                                  ".",
+                                  "\xC3\xA9",
+                                  "\xE4\xB8\xAD",
+                                  "\xF0\x9F\x98\x80",
+                                  "\xE3\x80\x82",
+                                  "\xE4",
+                                  "\xB8",
+                                  "\xC3"};
     for (int i = 0; i < 400; ++i) {
         std::string text;
         for (int k = 0; k < 40; ++k)
@@ -137,8 +152,9 @@ TEST(QuickTokenizer, GivesUnicode61sTokensAndOffsets) {
 TEST(QuickTokenizer, AcceptsOnlyWhatKeepsItsAsciiWordsAsUnicode61s) {
     store::Database db(":memory:");
     db.exec("CREATE VIRTUAL TABLE a USING fts5(x, tokenize='quick61 remove_diacritics 2')");
-    EXPECT_THROW(db.exec("CREATE VIRTUAL TABLE b USING fts5(x, tokenize=\"quick61 tokenchars '_'\")"),
-                 store::StoreError);
+    EXPECT_THROW(
+        db.exec("CREATE VIRTUAL TABLE b USING fts5(x, tokenize=\"quick61 tokenchars '_'\")"),
+        store::StoreError);
 }
 
 // What the indexer writes for an item: each token of a column once, as

@@ -3,9 +3,9 @@
 #include "platform/Log.h"
 #include "store/CharacterPairs.h"
 #include "store/IndexTerms.h"
-#include "store/TermRank.h"
 #include "store/PackedText.h"
 #include "store/QuickTokenizer.h"
+#include "store/TermRank.h"
 
 #include <sqlite3.h>
 

@@ -26,8 +26,8 @@ uint32_t hashOf(std::string_view token) {
         std::memcpy(&last, rest + left - 4, 4);
         hash = (hash ^ (first | uint64_t(last) << 32)) * kMultiplier;
     } else if (left > 0) {
-        hash = (hash ^ (rest[0] | rest[left / 2] << 8 | uint64_t(rest[left - 1]) << 16)) *
-               kMultiplier;
+        hash =
+            (hash ^ (rest[0] | rest[left / 2] << 8 | uint64_t(rest[left - 1]) << 16)) * kMultiplier;
     }
     hash ^= hash >> 33;
     return uint32_t(hash * 0xc4ceb9fe1a85ec53ull >> 32);

@@ -14,8 +14,7 @@ const char* const kQuickTokenizerName = "quick61";
 namespace {
 
 // The ASCII characters unicode61 keeps in tokens; every other ASCII
-// character separates them. A run of these and common ideographs (the
-// most of Chinese text) is one token, lowercased.
+// character separates them.
 bool asciiInWord(unsigned char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -44,10 +43,12 @@ int commonIdeograph(const unsigned char* bytes, int at, int size) {
     if (at + 2 >= size || bytes[at] < 0xE4 || bytes[at] > 0xE9 || (bytes[at + 1] & 0xC0) != 0x80 ||
         (bytes[at + 2] & 0xC0) != 0x80)
         return 0;
-    unsigned code = (bytes[at] & 0x0Fu) << 12 | (bytes[at + 1] & 0x3Fu) << 6 | (bytes[at + 2] & 0x3Fu);
+    unsigned code =
+        (bytes[at] & 0x0Fu) << 12 | (bytes[at + 1] & 0x3Fu) << 6 | (bytes[at + 2] & 0x3Fu);
     return code >= 0x4E00 && code <= 0x9FA5 ? 3 : 0;
 }
 
+// A run of ASCII letters, digits and common ideographs, lowercased.
 int plainToken(void* context, TokenCallback each, const char* text, int start, int end,
                bool upper) {
     if (!upper)

@@ -1,9 +1,11 @@
 // unicode61's tokens in less time. Most of what the index takes is ASCII
-// (Latin words, numbers, links); unicode61 decodes and looks up each of its
-// characters as it would any other. A run of ASCII letters and digits is
-// a token here as it is there, lowercased the same way; a run holding any
-// other byte goes to unicode61 itself, from one ASCII separator to the next
-// (which unicode61 splits at as well), so that what it gives is unicode61's.
+// (Latin words, numbers, links) and common Chinese characters; unicode61
+// decodes, looks up and folds each character as it would any other. A run
+// of ASCII letters and digits and of ideographs from U+4E00 to U+9FA5 is a
+// token here as it is there, its ASCII lowercased the same way; a run
+// holding any other non-ASCII character goes to unicode61 itself, from one
+// ASCII separator to the next (which unicode61 splits at as well), so that
+// what it gives is unicode61's.
 #pragma once
 
 #include <sqlite3.h>

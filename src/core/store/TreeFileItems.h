@@ -17,9 +17,9 @@ struct SplitText {
     // Their tokens as FTS5 takes them, each once (see DistinctTokens.h),
     // or else as characterPairs gives them.
     std::string title, body, link;
-    int64_t tokens = 0;       // the item's length as the ranking counts it
-    std::string words;        // for the vocabulary, each once, a space between
-    bool wordsReady = false;  // else the writer finds them in the texts
+    int64_t tokens = 0;      // the item's length as the ranking counts it
+    std::string words;       // for the vocabulary, each once, a space between
+    bool wordsReady = false; // else the writer finds them in the texts
 };
 
 struct IndexedItem {

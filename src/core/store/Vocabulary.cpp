@@ -53,8 +53,7 @@ QuickTokenizer& tokenizerFor(sqlite3* db) {
 } // namespace
 
 bool vocabularyTakes(std::string_view token) {
-    return token.size() <= kLongestWord &&
-           platform::characterCount(token) >= kShortestLookedUp &&
+    return token.size() <= kLongestWord && platform::characterCount(token) >= kShortestLookedUp &&
            !holdsPairs(token);
 }
 
