@@ -259,6 +259,34 @@ TEST(History, AStoreOfTheVersionBeforeKeepsItsHistoryFoundAsBefore) {
     EXPECT_EQ(store::search(db, "harbour", 0, 10).total, 2);
 }
 
+// Version 8 split the texts with unicode61 itself; quick61 gives the same
+// tokens, and the history's tables are made again with it.
+TEST(History, AStoreOfVersionEightIsFoundAsBeforeAndSplitAsNow) {
+    Home home({{"alpha", 1, " 长江大桥 Superconductivity"}, {"beta", 2}});
+    {
+        store::Store db(home.dir.path());
+        store::updateIndex(db);
+        home.download(db, {{"beta", 2}});
+        db.db().exec(R"(
+DROP TRIGGER history_added; DROP TRIGGER history_removed; DROP TABLE history_terms;
+CREATE VIRTUAL TABLE history_terms USING fts5(title, body, link, content='', detail=column,
+                                              columnsize=0, tokenize='unicode61 remove_diacritics 0');
+INSERT INTO history_terms(rowid, title, body, link) SELECT id, character_pairs(title),
+  character_pairs(unpack_text(body)), character_pairs(link) FROM history;
+PRAGMA user_version=8;)");
+    }
+    store::Store db(home.dir.path());
+    EXPECT_EQ(db.outcome(), store::OpenOutcome::Upgraded);
+    store::Statement made(db.db(), "SELECT sql FROM sqlite_master WHERE name = 'history_terms'");
+    ASSERT_TRUE(made.step());
+    EXPECT_NE(made.text(0).find("quick61"), std::string::npos);
+    for (const char* query : {"superconductivity", "长江", "江大桥", "conductiv", "alpha"})
+        EXPECT_EQ(store::search(db, query, 0, 10).total, 1) << query; // the history alone
+    store::updateIndex(db);
+    EXPECT_EQ(store::search(db, "harbour", 0, 10).total, 2);
+    EXPECT_EQ(store::search(db, "长江", 0, 10).total, 1);
+}
+
 TEST(History, AStoreOfVersionSevenKeepsHistoryMarksAndCatchUpAndIsIndexedAgain) {
     Home home({{"alpha", 1}, {"beta", 2}});
     {

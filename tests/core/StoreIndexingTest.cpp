@@ -21,7 +21,6 @@
 #include <atomic>
 #include <future>
 #include <thread>
-#include <unordered_set>
 
 using kelvor::test::TempDir;
 namespace store = kelvor::store;
@@ -360,12 +359,22 @@ TEST(Indexer, AnUpdateOfManyFilesIndexesAsFilesIndexedOneByOne) {
     }
 }
 
-// The tokenizer hands each token out in one buffer that the next overwrites
-// and a long token moves: the words already seen must not point into it.
-TEST(StoreIndexing, VocabularyWordsOfAnItemAreEachTakenOnceAcrossALongToken) {
-    std::string text = "kisaso monabe " + std::string(200, 'x') + " kisaso monabe dafime";
-    std::unordered_set<std::string> seen;
-    std::vector<std::string> words;
-    ASSERT_TRUE(store::addVocabularyWords(store::characterPairs(text), seen, words));
-    EXPECT_EQ(words, (std::vector<std::string>{"kisaso", "monabe", "dafime"}));
+// The indexer writes the distinct tokens of its items, the removal trigger
+// all of them: a row leaves the index as it went in.
+TEST(Indexer, ItemsRemovedLeaveNoTokenInTheIndex) {
+    kelvor::test::HomeGuard homeGuard;
+    TempDir home;
+    writeCopies(home);
+    platform::setProgramFolder(home.path());
+    store::Store db(home.path());
+    store::updateIndex(db);
+    db.db().exec("CREATE VIRTUAL TABLE temp.terms USING fts5vocab(main, items_terms, 'row')");
+    auto tokens = [&db] {
+        store::Statement count(db.db(), "SELECT count(*) FROM temp.terms");
+        return count.step() ? count.integer(0) : -1;
+    };
+    ASSERT_GT(tokens(), 10);
+    home.write("index.xml", "<Tree></Tree>");
+    store::updateIndex(db);
+    EXPECT_EQ(tokens(), 0);
 }

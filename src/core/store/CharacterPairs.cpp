@@ -5,7 +5,7 @@
 namespace kelvor::store {
 
 // A broken sequence counts as one byte of no script, passed through as it is.
-Character decode(const std::string& text, size_t at) {
+Character decode(std::string_view text, size_t at) {
     auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
     unsigned char lead = byte(at);
     size_t size = lead < 0x80         ? 1

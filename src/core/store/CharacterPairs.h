@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 struct sqlite3;
 
@@ -23,7 +24,7 @@ struct Character {
     size_t size = 1;
 };
 // The character starting at byte `at` of UTF-8 text.
-Character decode(const std::string& text, size_t at);
+Character decode(std::string_view text, size_t at);
 
 // The letters of scripts written without spaces between words (and Hangul,
 // whose words take endings). Their punctuation and symbols (U+3000 to

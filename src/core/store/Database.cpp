@@ -2,7 +2,9 @@
 
 #include "platform/Log.h"
 #include "store/CharacterPairs.h"
+#include "store/IndexTerms.h"
 #include "store/PackedText.h"
+#include "store/QuickTokenizer.h"
 #include "store/TermRank.h"
 
 #include <sqlite3.h>
@@ -86,6 +88,8 @@ Database::Database(const std::string& path, Access access) {
     registerCharacterPairs(db_);
     registerTermRank(db_);
     registerPackedText(db_);
+    registerQuickTokenizer(db_);
+    registerIndexTerms(db_);
 }
 
 Database::~Database() {

@@ -29,6 +29,11 @@ namespace {
 // marks) never wait long for the lock, while files are still written many
 // to a transaction: each commit costs the full-text index a segment to merge.
 constexpr auto kBatchTime = std::chrono::milliseconds(150);
+// The same when the index starts empty (the first start, an upgrade): the
+// merging of the many small segments took a tenth of that time, and the
+// window's own jobs on the store's worker stop an update at the next file
+// whatever the batch (see updateFiles).
+constexpr auto kFirstBatchTime = std::chrono::milliseconds(500);
 
 // How many of the files next in line are read while one is written: enough
 // that the threads reading them go on while the writer commits, which
@@ -343,11 +348,12 @@ std::vector<std::string> channelCopies(const std::string& path, const std::strin
     return copies;
 }
 
-// Several files to a transaction, committed every kBatchTime with the
-// words and pairs of their items.
+// Several files to a transaction, committed every `time` with the words
+// and pairs of their items.
 class Batch {
   public:
-    Batch(Database& db, Writer& writer) : db_(db), writer_(writer) {}
+    Batch(Database& db, Writer& writer, std::chrono::milliseconds time)
+        : db_(db), writer_(writer), time_(time) {}
     void beforeFile() {
         if (!open_) {
             open_.emplace(db_);
@@ -355,7 +361,7 @@ class Batch {
         }
     }
     void afterFile() {
-        if (open_ && std::chrono::steady_clock::now() - started_ >= kBatchTime)
+        if (open_ && std::chrono::steady_clock::now() - started_ >= time_)
             commit();
     }
     void commit() {
@@ -369,6 +375,7 @@ class Batch {
   private:
     Database& db_;
     Writer& writer_;
+    std::chrono::milliseconds time_;
     std::optional<Transaction> open_;
     std::chrono::steady_clock::time_point started_;
 };
@@ -385,7 +392,7 @@ IndexReport updateFiles(Store& store, const std::atomic<bool>* stop,
     std::deque<std::string> queue{root};
     std::set<std::string> seen{root};
     Writer writer(store.db(), true);
-    Batch batch(store.db(), writer);
+    Batch batch(store.db(), writer, known.empty() ? kFirstBatchTime : kBatchTime);
     ReadAhead ahead(store.home());
     // The next changed files are read while this one is written.
     auto readNext = [&] {

@@ -1,46 +1,18 @@
 #include "store/ItemTerms.h"
 
 #include "platform/Text.h"
-#include "store/CharacterPairs.h"
+#include "store/IndexTerms.h"
 #include "store/TreeFileItems.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <unordered_set>
 
 namespace kelvor::store {
-namespace {
-
-// As the removal trigger counts it (see Schema.cpp): the characters of each
-// column less two, so that it can take the same off again.
-int64_t tokensOf(const IndexedItem& item) {
-    auto column = [](const std::string& text) {
-        return std::max<int64_t>(int64_t(platform::characterCount(text)) - 2, 0);
-    };
-    return column(item.title) + column(item.body) + column(item.link);
-}
-
-SplitText splitOf(const IndexedItem& item) {
-    SplitText split;
-    split.title = characterPairs(item.title);
-    split.body = characterPairs(item.body);
-    split.link = characterPairs(item.link);
-    split.tokens = tokensOf(item);
-    split.ready = true;
-    return split;
-}
-
-} // namespace
 
 void splitForIndex(TreeFileContent& content) {
-    for (IndexedItem& item : content.items) {
-        item.split = splitOf(item);
-        // Not across items: those the writer keeps as they are add no words.
-        std::unordered_set<std::string> seen;
-        item.split.wordsReady = addVocabularyWords(item.split.title, seen, item.split.words) &&
-                                addVocabularyWords(item.split.body, seen, item.split.words);
-    }
+    for (IndexedItem& item : content.items)
+        item.split = splitItem(item);
 }
 
 ItemTerms::ItemTerms(Database& db)
@@ -49,7 +21,7 @@ ItemTerms::ItemTerms(Database& db)
       totals_(db, "UPDATE item_totals SET items = items + ?, tokens = tokens + ?"), words_(db) {}
 
 void ItemTerms::add(int64_t id, IndexedItem& item, int64_t seconds) {
-    SplitText split = item.split.ready ? std::move(item.split) : splitOf(item);
+    SplitText split = item.split.ready ? std::move(item.split) : splitItem(item);
     checkLength(split);
     keys_.bind(1, id).bind(2, seconds).bind(3, platform::lowerAscii(item.title));
     keys_.bind(4, split.tokens).step();

@@ -57,12 +57,14 @@ constexpr int kPageSize = 16384;
 // for each match.
 //
 // One full-text table holds the words of the titles, texts and links as
-// CharacterPairs.h splits them: Chinese words as character pairs, the rest
-// as unicode61 words, with the columns each is in and no positions (a word
-// of three or more Chinese characters is all of its pairs, and the text
-// says whether they stand together). It keeps no text (content=''): the
-// texts are kept deflated in the rows (see PackedText.h), and a part of a
-// Latin word is found through the vocabulary (see Vocabulary.h).
+// CharacterPairs.h splits them, each once in a column (see IndexTerms.h):
+// Chinese words as character pairs, the rest as unicode61 words (quick61
+// gives the same, see QuickTokenizer.h), with the columns each is in and
+// no positions (a word of three or more Chinese characters is all of its
+// pairs, and the text says whether they stand together). It keeps no text
+// (content=''): the texts are kept deflated in the rows (see
+// PackedText.h), and a part of a Latin word is found through the
+// vocabulary (see Vocabulary.h).
 //
 // item_keys holds what hits are ordered by, a few rows to a page: ranking
 // thousands of matches reads it instead of the items. Its tokens are the
@@ -86,7 +88,7 @@ std::string linkOf(const std::string& row, bool ofItems) {
 const char* const kFullTextOf = R"(
 CREATE VIRTUAL TABLE {new}{terms} USING fts5(title, body, link, content='', detail=column,
                                              columnsize=0,
-                                             tokenize='unicode61 remove_diacritics 0');
+                                             tokenize='quick61 remove_diacritics 0');
 CREATE TABLE {new}{keys}(id INTEGER PRIMARY KEY, seconds INTEGER NOT NULL, title TEXT NOT NULL,
                          tokens INTEGER NOT NULL);
 CREATE TABLE {new}{totals}(items INTEGER NOT NULL, tokens INTEGER NOT NULL);
@@ -95,8 +97,8 @@ CREATE TRIGGER {new}{rows}_removed AFTER DELETE ON {rows} BEGIN
   UPDATE {totals} SET items = items - 1, tokens = tokens - {old tokens};
   DELETE FROM {keys} WHERE id = old.id;
   INSERT INTO {terms}({terms}, rowid, title, body, link)
-  VALUES ('delete', old.id, character_pairs(old.title), character_pairs(unpack_text(old.body)),
-          character_pairs({old link}));
+  VALUES ('delete', old.id, index_terms(old.title), index_terms(unpack_text(old.body)),
+          index_terms({old link}));
 END;
 )";
 
@@ -108,8 +110,8 @@ CREATE TRIGGER {new}{rows}_added AFTER INSERT ON {rows} BEGIN
   INSERT INTO {keys} VALUES (new.id, new.seconds, lower(new.title), {new tokens});
   UPDATE {totals} SET items = items + 1, tokens = tokens + {new tokens};
   INSERT INTO {terms}(rowid, title, body, link)
-  VALUES (new.id, character_pairs(new.title), character_pairs(unpack_text(new.body)),
-          character_pairs(new.link));
+  VALUES (new.id, index_terms(new.title), index_terms(unpack_text(new.body)),
+          index_terms(new.link));
 END;
 )";
 
@@ -137,9 +139,13 @@ std::string fullTextOf(const FullTextTables& tables, bool ifNew = false) {
 // whenever they pass its hash size, and merges the segments as they pile
 // up. At its 1 MB, a transaction of the indexer (see Indexer.cpp) made
 // several, and the merging of them took a tenth of indexing from nothing;
-// at 16 MB it makes one.
-const std::string kFullText = fullTextOf(kItemTables) + "INSERT INTO " + kItemTables.terms +
-                              "(" + kItemTables.terms + ", rank) VALUES('hashsize', 16777216);";
+// at 16 MB it makes one. Its leaves are nearly as large as the store's
+// pages (16 KB) rather than FTS5's 4 KB: a quarter as many rows to write
+// and to merge.
+const std::string kFullText =
+    fullTextOf(kItemTables) + "INSERT INTO " + kItemTables.terms + "(" + kItemTables.terms +
+    ", rank) VALUES('hashsize', 16777216); INSERT INTO " + kItemTables.terms + "(" +
+    kItemTables.terms + ", rank) VALUES('pgsz', 16000);";
 
 // Every upgrade so far starts the index again: the old one goes, whichever
 // of its tables the version had.
@@ -174,7 +180,13 @@ const std::vector<std::string> kUpgrades = {
     // made anew (dropping them also drops their triggers).
     kDropFullText + "DROP TABLE IF EXISTS items; DROP TABLE IF EXISTS files;" + kIndexTables +
         kFullText,
+    // 8 -> 9: the full-text tables split by quick61, each token of a column
+    // once (the history's are made again too, see upgrade).
+    kDropIndex + kFullText,
 };
+
+// The first version whose history's full-text tables are split as now.
+constexpr int kHistoryTokensSince = 9;
 
 // Added to any store as it opens, so no version of the index drops it: when
 // a channel was marked read up to a time, an entry dated no later that comes
@@ -226,8 +238,8 @@ const std::string kHistoryIndexAgain =
     "DROP TABLE IF EXISTS history_words; DROP TABLE IF EXISTS history_keys;"
     "DROP TABLE IF EXISTS history_totals; DROP TABLE IF EXISTS history_terms;" +
     fullTextOf(kHistoryTables) +
-    "INSERT INTO history_terms(rowid, title, body, link) SELECT id, character_pairs(title), "
-    "character_pairs(unpack_text(body)), character_pairs(link) FROM history;"
+    "INSERT INTO history_terms(rowid, title, body, link) SELECT id, index_terms(title), "
+    "index_terms(unpack_text(body)), index_terms(link) FROM history;"
     "INSERT INTO history_keys SELECT id, seconds, lower(title), " +
     tokensOf("history", "history.link") +
     " FROM history; UPDATE history_totals SET items = (SELECT count(*) FROM history_keys), "
@@ -308,10 +320,10 @@ void upgrade(Database& db, int from) {
     db.exec(kVocabularyTables);
     bool historyKept =
         Statement(db, "SELECT 1 FROM sqlite_master WHERE name = 'readmarks_of_history'").step();
-    if (from < 7 && historyKept) {
+    if (from < kHistoryTokensSince && historyKept)
         db.exec(kHistoryIndexAgain);
+    if (from < 7 && historyKept)
         addHistoryWords(db);
-    }
     db.exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
     transaction.commit();
 }

@@ -10,7 +10,7 @@
 
 namespace kelvor::store {
 
-constexpr int kSchemaVersion = 8;
+constexpr int kSchemaVersion = 9;
 
 // The names of one set of full-text tables over a table of rows (id, title,
 // body, link, seconds): the items of the tree files have one, the history

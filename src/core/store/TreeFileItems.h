@@ -14,10 +14,12 @@ namespace kelvor::store {
 // split while the file is read ahead so that the writer only writes.
 struct SplitText {
     bool ready = false;
-    std::string title, body, link;  // as characterPairs gives them
-    int64_t tokens = 0;             // the item's length as the ranking counts it
-    std::vector<std::string> words; // for the vocabulary, each once
-    bool wordsReady = false;        // else the writer finds them in the texts
+    // Their tokens as FTS5 takes them, each once (see DistinctTokens.h),
+    // or else as characterPairs gives them.
+    std::string title, body, link;
+    int64_t tokens = 0;      // the item's length as the ranking counts it
+    std::string words;       // for the vocabulary, each once, a space between
+    bool wordsReady = false; // else the writer finds them in the texts
 };
 
 struct IndexedItem {

@@ -7,11 +7,10 @@
 #pragma once
 
 #include "store/Database.h"
+#include "store/DistinctTokens.h"
 
-#include <deque>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 namespace kelvor::store {
@@ -28,11 +27,13 @@ constexpr size_t kShortestLookedUp = 3;
 class VocabularyWriter {
   public:
     explicit VocabularyWriter(Database& db);
+    VocabularyWriter(const VocabularyWriter&) = delete; // seen_ points into seenWords_
+    VocabularyWriter& operator=(const VocabularyWriter&) = delete;
     void addWordsOf(const std::string& text);
     // The same, from the text as characterPairs gave it.
     void addWordsOfPairs(const std::string& pairs);
-    // The same, from words addVocabularyWords gave.
-    void addWords(const std::vector<std::string>& words);
+    // The same, from words vocabularyTakes takes, a space between each two.
+    void addWords(const std::string& words);
     // Writes the words added since the last time (see ItemTerms.h for why
     // they wait).
     void finish();
@@ -43,18 +44,14 @@ class VocabularyWriter {
     Database& db_;
     Statement insert_, grams_;
     // Looked up without copying each token: most were seen before.
-    std::deque<std::string> seenWords_;
-    std::unordered_set<std::string_view> seen_;
+    std::string seenWords_;
+    DistinctTokens seen_;
     std::vector<std::string> waiting_;
 };
 
-// Adds to `words` those of the text (as characterPairs gave it) that the
-// vocabulary takes and `seen` does not hold yet. `seen` keeps copies: the
-// tokenizer hands out each token in a buffer of its own that the next token
-// overwrites (and may move). Needs no connection: for the threads that read files ahead of
-// the writer. False when it could not split the text.
-bool addVocabularyWords(const std::string& pairs, std::unordered_set<std::string>& seen,
-                        std::vector<std::string>& words);
+// Whether a token of the full-text tables (see QuickTokenizer.h) goes into
+// the vocabulary: a word of no paired script, neither too short nor too long.
+bool vocabularyTakes(std::string_view token);
 
 // The words of the vocabulary holding `part` (in any case), at most `limit`
 // of them; more than `limit` when there are more.
