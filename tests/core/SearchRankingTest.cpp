@@ -6,6 +6,7 @@
 #include "store/EntryDate.h"
 #include "store/History.h"
 #include "store/Indexer.h"
+#include "store/QuickTokenizer.h"
 #include "store/Search.h"
 #include "store/Store.h"
 #include "store/StoreProblem.h"
@@ -394,11 +395,12 @@ std::string utf8Of(char32_t c) {
 TEST(SearchRanking, OnlyKelvinSignAndLongSFoldIntoAscii) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    store::registerQuickTokenizer(db); // the full-text tables' own
     fts5_api* api = store::fts5ApiOf(db);
     ASSERT_NE(api, nullptr);
     void* context = nullptr;
     fts5_tokenizer methods{};
-    ASSERT_EQ(api->xFindTokenizer(api, "unicode61", &context, &methods), SQLITE_OK);
+    ASSERT_EQ(api->xFindTokenizer(api, store::kQuickTokenizerName, &context, &methods), SQLITE_OK);
     const char* arguments[] = {"remove_diacritics", "0"};
     Fts5Tokenizer* tokenizer = nullptr;
     ASSERT_EQ(methods.xCreate(context, arguments, 2, &tokenizer), SQLITE_OK);
