@@ -1,11 +1,11 @@
 #include "navtree/CLeftView.h"
 
 #include "collection/CollectionService.h"
+#include "frame/CommandGuard.h"
 #include "frame/FrameInterface.h"
 #include "navtree/CUnreadDelegate.h"
 #include "navtree/HotHeadlines.h"
 #include "platform/HomeFolder.h"
-#include "frame/CommandGuard.h"
 #include "tree/ChannelSource.h"
 #include "tree/CopyFinder.h"
 #include "tree/DescriptionsOnDisk.h"
@@ -61,9 +61,10 @@ QString iconPath(int index) {
         "5-fav",    "6-rss",         "7-url",  "8-update",  "9-text"};
     return QStringLiteral(":/icons/tree/%1.svg").arg(QLatin1String(names[index]));
 }
-bool validIcon(int index) { return index >= 0 && index < tree::kIconCount; }
+bool validIcon(int index) {
+    return index >= 0 && index < tree::kIconCount;
+}
 } // namespace
-
 
 QIcon CLeftView::itemIcon(int icon, int selectedIcon) {
     // The view draws the Selected mode of an icon for the selected item, so
@@ -85,8 +86,12 @@ void CLeftView::setItemIcons(QTreeWidgetItem* item, int icon, int selectedIcon) 
     item->setData(0, kSelectedIconRole, selectedIcon);
 }
 
-int CLeftView::iconOf(QTreeWidgetItem* item) { return item->data(0, kIconRole).toInt(); }
-int CLeftView::selectedIconOf(QTreeWidgetItem* item) { return item->data(0, kSelectedIconRole).toInt(); }
+int CLeftView::iconOf(QTreeWidgetItem* item) {
+    return item->data(0, kIconRole).toInt();
+}
+int CLeftView::selectedIconOf(QTreeWidgetItem* item) {
+    return item->data(0, kSelectedIconRole).toInt();
+}
 
 Node CLeftView::nodeOf(QTreeWidgetItem* item) {
     auto* treeItem = dynamic_cast<CTreeItem*>(item);
@@ -97,16 +102,19 @@ std::string CLeftView::GetNodeAttribute(const Node& node, const char* name) {
     return tree::GetNodeAttribute(node, name);
 }
 
-std::string CLeftView::GetNodeDescription(const Node& node) { return tree::descriptionOf(node); }
+std::string CLeftView::GetNodeDescription(const Node& node) {
+    return tree::descriptionOf(node);
+}
 
 void CLeftView::forgetItem(QTreeWidgetItem* item) {
     if (tearingDown_)
         return;
     if (copiedItem == item)
         copiedItem = nullptr;
-    categories.erase(std::remove_if(categories.begin(), categories.end(),
-                                    [item](const CategoryEntry& entry) { return entry.item == item; }),
-                     categories.end());
+    categories.erase(
+        std::remove_if(categories.begin(), categories.end(),
+                       [item](const CategoryEntry& entry) { return entry.item == item; }),
+        categories.end());
     if (CollectionService* service = collection_ ? collection_ : ownCollection_.get())
         service->forgetRequester(item);
     if (hotHeadlines_)
@@ -148,10 +156,12 @@ bool CLeftView::LoadTreeFile(const std::string& path, QTreeWidgetItem* parent, L
         return true;
     std::string type = GetNodeAttribute(root, "Type");
     if (tree::isCategoryType(type)) {
-        bool known = std::any_of(categories.begin(), categories.end(),
-                                 [&path](const CategoryEntry& entry) { return entry.path == path; });
+        bool known =
+            std::any_of(categories.begin(), categories.end(),
+                        [&path](const CategoryEntry& entry) { return entry.path == path; });
         if (!known)
-            categories.push_back({parent, path, parent ? parent->text(0).toStdString() : std::string()});
+            categories.push_back(
+                {parent, path, parent ? parent->text(0).toStdString() : std::string()});
     }
     hotUpdateMode = mode == LoadMode::kAllHeadlines ? HeadlineUpdates::kAll
                     : type == "hot"                 ? HeadlineUpdates::kExpired
@@ -197,9 +207,9 @@ QTreeWidgetItem* CLeftView::addPlaceholder(QTreeWidgetItem* parent, int selected
 }
 
 QTreeWidgetItem* CLeftView::makePlaceholder(int selectedIcon) {
+    static const QString loading = QString::fromUtf8(kelvor::str::kLoading);
     auto* placeholder = new CTreeItem(this);
-    placeholder->setText(0, QString::fromUtf8(kelvor::str::kLoading));
-    setItemIcons(placeholder, tree::kIconUpdate, selectedIcon);
+    placeholder->setFirstLook(loading, tree::kIconUpdate, selectedIcon);
     return placeholder;
 }
 
@@ -212,11 +222,11 @@ void CLeftView::PopulateItems(const Node& first, QTreeWidgetItem* parent) {
     for (Node node = first; node; node = node.nextSibling()) {
         if (!node.nameIs("TreeNode"))
             continue;
-        tree::ItemAppearance look = tree::appearanceOf(node, hotUpdateMode != HeadlineUpdates::kNone);
+        tree::ItemAppearance look =
+            tree::appearanceOf(node, hotUpdateMode != HeadlineUpdates::kNone);
         auto* item = new CTreeItem(this);
         item->node = node; // first: a label that is the node's title is not kept twice
-        item->setText(0, QString::fromStdString(look.label));
-        setItemIcons(item, look.icon, look.selectedIcon);
+        item->setFirstLook(QString::fromStdString(look.label), look.icon, look.selectedIcon);
         if (look.expandable)
             item->addChild(makePlaceholder(look.selectedIcon));
         if (look.channel)
@@ -231,8 +241,8 @@ void CLeftView::PopulateItems(const Node& first, QTreeWidgetItem* parent) {
         UpdateHeadlines(hotChannels);
 }
 
-bool CLeftView::ReadTreeRootAttributes(const std::string& path, std::string* home, std::string* index,
-                                       std::string* about) {
+bool CLeftView::ReadTreeRootAttributes(const std::string& path, std::string* home,
+                                       std::string* index, std::string* about) {
     Document doc = Document::create();
     doc.load(path);
     Node root = doc.documentElement();

@@ -39,7 +39,7 @@
 namespace kelvor::tree {
 class CopyFinder;
 struct ChannelCopy;
-}
+} // namespace kelvor::tree
 struct HotHeadlines;
 struct HotHeadlineLoad;
 class CLeftView;
@@ -60,6 +60,10 @@ class CTreeItem : public QTreeWidgetItem {
 
     QVariant data(int column, int role) const override;
     void setData(int column, int role, const QVariant& value) override;
+    // The label and icons of an item being built, as setText and
+    // CLeftView::setItemIcons give them, without a variant for each: a
+    // channel of a thousand entries builds a thousand items.
+    void setFirstLook(const QString& label, int icon, int selectedIcon);
 
     kelvor::xml::Node node;
     bool expandedOnce = false;
@@ -68,6 +72,7 @@ class CTreeItem : public QTreeWidgetItem {
     // False, forgetting what was kept for the role, when it is not a role
     // (or a value) kept here: QTreeWidgetItem keeps it then.
     bool keep(int role, const QVariant& value);
+    void keepText(const QString& label);
     // Invalid with *found false when not kept here.
     QVariant kept(int role, bool* found) const;
     bool nodeIsFixed() const;

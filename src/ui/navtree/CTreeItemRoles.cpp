@@ -38,9 +38,12 @@ bool isString(const QVariant& value) {
     return value.typeId() == QMetaType::QString;
 }
 
+bool fitsIconIndex(int index) {
+    return index > -128 && index < 128;
+}
+
 bool fitsIconIndex(const QVariant& value) {
-    bool isInt = value.typeId() == QMetaType::Int;
-    return isInt && value.toInt() > -128 && value.toInt() < 128;
+    return value.typeId() == QMetaType::Int && fitsIconIndex(value.toInt());
 }
 
 } // namespace
@@ -128,6 +131,29 @@ QVariant CTreeItem::kept(int role, bool* found) const {
     return {};
 }
 
+void CTreeItem::keepText(const QString& label) {
+    bool byNode = !label.isEmpty() && nodeIsFixed() && label == nodeAttribute("Title");
+    textKept_ = byNode ? Kept::kByNode : Kept::kInMember;
+    if (textKept_ == Kept::kInMember)
+        own().text = label;
+    else if (own_)
+        own_->text.clear();
+}
+
+void CTreeItem::setFirstLook(const QString& label, int icon, int selectedIcon) {
+    bool small = fitsIconIndex(icon) && fitsIconIndex(selectedIcon);
+    if (!small || textKept_ != Kept::kNo || hasIcon_) {
+        setText(0, label);
+        return CLeftView::setItemIcons(this, icon, selectedIcon);
+    }
+    keepText(label);
+    icon_ = CLeftView::itemIcon(icon, selectedIcon);
+    hasIcon_ = true;
+    iconIndex_ = static_cast<signed char>(icon);
+    selectedIconIndex_ = static_cast<signed char>(selectedIcon);
+    emitDataChanged();
+}
+
 bool CTreeItem::keep(int role, const QVariant& value) {
     switch (role) {
     case Qt::DisplayRole:
@@ -137,11 +163,7 @@ bool CTreeItem::keep(int role, const QVariant& value) {
         textKept_ = Kept::kNo;
         if (!isString(value))
             return false;
-        QString label = value.toString();
-        bool byNode = !label.isEmpty() && nodeIsFixed() && label == nodeAttribute("Title");
-        textKept_ = byNode ? Kept::kByNode : Kept::kInMember;
-        if (textKept_ == Kept::kInMember)
-            own().text = label;
+        keepText(value.toString());
         return true;
     }
     case Qt::DecorationRole:
