@@ -381,6 +381,8 @@ class CLeftView : public QTreeWidget {
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
+    // The expanded items under parent that are not wanted close.
+    void collapseUnwanted(QTreeWidgetItem* parent, const std::set<QTreeWidgetItem*>& wanted);
     void listenTo(CollectionService* collection);  // CLeftViewMarks.cpp
     static bool isTreeKey(const QKeyEvent* event); // CLeftViewReading.cpp
     bool handleReadingKey(QKeyEvent* event);       // CLeftViewReading.cpp

@@ -96,9 +96,17 @@ QTreeWidgetItem* itemOnPath(QTreeWidgetItem* root, const Path& path) {
     return at == root ? nullptr : at;
 }
 
-void collapseUnwanted(QTreeWidgetItem* parent, const std::set<QTreeWidgetItem*>& wanted) {
-    for (QTreeWidgetItem* child : CLeftView::NodeChildren(parent)) {
-        if (!child->isExpanded())
+} // namespace
+
+// Rows are looked at by their place: an item asked whether it is expanded
+// first finds its own row among its parent's children, which over a
+// category of a thousand channels came to half a million comparisons.
+void CLeftView::collapseUnwanted(QTreeWidgetItem* parent,
+                                 const std::set<QTreeWidgetItem*>& wanted) {
+    QModelIndex parentIndex = parent == invisibleRootItem() ? QModelIndex() : indexFromItem(parent);
+    for (int row = 0; row < parent->childCount(); ++row) {
+        QTreeWidgetItem* child = parent->child(row);
+        if (nodeOf(child).isNull() || !isExpanded(model()->index(row, 0, parentIndex)))
             continue;
         if (wanted.count(child))
             collapseUnwanted(child, wanted);
@@ -106,8 +114,6 @@ void collapseUnwanted(QTreeWidgetItem* parent, const std::set<QTreeWidgetItem*>&
             child->setExpanded(false);
     }
 }
-
-} // namespace
 
 QStringList CLeftView::expandedPaths() const {
     QStringList paths;
