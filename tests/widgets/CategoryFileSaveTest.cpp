@@ -16,7 +16,7 @@ namespace {
 
 // fav/cat.xml is a link to sync/cat.xml.
 class LinkedCategoryFile : public kelvor::test::TreeEditFixture {
-protected:
+  protected:
     LinkedCategoryFile() : syncedPath(dir.file("sync/cat.xml")) {
         fs::create_directories(dir.file("sync"));
         fs::rename(catPath, syncedPath);
@@ -70,4 +70,20 @@ TEST_F(ReadOnlyCategoryFile, EditsGiveTheSaveFailureAndLeaveTheFile) {
     ASSERT_EQ(boxes.messages.size(), 2u);
     EXPECT_EQ(boxes.messages[1].text, std::string(str::kSaveFailed) + "file://" + catPath);
     EXPECT_EQ(kelvor::test::readFile(catPath), original);
+}
+
+// A sync rewrote the file: what was open is open again, its items loaded.
+TEST_F(LinkedCategoryFile, AFileChangedOutsideShowsAgainWithWhatWasOpen) {
+    std::string text = kelvor::test::readFile(syncedPath);
+    size_t at = text.find("<TreeNode Title=\"丁三\"/>");
+    ASSERT_NE(at, std::string::npos);
+    text.insert(at, "<TreeNode Title=\"丁零\"/>");
+    dir.write("sync/cat.xml", text);
+
+    view.ShowFilesChangedOutside({catPath});
+
+    QTreeWidgetItem* folder = item("目录丁");
+    ASSERT_NE(folder, nullptr);
+    EXPECT_TRUE(folder->isExpanded());
+    EXPECT_EQ(labels(folder), (Titles{"丁一", "丁二", "丁零", "丁三"}));
 }

@@ -146,8 +146,11 @@ void CLeftView::showFileAgain(const std::string& file, bool quietly) {
         QTreeWidgetItem* brought = nullptr;
         QTreeWidgetItem* again = nullptr;
         walkLoaded(place, {}, [&](QTreeWidgetItem* item, const TitlePath& path) {
-            if (expanded.contains(path))
+            if (expanded.contains(path)) {
                 item->setExpanded(true); // loads its children, walked next
+                if (quietly)
+                    onExpanded(item); // what the blocked signal would have done
+            }
             if (!brought && !before.contains(path))
                 brought = item;
             if (!again && !selected.isEmpty() && path == selected)
