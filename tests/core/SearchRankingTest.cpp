@@ -10,12 +10,10 @@
 #include "store/Search.h"
 #include "store/Store.h"
 #include "store/StoreProblem.h"
-#include "store/TermRank.h"
 #include "support/HomeGuard.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -393,42 +391,16 @@ std::string utf8Of(char32_t c) {
 // letters and digits unless the title has a character that the index folds
 // into ASCII (see RankKeys::Key): these must be all there are.
 TEST(SearchRanking, OnlyKelvinSignAndLongSFoldIntoAscii) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
-    store::registerQuickTokenizer(db); // the full-text tables' own
-    fts5_api* api = store::fts5ApiOf(db);
-    ASSERT_NE(api, nullptr);
-    void* context = nullptr;
-    fts5_tokenizer methods{};
-    ASSERT_EQ(api->xFindTokenizer(api, store::kQuickTokenizerName, &context, &methods), SQLITE_OK);
-    const char* arguments[] = {"remove_diacritics", "0"};
-    Fts5Tokenizer* tokenizer = nullptr;
-    ASSERT_EQ(methods.xCreate(context, arguments, 2, &tokenizer), SQLITE_OK);
-
-    std::string text;
-    std::vector<std::pair<size_t, char32_t>> starts; // where each character is
+    store::QuickTokenizer& tokenizer = store::tokenizerOffConnection(); // the indexer's own
+    ASSERT_TRUE(tokenizer.ready());
+    std::set<char32_t> ascii;
     for (char32_t c = 0x80; c <= 0x10FFFF; ++c) {
         if (c >= 0xD800 && c <= 0xDFFF)
             continue;
-        starts.push_back({text.size(), c});
-        text += utf8Of(c) + " ";
+        tokenizer.tokenize(utf8Of(c), [&](std::string_view token) {
+            if (std::any_of(token.begin(), token.end(), [](char b) { return (b & 0x80) == 0; }))
+                ascii.insert(c);
+        });
     }
-    struct Found {
-        const std::vector<std::pair<size_t, char32_t>>* starts;
-        std::set<char32_t> ascii;
-    } found{&starts, {}};
-    auto each = [](void* self, int, const char* token, int size, int start, int) {
-        auto* found = static_cast<Found*>(self);
-        if (std::any_of(token, token + size, [](char b) { return (b & 0x80) == 0; })) {
-            auto at = std::lower_bound(found->starts->begin(), found->starts->end(),
-                                       std::make_pair(size_t(start), char32_t(0)));
-            found->ascii.insert(at == found->starts->end() ? 0 : at->second);
-        }
-        return SQLITE_OK;
-    };
-    methods.xTokenize(tokenizer, &found, FTS5_TOKENIZE_DOCUMENT, text.data(), int(text.size()),
-                      each);
-    methods.xDelete(tokenizer);
-    sqlite3_close(db);
-    EXPECT_EQ(found.ascii, (std::set<char32_t>{0x17F, 0x212A}));
+    EXPECT_EQ(ascii, (std::set<char32_t>{0x17F, 0x212A}));
 }
