@@ -35,9 +35,9 @@ bool pairedScript(char32_t c);
 // The text as one FTS5 phrase: in double quotes, its own quotes doubled.
 std::string quotedPhrase(const std::string& text);
 
-// character_pairs(text, ...) in SQL on this connection, for the triggers
-// that keep the index in step with the items: every connection that writes
-// items needs it.
+// character_pairs(text, ...) in SQL on this connection: the triggers of a
+// store made before its terms were written once each (see IndexTerms.h)
+// call it until the store is upgraded.
 void registerCharacterPairs(sqlite3* db);
 
 } // namespace kelvor::store

@@ -20,8 +20,8 @@ class RankKeys {
     struct Key {
         int64_t seconds = 0;
         uint32_t tokens = 0;
-        // Of the title as the table keeps it, trimmed, in bytes (at most
-        // kLongTitle).
+        // Of the title as the table keeps it, without the spaces at its ends
+        // (as SQL's trim() takes them off), in bytes (at most kLongTitle).
         uint16_t titleLength = 0;
         // Whether the title has no character that the index folds into
         // ASCII (KELVIN SIGN and LONG S are the only ones): then a word of

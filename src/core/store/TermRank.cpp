@@ -132,14 +132,15 @@ void collectMatch(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context
     }
     CollectedMatch match;
     match.id = api->xRowid(fts);
+    int64_t tokens = 0; // the row's length
     if (collector->keys) {
         match.key = collector->keys->find(match.id);
     } else if (count >= 3) {
-        match.tokens = sqlite3_value_int64(values[1]);
+        tokens = sqlite3_value_int64(values[1]);
         match.seconds = sqlite3_value_int64(values[2]);
     }
     if (match.key) {
-        match.tokens = match.key->tokens;
+        tokens = match.key->tokens;
         match.seconds = match.key->seconds;
     }
     PhraseColumns& columns = rowColumns();
@@ -147,7 +148,7 @@ void collectMatch(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context
         return sqlite3_result_error_code(context, rc);
     match.title = titleHolds(columns, collector->titleParts);
     match.score =
-        scoreOf(columns, double(match.tokens), collector->average, collector->weights, kColumns);
+        scoreOf(columns, double(tokens), collector->average, collector->weights, kColumns);
     try {
         collector->matches.push_back(match);
     } catch (...) { // nothing may be thrown back through SQLite

@@ -19,7 +19,7 @@ enum class TitleHolds : unsigned char { kNo, kEveryPart, kMaybe };
 struct CollectedMatch {
     int64_t id = 0;
     double score = 0; // lower is better
-    int64_t seconds = 0, tokens = 0;
+    int64_t seconds = 0;
     const RankKeys::Key* key = nullptr; // when the collector has the keys and the row one
     TitleHolds title = TitleHolds::kNo;
 };

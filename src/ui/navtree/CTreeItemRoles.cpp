@@ -131,13 +131,13 @@ QVariant CTreeItem::kept(int role, bool* found) const {
     return {};
 }
 
+// For an item keeping no label of its own yet: keep clears it first, and a
+// new item has none.
 void CTreeItem::keepText(const QString& label) {
     bool byNode = !label.isEmpty() && nodeIsFixed() && label == nodeAttribute("Title");
     textKept_ = byNode ? Kept::kByNode : Kept::kInMember;
     if (textKept_ == Kept::kInMember)
         own().text = label;
-    else if (own_)
-        own_->text.clear();
 }
 
 void CTreeItem::setFirstLook(const QString& label, int icon, int selectedIcon) {
